@@ -1,0 +1,45 @@
+# Thin wrapper over scripts/install-deps, CMake and CTest.
+# Helpers working side by side can pick their own build trees:
+#   make test TEST_BUILD=build/mine
+RELEASE_BUILD ?= build/release
+TEST_BUILD ?= build/test
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build run test bench format lint clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(RELEASE_BUILD)/build.ninja:
+	cmake -S . -B $(RELEASE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+configure: deps $(RELEASE_BUILD)/build.ninja
+
+build: configure
+	cmake --build $(RELEASE_BUILD) -j $(JOBS)
+
+# Until the panel exists, the app is the command-line watcher.
+run: build
+	$(RELEASE_BUILD)/src/tamberk-cli watch
+
+$(TEST_BUILD)/build.ninja:
+	cmake -S . -B $(TEST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMBERK_SANITIZE=ON -DTAMBERK_BENCH=OFF
+
+test: deps $(TEST_BUILD)/build.ninja
+	cmake --build $(TEST_BUILD) -j $(JOBS)
+	cd $(TEST_BUILD) && ctest --output-on-failure
+
+bench: build
+	bench/run-all $(RELEASE_BUILD)
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.c')
+
+lint: configure
+	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h' '*.c')
+	clang-tidy -p $(RELEASE_BUILD) --quiet $$(git ls-files 'src/*.cpp')
+
+clean:
+	rm -rf build

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+#include <functional>
+
+/// One subcommand of tamberk-cli. Each command file registers itself:
+///   static const CliCommand scan{"scan", "scan [DIR] [--json]", runScan};
+/// `run` gets the arguments after the command name and returns the exit status.
+struct CliCommand {
+    using Runner = std::function<int(const QStringList& args)>;
+    CliCommand(const char* name, const char* usage, Runner run);
+
+    static const QList<const CliCommand*>& all();
+
+    const char* name;
+    const char* usage;
+    Runner run;
+};
+
+/// Standard output and error, flushed after every line by the callers that
+/// stream (`watch`), so scripts see each line at once.
+QTextStream& out();
+QTextStream& err();

@@ -1,0 +1,69 @@
+// tamberk-cli: the library, the text index and the settings from a terminal.
+#include "cli/Command.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+namespace {
+QList<const CliCommand*>& registry()
+{
+    static QList<const CliCommand*> commands;
+    return commands;
+}
+
+int usage()
+{
+    err() << "usage: tamberk-cli COMMAND [ARGS]\n";
+    for (const CliCommand* command : CliCommand::all())
+        err() << "  tamberk-cli " << command->usage << "\n";
+    err().flush();
+    return 2;
+}
+} // namespace
+
+CliCommand::CliCommand(const char* name, const char* usage, Runner run)
+    : name(name)
+    , usage(usage)
+    , run(std::move(run))
+{
+    registry().append(this);
+}
+
+const QList<const CliCommand*>& CliCommand::all() { return registry(); }
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream& err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+int main(int argc, char** argv)
+{
+    // Image decoding and text rendering need a GUI application object, but
+    // never a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tamberk"));
+
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"))
+        return usage();
+    const QString name = args.takeFirst();
+    for (const CliCommand* command : CliCommand::all()) {
+        if (name == QLatin1String(command->name)) {
+            const int status = command->run(args);
+            out().flush();
+            err().flush();
+            return status;
+        }
+    }
+    err() << "tamberk-cli: unknown command '" << name << "'\n";
+    return usage();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Registers a QtTest class with the subsystem's test executable:
+//   class tst_Scanner : public QObject { Q_OBJECT ... };
+//   TAMBERK_TEST(tst_Scanner)
+#define TAMBERK_TEST(Class)                                                                        \
+    static const bool Class##_registered =                                                         \
+        TestRegistry::add(#Class, []() -> std::unique_ptr<QObject> { return std::make_unique<Class>(); });
+
+namespace TestRegistry {
+using Factory = std::function<std::unique_ptr<QObject>()>;
+bool add(const char* name, Factory factory);
+std::vector<std::pair<QString, Factory>>& all();
+} // namespace TestRegistry
+
+/// A private home for one test: HOME and the XDG folders point into a fresh
+/// temporary directory for the lifetime of this object, and the settings
+/// store is reopened there, so no test reads or writes the user's files.
+class TestEnv {
+public:
+    TestEnv();
+    ~TestEnv();
+    TestEnv(const TestEnv&) = delete;
+    TestEnv& operator=(const TestEnv&) = delete;
+
+    QString home() const { return m_dir.path(); }
+    QString configHome() const;
+    QString dataHome() const;
+    QString cacheHome() const;
+    /// Creates (with parents) and returns home() + "/" + relative.
+    QString mkdir(const QString& relative) const;
+
+private:
+    QTemporaryDir m_dir;
+    std::vector<std::pair<QByteArray, QByteArray>> m_saved;
+};
+
+/// Writes a file of the given bytes, creating parent folders; returns its path.
+QString writeFile(const QString& path, const QByteArray& bytes = QByteArray("x"));
+/// Sets a file's modification time (seconds since 1970).
+bool setModified(const QString& path, double seconds);

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "library/Shot.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSizeF>
+#include <QStringList>
+#include <optional>
+
+/// The scan filter in force, built afresh for every scan.
+struct ScanOptions {
+    /// Leave out root-folder entries that are not screenshots.
+    bool onlyShots = true;
+    /// Lower-case file-name prefixes that mark a screenshot.
+    QStringList prefixes;
+
+    /// "t2.onlyShots" and the built-in prefixes plus the system tool's prefix.
+    static ScanOptions current();
+};
+
+/// Shots already listed, keyed by path: an unchanged file is taken from here.
+using ShotCache = QHash<QString, ShotPtr>;
+
+/// Turns directories into shots. Pure: reads the file system, returns values,
+/// and may run on any thread.
+namespace FolderScanner {
+
+extern const QStringList basePrefixes;
+extern const QStringList imageExts;
+extern const QStringList videoExts;
+inline constexpr int depthLimit = 3;
+inline constexpr int budgetLimit = 400;
+
+struct Listing {
+    ShotList shots;       // in listing order
+    QStringList subdirs;  // sorted by sortFolders; empty unless asked for
+};
+
+/// Lists one directory; nothing when it cannot be listed.
+std::optional<Listing> list(const QString& dir, bool filter, const ScanOptions& opts,
+                            const ShotCache& cache, bool wantSubdirs, bool measure);
+
+struct Tree {
+    QHash<QString, ShotList> listing;
+    QHash<QString, QStringList> children;
+    bool ok = true;
+};
+
+/// Breadth-first walk from `from` (at `depth` below `root`); `budget` is shared
+/// by reference and decremented for every subdirectory entered.
+Tree tree(const QString& from, int depth, const QString& root, const ScanOptions& opts,
+          const ShotCache& cache, int& budget);
+
+/// Numeric-aware, case-insensitive, stable order of folder paths by name.
+void sortFolders(QStringList& folders);
+
+/// Upright pixel size of an image from its header; (0, 0) when unknown.
+QSizeF pixelSize(const QString& path);
+
+struct RescanResult {
+    QSet<QString> dirs;
+    QHash<QString, ShotList> updates;
+    QHash<QString, QStringList> children;
+    QSet<QString> vanished;
+    bool rootOK = true;
+};
+
+/// One rescan job: built on the main thread, run on the scan worker.
+struct Rescan {
+    QSet<QString> dirs;
+    QString root;
+    ScanOptions opts;
+    QHash<QString, int> depths;
+    QHash<QString, QStringList> oldChildren;
+    ShotCache cache;
+
+    RescanResult run() const;
+};
+
+} // namespace FolderScanner

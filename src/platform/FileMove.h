@@ -8,8 +8,8 @@ namespace FileMove {
 
 struct Result {
     bool ok = false;
-    int error = 0;       // errno of the failure, 0 on success
-    QString message;     // human-readable description of the failure
+    int error = 0;   // errno of the failure, 0 on success
+    QString message; // human-readable description of the failure
 
     explicit operator bool() const { return ok; }
 };
@@ -19,5 +19,25 @@ struct Result {
 /// folder, syncs, renames without replacing and only then removes the source;
 /// on any failure the source stays where it was.
 Result move(const QString& from, const QString& to);
+
+/// Renames within one file system without ever replacing `to`; returns 0 or
+/// the errno of the failure (EXDEV across file systems, EEXIST when taken).
+int renameNoReplace(const QString& from, const QString& to);
+
+// Test hooks: the steps of a move at which a failure can be injected.
+enum class Step {
+    Rename,       // the first no-replace rename (EXDEV forces the copy, EINVAL the fallback)
+    Link,         // the hard link of the fallback for file systems without the flag
+    CreateTemp,   // creating the temporary copy (or one entry of a copied folder)
+    CopyData,     // writing the data of one copied file
+    Sync,         // syncing one copied file or folder
+    Commit,       // renaming the finished copy to its name
+    RemoveSource, // removing the source after the copy was committed
+};
+
+/// Test hook: the step fails with `error` once it has been passed `skip` times.
+void injectFault(Step step, int error, int skip = 0);
+/// Test hook: forgets every injected fault.
+void clearFaults();
 
 } // namespace FileMove

@@ -1,0 +1,118 @@
+#pragma once
+
+// Helpers of the file-operation tests: snapshots of folder trees, so a test
+// can show that nothing was lost or overwritten, and real mounts (another
+// file system, a read-only folder) where the test runs as root.
+
+#include <QByteArray>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QString>
+
+#include <cerrno>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace FileOpsSupport {
+
+/// Every entry below `dir` (hidden ones too, links not followed), keyed by
+/// relative path: a file's bytes, "<dir>" for a folder, "-> target" for a link.
+inline QMap<QString, QByteArray> snapshot(const QString& dir) {
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info(path);
+        const QString key = QDir(dir).relativeFilePath(path);
+        if (info.isSymLink()) {
+            char target[4096];
+            const ssize_t length =
+                ::readlink(QFile::encodeName(path).constData(), target, sizeof target);
+            entries[key] = "-> " + QByteArray(target, length > 0 ? length : 0);
+        } else if (info.isDir()) {
+            entries[key] = "<dir>";
+        } else {
+            QFile file(path);
+            entries[key] =
+                file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+        }
+    }
+    return entries;
+}
+
+/// The names directly inside `dir`, hidden ones included, sorted.
+inline QStringList names(const QString& dir) {
+    return QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+inline bool exists(const QString& path) {
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+inline dev_t device(const QString& path) {
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_dev : 0;
+}
+
+/// Gives the calling (test) thread a private mount namespace, once. Only as
+/// root, and only when mounts can be made private, so nothing reaches the
+/// host's mount table.
+inline bool privateMounts() {
+    static int state = -1;
+    if (state < 0) {
+        state = 0;
+        if (::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
+            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0)
+            state = 1;
+    }
+    return state == 1;
+}
+
+/// Mounts a small tmpfs on `dir` (another file system); false where impossible.
+inline bool mountTmpfs(const QString& dir) {
+    return privateMounts() && ::mount("tamberk-test", QFile::encodeName(dir).constData(), "tmpfs",
+                                      0, "size=16m,mode=0755") == 0;
+}
+
+/// Binds `dir` onto itself read-only; false where impossible.
+inline bool bindReadOnly(const QString& dir) {
+    const QByteArray path = QFile::encodeName(dir);
+    if (!privateMounts() || ::mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr))
+        return false;
+    if (::mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0)
+        return true;
+    ::umount2(path.constData(), MNT_DETACH);
+    return false;
+}
+
+inline void unmount(const QString& dir) {
+    ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH);
+}
+
+/// Makes `dir` unwritable: a read-only bind as root (permission bits do not
+/// stop root), else mode 0555. Returns false when neither is possible.
+inline bool makeReadOnly(const QString& dir, bool* mounted) {
+    *mounted = false;
+    if (::geteuid() == 0) {
+        *mounted = bindReadOnly(dir);
+        return *mounted;
+    }
+    return ::chmod(QFile::encodeName(dir).constData(), 0555) == 0;
+}
+
+inline void makeWritable(const QString& dir, bool mounted) {
+    if (mounted)
+        unmount(dir);
+    else
+        ::chmod(QFile::encodeName(dir).constData(), 0755);
+}
+
+} // namespace FileOpsSupport

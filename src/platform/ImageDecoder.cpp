@@ -1,0 +1,203 @@
+#include "platform/ImageDecoder.h"
+
+#include "platform/Log.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QtEndian>
+#include <algorithm>
+#include <libheif/heif.h>
+#include <memory>
+#include <optional>
+
+namespace {
+
+// What libjpeg will hold for a JPEG: the frame's size and, for progressive
+// files, the whole-image coefficient arrays it keeps whatever the output scale.
+struct JpegFrame {
+    bool progressive = false;
+    qint64 coefficientBytes = 0;
+};
+
+// Walks the marker segments up to the first start-of-frame. Only the header
+// is read; nothing is decoded.
+std::optional<JpegFrame> readJpegFrame(const QString& path) {
+    QFile file(path);
+    uchar head[2];
+    if (!file.open(QIODevice::ReadOnly) || file.read(reinterpret_cast<char*>(head), 2) != 2 ||
+        head[0] != 0xFF || head[1] != 0xD8)
+        return std::nullopt;
+    for (int segments = 0; segments < 1000; ++segments) {
+        uchar marker[4];
+        if (file.read(reinterpret_cast<char*>(marker), 4) != 4 || marker[0] != 0xFF)
+            return std::nullopt;
+        const int type = marker[1];
+        const int length = qFromBigEndian<quint16>(marker + 2);
+        const bool sof =
+            type >= 0xC0 && type <= 0xCF && type != 0xC4 && type != 0xC8 && type != 0xCC;
+        if (!sof) {
+            if (length < 2 || !file.seek(file.pos() + length - 2))
+                return std::nullopt;
+            continue;
+        }
+        const QByteArray body = file.read(length - 2);
+        if (body.size() < 6)
+            return std::nullopt;
+        const auto* p = reinterpret_cast<const uchar*>(body.constData());
+        const qint64 height = qFromBigEndian<quint16>(p + 1);
+        const qint64 width = qFromBigEndian<quint16>(p + 3);
+        const int components = p[5];
+        if (body.size() < 6 + 3 * components || components < 1)
+            return std::nullopt;
+        int hMax = 1, vMax = 1;
+        for (int c = 0; c < components; ++c) {
+            hMax = std::max(hMax, p[7 + 3 * c] >> 4);
+            vMax = std::max(vMax, p[7 + 3 * c] & 15);
+        }
+        JpegFrame frame;
+        frame.progressive = type == 0xC2 || type == 0xC6 || type == 0xCA || type == 0xCE;
+        for (int c = 0; c < components; ++c) {
+            const int h = std::max(1, p[7 + 3 * c] >> 4), v = std::max(1, p[7 + 3 * c] & 15);
+            // 64 coefficients of 2 bytes per 8×8 block of the component's plane.
+            frame.coefficientBytes += ((width * h + hMax - 1) / hMax + 7) / 8 *
+                                      (((height * v + vMax - 1) / vMax + 7) / 8) * 128;
+        }
+        return frame;
+    }
+    return std::nullopt;
+}
+
+// The bytes one decode of `reader` needs at most: the decoded bitmap and the
+// converted copy smooth scaling makes, or for JPEG the DCT-scaled bitmap plus
+// any progressive coefficient arrays.
+qint64 decodeCost(QImageReader& reader, const QString& path, QSize full, QSize target) {
+    const qint64 pixels = qint64(full.width()) * full.height();
+    if (reader.format() == "jpeg") {
+        const std::optional<JpegFrame> frame = readJpegFrame(path);
+        if (!frame)
+            return pixels * 8;
+        // Qt asks libjpeg for 1/2, 1/4 or 1/8 of the size while that still covers the target.
+        int denom = 1;
+        while (denom < 8 && full.width() / (denom * 2) >= target.width() &&
+               full.height() / (denom * 2) >= target.height())
+            denom *= 2;
+        const qint64 scaled = qint64(full.width() / denom + 1) * (full.height() / denom + 1);
+        return scaled * 4 * 2 + (frame->progressive ? frame->coefficientBytes : 0);
+    }
+    // Smooth scaling works on a 32-bit (or, for deep images, 64-bit) copy.
+    const int bytes =
+        std::max(1, int(QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel()) / 8);
+    return pixels * (bytes + std::max(4, bytes));
+}
+
+QImage smoothFit(const QImage& image, int maxPixel) {
+    const QSize size = ImageDecoder::fitted(image.size(), maxPixel);
+    if (size == image.size())
+        return image;
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+QImage decodeWithQt(const QString& path, int maxPixel) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QImageReader reader(&file);
+    reader.setAutoTransform(true);
+    const QSize full = reader.size();
+    if (!full.isValid() || full.isEmpty()) {
+        qCWarning(lcTamberk) << "no image size in" << path << reader.errorString();
+        return {};
+    }
+    const QSize target = ImageDecoder::fitted(full, maxPixel);
+    // Qt's own per-image allocation limit (128 MB in Qt 6.4) stays as a second fence.
+    if (decodeCost(reader, path, full, target) > ImageDecoder::memoryBudget) {
+        qCWarning(lcTamberk) << "image too large to decode:" << path << full;
+        return {};
+    }
+    // JPEG decodes straight to (about) the target size through DCT scaling;
+    // other readers decode fully and scale smoothly.
+    if (reader.supportsOption(QImageIOHandler::ScaledSize) && reader.format() == "jpeg")
+        reader.setScaledSize(target);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        qCWarning(lcTamberk) << "cannot decode" << path << reader.errorString();
+        return {};
+    }
+    return smoothFit(image, maxPixel);
+}
+
+bool isHeif(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(64);
+    return heif_check_filetype(reinterpret_cast<const uint8_t*>(head.constData()),
+                               int(head.size())) == heif_filetype_yes_supported;
+}
+
+QImage decodeHeif(const QString& path, int maxPixel) {
+    using Context = std::unique_ptr<heif_context, decltype(&heif_context_free)>;
+    using Handle = std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)>;
+    using Image = std::unique_ptr<heif_image, decltype(&heif_image_release)>;
+
+    Context context(heif_context_alloc(), heif_context_free);
+    if (!context)
+        return {};
+    const QByteArray name = QFile::encodeName(path);
+    if (heif_context_read_from_file(context.get(), name.constData(), nullptr).code != heif_error_Ok)
+        return {};
+    heif_image_handle* rawHandle = nullptr;
+    if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
+        return {};
+    Handle handle(rawHandle, heif_image_handle_release);
+    const qint64 width = heif_image_handle_get_width(handle.get());
+    const qint64 height = heif_image_handle_get_height(handle.get());
+    const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
+    // The codec's planes (1.5 bytes a pixel) and the interleaved RGBA, plus the
+    // premultiplied copy smooth scaling makes when there is alpha.
+    const qint64 bytesPerPixel = alpha ? 11 : 6;
+    if (width < 1 || height < 1 || width * height * bytesPerPixel > ImageDecoder::memoryBudget) {
+        qCWarning(lcTamberk) << "HEIF image too large or empty:" << path << width << height;
+        return {};
+    }
+    heif_image* rawImage = nullptr;
+    // Decoding applies the rotation and mirroring boxes by default.
+    if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB,
+                          heif_chroma_interleaved_RGBA, nullptr)
+            .code != heif_error_Ok)
+        return {};
+    Image image(rawImage, heif_image_release);
+    int stride = 0;
+    const uint8_t* data =
+        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+    const int w = heif_image_get_width(image.get(), heif_channel_interleaved);
+    const int h = heif_image_get_height(image.get(), heif_channel_interleaved);
+    if (!data || w < 1 || h < 1)
+        return {};
+    // Without alpha the bytes scale as they are, with no converted copy.
+    const QImage view(data, w, h, stride,
+                      alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
+    QImage fitted = smoothFit(view, maxPixel);
+    // The view borrows libheif's buffer, which goes away with `image`.
+    return fitted.constBits() == view.constBits() ? view.copy() : fitted;
+}
+
+} // namespace
+
+namespace ImageDecoder {
+
+QSize fitted(QSize size, int maxPixel) {
+    if (size.isEmpty() || maxPixel < 1)
+        return {};
+    if (std::max(size.width(), size.height()) <= maxPixel)
+        return size;
+    return size.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+QImage thumbnail(const QString& path, int maxPixel) {
+    if (maxPixel < 1)
+        return {};
+    return isHeif(path) ? decodeHeif(path, maxPixel) : decodeWithQt(path, maxPixel);
+}
+
+} // namespace ImageDecoder

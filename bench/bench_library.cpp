@@ -1,0 +1,208 @@
+// The library's live path and its queries.
+//
+// arrival_latency: a root of 10,000 screenshots is loaded and watched; then a
+// new screenshot is written and closed, again and again with quiet gaps
+// between them, and each time the wall time from the close to the library's
+// `arrived` is taken (inotify, the watcher's delivery, the 0.1 s coalescing,
+// the rescan of the 10,000-entry root on the worker and the recomputation).
+// Recognition is off so the figure is the library's own.
+//
+// query_50k / counts_50k: 50,000 shots in 100 folders, each with a text in
+// the index; `shots(all, two words)` and `counts()` are timed as CPU time of
+// the main thread (they run there and never wait), median of many runs.
+#include "content/TextIndex.h"
+#include "library/Library.h"
+#include "settings/Prefs.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+double threadMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+double percentile(QList<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    const qsizetype index =
+        std::min(values.size() - 1, qsizetype(p * double(values.size() - 1) + 0.5));
+    return values.at(index);
+}
+
+QByteArray png() {
+    QImage image(64, 40, QImage::Format_RGB32);
+    image.fill(qRgb(40, 90, 160));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+std::unique_ptr<Library> loaded(const QString& root) {
+    auto library = std::make_unique<Library>(root);
+    library->setFeedText(false);
+    library->setSystemLocation([root] { return root; });
+    library->reload();
+    if (!QTest::qWaitFor([&] { return library->scanned(); }, 600000))
+        return nullptr;
+    return library;
+}
+
+bool arrivalLatency(const QString& base) {
+    const QString root = base + QStringLiteral("/arrival");
+    QDir().mkpath(root);
+    const QByteArray bytes = png();
+    for (int i = 0; i < 10000; ++i) {
+        if (!writeAll(root + QStringLiteral("/Screenshot 2026-01-01 at %1.png").arg(i), bytes))
+            return false;
+    }
+    auto library = loaded(root);
+    if (!library)
+        return false;
+
+    QString waitingFor;
+    QElapsedTimer sinceClose;
+    double latency = -1;
+    // A blocking event loop, so every hop is handled the moment it is due.
+    QEventLoop loop;
+    QObject::connect(library.get(), &Library::arrived, [&](const ShotList& shots) {
+        for (const ShotPtr& shot : shots) {
+            if (shot->path == waitingFor) {
+                latency = double(sinceClose.nsecsElapsed()) / 1e6;
+                loop.quit();
+            }
+        }
+    });
+
+    QList<double> samples;
+    for (int i = 0; i < 40; ++i) {
+        // Screenshots come seconds apart; a gap longer than the watcher's
+        // latency makes each one the first event after a quiet period.
+        QTimer::singleShot(400, &loop, &QEventLoop::quit);
+        loop.exec();
+        waitingFor = root + QStringLiteral("/Screenshot 2026-02-01 at %1.png").arg(i);
+        latency = -1;
+        const int fd = open(QFile::encodeName(waitingFor).constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0 || write(fd, bytes.constData(), size_t(bytes.size())) != bytes.size())
+            return false;
+        close(fd);
+        sinceClose.start();
+        QTimer timeout;
+        timeout.setSingleShot(true);
+        QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+        timeout.start(20000);
+        if (latency < 0)
+            loop.exec();
+        if (latency < 0)
+            return false;
+        samples.append(latency);
+    }
+    std::printf("arrival_latency: ours p50 %.0f ms, p95 %.0f ms\n", percentile(samples, 0.5),
+                percentile(samples, 0.95));
+    std::fflush(stdout);
+    return true;
+}
+
+bool queries(const QString& base) {
+    const QString root = base + QStringLiteral("/query");
+    const QStringList words{"invoice", "total",  "receipt", "meeting", "agenda", "error",
+                            "warning", "build",  "deploy",  "budget",  "review", "draft",
+                            "login",   "search", "window",  "terminal"};
+    QRandomGenerator random(42);
+    TextIndex::Map map;
+    for (int folder = 0; folder < 100; ++folder) {
+        const QString dir = root + QStringLiteral("/Folder %1/Sub").arg(folder);
+        QDir().mkpath(dir);
+        for (int i = 0; i < 500; ++i) {
+            const QString path = dir + QStringLiteral("/Screenshot %1-%2.png").arg(folder).arg(i);
+            if (!writeAll(path, QByteArray()))
+                return false;
+            QStringList text;
+            for (int w = 0; w < 12; ++w)
+                text.append(words.at(int(random.bounded(words.size()))));
+            map.insert(path, {0, text.join(QLatin1Char(' '))});
+        }
+    }
+    // The library's own index reads this file at construction.
+    const QString indexFile = TextIndex::defaultFile();
+    QDir().mkpath(QFileInfo(indexFile).absolutePath());
+    if (!writeAll(indexFile, TextIndex::encode(map)))
+        return false;
+
+    Prefs::shared().set(Key::includeSub, true);
+    auto library = loaded(root);
+    if (!library || library->all().size() != 50000)
+        return false;
+
+    const QString query = QStringLiteral("invoice total");
+    qsizetype found = 0;
+    QList<double> queryMs;
+    QList<double> countsMs;
+    for (int run = 0; run < 30; ++run) {
+        const double start = threadMs();
+        found = library->shots(Scope::all(), query).size();
+        queryMs.append(threadMs() - start);
+    }
+    for (int run = 0; run < 30; ++run) {
+        const double start = threadMs();
+        const Library::Counts counts = library->counts();
+        countsMs.append(threadMs() - start);
+        if (counts.all != 50000)
+            return false;
+    }
+    if (found == 0 || found == 50000)
+        return false;
+    std::printf("query_50k: ours %.1f ms\n", percentile(queryMs, 0.5));
+    std::printf("counts_50k: ours %.1f ms\n", percentile(countsMs, 0.5));
+    std::fflush(stdout);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    // A private home: the bench must neither read nor write the user's settings or index.
+    for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+        const QString path = dir.path() + QStringLiteral("/home/") + QLatin1String(var);
+        QDir().mkpath(path);
+        qputenv(var, QFile::encodeName(path));
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    Prefs::shared().set(Key::syncSystem, false);
+    Prefs::shared().set(Key::ocr, false);
+
+    bool ok = arrivalLatency(dir.path());
+    ok = queries(dir.path()) && ok;
+    if (!ok)
+        std::fprintf(stderr, "bench_library: a measurement failed\n");
+    return ok ? 0 : 1;
+}

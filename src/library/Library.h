@@ -1,0 +1,196 @@
+#pragma once
+
+#include "content/TextIndex.h"
+#include "library/FolderScanner.h"
+#include "library/Scope.h"
+#include "library/Shot.h"
+#include "library/UndoBatch.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QThreadPool>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class DirWatcher;
+
+/// The model of the screenshot folder: the root, its subfolders, every shot
+/// in them, and the answers to "which shots are in this scope under this
+/// query" and "how many shots does each scope hold". Everything here lives on
+/// the main thread; scans run on the serial "tamberk.scan" worker and come
+/// back as queued calls.
+class Library : public QObject {
+    Q_OBJECT
+public:
+    /// The numbers of the scope chips; a folder without shots has no entry.
+    struct Counts {
+        qint64 session = 0;
+        qint64 all = 0;
+        QHash<QString, qint64> perFolder;
+    };
+
+    /// Seconds since 1970.
+    using Clock = std::function<double()>;
+
+    /// Root watcher and stray watcher latencies, in seconds.
+    static constexpr double rootLatency = 0.12;
+    static constexpr double strayLatency = 0.25;
+    /// Rescans wait this long after the first change of a batch.
+    static constexpr int flushDelayMs = 100;
+    /// New shots created less than this many seconds ago are announced.
+    static constexpr double arrivalWindow = 180;
+    /// Strays created this long before watching began are still pulled in.
+    static constexpr double strayLookBack = 90;
+    /// A stray on another file system is copied only after it has been left
+    /// alone this long, so a copy never takes a file that is still written.
+    static constexpr double settleSeconds = 1.0;
+
+    /// A library on the settings' effective folder. Construction does not scan.
+    explicit Library(QObject* parent = nullptr);
+    /// A library on `root` (links resolved, path cleaned). Does not scan.
+    explicit Library(const QString& root, QObject* parent = nullptr);
+    /// Cancels queued scans and waits for the running one.
+    ~Library() override;
+
+    // State, read by everyone, written only by the library.
+    const QString& root() const { return m_root; }
+    const QStringList& folders() const { return m_folders; }
+    const ShotList& all() const { return m_all; }
+    bool readable() const { return m_readable; }
+    bool scanned() const { return m_scanned; }
+    const QHash<QString, ShotList>& listing() const { return m_listing; }
+    const QHash<QString, QStringList>& childMap() const { return m_childMap; }
+    const QList<UndoBatch>& undoStack() const { return m_undoStack; }
+    TextIndex& text() { return m_text; }
+    const TextIndex& text() const { return m_text; }
+
+    /// The shots of `scope` matching `query`, newest first.
+    ShotList shots(const Scope& scope, const QString& query) const;
+    /// The chip numbers: session, all and every folder's subtree.
+    Counts counts() const;
+    /// The display name of a folder chip: the last path component.
+    QString name(const QString& path) const;
+
+    /// Full reload: walks the whole tree on the worker, then watches the root.
+    void reload();
+    /// Switches to another folder (links resolved), empties the undo stack, reloads.
+    void setRoot(const QString& path);
+    /// Starts, moves or stops the watcher on the system screenshot folder.
+    void watchStrays();
+    /// Schedules a rescan of these directories, coalesced 0.1 s after the first.
+    void refresh(const QSet<QString>& dirs);
+
+    /// The first free name for `path`: itself, else " 2", " 3", … before the extension.
+    static QString unique(const QString& path);
+    /// Writes the capture mark that keeps a renamed or pulled-in file a screenshot.
+    static void markScreenshot(const QString& path);
+
+    /// Replaces the clock used for arrivals and the stray look-back (tests).
+    void setClock(Clock clock);
+    /// Replaces the system screenshot location read by watchStrays (tests, CLI).
+    void setSystemLocation(std::function<QString()> location);
+    /// Whether the state handed to the text index starts recognition; off for
+    /// one-shot command-line queries that must not wait for recognition.
+    void setFeedText(bool feed) { m_feedText = feed; }
+    /// Runs `gate` on the scan worker after each job's work, before its result
+    /// is handed back (tests hold results with it).
+    void setScanGate(std::function<void()> gate) { m_scanGate = std::move(gate); }
+    /// The system folder watched for strays, when there is one.
+    const std::optional<QString>& strayDir() const { return m_strayDir; }
+
+    // File operations (defined in LibraryFileOps.cpp)
+    /// Moves the shots to the Trash; the number that went, with undo information.
+    int trash(const ShotList& shots);
+    /// Files the shots into `folder` (numbered when a name is taken); the number moved.
+    int move(const ShotList& shots, const QString& folder);
+    /// Undoes the newest batch; its label, or nothing when the stack was empty.
+    std::optional<QString> undo();
+    /// Creates a folder in `parent` (empty: the root), numbered when the name is
+    /// taken; the new folder's path, or nothing.
+    std::optional<QString> createFolder(const QString& name, const QString& parent = {});
+    /// Renames a shot, keeping its extension; true when it has that name afterwards.
+    bool rename(const ShotPtr& shot, const QString& name);
+    /// Renames a folder, keeping its shots and their text; its new path, or nothing.
+    std::optional<QString> renameFolder(const QString& folder, const QString& name);
+    /// Moves a folder to the Trash; never the root or a folder that holds it.
+    bool trashFolder(const QString& folder);
+    /// A typed name made safe: "/" and ":" become "-", white space trimmed.
+    static QString cleanName(const QString& name);
+
+private:
+    void attach(const ShotPtr& shot);
+    void detach(const ShotPtr& shot);
+    void moveSubtree(const QString& old, const QString& target);
+
+public:
+    // End of file operations
+
+signals:
+    /// After every recomputation of `all`.
+    void changed();
+    /// Right after changed() when new shots arrived; newest first.
+    void arrived(const ShotList& shots);
+
+private:
+    using Listing = QHash<QString, ShotList>;
+    using Children = QHash<QString, QStringList>;
+
+    void handle(const QStringList& paths);
+    void flush();
+    void apply(const FolderScanner::RescanResult& result, qint64 generation);
+    void dropSubtree(const QString& path);
+    void rebuildFolders();
+    void recompute(bool initial);
+    void catchStrays();
+    void recentScreenshots(const QString& folder, double since,
+                           std::function<void(const QStringList&)> done);
+    void pullIn(const QStringList& paths);
+    void applyReload(const FolderScanner::Tree& tree);
+    void startWatcher();
+    double now() const;
+    bool settled(const QString& path) const;
+    /// The path with symbolic links resolved and "." and ".." removed.
+    static QString resolved(const QString& path);
+
+    /// Runs `work` on the scan worker and hands its result to `done` on the
+    /// main thread, unless the library is gone by then.
+    template <typename Work, typename Done>
+    void submit(Work work, Done done);
+
+    QString m_root;
+    QStringList m_folders;
+    ShotList m_all;
+    bool m_readable = true;
+    bool m_scanned = false;
+    Listing m_listing;
+    Children m_childMap;
+    QSet<QString> m_known;
+    QSet<QString> m_expected;
+    std::unique_ptr<DirWatcher> m_watcher;
+    std::unique_ptr<DirWatcher> m_strayWatcher;
+    std::optional<QString> m_strayDir;
+    double m_straySince = 0;
+    qint64 m_generation = 0;
+    QSet<QString> m_pending;
+    bool m_flushScheduled = false;
+    // Events that arrive while a full reload walks the tree wait for it.
+    bool m_reloading = false;
+    QStringList m_held;
+    QList<UndoBatch> m_undoStack;
+    TextIndex m_text;
+
+    QThreadPool m_queue; // "tamberk.scan": one thread, submission order
+    QTimer m_flushTimer;
+    QTimer m_strayRetry; // re-checks strays that were still being written
+    // One stray listing at a time; checks asked for meanwhile run once after it.
+    bool m_strayBusy = false;
+    bool m_strayAgain = false;
+    Clock m_clock;
+    std::function<QString()> m_systemLocation;
+    bool m_feedText = true;
+    std::function<void()> m_scanGate;
+};

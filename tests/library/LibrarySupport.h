@@ -1,0 +1,52 @@
+#pragma once
+
+// Helpers of the library tests: a root folder in the test's home, shots
+// written with chosen dates, and a library that has finished its first scan.
+
+#include "TestEnv.h"
+#include "library/Library.h"
+#include "settings/Prefs.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+namespace LibrarySupport {
+
+inline double nowSeconds() {
+    return double(QDateTime::currentSecsSinceEpoch());
+}
+
+/// Writes `root/relative` and dates it `age` seconds in the past.
+inline QString shot(const QString& root, const QString& relative, double age = 0) {
+    const QString path = writeFile(root + QLatin1Char('/') + relative);
+    if (age > 0)
+        setModified(path, nowSeconds() - age);
+    return path;
+}
+
+/// The paths of a list of shots, in order.
+inline QStringList paths(const ShotList& shots) {
+    QStringList result;
+    for (const ShotPtr& s : shots)
+        result.append(s->path);
+    return result;
+}
+
+/// A library on `root` that has applied its first full reload. Recognition is
+/// off and the system folder is `systemFolder` (none: the root itself, so no
+/// stray watcher exists).
+inline std::unique_ptr<Library> loaded(const QString& root, const QString& systemFolder = {}) {
+    auto library = std::make_unique<Library>(root);
+    library->setFeedText(false);
+    const QString system = systemFolder.isEmpty() ? root : systemFolder;
+    library->setSystemLocation([system] { return system; });
+    library->reload();
+    if (!QTest::qWaitFor([&] { return library->scanned(); }, 20000))
+        return nullptr;
+    return library;
+}
+
+} // namespace LibrarySupport

@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QSizeF>
 #include <QStringList>
+#include <atomic>
 #include <optional>
 
 /// The scan filter in force, built afresh for every scan.
@@ -26,15 +27,20 @@ using ShotCache = QHash<QString, ShotPtr>;
 /// and may run on any thread.
 namespace FolderScanner {
 
+/// The 16 built-in screenshot name prefixes, lower case, in order.
 extern const QStringList basePrefixes;
+/// Linux naming of desktop recordings ("screencast"), tested after basePrefixes.
+extern const QStringList linuxPrefixes;
+/// Image extensions (compared lower-cased).
 extern const QStringList imageExts;
+/// Video extensions: mov, mp4, m4v, plus the Linux recorders' webm and mkv.
 extern const QStringList videoExts;
 inline constexpr int depthLimit = 3;
 inline constexpr int budgetLimit = 400;
 
 struct Listing {
-    ShotList shots;       // in listing order
-    QStringList subdirs;  // sorted by sortFolders; empty unless asked for
+    ShotList shots;      // in listing order
+    QStringList subdirs; // sorted by sortFolders; empty unless asked for
 };
 
 /// Lists one directory; nothing when it cannot be listed.
@@ -57,6 +63,19 @@ void sortFolders(QStringList& folders);
 
 /// Upright pixel size of an image from its header; (0, 0) when unknown.
 QSizeF pixelSize(const QString& path);
+
+/// Costly reads made by the scanner, counted so tests can show that an
+/// unchanged file is reused without them. Process-wide; relaxed atomics.
+struct ScanCounters {
+    std::atomic<qint64> markReads{0};   // capture-mark attribute queries
+    std::atomic<qint64> headerReads{0}; // image header measurements
+    void reset() {
+        markReads = 0;
+        headerReads = 0;
+    }
+};
+/// The process-wide counters.
+ScanCounters& counters();
 
 struct RescanResult {
     QSet<QString> dirs;

@@ -7,12 +7,9 @@ Shot::Shot(QString path, double created, double modified, QSizeF pixelSize, bool
     , modified(modified)
     , isVideo(isVideo)
     , isScreenshot(isScreenshot)
-    , pixelSize(pixelSize)
-{
-}
+    , pixelSize(pixelSize) {}
 
-std::shared_ptr<Shot> Shot::moved(const QString& to) const
-{
+std::shared_ptr<Shot> Shot::moved(const QString& to) const {
     auto shot = std::make_shared<Shot>(to, created, modified, pixelSize, isVideo, isScreenshot);
     shot->duration = duration;
     return shot;

@@ -39,4 +39,6 @@ using ShotList = QList<ShotPtr>;
 /// The date the file system reports when it has none.
 inline constexpr double kDistantPast = -62135769600.0;
 
-inline size_t qHash(const Shot& shot, size_t seed = 0) { return qHash(shot.path, seed); }
+inline size_t qHash(const Shot& shot, size_t seed = 0) {
+    return qHash(shot.path, seed);
+}

@@ -29,7 +29,8 @@ Result trash(const QString& path);
 FileMove::Result restore(const QString& trashed, const QString& target);
 
 /// The trash folder (the one holding files/ and info/) that trash() uses for
-/// `path`, created where the specification allows; empty when there is none.
+/// `path`, created where the freedesktop.org Trash rules allow; empty when
+/// there is none.
 /// `topdir` receives the volume's top folder, or stays empty for the home trash.
 QString folderFor(const QString& path, QString* topdir = nullptr);
 

@@ -1,0 +1,459 @@
+#include "content/TextIndex.h"
+
+#include "content/TextSearch.h"
+#include "platform/Log.h"
+#include "platform/TextRecognizer.h"
+#include "settings/Prefs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QThread>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kSaveDelayMs = 2000;
+// More shots than any listing holds; bounds the matching memo's memory.
+constexpr size_t kMemoLimit = 500000;
+
+QStringView fileName(const QString& path) {
+    return QStringView(path).mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// The lower-cased file name into `buffer`, without allocating for the usual
+// ASCII names; `spill` holds the rest.
+std::string_view lowerName(const QString& path, char (&buffer)[256], QByteArray& spill) {
+    const QStringView name = fileName(path);
+    if (name.size() <= qsizetype(sizeof buffer)) {
+        qsizetype i = 0;
+        for (; i < name.size(); ++i) {
+            const char16_t c = name[i].unicode();
+            if (c >= 0x80)
+                break;
+            buffer[i] = (c >= 'A' && c <= 'Z') ? char(c + 32) : char(c);
+        }
+        if (i == name.size())
+            return {buffer, size_t(i)};
+    }
+    spill = name.toString().toLower().toUtf8();
+    return {spill.constData(), size_t(spill.size())};
+}
+
+// The lower-cased haystack of an entry: file name, a line feed, the text.
+QByteArray haystackBytes(const QString& path, const QString& text) {
+    QByteArray bytes = fileName(path).toString().toLower().toUtf8();
+    bytes += '\n';
+    bytes += text.toLower().toUtf8();
+    return bytes;
+}
+
+void appendJsonString(QByteArray& out, const QString& text) {
+    static const char hex[] = "0123456789abcdef";
+    const QByteArray utf8 = text.toUtf8();
+    out += '"';
+    for (const char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        default:
+            if (c < 0x20) {
+                out += "\\u00";
+                out += hex[c >> 4];
+                out += hex[c & 15];
+            } else {
+                out += ch;
+            }
+        }
+    }
+    out += '"';
+}
+
+// Recognition runs one file at a time behind everything the user waits for;
+// Linux takes a per-thread nice value.
+void lowerThreadPriority() {
+    const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
+    if (::setpriority(PRIO_PROCESS, tid, 10) != 0)
+        qCDebug(lcTamberk) << "text index: could not lower the worker's priority";
+}
+
+// Writes `bytes` atomically to `file`; first keeps an unreadable old file as
+// "<file>.bad" when asked, so a damaged index is not destroyed silently.
+bool writeIndex(const QString& file, const QByteArray& bytes, bool keepBad) {
+    if (keepBad && QFileInfo::exists(file)) {
+        const QString bad = file + QStringLiteral(".bad");
+        QFile::remove(bad);
+        if (!QFile::rename(file, bad))
+            logFailure("text index backup", QStringLiteral("%1 could not be renamed").arg(file));
+    }
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+        logFailure("text index write", out.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TextIndex::TextIndex(QObject* parent)
+    : TextIndex(defaultFile(), &TextIndex::recognize, parent) {}
+
+TextIndex::TextIndex(QString file, Recognizer recognizer, QObject* parent)
+    : QObject(parent)
+    , m_file(std::move(file))
+    , m_recognizer(std::move(recognizer)) {
+    // The environment is written here, on the main thread, before the worker
+    // exists; the engine itself also keeps to its own thread when it starts.
+    TextRecognizer::limitThreads();
+
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(kSaveDelayMs);
+    connect(&m_saveTimer, &QTimer::timeout, this, &TextIndex::save);
+
+    m_worker = new QThread(this);
+    m_worker->setObjectName(QStringLiteral("tamberk.ocr"));
+    m_workerContext = new QObject;
+    m_workerContext->moveToThread(m_worker);
+    m_worker->start();
+    post(lowerThreadPriority);
+
+    if (!m_file.isEmpty()) {
+        QDir().mkpath(QFileInfo(m_file).absolutePath());
+        load();
+    }
+}
+
+TextIndex::~TextIndex() {
+    // A pending save is written now rather than lost; recognitions still
+    // waiting are skipped, the one in flight is waited for.
+    if (saveScheduled) {
+        m_saveTimer.stop();
+        save();
+    }
+    m_stopping->store(true);
+    post([] {
+        TextRecognizer::releaseThreadEngine();
+        QThread::currentThread()->quit();
+    });
+    m_worker->wait();
+    delete m_workerContext;
+}
+
+QString TextIndex::defaultFile() {
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty())
+        return {};
+    return base + QStringLiteral("/Tamberk/text-index.json");
+}
+
+QString TextIndex::recognize(const QString& path) {
+    // Decoding comes first so that a file that is no image never starts an engine.
+    const QImage image = TextRecognizer::load(path);
+    if (image.isNull())
+        return {};
+    return TextRecognizer::forThisThread().recognize(image);
+}
+
+void TextIndex::post(std::function<void()> job) {
+    QMetaObject::invokeMethod(m_workerContext, std::move(job), Qt::QueuedConnection);
+}
+
+void TextIndex::load() {
+    QFile in(m_file);
+    if (!in.exists())
+        return;
+    std::optional<Map> loaded;
+    if (in.open(QIODevice::ReadOnly))
+        loaded = decode(in.readAll());
+    if (!loaded) {
+        logFailure("text index read", QStringLiteral("%1 is not a readable index").arg(m_file));
+        m_keepBad = true;
+        return;
+    }
+    map = std::move(*loaded);
+    lower.reserve(map.size());
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        QByteArray bytes = haystackBytes(it.key(), it->t);
+        const Pairs pairs = TextSearch::pairsOf(bytes);
+        lower.insert(it.key(), Haystack{std::move(bytes), pairs});
+    }
+}
+
+QByteArray TextIndex::encode(const Map& map) {
+    QByteArray out;
+    qsizetype size = 2;
+    for (auto it = map.cbegin(); it != map.cend(); ++it)
+        size += it.key().size() + it->t.size() + 40;
+    out.reserve(size);
+    out += '{';
+    bool first = true;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        // JSON has no NaN or infinity; such an entry would make the file unreadable.
+        if (!std::isfinite(it->m))
+            continue;
+        if (!first)
+            out += ',';
+        first = false;
+        appendJsonString(out, it.key());
+        out += ":{\"m\":";
+        // The shortest form that reads back as the same double, so the
+        // exact comparison of modification times holds after a restart.
+        char number[32];
+        const auto result = std::to_chars(number, number + sizeof number, it->m);
+        out.append(number, result.ptr - number);
+        out += ",\"t\":";
+        appendJsonString(out, it->t);
+        out += '}';
+    }
+    out += '}';
+    return out;
+}
+
+std::optional<TextIndex::Map> TextIndex::decode(const QByteArray& json) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonObject object = document.object();
+    Map result;
+    result.reserve(object.size());
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        if (!it->isObject())
+            return std::nullopt;
+        const QJsonObject entry = it->toObject();
+        const QJsonValue m = entry.value(QLatin1String("m"));
+        const QJsonValue t = entry.value(QLatin1String("t"));
+        if (!m.isDouble() || !t.isString())
+            return std::nullopt;
+        result.insert(it.key(), Entry{m.toDouble(), t.toString()});
+    }
+    return result;
+}
+
+void TextIndex::enqueue(const ShotList& shots) {
+    if (!Prefs::shared().boolean(Key::ocr))
+        return;
+    for (const ShotPtr& shot : shots) {
+        if (!shot || shot->isVideo)
+            continue;
+        const auto it = map.constFind(shot->path);
+        if (it != map.cend() && it->m == shot->modified)
+            continue;
+        if (queued.contains(shot->path))
+            continue;
+        queued.insert(shot->path);
+        queue.push_back(shot);
+    }
+    pump();
+}
+
+void TextIndex::pump() {
+    if (busy || queue.empty())
+        return;
+    if (!Prefs::shared().boolean(Key::ocr))
+        return;
+    busy = true;
+    ShotPtr shot = queue.front();
+    queue.pop_front();
+    // The job holds only values; `this` serves as the receiver of the result,
+    // and the destructor waits for the worker, so it outlives every job.
+    post([this, shot, recognizer = m_recognizer, stopping = m_stopping] {
+        if (stopping->load())
+            return;
+        const QString text = recognizer(shot->path);
+        QMetaObject::invokeMethod(
+            this, [this, shot, text] { finish(shot, text); }, Qt::QueuedConnection);
+    });
+}
+
+void TextIndex::finish(const ShotPtr& shot, const QString& text) {
+    busy = false;
+    queued.remove(shot->path);
+    // A file that was deleted meanwhile gets no entry. One that changed keeps
+    // the time of the version that was read, so it is recognised again.
+    if (QFileInfo::exists(shot->path)) {
+        store(shot->path, Entry{shot->modified, text});
+        scheduleSave();
+        emit recognized(shot->path);
+    }
+    pump();
+}
+
+void TextIndex::store(const QString& path, Entry entry) {
+    changed();
+    QByteArray bytes = haystackBytes(path, entry.t);
+    const Pairs pairs = TextSearch::pairsOf(bytes);
+    lower.insert(path, Haystack{std::move(bytes), pairs});
+    map.insert(path, std::move(entry));
+}
+
+void TextIndex::scheduleSave() {
+    if (saveScheduled)
+        return;
+    saveScheduled = true;
+    m_saveTimer.start();
+}
+
+void TextIndex::save() {
+    saveScheduled = false;
+    if (m_file.isEmpty())
+        return;
+    const bool keepBad = std::exchange(m_keepBad, false);
+    post([this, copy = map, file = m_file, keepBad] {
+        const bool ok = writeIndex(file, encode(copy), keepBad);
+        QMetaObject::invokeMethod(
+            this, [this, ok] { emit saved(ok); }, Qt::QueuedConnection);
+    });
+}
+
+TextIndex::Pieces TextIndex::pieces(const QString& query) {
+    static quint64 passes = 0;
+    Pieces result;
+    result.pass = ++passes;
+    const QString lowered = query.toLower();
+    for (const QStringView piece :
+         QStringView(lowered).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        result.words.append(piece.toUtf8());
+        result.pairs.append(TextSearch::pairsOf(result.words.last()));
+    }
+    return result;
+}
+
+TextIndex::Haystack TextIndex::lookupHaystack(const QString& path) const {
+    const auto it = lower.constFind(path);
+    if (it != lower.cend())
+        return *it;
+    // A file without an entry is matched by its name alone.
+    char buffer[256];
+    QByteArray spill;
+    const std::string_view name = lowerName(path, buffer, spill);
+    QByteArray bytes(name.data(), qsizetype(name.size()));
+    const Pairs pairs = TextSearch::pairsOf(bytes);
+    return Haystack{std::move(bytes), pairs};
+}
+
+const TextIndex::Haystack& TextIndex::haystackFor(const Shot& shot, quint64 pass) const {
+    if (m_memoGeneration != m_generation) {
+        m_memo.clear();
+        m_memoGeneration = m_generation;
+    }
+    if (pass != m_memoPass) {
+        m_memoPass = pass;
+        m_cursor = 0;
+    }
+    const auto same = [&](const QString& path) {
+        return (path.constData() == shot.path.constData() && path.size() == shot.path.size()) ||
+               path == shot.path;
+    };
+    if (m_cursor < m_memo.size() && same(m_memo[m_cursor].path))
+        return m_memo[m_cursor++].hay;
+    // A pass that was not announced by new pieces starts over at the top.
+    if (!m_memo.empty() && same(m_memo.front().path)) {
+        m_cursor = 1;
+        return m_memo.front().hay;
+    }
+    // The listing differs from here on: record it anew, within a bound.
+    if (m_cursor >= kMemoLimit)
+        m_cursor = 0;
+    m_memo.resize(std::min(m_cursor, m_memo.size()));
+    m_memo.push_back(Memo{shot.path, lookupHaystack(shot.path)});
+    m_cursor = m_memo.size();
+    return m_memo.back().hay;
+}
+
+bool TextIndex::contains(const Haystack& hay, const Pieces& pieces) {
+    for (qsizetype i = 0; i < pieces.words.size(); ++i) {
+        const QByteArray& word = pieces.words[i];
+        if (!TextSearch::hasPairs(hay.pairs, pieces.pairs[i]) ||
+            !TextSearch::contains(hay.bytes.constData(), hay.bytes.size(), word.constData(),
+                                  word.size()))
+            return false;
+    }
+    return true;
+}
+
+bool TextIndex::matches(const Shot& shot, const QString& query) const {
+    const Pieces split = pieces(query);
+    return split.isEmpty() || contains(lookupHaystack(shot.path), split);
+}
+
+bool TextIndex::matches(const Shot& shot, const Pieces& pieces) const {
+    return pieces.isEmpty() || contains(haystackFor(shot, pieces.pass), pieces);
+}
+
+std::optional<QString> TextIndex::text(const Shot& shot) const {
+    const auto it = map.constFind(shot.path);
+    if (it == map.cend() || it->t.isEmpty())
+        return std::nullopt;
+    return it->t;
+}
+
+void TextIndex::rekey(const QString& oldPath, const QString& newPath) {
+    const auto it = map.constFind(oldPath);
+    if (it == map.cend())
+        return;
+    Entry entry = *it;
+    map.remove(oldPath);
+    lower.remove(oldPath);
+    changed();
+    // The haystack starts with the file name, so it is rebuilt for the new one.
+    store(newPath, std::move(entry));
+    scheduleSave();
+}
+
+void TextIndex::prune() {
+    post([this, paths = map.keys()] {
+        QStringList missing;
+        for (const QString& path : paths) {
+            if (!QFileInfo::exists(path))
+                missing.append(path);
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, missing] {
+                int removed = 0;
+                for (const QString& path : missing) {
+                    if (map.remove(path)) {
+                        lower.remove(path);
+                        changed();
+                        ++removed;
+                    }
+                }
+                if (removed > 0)
+                    scheduleSave();
+                emit pruned(removed);
+            },
+            Qt::QueuedConnection);
+    });
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QImage>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace tesseract {
+class TessBaseAPI;
+}
+
+/// On-device text recognition of still images with the Tesseract engine
+/// (LSTM, dictionaries on, automatic inversion of light-on-dark lines). One
+/// engine per thread, created on first use and reused for every image.
+class TextRecognizer {
+public:
+    /// The longest side an image is scaled down to before recognition.
+    static constexpr int kMaxSide = 2600;
+
+    TextRecognizer();
+    ~TextRecognizer();
+    TextRecognizer(const TextRecognizer&) = delete;
+    TextRecognizer& operator=(const TextRecognizer&) = delete;
+
+    /// Whether the engine started (its language data was found).
+    bool ready() const { return m_ready; }
+    /// The languages the engine loaded, "eng" or e.g. "eng+deu".
+    QString languages() const { return m_languages; }
+    /// The text of an image file: one line per text line in reading order,
+    /// joined by "\n"; "" when the file cannot be decoded or nothing is found.
+    QString recognize(const QString& path);
+    /// The same for an image already in memory.
+    QString recognize(const QImage& image);
+
+    /// The engine of the calling thread, created on first use.
+    static TextRecognizer& forThisThread();
+    /// Destroys the calling thread's engine (before the thread ends).
+    static void releaseThreadEngine();
+
+    /// Decodes an image with its orientation applied and its longest side
+    /// bounded by kMaxSide; a null image on failure.
+    static QImage load(const QString& path);
+    /// What the engine is given: grayscale, dark regions turned light.
+    static QImage prepare(const QImage& image);
+    /// Inverts every block of a grayscale image whose background is dark.
+    static void invertDarkBlocks(QImage& gray);
+    /// Keeps the engine to one thread: OpenMP threads slow it down several
+    /// times on small machines. Sets OMP_THREAD_LIMIT=1 unless it is set and
+    /// keeps the calling thread's parallel regions on that thread.
+    static void limitThreads();
+    /// The engine language for a locale ("deu" for German), empty for none.
+    static QString languageCode(const QLocale& locale);
+    /// English plus the locale's language when its data is among `available`.
+    static QString languagesFor(const QLocale& locale, const QStringList& available);
+
+private:
+    std::unique_ptr<tesseract::TessBaseAPI> m_api;
+    QString m_languages;
+    bool m_ready = false;
+};

@@ -48,6 +48,8 @@ public:
     /// A stray on another file system is copied only after it has been left
     /// alone this long, so a copy never takes a file that is still written.
     static constexpr double settleSeconds = 1.0;
+    /// An empty stray is left this long for its writer to fill it.
+    static constexpr double emptyPatienceSeconds = 10.0;
 
     /// A library on the settings' effective folder. Construction does not scan.
     explicit Library(QObject* parent = nullptr);

@@ -340,10 +340,16 @@ bool Library::settled(const QString& path) const {
     if (stat(QFile::encodeName(path).constData(), &file) != 0 ||
         stat(QFile::encodeName(m_root).constData(), &root) != 0)
         return true; // the move itself will fail and say why
+    const double modified = double(file.st_mtim.tv_sec) + double(file.st_mtim.tv_nsec) / 1e9;
+    const double age = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - modified;
+    // Some tools create the file empty, close it and write it again by name;
+    // taking the empty file would leave a broken frame and a second copy.
+    // A file that stays empty is taken after a while all the same.
+    if (file.st_size == 0 && age < emptyPatienceSeconds)
+        return false;
     if (file.st_dev == root.st_dev)
         return true;
-    const double modified = double(file.st_mtim.tv_sec) + double(file.st_mtim.tv_nsec) / 1e9;
-    return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - modified >= settleSeconds;
+    return age >= settleSeconds;
 }
 
 void Library::pullIn(const QStringList& paths) {

@@ -371,6 +371,25 @@ private slots:
         QVERIFY(CaptureMark::has(target));
     }
 
+    // A tool that creates its file empty and writes it again by name later
+    // leaves one whole frame in the root, not an empty one plus a copy.
+    void emptyStrayWaitsForItsContent() {
+        auto lib = loaded(m_root, m_system);
+        QVERIFY(lib);
+        const QString source = m_system + QStringLiteral("/Screenshot twice.png");
+        writeFile(source, QByteArray());
+        QTest::qWait(700);
+        QVERIFY(QFile::exists(source));
+        writeFile(source, "the picture");
+        const QString target = m_root + QStringLiteral("/Screenshot twice.png");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(target) && !QFile::exists(source), 20000);
+        QFile moved(target);
+        QVERIFY(moved.open(QIODevice::ReadOnly));
+        QCOMPARE(moved.readAll(), QByteArray("the picture"));
+        QTest::qWait(300);
+        QVERIFY(!QFile::exists(m_root + QStringLiteral("/Screenshot twice 2.png")));
+    }
+
     // A library destroyed while its worker is busy waits for it and hands
     // nothing back afterwards.
     void destroyedWhileScanning() {

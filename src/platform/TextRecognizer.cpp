@@ -1,8 +1,9 @@
 #include "platform/TextRecognizer.h"
 
+#include "platform/ImageDecoder.h"
+
 #include "platform/Log.h"
 
-#include <QImageReader>
 #include <dlfcn.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
@@ -90,18 +91,9 @@ QString TextRecognizer::languagesFor(const QLocale& locale, const QStringList& a
 }
 
 QImage TextRecognizer::load(const QString& path) {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QSize size = reader.size();
-    if (size.isValid() && qMax(size.width(), size.height()) > kMaxSide)
-        reader.setScaledSize(size.scaled(kMaxSide, kMaxSide, Qt::KeepAspectRatio));
-    QImage image = reader.read();
-    if (image.isNull())
-        return {};
-    // Formats that cannot scale while decoding are scaled afterwards.
-    if (qMax(image.width(), image.height()) > kMaxSide)
-        image = image.scaled(kMaxSide, kMaxSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return image;
+    // The thumbnail decoder applies the orientation, reads HEIC through
+    // libheif and refuses images that would not fit its memory budget.
+    return ImageDecoder::thumbnail(path, kMaxSide);
 }
 
 QImage TextRecognizer::prepare(const QImage& image) {

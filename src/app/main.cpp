@@ -3,8 +3,7 @@
 #include <QApplication>
 #include <QTextStream>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tamberk"));
     QTextStream(stderr) << "Tamberk: the panel is not built yet; run `tamberk-cli watch` to follow "

@@ -5,14 +5,12 @@
 #include <QGuiApplication>
 
 namespace {
-QList<const CliCommand*>& registry()
-{
+QList<const CliCommand*>& registry() {
     static QList<const CliCommand*> commands;
     return commands;
 }
 
-int usage()
-{
+int usage() {
     err() << "usage: tamberk-cli COMMAND [ARGS]\n";
     for (const CliCommand* command : CliCommand::all())
         err() << "  tamberk-cli " << command->usage << "\n";
@@ -24,27 +22,25 @@ int usage()
 CliCommand::CliCommand(const char* name, const char* usage, Runner run)
     : name(name)
     , usage(usage)
-    , run(std::move(run))
-{
+    , run(std::move(run)) {
     registry().append(this);
 }
 
-const QList<const CliCommand*>& CliCommand::all() { return registry(); }
+const QList<const CliCommand*>& CliCommand::all() {
+    return registry();
+}
 
-QTextStream& out()
-{
+QTextStream& out() {
     static QTextStream stream(stdout);
     return stream;
 }
 
-QTextStream& err()
-{
+QTextStream& err() {
     static QTextStream stream(stderr);
     return stream;
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // Image decoding and text rendering need a GUI application object, but
     // never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -53,7 +49,8 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("tamberk"));
 
     QStringList args = app.arguments().mid(1);
-    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"))
+    if (args.isEmpty() || args.first() == QLatin1String("--help") ||
+        args.first() == QLatin1String("-h"))
         return usage();
     const QString name = args.takeFirst();
     for (const CliCommand* command : CliCommand::all()) {

@@ -10,23 +10,21 @@
 #include <sys/stat.h>
 
 namespace TestRegistry {
-std::vector<std::pair<QString, Factory>>& all()
-{
+std::vector<std::pair<QString, Factory>>& all() {
     static std::vector<std::pair<QString, Factory>> registry;
     return registry;
 }
 
-bool add(const char* name, Factory factory)
-{
+bool add(const char* name, Factory factory) {
     all().emplace_back(QString::fromLatin1(name), std::move(factory));
     return true;
 }
 } // namespace TestRegistry
 
-static const char* const kIsolated[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"};
+static const char* const kIsolated[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
+                                        "XDG_CACHE_HOME"};
 
-TestEnv::TestEnv()
-{
+TestEnv::TestEnv() {
     for (const char* name : kIsolated)
         m_saved.emplace_back(name, qgetenv(name));
     const QString root = m_dir.path();
@@ -40,8 +38,7 @@ TestEnv::TestEnv()
     Prefs::resetSharedForTesting();
 }
 
-TestEnv::~TestEnv()
-{
+TestEnv::~TestEnv() {
     for (const auto& [name, value] : m_saved) {
         if (value.isNull())
             qunsetenv(name.constData());
@@ -51,19 +48,23 @@ TestEnv::~TestEnv()
     Prefs::resetSharedForTesting();
 }
 
-QString TestEnv::configHome() const { return m_dir.path() + "/.config"; }
-QString TestEnv::dataHome() const { return m_dir.path() + "/.local/share"; }
-QString TestEnv::cacheHome() const { return m_dir.path() + "/.cache"; }
+QString TestEnv::configHome() const {
+    return m_dir.path() + "/.config";
+}
+QString TestEnv::dataHome() const {
+    return m_dir.path() + "/.local/share";
+}
+QString TestEnv::cacheHome() const {
+    return m_dir.path() + "/.cache";
+}
 
-QString TestEnv::mkdir(const QString& relative) const
-{
+QString TestEnv::mkdir(const QString& relative) const {
     const QString path = m_dir.path() + "/" + relative;
     QDir().mkpath(path);
     return path;
 }
 
-QString writeFile(const QString& path, const QByteArray& bytes)
-{
+QString writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -72,8 +73,7 @@ QString writeFile(const QString& path, const QByteArray& bytes)
     return path;
 }
 
-bool setModified(const QString& path, double seconds)
-{
+bool setModified(const QString& path, double seconds) {
     struct timespec times[2];
     double whole = std::floor(seconds);
     times[0].tv_sec = static_cast<time_t>(whole);

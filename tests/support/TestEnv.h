@@ -11,8 +11,8 @@
 //   class tst_Scanner : public QObject { Q_OBJECT ... };
 //   TAMBERK_TEST(tst_Scanner)
 #define TAMBERK_TEST(Class)                                                                        \
-    static const bool Class##_registered =                                                         \
-        TestRegistry::add(#Class, []() -> std::unique_ptr<QObject> { return std::make_unique<Class>(); });
+    static const bool Class##_registered = TestRegistry::add(                                      \
+        #Class, []() -> std::unique_ptr<QObject> { return std::make_unique<Class>(); });
 
 namespace TestRegistry {
 using Factory = std::function<std::unique_ptr<QObject>()>;

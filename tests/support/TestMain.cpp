@@ -6,8 +6,7 @@
 #include <QTest>
 #include <cstring>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qEnvironmentVariable("QT_QPA_PLATFORM", "offscreen").toUtf8());
     QGuiApplication app(argc, argv);
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-/// The desktop Trash as the freedesktop.org Trash specification lays it out:
+/// The desktop Trash as freedesktop.org lays it out:
 /// the home trash under $XDG_DATA_HOME/Trash for items on the home volume,
 /// $topdir/.Trash/$uid or $topdir/.Trash-$uid for items on other volumes.
 /// Every item gets its info/NAME.trashinfo, so file managers can list and

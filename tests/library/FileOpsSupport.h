@@ -12,7 +12,6 @@
 #include <QMap>
 #include <QString>
 
-#include <cerrno>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -29,18 +28,17 @@ inline QMap<QString, QByteArray> snapshot(const QString& dir) {
     while (it.hasNext()) {
         const QString path = it.next();
         const QFileInfo info(path);
-        const QString key = QDir(dir).relativeFilePath(path);
+        QByteArray& entry = entries[QDir(dir).relativeFilePath(path)];
+        QFile file(path);
         if (info.isSymLink()) {
             char target[4096];
             const ssize_t length =
                 ::readlink(QFile::encodeName(path).constData(), target, sizeof target);
-            entries[key] = "-> " + QByteArray(target, length > 0 ? length : 0);
+            entry = "-> " + QByteArray(target, qMax<ssize_t>(length, 0));
         } else if (info.isDir()) {
-            entries[key] = "<dir>";
+            entry = "<dir>";
         } else {
-            QFile file(path);
-            entries[key] =
-                file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+            entry = file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>";
         }
     }
     return entries;
@@ -57,6 +55,7 @@ inline bool exists(const QString& path) {
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
+/// The file system `path` lies on.
 inline dev_t device(const QString& path) {
     struct stat st;
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_dev : 0;
@@ -66,14 +65,9 @@ inline dev_t device(const QString& path) {
 /// root, and only when mounts can be made private, so nothing reaches the
 /// host's mount table.
 inline bool privateMounts() {
-    static int state = -1;
-    if (state < 0) {
-        state = 0;
-        if (::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
-            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0)
-            state = 1;
-    }
-    return state == 1;
+    static const bool made = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
+                             ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    return made;
 }
 
 /// Mounts a small tmpfs on `dir` (another file system); false where impossible.
@@ -82,34 +76,27 @@ inline bool mountTmpfs(const QString& dir) {
                                       0, "size=16m,mode=0755") == 0;
 }
 
-/// Binds `dir` onto itself read-only; false where impossible.
-inline bool bindReadOnly(const QString& dir) {
-    const QByteArray path = QFile::encodeName(dir);
-    if (!privateMounts() || ::mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr))
-        return false;
-    if (::mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0)
-        return true;
-    ::umount2(path.constData(), MNT_DETACH);
-    return false;
-}
-
 inline void unmount(const QString& dir) {
     ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH);
 }
 
-/// Makes `dir` unwritable: a read-only bind as root (permission bits do not
-/// stop root), else mode 0555. Returns false when neither is possible.
-inline bool makeReadOnly(const QString& dir, bool* mounted) {
-    *mounted = false;
-    if (::geteuid() == 0) {
-        *mounted = bindReadOnly(dir);
-        return *mounted;
-    }
-    return ::chmod(QFile::encodeName(dir).constData(), 0555) == 0;
+/// Makes `dir` unwritable: a read-only bind onto itself as root (permission
+/// bits do not stop root), else mode 0555. False when neither is possible.
+inline bool makeReadOnly(const QString& dir) {
+    const QByteArray path = QFile::encodeName(dir);
+    if (::geteuid() != 0)
+        return ::chmod(path.constData(), 0555) == 0;
+    if (!privateMounts() || ::mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr))
+        return false;
+    if (::mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0)
+        return true;
+    unmount(dir);
+    return false;
 }
 
-inline void makeWritable(const QString& dir, bool mounted) {
-    if (mounted)
+/// Undoes makeReadOnly().
+inline void makeWritable(const QString& dir) {
+    if (::geteuid() == 0)
         unmount(dir);
     else
         ::chmod(QFile::encodeName(dir).constData(), 0755);

@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers of the library tests: a root folder in the test's home, shots
-// written with chosen dates, and a library that has finished its first scan.
+// Helpers of the library tests: shots written with chosen dates, and a
+// library that has finished its first scan.
 
 #include "TestEnv.h"
 #include "library/Library.h"
@@ -27,7 +27,6 @@ inline QString shot(const QString& root, const QString& relative, double age = 0
     return path;
 }
 
-/// The paths of a list of shots, in order.
 inline QStringList paths(const ShotList& shots) {
     QStringList result;
     for (const ShotPtr& s : shots)
@@ -35,9 +34,9 @@ inline QStringList paths(const ShotList& shots) {
     return result;
 }
 
-/// A library on `root` that has applied its first full reload. Recognition is
-/// off and the system folder is `systemFolder` (none: the root itself, so no
-/// stray watcher exists).
+/// A library on `root` that has applied its first full reload, recognition
+/// off; the system folder is `systemFolder`, by default the root (no stray
+/// watcher).
 inline std::unique_ptr<Library> loaded(const QString& root, const QString& systemFolder = {}) {
     auto library = std::make_unique<Library>(root);
     library->setFeedText(false);

@@ -18,16 +18,13 @@ namespace {
 // The keys of a .trashinfo file, or nothing when its first line is wrong.
 QMap<QString, QString> readInfo(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    if (lines.value(0) != "[Trash Info]")
-        return {};
     QMap<QString, QString> keys;
-    for (const QByteArray& line : lines.mid(1)) {
-        const qsizetype eq = line.indexOf('=');
-        if (eq > 0)
-            keys.insert(QString::fromLatin1(line.left(eq)), QString::fromLatin1(line.mid(eq + 1)));
+    if (!file.open(QIODevice::ReadOnly) || file.readLine() != "[Trash Info]\n")
+        return keys;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (const qsizetype eq = line.indexOf('='); eq > 0)
+            keys.insert(line.left(eq), line.mid(eq + 1));
     }
     return keys;
 }
@@ -45,33 +42,29 @@ private slots:
     void cleanup() { FileMove::clearFaults(); }
 
     void homeTrash();
-    void namesStayUnique();
-    void restoreRemovesInfo();
-    void failedMoveLeavesNoInfo();
+    void restoreNeverReplaces();
     void volumeTrash_data();
     void volumeTrash();
 };
 
-// An item on the home volume goes to $XDG_DATA_HOME/Trash, made when missing
-// (private to the user), with an info file whose Path= is the absolute,
-// percent-encoded original and whose DeletionDate= is local time.
+// An item on the home volume goes to $XDG_DATA_HOME/Trash, made private when
+// missing, with an info file whose Path= is the absolute, percent-encoded
+// original and whose DeletionDate= is local time, to the second. Items of
+// one name get distinct names, and a name whose .trashinfo exists is taken
+// even when files/ lacks it (the info reserves it).
 void tst_Trash::homeTrash() {
     TestEnv env;
-    const QString dataHome = env.home() + "/fresh/share";
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
+    const QString trash = env.home() + "/fresh/share/Trash";
+    qputenv("XDG_DATA_HOME", QFile::encodeName(env.home() + "/fresh/share"));
     const QString item = writeFile(env.home() + "/shots/a b%c#\u00fc.png", "pixels");
 
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
     const Trash::Result result = Trash::trash(item);
-    const QDateTime after = QDateTime::currentDateTime().addSecs(1);
     QVERIFY2(result.ok, qPrintable(result.message));
-    const QString trash = dataHome + "/Trash";
     QCOMPARE(result.location, trash + "/files/a b%c#\u00fc.png");
     QVERIFY(!exists(item));
     QCOMPARE(snapshot(trash + "/files").value("a b%c#\u00fc.png"), QByteArray("pixels"));
     QCOMPARE(modeOf(trash), 0700);
-    QCOMPARE(Trash::folderFor(env.home() + "/shots"), trash);
-
     const auto info = readInfo(trash + "/info/a b%c#\u00fc.png.trashinfo");
     QCOMPARE(info.value("Path"),
              QString::fromLatin1(QFile::encodeName(env.home()).toPercentEncoding("/")) +
@@ -81,49 +74,34 @@ void tst_Trash::homeTrash() {
         QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d$").match(date).hasMatch(),
         qPrintable(date));
     const QDateTime deleted = QDateTime::fromString(date, Qt::ISODate);
-    QVERIFY(deleted >= before.addMSecs(-before.time().msec()) && deleted <= after);
-}
+    QVERIFY(deleted >= before && deleted <= QDateTime::currentDateTime());
 
-// Items of the same name get distinct names in files/, and a name whose
-// .trashinfo exists is taken even when files/ lacks it (the info reserves it).
-void tst_Trash::namesStayUnique() {
-    TestEnv env;
-    const QString trash = env.dataHome() + "/Trash";
-    const QString one = writeFile(env.home() + "/A/x.png", "one");
-    const QString two = writeFile(env.home() + "/B/x.png", "two");
-    QDir().mkpath(env.home() + "/C/Work");
     writeFile(trash + "/info/y.png.trashinfo", "[Trash Info]\n");
-    const QString three = writeFile(env.home() + "/C/y.png", "three");
-
-    QCOMPARE(Trash::trash(one).location, trash + "/files/x.png");
-    QCOMPARE(Trash::trash(two).location, trash + "/files/x 2.png");
-    QCOMPARE(Trash::trash(three).location, trash + "/files/y 2.png");
-    QCOMPARE(Trash::trash(env.home() + "/C/Work").location, trash + "/files/Work");
-
-    const auto files = snapshot(trash + "/files");
-    QCOMPARE(files.value("x.png"), QByteArray("one"));
-    QCOMPARE(files.value("x 2.png"), QByteArray("two"));
-    QCOMPARE(files.value("y 2.png"), QByteArray("three"));
-    QCOMPARE(files.value("Work"), QByteArray("<dir>"));
-    QVERIFY(readInfo(trash + "/info/x 2.png.trashinfo").value("Path").endsWith("/B/x.png"));
-    QVERIFY(readInfo(trash + "/info/y 2.png.trashinfo").value("Path").endsWith("/C/y.png"));
-    QVERIFY(readInfo(trash + "/info/Work.trashinfo").value("Path").endsWith("/C/Work"));
+    QDir().mkpath(env.home() + "/C/Work");
+    const QStringList items{writeFile(env.home() + "/A/x.png", "one"),
+                            writeFile(env.home() + "/B/x.png", "two"),
+                            writeFile(env.home() + "/C/y.png", "three"), env.home() + "/C/Work"};
+    const QStringList expected{"x.png", "x 2.png", "y 2.png", "Work"};
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        QCOMPARE(Trash::trash(items[i]).location, trash + "/files/" + expected[i]);
+        const auto info = readInfo(trash + "/info/" + expected[i] + ".trashinfo");
+        QVERIFY(info.value("Path").endsWith(items[i].mid(env.home().size())));
+    }
+    QCOMPARE(snapshot(trash + "/files").value("x 2.png"), QByteArray("two"));
 }
 
-// Restoring moves the item back and removes its info; a taken target is
-// never replaced and the trashed item and its info stay.
-void tst_Trash::restoreRemovesInfo() {
+// Restoring never replaces a taken target (the trashed item and its info
+// stay); restoring elsewhere moves the item back and removes its info.
+void tst_Trash::restoreNeverReplaces() {
     TestEnv env;
     const QString item = writeFile(env.home() + "/shots/a.png", "pixels");
     const Trash::Result trashed = Trash::trash(item);
     QVERIFY(trashed.ok);
     const QString info = Trash::infoFor(trashed.location);
-    QCOMPARE(info, env.dataHome() + "/Trash/info/a.png.trashinfo");
     QVERIFY(exists(info));
 
     writeFile(item, "newcomer");
     FileMove::Result back = Trash::restore(trashed.location, item);
-    QVERIFY(!back.ok);
     QCOMPARE(back.error, EEXIST);
     QCOMPARE(snapshot(env.home() + "/shots").value("a.png"), QByteArray("newcomer"));
     QVERIFY(exists(trashed.location) && exists(info));
@@ -131,27 +109,7 @@ void tst_Trash::restoreRemovesInfo() {
     back = Trash::restore(trashed.location, env.home() + "/shots/a 2.png");
     QVERIFY(back.ok);
     QCOMPARE(snapshot(env.home() + "/shots").value("a 2.png"), QByteArray("pixels"));
-    QCOMPARE(names(env.dataHome() + "/Trash/files"), QStringList());
-    QCOMPARE(names(env.dataHome() + "/Trash/info"), QStringList());
-    QVERIFY(Trash::infoFor(env.home() + "/shots/a.png").isEmpty());
-}
-
-// When the move itself fails the item stays and no stray info is left behind.
-void tst_Trash::failedMoveLeavesNoInfo() {
-    TestEnv env;
-    const QString item = writeFile(env.home() + "/shots/a.png", "pixels");
-    QVERIFY(Trash::trash(writeFile(env.home() + "/warm.png")).ok); // the trash exists
-    const auto trashBefore = snapshot(env.dataHome() + "/Trash");
-
-    FileMove::injectFault(FileMove::Step::Rename, EIO);
-    const Trash::Result result = Trash::trash(item);
-    QVERIFY(!result.ok);
-    QCOMPARE(result.error, EIO);
-    QVERIFY(result.location.isEmpty());
-    QCOMPARE(snapshot(env.home() + "/shots").value("a.png"), QByteArray("pixels"));
-    QCOMPARE(snapshot(env.dataHome() + "/Trash"), trashBefore);
-
-    QCOMPARE(Trash::trash(env.home() + "/shots/gone.png").error, ENOENT);
+    QCOMPARE(snapshot(env.dataHome() + "/Trash").keys(), (QStringList{"files", "info"}));
 }
 
 void tst_Trash::volumeTrash_data() {
@@ -174,15 +132,13 @@ void tst_Trash::volumeTrash() {
     if (!mountTmpfs(volume))
         QSKIP("cannot mount a second volume here (needs root and mount namespaces)");
     const QString uid = QString::number(::getuid());
-    if (shared == "sticky" || shared == "plain") {
-        QDir().mkpath(volume + "/.Trash");
+    const QString elsewhere = env.mkdir("elsewhere");
+    ::chmod(QFile::encodeName(elsewhere).constData(), 01777);
+    if (shared == "link")
+        QFile::link(elsewhere, volume + "/.Trash");
+    else if (!shared.isEmpty() && QDir().mkpath(volume + "/.Trash"))
         ::chmod(QFile::encodeName(volume + "/.Trash").constData(),
                 shared == "sticky" ? 01777 : 0777);
-    } else if (shared == "link") {
-        const QString elsewhere = env.mkdir("elsewhere");
-        ::chmod(QFile::encodeName(elsewhere).constData(), 01777);
-        QFile::link(elsewhere, volume + "/.Trash");
-    }
     const QString item = writeFile(volume + "/shots/odd name.png", "pixels");
 
     const Trash::Result result = Trash::trash(item);
@@ -190,7 +146,6 @@ void tst_Trash::volumeTrash() {
     const auto files = snapshot(trash + "/files");
     const auto info = readInfo(trash + "/info/odd name.png.trashinfo");
     const int mode = modeOf(trash);
-    const QStringList elsewhere = names(env.home() + "/elsewhere");
     unmount(volume);
 
     QVERIFY2(result.ok, qPrintable(result.message));
@@ -198,8 +153,7 @@ void tst_Trash::volumeTrash() {
     QCOMPARE(files.value("odd name.png"), QByteArray("pixels"));
     QCOMPARE(info.value("Path"), QString("shots/odd%20name.png"));
     QCOMPARE(mode, 0700);
-    QCOMPARE(elsewhere, QStringList()); // a linked .Trash is never followed
-    QVERIFY(!exists(env.dataHome() + "/Trash/files/odd name.png"));
+    QCOMPARE(names(elsewhere), QStringList()); // a linked .Trash is never followed
 }
 
 TAMBERK_TEST(tst_Trash)

@@ -31,24 +31,15 @@ public:
         script.setPermissions(script.permissions() | QFile::ExeOwner | QFile::ExeUser);
     }
 
-    /// A gsettings that keeps values in files of the stub folder: `set`
-    /// stores the literal it gets, `get` prints it or fails like a missing
-    /// schema when nothing was stored.
-    void addGsettings() {
-        const QByteArray store = QFile::encodeName(m_dir.path()) + "/gsettings.";
+    /// A gsettings whose `get` prints `printed`, or fails like a missing
+    /// schema when that is empty.
+    void addGsettings(const QByteArray& printed = {}) {
+        QFile out(m_dir.filePath(QStringLiteral("gsettings.out")));
+        out.open(QIODevice::WriteOnly);
+        out.write(printed + '\n');
         add(QStringLiteral("gsettings"),
-            "f='" + store +
-                "'\"$2.$3\"\n"
-                "case \"$1\" in\n"
-                "get) [ -f \"$f\" ] || { echo 'No such schema' >&2; exit 1; }; /bin/cat \"$f\" ;;\n"
-                "set) printf '%s\\n' \"$4\" > \"$f\" ;;\n"
-                "esac\n");
-    }
-    /// Stores what `gsettings get SCHEMA KEY` prints.
-    void setGsetting(const QString& schema, const QString& key, const QString& printed) {
-        QFile file(m_dir.filePath(QStringLiteral("gsettings.") + schema + QLatin1Char('.') + key));
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        file.write(printed.toUtf8() + '\n');
+            printed.isEmpty() ? "echo 'No such schema' >&2; exit 1\n"
+                              : "/bin/cat '" + QFile::encodeName(out.fileName()) + "'\n");
     }
 
     /// Every recorded call, oldest first, each as program + arguments.
@@ -63,18 +54,6 @@ public:
         }
         return result;
     }
-    /// The recorded calls that change something: reads ("gsettings get")
-    /// are left out.
-    QList<QStringList> writes() const {
-        QList<QStringList> result;
-        for (const QStringList& call : calls()) {
-            if (!(call.first() == QLatin1String("gsettings") &&
-                  call.value(1) == QLatin1String("get")))
-                result.append(call);
-        }
-        return result;
-    }
-    void clearCalls() const { QFile::remove(logPath()); }
 
 private:
     QString logPath() const { return m_dir.filePath(QStringLiteral("calls.log")); }

@@ -4,38 +4,32 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFuture>
 #include <QTest>
 
 class tst_Migration : public QObject {
     Q_OBJECT
 private slots:
     // The first launch carries "leftSide" over and clears the digits-only
-    // entries from the caches folder, keeping everything else.
+    // entries from the caches folder, keeping everything else, including
+    // what a numeric link points to.
     void firstLaunchMigrates() {
         TestEnv env;
-        QCOMPARE(AppDelegate::cachesPath(), env.cacheHome() + QStringLiteral("/tamberk"));
         const QString caches = AppDelegate::cachesPath();
-        writeFile(caches + QStringLiteral("/123"));
-        writeFile(caches + QStringLiteral("/007/inner/file.bin"));
-        writeFile(caches + QStringLiteral("/0"));
-        writeFile(caches + QStringLiteral("/\u0661\u0662")); // Arabic-Indic digits
-        writeFile(caches + QStringLiteral("/12a"));
-        writeFile(caches + QStringLiteral("/a1"));
-        writeFile(caches + QStringLiteral("/1.5"));
-        writeFile(caches + QStringLiteral("/Drag/00000001"));
-        // A numeric link goes; what it points to stays.
+        // "\u0661\u0662" are Arabic-Indic digits.
+        for (const QString& name :
+             QStringLiteral("123|007/inner/file.bin|0|\u0661\u0662|12a|a1|1.5|Drag/00000001")
+                 .split(QLatin1Char('|')))
+            writeFile(caches + QLatin1Char('/') + name);
         const QString outside = env.mkdir(QStringLiteral("outside"));
         writeFile(outside + QStringLiteral("/keep.png"));
         QVERIFY(QFile::link(outside, caches + QStringLiteral("/42")));
 
         Prefs::shared().set(Key::leftSide, true);
-        QFuture<int> cleanup = AppDelegate::migrateFromV1();
+        QCOMPARE(AppDelegate::migrateFromV1().result(), 5);
         QCOMPARE(Prefs::shared().string(Key::side), QStringLiteral("left"));
-        cleanup.waitForFinished();
-        QCOMPARE(cleanup.result(), 5);
-
-        QDir dir(caches);
-        QStringList left = dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+        QStringList left =
+            QDir(caches).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
         left.sort();
         QCOMPARE(left, (QStringList{QStringLiteral("1.5"), QStringLiteral("12a"),
                                     QStringLiteral("Drag"), QStringLiteral("a1")}));
@@ -45,29 +39,22 @@ private slots:
         QVERIFY(!Prefs::shared().boolean(Key::launched));
     }
 
-    // After the first launch the migration does nothing at all.
-    void laterLaunchesDoNothing() {
+    // After the first launch the migration does nothing at all; without the
+    // legacy key it writes no settings, and a missing caches folder is no
+    // error.
+    void otherwiseNothingChanges() {
+        {
+            TestEnv env;
+            QCOMPARE(AppDelegate::migrateFromV1().result(), 0);
+            QVERIFY(!QFile::exists(Prefs::shared().storePath()));
+        }
         TestEnv env;
-        Prefs& prefs = Prefs::shared();
-        prefs.set(Key::launched, true);
-        prefs.set(Key::leftSide, true);
+        Prefs::shared().set(Key::launched, true);
+        Prefs::shared().set(Key::leftSide, true);
         writeFile(AppDelegate::cachesPath() + QStringLiteral("/123"));
-        QFuture<int> cleanup = AppDelegate::migrateFromV1();
-        cleanup.waitForFinished();
-        QCOMPARE(cleanup.result(), 0);
-        QVERIFY(!prefs.isStored(Key::side));
-        QVERIFY(QFile::exists(AppDelegate::cachesPath() + QStringLiteral("/123")));
-    }
-
-    // Without the legacy key nothing is written; a missing caches folder is
-    // no error.
-    void nothingToMigrate() {
-        TestEnv env;
-        QFuture<int> cleanup = AppDelegate::migrateFromV1();
-        cleanup.waitForFinished();
-        QCOMPARE(cleanup.result(), 0);
+        QCOMPARE(AppDelegate::migrateFromV1().result(), 0);
         QVERIFY(!Prefs::shared().isStored(Key::side));
-        QVERIFY(!QFile::exists(Prefs::shared().storePath()));
+        QVERIFY(QFile::exists(AppDelegate::cachesPath() + QStringLiteral("/123")));
     }
 };
 

@@ -1,79 +1,46 @@
 #include "TestEnv.h"
 #include "settings/PrefsSnapshot.h"
 
+#include <QSet>
 #include <QTest>
 
 class tst_PrefsSnapshot : public QObject {
     Q_OBJECT
 private slots:
-    // Settings read at the moment of use leave the snapshot alone, so the
-    // delegate's re-application does nothing when only they change.
-    void unrelatedKeysKeepSnapshotsEqual_data() {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QVariant>("value");
-        QTest::newRow("width") << "t2.width" << QVariant(400.0);
-        QTest::newRow("thumb") << "t2.thumb" << QVariant(150.0);
-        QTest::newRow("scope") << "t2.scope" << QVariant(QStringLiteral("all"));
-        QTest::newRow("reveal") << "t2.reveal" << QVariant(false);
-        QTest::newRow("peek") << "t2.peek" << QVariant(false);
-        QTest::newRow("autoCopy") << "t2.autoCopy" << QVariant(true);
-        QTest::newRow("confirmDelete") << "t2.confirmDelete" << QVariant(false);
-        QTest::newRow("doubleClick") << "t2.doubleClick" << QVariant(QStringLiteral("quicklook"));
-        QTest::newRow("launched") << "t2.launched" << QVariant(true);
-    }
-    void unrelatedKeysKeepSnapshotsEqual() {
-        QFETCH(QString, key);
-        QFETCH(QVariant, value);
+    // Each setting the delegate re-applies changes the snapshot; settings
+    // read at the moment of use leave it alone, so re-application does
+    // nothing when only they change.
+    void snapshotFollowsAppliedKeysOnly() {
         TestEnv env;
-        const PrefsSnapshot before;
-        QVERIFY(before == PrefsSnapshot());
-        Prefs::shared().set(key.toUtf8().constData(), value);
-        QVERIFY(before == PrefsSnapshot());
+        const QSet<QByteArray> readAtUse{Key::width,         Key::thumb,       Key::scope,
+                                         Key::reveal,        Key::peek,        Key::autoCopy,
+                                         Key::confirmDelete, Key::doubleClick, Key::launched};
+        for (const PrefKey& row : Prefs::table()) {
+            // A valid value other than the default ("~" for the folder).
+            QVariant other = row.choices.isEmpty()                           ? QStringLiteral("~")
+                             : row.choices.last() != row.fallback.toString() ? row.choices.last()
+                                                                             : row.choices.first();
+            if (row.type == QMetaType::Bool)
+                other = !row.fallback.toBool();
+            else if (row.type != QMetaType::QString)
+                other = row.fallback.toDouble() + 2;
+            const PrefsSnapshot before;
+            Prefs::shared().set(row.key, other);
+            QVERIFY2((before == PrefsSnapshot()) == readAtUse.contains(row.key), row.key);
+        }
     }
 
-    // Each setting the delegate applies makes the snapshots differ.
-    void appliedKeysChangeSnapshot_data() {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QVariant>("value");
-        QTest::newRow("side") << "t2.side" << QVariant(QStringLiteral("left"));
-        QTest::newRow("hotkey") << "t2.hotkey" << QVariant(qint64(3));
-        QTest::newRow("showTab") << "t2.showTab" << QVariant(false);
-        QTest::newRow("captions") << "t2.captions" << QVariant(false);
-        QTest::newRow("onlyShots") << "t2.onlyShots" << QVariant(false);
-        QTest::newRow("includeSub") << "t2.includeSub" << QVariant(false);
-        QTest::newRow("session") << "t2.session" << QVariant(QStringLiteral("today"));
-        QTest::newRow("sessionReset") << "t2.sessionReset" << QVariant(1700000000.5);
-        QTest::newRow("ocr") << "t2.ocr" << QVariant(false);
-        QTest::newRow("pinned") << "t2.pinned" << QVariant(true);
-        QTest::newRow("hide") << "t2.hideFromCapture" << QVariant(false);
-        QTest::newRow("sync") << "t2.syncSystem" << QVariant(false);
-        QTest::newRow("folder") << "t2.folder" << QVariant(QStringLiteral("~"));
-    }
-    void appliedKeysChangeSnapshot() {
-        QFETCH(QString, key);
-        QFETCH(QVariant, value);
-        TestEnv env;
-        const PrefsSnapshot before;
-        Prefs::shared().set(key.toUtf8().constData(), value);
-        const PrefsSnapshot after;
-        QVERIFY(!(before == after));
-    }
-
-    // The snapshot reads the derived values, not the raw text.
+    // The snapshot holds the derived values, not the raw text, and a chosen
+    // folder that vanished reads as the fallback, so its return is a change.
     void readsDerivedValues() {
         TestEnv env;
         Prefs& prefs = Prefs::shared();
         prefs.set(Key::side, QStringLiteral("LEFT"));
-        prefs.set(Key::session, QStringLiteral("weekly"));
-        prefs.set(Key::folder, env.home() + QStringLiteral("/missing"));
-        const PrefsSnapshot snap;
-        QCOMPARE(toString(snap.side), QStringLiteral("right"));
-        QCOMPARE(toString(snap.session), QStringLiteral("boot"));
-        QCOMPARE(snap.folder, prefs.folderPath());
-        QCOMPARE(snap.sessionReset, 0.0);
-        // A vanished folder is a folder change: the fallback differs from it.
+        prefs.set(Key::folder, env.home() + QStringLiteral("/Shots"));
+        const PrefsSnapshot missing;
+        QCOMPARE(toString(missing.side), QStringLiteral("right"));
+        QCOMPARE(missing.folder, prefs.folderPath());
         const QString shots = env.mkdir(QStringLiteral("Shots"));
-        prefs.set(Key::folder, shots);
         QCOMPARE(PrefsSnapshot().folder, shots);
     }
 };

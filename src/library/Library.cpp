@@ -2,6 +2,7 @@
 
 #include "library/DirWatcher.h"
 #include "platform/CaptureMark.h"
+#include "platform/FileMove.h"
 #include "settings/Prefs.h"
 #include "settings/SystemCapture.h"
 
@@ -173,15 +174,10 @@ QString Library::unique(const QString& path) {
     if (!existsAt(path))
         return path;
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const QString dir = path.left(slash + 1);
-    const QString name = path.mid(slash + 1);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    // A leading dot starts a hidden name, not an extension.
-    const QString base = dot > 0 ? name.left(dot) : name;
-    const QString ext = dot > 0 ? name.mid(dot) : QString();
+    const QByteArray name = QFile::encodeName(path.mid(slash + 1));
     QString candidate;
     for (int n = 2; n < 100000; ++n) {
-        candidate = dir + base + QLatin1Char(' ') + QString::number(n) + ext;
+        candidate = path.left(slash + 1) + QFile::decodeName(FileMove::numbered(name, n));
         if (!existsAt(candidate))
             break;
     }

@@ -451,4 +451,14 @@ Result move(const QString& from, const QString& to) {
     return moveAcross(source, target, st);
 }
 
+QByteArray numbered(const QByteArray& name, int n) {
+    if (n == 1)
+        return name;
+    const qsizetype dot = name.lastIndexOf('.');
+    const QByteArray number = ' ' + QByteArray::number(n);
+    if (dot <= 0)
+        return name + number;
+    return name.left(dot) + number + name.mid(dot);
+}
+
 } // namespace FileMove

@@ -2,8 +2,9 @@
 
 #include <QString>
 
-// Interface agreed between the library and the file operations; the
-// file-operations work provides the implementation.
+#include <QByteArray>
+
+/// Moving the user's files without ever replacing one.
 namespace FileMove {
 
 struct Result {
@@ -23,6 +24,10 @@ Result move(const QString& from, const QString& to);
 /// Renames within one file system without ever replacing `to`; returns 0 or
 /// the errno of the failure (EXDEV across file systems, EEXIST when taken).
 int renameNoReplace(const QString& from, const QString& to);
+
+/// The n-th candidate for a free name: `name` itself for n = 1, else
+/// "base n.ext" (a leading dot starts a hidden name, not an extension).
+QByteArray numbered(const QByteArray& name, int n);
 
 // Test hooks: the steps of a move at which a failure can be injected.
 enum class Step {

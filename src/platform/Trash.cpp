@@ -149,18 +149,6 @@ QByteArray chooseTrash(const QByteArray& item, QByteArray* topdir) {
     return volumeTrash(top);
 }
 
-// "name", then "name 2", "name 3", … before the extension, like the
-// library's own numbering. A leading dot belongs to the name.
-QByteArray candidate(const QByteArray& name, int n) {
-    if (n == 1)
-        return name;
-    const qsizetype dot = name.lastIndexOf('.');
-    const QByteArray number = ' ' + QByteArray::number(n);
-    if (dot <= 0)
-        return name + number;
-    return name.left(dot) + number + name.mid(dot);
-}
-
 // Creates info/NAME.trashinfo exclusively: that is what reserves NAME.
 int writeInfo(const QByteArray& info, const QByteArray& text) {
     const int fd = ::open(info.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -217,7 +205,7 @@ Result trash(const QString& path) {
 
     const QByteArray name = nameOf(item);
     for (int n = 1; n < 10000; ++n) {
-        const QByteArray entry = candidate(name, n);
+        const QByteArray entry = FileMove::numbered(name, n);
         const QByteArray files = folder + "/files/" + entry;
         const QByteArray info = folder + "/info/" + entry + ".trashinfo";
         struct stat existing;

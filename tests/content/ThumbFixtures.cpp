@@ -1,12 +1,10 @@
 #include "ThumbFixtures.h"
 
 #include <QBuffer>
-#include <QDebug>
 #include <QFile>
 #include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QtEndian>
 
 namespace ThumbFixtures {
 
@@ -50,45 +48,6 @@ QString jpegWithOrientation(const QString& path, const QImage& image, int orient
     return path;
 }
 
-namespace {
-quint32 crc32(const QByteArray& bytes) {
-    quint32 crc = 0xffffffffu;
-    for (const char byte : bytes) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-QByteArray chunk(const char* type, const QByteArray& data) {
-    QByteArray out(4, '\0');
-    qToBigEndian<quint32>(quint32(data.size()), out.data());
-    const QByteArray typed = QByteArray(type, 4) + data;
-    out += typed;
-    QByteArray crc(4, '\0');
-    qToBigEndian<quint32>(crc32(typed), crc.data());
-    return out + crc;
-}
-} // namespace
-
-QString blankPng(const QString& path, quint32 width, quint32 height, bool rgba, bool complete) {
-    QByteArray ihdr(13, '\0');
-    qToBigEndian<quint32>(width, ihdr.data());
-    qToBigEndian<quint32>(height, ihdr.data() + 4);
-    ihdr[8] = 8; // bit depth
-    ihdr[9] = rgba ? 6 : 0;
-    const qsizetype row = (rgba ? 4 : 1) * qsizetype(width) + 1;
-    const QByteArray rows(row * (complete ? height : 4), '\0');
-    const QByteArray idat = qCompress(rows).mid(4); // qCompress prefixes the length
-    const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) +
-                           chunk("IDAT", idat) + chunk("IEND", {});
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size())
-        return {};
-    return path;
-}
-
 bool haveFfmpeg() {
     return !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty();
 }
@@ -96,11 +55,8 @@ bool haveFfmpeg() {
 bool ffmpeg(const QString& args) {
     QProcess process;
     process.start(QStringLiteral("ffmpeg"), QStringLiteral("-v error -y ").append(args).split(' '));
-    if (!process.waitForFinished(120000))
-        return false;
-    if (process.exitCode() != 0)
-        qWarning() << process.readAllStandardError();
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
 }
 
 bool clip(const QString& path, double seconds, const QString& rgb) {
@@ -108,17 +64,6 @@ bool clip(const QString& path, double seconds, const QString& rgb) {
                                  "-c:v mpeg4 -q:v 2 -pix_fmt yuv420p %3")
                       .arg(seconds)
                       .arg(rgb, path));
-}
-
-bool timedClip(const QString& path, double seconds, double redFrom, double redTo) {
-    return clip(path, seconds,
-                QStringLiteral("r='255*between(T,%1,%2)':g='255*lt(T,%1)':b='255*gt(T,%2)'")
-                    .arg(redFrom)
-                    .arg(redTo));
-}
-
-bool turned(const QString& source, const QString& target) {
-    return ffmpeg(QStringLiteral("-i %1 -c copy -metadata:s:v:0 rotate=90 %2").arg(source, target));
 }
 
 } // namespace ThumbFixtures

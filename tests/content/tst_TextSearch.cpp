@@ -28,8 +28,7 @@ private slots:
                                       .find(std::string_view(needle.constData(), size_t(k))) !=
                                   std::string_view::npos;
             QVERIFY2(TextSearch::contains(hay.constData(), n, needle.constData(), k) == expected,
-                     qPrintable(QStringLiteral("%1 in %2")
-                                    .arg(QString::fromLatin1(needle), QString::fromLatin1(hay))));
+                     needle + " in " + hay);
         }
     }
 
@@ -37,10 +36,9 @@ private slots:
     void pairsHaveNoFalseNegatives() {
         const QByteArray text = "invoice payment overdue\nscreenshot 2024-05-01 at 10.42.png";
         const TextSearch::Pairs pairs = TextSearch::pairsOf(text);
-        for (int from = 0; from < text.size(); ++from) {
+        for (int from = 0; from < text.size(); ++from)
             for (int length = 2; from + length <= text.size(); ++length)
                 QVERIFY(TextSearch::hasPairs(pairs, TextSearch::pairsOf(text.mid(from, length))));
-        }
         QVERIFY(!TextSearch::hasPairs(pairs, TextSearch::pairsOf("zebra")));
     }
 };

@@ -1,16 +1,12 @@
 #pragma once
 
-// Helpers of the file-operation tests: snapshots of folder trees, so a test
-// can show that nothing was lost or overwritten, and real mounts (another
-// file system, a read-only folder) where the test runs as root.
+// Helpers of the file-operation tests: snapshots of folder trees (to show
+// nothing was lost or overwritten) and real mounts where the test runs as root.
 
-#include <QByteArray>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QFileInfo>
 #include <QMap>
-#include <QString>
 
 #include <sched.h>
 #include <sys/mount.h>
@@ -19,27 +15,24 @@
 
 namespace FileOpsSupport {
 
-/// Every entry below `dir` (hidden ones too, links not followed), keyed by
-/// relative path: a file's bytes, "<dir>" for a folder, "-> target" for a link.
+/// Every entry below `dir` (hidden ones too, links not followed) by relative
+/// path: a file's bytes, "<dir>" for a folder, "-> target" for a link.
 inline QMap<QString, QByteArray> snapshot(const QString& dir) {
     QMap<QString, QByteArray> entries;
     QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info(path);
-        QByteArray& entry = entries[QDir(dir).relativeFilePath(path)];
-        QFile file(path);
-        if (info.isSymLink()) {
-            char target[4096];
-            const ssize_t length =
-                ::readlink(QFile::encodeName(path).constData(), target, sizeof target);
-            entry = "-> " + QByteArray(target, qMax<ssize_t>(length, 0));
-        } else if (info.isDir()) {
+        const QFileInfo info(it.next());
+        const QByteArray path = QFile::encodeName(info.filePath());
+        QByteArray& entry = entries[QDir(dir).relativeFilePath(info.filePath())];
+        QFile file(info.filePath());
+        char target[4096];
+        if (info.isSymLink())
+            entry = "-> " + QByteArray(target, qMax<ssize_t>(0, ::readlink(path, target, 4096)));
+        else if (info.isDir())
             entry = "<dir>";
-        } else {
+        else
             entry = file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>";
-        }
     }
     return entries;
 }
@@ -50,20 +43,7 @@ inline QStringList names(const QString& dir) {
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-inline bool exists(const QString& path) {
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
-}
-
-/// The file system `path` lies on.
-inline dev_t device(const QString& path) {
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_dev : 0;
-}
-
-/// Gives the calling (test) thread a private mount namespace, once. Only as
-/// root, and only when mounts can be made private, so nothing reaches the
-/// host's mount table.
+/// A private mount namespace for the test thread, once, so nothing reaches the host.
 inline bool privateMounts() {
     static const bool made = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
                              ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
@@ -80,8 +60,8 @@ inline void unmount(const QString& dir) {
     ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH);
 }
 
-/// Makes `dir` unwritable: a read-only bind onto itself as root (permission
-/// bits do not stop root), else mode 0555. False when neither is possible.
+/// Makes `dir` unwritable: a read-only bind mount as root (modes do not stop
+/// root), else mode 0555. False when neither is possible.
 inline bool makeReadOnly(const QString& dir) {
     const QByteArray path = QFile::encodeName(dir);
     if (::geteuid() != 0)

@@ -1,7 +1,6 @@
 #pragma once
 
-// Helpers of the library tests: shots written with chosen dates, and a
-// library that has finished its first scan.
+// Helpers of the library tests: dated shots and a library after its first scan.
 
 #include "TestEnv.h"
 #include "library/Library.h"
@@ -9,21 +8,16 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QSignalSpy>
 #include <QTest>
 #include <memory>
 
 namespace LibrarySupport {
 
-inline double nowSeconds() {
-    return double(QDateTime::currentSecsSinceEpoch());
-}
-
-/// Writes `root/relative` and dates it `age` seconds in the past.
+/// Writes `root/relative` dated `age` seconds in the past.
 inline QString shot(const QString& root, const QString& relative, double age = 0) {
     const QString path = writeFile(root + QLatin1Char('/') + relative);
     if (age > 0)
-        setModified(path, nowSeconds() - age);
+        setModified(path, double(QDateTime::currentSecsSinceEpoch()) - age);
     return path;
 }
 
@@ -34,9 +28,8 @@ inline QStringList paths(const ShotList& shots) {
     return result;
 }
 
-/// A library on `root` that has applied its first full reload, recognition
-/// off; the system folder is `systemFolder`, by default the root (no stray
-/// watcher).
+/// A library on `root` after its first reload, recognition off; the system
+/// folder defaults to the root (no stray watcher).
 inline std::unique_ptr<Library> loaded(const QString& root, const QString& systemFolder = {}) {
     auto library = std::make_unique<Library>(root);
     library->setFeedText(false);

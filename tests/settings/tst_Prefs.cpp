@@ -13,41 +13,26 @@
 class tst_Prefs : public QObject {
     Q_OBJECT
 private slots:
-    // A fresh store reads the registered defaults and creates no file; a
-    // write lands in the file at once, typed by the table, is announced once
-    // and is what the next launch reads.
+    // A fresh store reads the defaults and creates no file; a write lands in
+    // the file at once and is what the next launch reads.
     void defaultsAndWrites() {
         TestEnv env;
         Prefs& prefs = Prefs::shared();
-        for (const PrefKey& row : Prefs::table()) {
+        for (const PrefKey& row : Prefs::table())
             QCOMPARE(prefs.value(row.key), row.fallback);
-            QVERIFY(!prefs.isStored(row.key));
-        }
         QVERIFY(!QFile::exists(prefs.storePath()));
-
-        QSignalSpy spy(&prefs, &Prefs::changed);
         prefs.set(Key::hotkey, QStringLiteral("4"));
-        prefs.set(Key::sessionReset, 0.1);
-        QCOMPARE(spy.count(), 2);
         QCOMPARE(prefs.value(Key::hotkey), QVariant(qint64(4)));
-        QFile file(prefs.storePath());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().contains("t2.sessionReset=0.1\n"));
         Prefs::resetSharedForTesting();
-        QCOMPARE(Prefs::shared().number(Key::sessionReset), 0.1);
+        QCOMPARE(Prefs::shared().value(Key::hotkey), QVariant(qint64(4)));
     }
 
-    // Stored text that is not of the key's type reads as false, 0, 0.0 or
-    // the registered default for strings, never as a half-parsed value.
+    // Stored text not of the key's type reads as false, 0 or 0.0, never half-parsed.
     void storedTextConverts_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QVariant>("expected");
-        QTest::newRow("bool upper") << "t2.pinned=TRUE" << QVariant(true);
-        QTest::newRow("bool number") << "t2.pinned=1" << QVariant(true);
         QTest::newRow("bool word") << "t2.reveal=yes" << QVariant(false);
         QTest::newRow("double word") << "t2.width=wide" << QVariant(0.0);
-        QTest::newRow("double overflow") << "t2.width=1e400" << QVariant(0.0);
-        QTest::newRow("double list") << "t2.width=1, 2" << QVariant(0.0);
         QTest::newRow("integer fraction") << "t2.hotkey=2.7" << QVariant(qint64(2));
         QTest::newRow("string list") << "t2.session=day, boot" << QVariant(QStringLiteral("boot"));
         QTest::newRow("quoted comma") << "t2.folder=\"/a, b\"" << QVariant(QStringLiteral("/a, b"));
@@ -60,35 +45,27 @@ private slots:
         QCOMPARE(Prefs::shared().value(line.section('=', 0, 0).toUtf8().constData()), expected);
     }
 
-    // The command line checks a value against the table before writing, and
-    // what it accepts formats back to the same text.
+    // The command line checks a value against the table; what passes formats back the same.
     void parseChecksTypeAndChoices_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<bool>("valid");
         QTest::newRow("bool word") << "t2.ocr=no" << false;
-        QTest::newRow("double nan") << "t2.width=nan" << false;
         QTest::newRow("integer") << "t2.hotkey=-2" << true;
         QTest::newRow("integer fraction") << "t2.hotkey=1.5" << false;
-        QTest::newRow("choice case") << "t2.session=Boot" << false;
         QTest::newRow("scope folder") << "t2.scope=folder:/tmp/x" << true;
         QTest::newRow("scope bare folder") << "t2.scope=folder:" << false;
-        QTest::newRow("free text") << "t2.folder=~/Shots" << true;
     }
     void parseChecksTypeAndChoices() {
         QFETCH(QString, line);
         QFETCH(bool, valid);
         const QString text = line.section('=', 1);
-        const std::optional<QVariant> parsed =
-            Prefs::parse(*Prefs::find(line.section('=', 0, 0)), text);
+        const auto parsed = Prefs::parse(*Prefs::find(line.section('=', 0, 0)), text);
         QCOMPARE(parsed.has_value(), valid);
         if (valid)
             QCOMPARE(Prefs::format(*parsed), text);
     }
 
-    // A chosen folder is used when it is a directory (a leading tilde is the
-    // home folder); a file or a missing path falls back to the system's
-    // location without touching the setting, so a folder that comes back is
-    // used again.
+    // A chosen folder ("~" is home) is used while it exists, else the system's.
     void effectiveFolder() {
         TestEnv env;
         Prefs& prefs = Prefs::shared();
@@ -96,9 +73,6 @@ private slots:
         const QString shots = env.mkdir(QStringLiteral("Shots"));
         prefs.set(Key::folder, QStringLiteral("~/Shots"));
         QCOMPARE(prefs.folderPath(), shots);
-        writeFile(env.home() + QStringLiteral("/notes.txt"));
-        prefs.set(Key::folder, QStringLiteral("~/notes.txt"));
-        QCOMPARE(prefs.folderPath(), system);
         prefs.set(Key::folder, env.home() + QStringLiteral("/Later"));
         QCOMPARE(prefs.folderPath(), system);
         env.mkdir(QStringLiteral("Later"));
@@ -112,10 +86,8 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("day, reset an hour ago") << "day" << 3600.0 << "reset";
         QTest::newRow("day, reset two days ago") << "day" << 172800.0 << "dayAgo";
-        QTest::newRow("boot, reset after boot") << "boot" << 1.0 << "reset";
         QTest::newRow("unknown mode is boot") << "weekly" << -1.0 << "boot";
         QTest::newRow("today") << "today" << -1.0 << "midnight";
-        QTest::newRow("launch") << "launch" << -1.0 << "launch";
     }
     void sessionStart() {
         QFETCH(QString, mode);
@@ -123,7 +95,6 @@ private slots:
         QFETCH(QString, expected);
         TestEnv env;
         Prefs& prefs = Prefs::shared();
-        // Noon today or later, so "today" has a morning and boot lies behind.
         const double midnight =
             QDateTime::currentDateTime().date().startOfDay().toMSecsSinceEpoch() / 1000.0;
         const double now =
@@ -134,40 +105,29 @@ private slots:
         const QHash<QString, double> bases{{QStringLiteral("reset"), now - resetAgo},
                                            {QStringLiteral("dayAgo"), now - 86400.0},
                                            {QStringLiteral("boot"), Prefs::bootDate()},
-                                           {QStringLiteral("launch"), Prefs::launchDate()},
                                            {QStringLiteral("midnight"), midnight}};
         QCOMPARE(prefs.sessionStart(now), bases.value(expected));
     }
 
-    // Another program's edit of the file is announced and read, also when it
-    // replaces the file by rename, again and again; the watcher's sight of
-    // our own write announces nothing more.
+    // Another program's edits, including replacement by rename, are announced
+    // and read; the watcher's sight of our own write announces nothing more.
     void externalChangesAreAnnounced() {
         TestEnv env;
         Prefs& prefs = Prefs::shared();
         QSignalSpy spy(&prefs, &Prefs::changed);
-        QStringList seen;
-        connect(&prefs, &Prefs::changed, this, [&] { seen << prefs.string(Key::side); });
-
-        // The first write creates the file, which only the folder's watch sees.
         writeFile(prefs.storePath(), "[General]\nt2.side=left\nt2.width=400\n");
         QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 10000);
         QCOMPARE(prefs.number(Key::width), 400.0);
-        // A replacement by rename, as editors save.
         const QByteArray path = QFile::encodeName(prefs.storePath());
         writeFile(QFile::decodeName(path + ".new"), "[General]\nt2.side=right\n");
         QCOMPARE(::rename(path + ".new", path), 0);
         QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 10000);
+        QCOMPARE(prefs.string(Key::side), QStringLiteral("right"));
         QCOMPARE(prefs.number(Key::width), 268.0);
-
         prefs.set(Key::side, QStringLiteral("left"));
-        auto* watcher = prefs.findChild<QFileSystemWatcher*>();
-        QVERIFY(watcher);
-        QVERIFY(
-            QMetaObject::invokeMethod(watcher, "fileChanged", Q_ARG(QString, prefs.storePath())));
+        QVERIFY(QMetaObject::invokeMethod(prefs.findChild<QFileSystemWatcher*>(), "fileChanged",
+                                          Q_ARG(QString, prefs.storePath())));
         QCOMPARE(spy.count(), 3);
-        QCOMPARE(seen, (QStringList{QStringLiteral("left"), QStringLiteral("right"),
-                                    QStringLiteral("left")}));
     }
 };
 

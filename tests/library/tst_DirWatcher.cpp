@@ -47,6 +47,20 @@ private slots:
         QCOMPARE(int(rec.batches.size()), before);
     }
 
+    // With watchRoot, renaming a folder above the root reports the root, and
+    // without it nothing is reported.
+    void ancestorRenameReportsTheRoot() {
+        TestEnv env;
+        const QString root = env.mkdir("Parent/root");
+        Recorder rec, plain;
+        DirWatcher watcher(root, 0.05, true, rec.handler());
+        DirWatcher other(root, 0.05, false, plain.handler());
+        QVERIFY(QDir().rename(env.home() + "/Parent", env.home() + "/Moved"));
+        WAIT_FOR(rec.saw(root));
+        QTest::qWait(300);
+        QVERIFY(!plain.saw(root));
+    }
+
     // A folder that appears is watched before it is reported to the handler.
     void newFolderIsWatchedBeforeItIsReported() {
         TestEnv env;

@@ -96,6 +96,7 @@ private slots:
     void moveNumbersAndSkips();
     void trashThenUndo();
     void trashFolderUndoIsQuiet();
+    void renameFolderKeepsShotsAndText();
     void refusesTakingTheRoot();
     void failuresLoseNothing();
     void countsOnlyWhatLanded();
@@ -166,6 +167,11 @@ void tst_FileOps::trashThenUndo() {
     QCOMPARE(snapshot(w.root), before);
     QCOMPARE(snapshot(w.trash).keys(), (QStringList{"files", "info"}));
     QVERIFY(w.rescannedQuietly(all));
+
+    // Undo entries name files of the old tree, so another root drops them.
+    QCOMPARE(w.lib->trash({w.shot(all[0])}), 1);
+    w.lib->setRoot(w.env.mkdir("Other"));
+    QVERIFY(w.lib->undoStack().isEmpty());
 }
 
 // A trashed folder's undo brings its files back without announcing them as arrivals.
@@ -180,6 +186,21 @@ void tst_FileOps::trashFolderUndoIsQuiet() {
     QCOMPARE(snapshot(w.root), before);
     QVERIFY(w.rescannedQuietly({"Screenshot 1.png", "Work/1.png", "Work/Sub/2.png"}));
     QCOMPARE(names(w.trash + "/info"), QStringList());
+}
+
+// A renamed folder keeps its shots (same measurements) and their recognised
+// text under the new paths, and nothing in it is announced as new.
+void tst_FileOps::renameFolderKeepsShotsAndText() {
+    World w;
+    writeFile(w.env.dataHome() + "/Tamberk/text-index.json",
+              QByteArray(R"({")") + QFile::encodeName(w.root) +
+                  R"(/Work/a.png":{"m":0,"t":"Invoice"}})");
+    QVERIFY(w.load({{"Work/a.png", "a"}, {"Work/Sub/b.png", "b"}}));
+    QCOMPARE(w.lib->renameFolder(w.root + "/Work", "Done"), std::optional(w.root + "/Done"));
+    QCOMPARE(w.listed(), (QStringList{"Done/Sub/b.png", "Done/a.png"}));
+    QCOMPARE(w.lib->text().text(*w.shot("Done/a.png")), Text("Invoice"));
+    QCOMPARE(w.lib->shots(Scope::all(), "invoice").size(), 1);
+    QVERIFY(w.rescannedQuietly({"Done/Sub/b.png", "Done/a.png"}));
 }
 
 // The root, or a folder holding it, is never trashed or renamed, and no

@@ -54,7 +54,9 @@ private slots:
 
     // The session starts exactly at its start second and honours "only screenshots".
     void sessionContents() {
-        const double start = double(QDateTime::currentSecsSinceEpoch()) - 1000;
+        // After the boot, which may be only minutes ago on a fresh machine.
+        const double start =
+            std::max(double(QDateTime::currentSecsSinceEpoch()) - 1000, Prefs::bootDate() + 2);
         setModified(shot(m_root, "Screenshot before.png"), start - 1);
         setModified(shot(m_root, "Screenshot at.png"), start);
         setModified(shot(m_root, "Sub/holiday.png"), start + 10);

@@ -2,13 +2,13 @@
 // private home. `tst_x --class Name [QtTest args]` runs just one class.
 #include "TestEnv.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QTest>
 #include <cstring>
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qEnvironmentVariable("QT_QPA_PLATFORM", "offscreen").toUtf8());
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv); // widgets need it; the core tests do not mind
 
     QString only;
     std::vector<char*> args{argv[0]};

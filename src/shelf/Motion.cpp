@@ -1,0 +1,513 @@
+#include "shelf/Motion.h"
+
+#include <QAbstractAnimation>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <tuple>
+
+namespace motion {
+
+// ---- Timing ---------------------------------------------------------------
+
+namespace {
+
+double bezier(double a, double b, double t) {
+    // One coordinate of a cubic bezier from 0 to 1 with control values a and b.
+    const double u = 1 - t;
+    return 3 * u * u * t * a + 3 * u * t * t * b + t * t * t;
+}
+
+double bezierSlope(double a, double b, double t) {
+    const double u = 1 - t;
+    return 3 * u * u * a + 6 * u * t * (b - a) + 3 * t * t * (1 - b);
+}
+
+} // namespace
+
+double Timing::at(double x) const {
+    if (x <= 0)
+        return 0;
+    if (x >= 1)
+        return 1;
+    if (m_x1 == m_y1 && m_x2 == m_y2)
+        return x; // linear
+    // Newton's method converges in a few steps for the usual curves; bisection
+    // catches the flat spots where the slope vanishes.
+    double t = x;
+    for (int i = 0; i < 8; ++i) {
+        const double error = bezier(m_x1, m_x2, t) - x;
+        if (std::abs(error) < 1e-7)
+            return bezier(m_y1, m_y2, t);
+        const double slope = bezierSlope(m_x1, m_x2, t);
+        if (std::abs(slope) < 1e-6)
+            break;
+        t -= error / slope;
+    }
+    double lo = 0, hi = 1;
+    t = x;
+    for (int i = 0; i < 60; ++i) {
+        const double value = bezier(m_x1, m_x2, t);
+        if (std::abs(value - x) < 1e-7)
+            break;
+        (value < x ? lo : hi) = t;
+        t = (lo + hi) / 2;
+    }
+    return bezier(m_y1, m_y2, t);
+}
+
+// ---- Spring ---------------------------------------------------------------
+
+double Spring::displacement(double t) const {
+    if (t <= 0)
+        return 1;
+    const double w0 = std::sqrt(stiffness / mass);
+    const double zeta = damping / (2 * std::sqrt(stiffness * mass));
+    if (std::abs(zeta - 1) < 1e-9)
+        return (1 + w0 * t) * std::exp(-w0 * t);
+    if (zeta < 1) {
+        const double wd = w0 * std::sqrt(1 - zeta * zeta);
+        return std::exp(-zeta * w0 * t) * (std::cos(wd * t) + (zeta * w0 / wd) * std::sin(wd * t));
+    }
+    const double root = std::sqrt(zeta * zeta - 1);
+    const double slow = -w0 * (zeta - root);
+    const double fast = -w0 * (zeta + root);
+    return (fast * std::exp(slow * t) - slow * std::exp(fast * t)) / (fast - slow);
+}
+
+double Spring::settlingDuration() const {
+    constexpr double epsilon = 0.001;
+    constexpr double step = 0.001;
+    constexpr double longest = 30;
+    thread_local std::map<std::tuple<double, double, double>, double> cache;
+    const auto key = std::make_tuple(mass, stiffness, damping);
+    if (const auto it = cache.find(key); it != cache.end())
+        return it->second;
+
+    double bound = longest;
+    if (mass > 0 && stiffness > 0 && damping > 0) {
+        const double w0 = std::sqrt(stiffness / mass);
+        const double zeta = damping / (2 * std::sqrt(stiffness * mass));
+        if (zeta < 1) {
+            const double amplitude = 1 / std::sqrt(1 - zeta * zeta);
+            bound = std::log(amplitude / epsilon) / (zeta * w0);
+        } else {
+            // The slow root dominates; near critical damping the polynomial factor
+            // stretches the tail, hence the margin.
+            const double slow = w0 * (zeta - std::sqrt(zeta * zeta - 1));
+            bound = 1.5 * std::log(1 / epsilon) / slow;
+        }
+        while (bound < longest && std::abs(displacement(bound)) > epsilon)
+            bound *= 1.5;
+        bound = std::min(bound, longest);
+    }
+    double t = std::ceil(bound / step) * step;
+    while (t > 0 && std::abs(displacement(t)) <= epsilon)
+        t -= step;
+    const double settled = std::max(t, 0.0);
+    cache.emplace(key, settled);
+    return settled;
+}
+
+// ---- Animation ------------------------------------------------------------
+
+Animation Animation::basic(Prop prop, Value from, Value to, double duration, Timing timing) {
+    Animation a;
+    a.kind = Kind::Basic;
+    a.prop = prop;
+    a.from = from;
+    a.to = to;
+    a.duration = std::max(0.0, duration);
+    a.timing = timing;
+    return a;
+}
+
+Animation Animation::basic(Prop prop, double from, double to, double duration, Timing timing) {
+    return basic(prop, Value{from, 0}, Value{to, 0}, duration, timing);
+}
+
+Animation Animation::spring(Prop prop, Value from, Value to, Spring spring) {
+    Animation a;
+    a.kind = Kind::Spring;
+    a.prop = prop;
+    a.from = from;
+    a.to = to;
+    a.springParams = spring;
+    a.duration = spring.settlingDuration();
+    return a;
+}
+
+Animation Animation::spring(Prop prop, double from, double to, Spring spring) {
+    return Animation::spring(prop, Value{from, 0}, Value{to, 0}, spring);
+}
+
+Animation Animation::keyFrames(Prop prop, std::vector<double> values, std::vector<double> keyTimes,
+                               double duration, Timing timing) {
+    Animation a;
+    a.kind = Kind::KeyFrames;
+    a.prop = prop;
+    if (keyTimes.size() != values.size()) {
+        // Without matching key times the values are spread evenly.
+        keyTimes.clear();
+        for (size_t i = 0; i < values.size(); ++i)
+            keyTimes.push_back(values.size() > 1 ? double(i) / double(values.size() - 1) : 0.0);
+    }
+    if (!values.empty()) {
+        a.from = Value{values.front(), 0};
+        a.to = Value{values.back(), 0};
+    }
+    a.values = std::move(values);
+    a.keyTimes = std::move(keyTimes);
+    a.duration = std::max(0.0, duration);
+    a.timing = timing;
+    return a;
+}
+
+Animation& Animation::delayed(double seconds) {
+    delay = std::max(0.0, seconds);
+    return *this;
+}
+
+Animation& Animation::fillBackwards() {
+    backwards = true;
+    return *this;
+}
+
+Animation& Animation::fillForwards() {
+    forwards = true;
+    return *this;
+}
+
+Animation& Animation::repeated(int count) {
+    repeatCount = std::max(1, count);
+    return *this;
+}
+
+Animation& Animation::onDone(std::function<void(bool)> callback) {
+    done = std::move(callback);
+    return *this;
+}
+
+Value Animation::valueAt(double elapsed) const {
+    if (elapsed <= 0)
+        return kind == Kind::KeyFrames && !values.empty() ? Value{values.front(), 0} : from;
+    if (elapsed >= totalDuration() || duration <= 0)
+        return to;
+    const double local = std::fmod(elapsed, duration);
+    double p = 0;
+    if (kind == Kind::Spring) {
+        p = springParams.at(local);
+    } else {
+        p = timing.at(local / duration);
+    }
+    if (kind == Kind::KeyFrames) {
+        if (values.size() < 2)
+            return to;
+        size_t i = 1;
+        while (i + 1 < keyTimes.size() && keyTimes[i] < p)
+            ++i;
+        const double t0 = keyTimes[i - 1], t1 = keyTimes[i];
+        const double f = t1 > t0 ? std::clamp((p - t0) / (t1 - t0), 0.0, 1.0) : 1.0;
+        return Value{values[i - 1] + (values[i] - values[i - 1]) * f, 0};
+    }
+    return Value{from[0] + (to[0] - from[0]) * p, from[1] + (to[1] - from[1]) * p};
+}
+
+// ---- Layer ----------------------------------------------------------------
+
+Layer::Layer(std::function<void()> changed, Animator* animator)
+    : m_changed(std::move(changed))
+    , m_animator(animator) {}
+
+Layer::~Layer() {
+    // Also when idle: the layer may still be due a repaint call in this frame.
+    animator()->detach(this);
+}
+
+Animator* Layer::animator() const {
+    return m_animator ? m_animator : &Animator::shared();
+}
+
+void Layer::add(const QByteArray& key, Animation animation) {
+    std::function<void(bool)> replaced;
+    if (!m_running)
+        m_running = std::make_unique<std::vector<Running>>();
+    auto& list = *m_running;
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (it->key == key) {
+            replaced = std::move(it->animation.done);
+            list.erase(it);
+            break;
+        }
+    }
+    Animator* a = animator();
+    const double begin = a->now() + animation.delay;
+    list.push_back(Running{key, std::move(animation), begin, false});
+    a->attach(this);
+    if (replaced)
+        replaced(false);
+}
+
+void Layer::remove(const QByteArray& key) {
+    if (!m_running)
+        return;
+    auto& list = *m_running;
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (it->key == key) {
+            auto done = std::move(it->animation.done);
+            const bool wasEnded = it->ended;
+            list.erase(it);
+            if (list.empty()) {
+                m_running.reset();
+                animator()->detach(this);
+            }
+            if (m_changed)
+                m_changed();
+            if (done && !wasEnded)
+                done(false);
+            return;
+        }
+    }
+}
+
+void Layer::removeAll() {
+    if (!m_running)
+        return;
+    std::vector<Running> list = std::move(*m_running);
+    m_running.reset();
+    animator()->detach(this);
+    if (m_changed)
+        m_changed();
+    for (Running& r : list)
+        if (r.animation.done && !r.ended)
+            r.animation.done(false);
+}
+
+bool Layer::has(const QByteArray& key) const {
+    if (!m_running)
+        return false;
+    return std::any_of(m_running->begin(), m_running->end(),
+                       [&](const Running& r) { return r.key == key; });
+}
+
+bool Layer::animating() const {
+    return m_running && !m_running->empty();
+}
+
+Value Layer::value(Prop prop, Value model) const {
+    if (!m_running)
+        return model;
+    const double now = animator()->now();
+    const bool jump = !animator()->enabled();
+    for (auto it = m_running->rbegin(); it != m_running->rend(); ++it) {
+        const Animation& a = it->animation;
+        if (a.prop != prop)
+            continue;
+        const double elapsed = jump ? std::numeric_limits<double>::infinity() : now - it->begin;
+        if (elapsed < 0) {
+            if (a.backwards)
+                return a.valueAt(0);
+            continue;
+        }
+        if (elapsed >= a.totalDuration()) {
+            if (a.forwards)
+                return a.valueAt(a.totalDuration());
+            continue; // finished; dropped at the next frame
+        }
+        return a.valueAt(elapsed);
+    }
+    return model;
+}
+
+// Advances this layer to `now`: finished animations leave (their completions are
+// queued), forwards-filled ones hold. Returns whether anything still needs frames.
+bool Layer::frame(double now, std::vector<std::function<void(bool)>>& completions) {
+    if (!m_running)
+        return false;
+    const bool jump = !animator()->enabled();
+    bool moving = false;
+    auto& list = *m_running;
+    for (auto it = list.begin(); it != list.end();) {
+        if (it->ended) {
+            ++it;
+            continue;
+        }
+        const double elapsed = jump ? std::numeric_limits<double>::infinity() : now - it->begin;
+        if (elapsed < it->animation.totalDuration()) {
+            moving = true;
+            ++it;
+            continue;
+        }
+        if (it->animation.done)
+            completions.push_back(std::move(it->animation.done));
+        it->animation.done = nullptr;
+        if (it->animation.forwards) {
+            it->ended = true;
+            ++it;
+        } else {
+            it = list.erase(it);
+        }
+    }
+    if (list.empty())
+        m_running.reset();
+    return moving;
+}
+
+// ---- Animator -------------------------------------------------------------
+
+// Qt's animation timer drives the frames: it stops by itself when no animation
+// runs, so an idle app has no timer at all.
+class Animator::Ticker : public QAbstractAnimation {
+public:
+    explicit Ticker(Animator* owner)
+        : m_owner(owner) {}
+    int duration() const override { return -1; }
+
+protected:
+    void updateCurrentTime(int) override { m_owner->frame(); }
+
+private:
+    Animator* m_owner;
+};
+
+Animator::Animator() {
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
+    m_clock = [timer] { return double(timer->nsecsElapsed()) / 1e9; };
+}
+
+Animator::Animator(double startSeconds)
+    : m_manual(true)
+    , m_manualNow(startSeconds) {
+    m_clock = [this] { return m_manualNow; };
+}
+
+Animator::~Animator() {
+    if (m_ticker)
+        m_ticker->stop();
+    for (Layer* layer : m_layers)
+        if (layer)
+            layer->m_running.reset();
+}
+
+Animator& Animator::shared() {
+    static Animator* instance = new Animator; // lives until exit, like the app
+    return *instance;
+}
+
+double Animator::now() const {
+    return m_inFrame ? m_frameNow : m_clock();
+}
+
+void Animator::advanceTo(double seconds) {
+    if (!m_manual)
+        return;
+    m_manualNow = std::max(m_manualNow, seconds);
+    frame();
+}
+
+bool Animator::ticking() const {
+    const bool anyLayer = std::any_of(m_layers.begin(), m_layers.end(),
+                                      [](const Layer* layer) { return layer != nullptr; });
+    return anyLayer || !m_callbacks.empty();
+}
+
+void Animator::setEnabled(bool enabled) {
+    m_enabled = enabled;
+    updateTicker();
+}
+
+int Animator::addFrameCallback(std::function<void(double)> callback) {
+    const int id = m_nextCallback++;
+    m_callbacks.emplace_back(id, std::move(callback));
+    updateTicker();
+    return id;
+}
+
+void Animator::removeFrameCallback(int id) {
+    for (auto& entry : m_callbacks)
+        if (entry.first == id)
+            entry.second = nullptr; // compacted after the frame, so a callback may remove itself
+    if (!m_inFrame)
+        std::erase_if(m_callbacks, [](const auto& entry) { return !entry.second; });
+    updateTicker();
+}
+
+void Animator::attach(Layer* layer) {
+    if (std::find(m_layers.begin(), m_layers.end(), layer) == m_layers.end())
+        m_layers.push_back(layer);
+    updateTicker();
+}
+
+void Animator::detach(Layer* layer) {
+    for (Layer*& entry : m_layers)
+        if (entry == layer)
+            entry = nullptr; // compacted after the frame
+    for (Layer*& entry : m_repaint)
+        if (entry == layer)
+            entry = nullptr;
+    if (!m_inFrame)
+        std::erase(m_layers, nullptr);
+    updateTicker();
+}
+
+void Animator::frame() {
+    if (m_inFrame)
+        return;
+    m_inFrame = true;
+    m_frameNow = m_clock();
+    const double now = m_frameNow;
+
+    // Every item of this frame sees the same time; user code (repaints,
+    // completions, frame callbacks) runs only after all items advanced, so it may
+    // add or remove animations freely.
+    std::vector<std::function<void(bool)>> completions;
+    m_repaint.clear();
+    const size_t count = m_layers.size();
+    for (size_t i = 0; i < count; ++i) {
+        Layer* layer = m_layers[i];
+        if (!layer)
+            continue;
+        const bool moving = layer->frame(now, completions);
+        if (layer->m_changed)
+            m_repaint.push_back(layer);
+        if (!moving)
+            m_layers[i] = nullptr;
+    }
+    std::erase(m_layers, nullptr);
+
+    // A repaint callback may destroy another layer; its destructor clears its
+    // entry here, so indexes are used rather than iterators.
+    for (size_t i = 0; i < m_repaint.size(); ++i)
+        if (Layer* layer = m_repaint[i]; layer && layer->m_changed)
+            layer->m_changed();
+    m_repaint.clear();
+    auto callbacks = m_callbacks;
+    for (auto& [id, callback] : callbacks)
+        if (callback)
+            callback(now);
+    m_inFrame = false;
+    std::erase(m_layers, nullptr);
+    std::erase_if(m_callbacks, [](const auto& entry) { return !entry.second; });
+    for (auto& done : completions)
+        done(true);
+    updateTicker();
+}
+
+void Animator::updateTicker() {
+    if (m_manual)
+        return;
+    const bool wanted = ticking();
+    if (wanted && !m_ticker)
+        m_ticker = std::make_unique<Ticker>(this);
+    if (!m_ticker)
+        return;
+    if (wanted && m_ticker->state() != QAbstractAnimation::Running)
+        m_ticker->start();
+    else if (!wanted && m_ticker->state() == QAbstractAnimation::Running)
+        m_ticker->stop();
+}
+
+} // namespace motion

@@ -1,0 +1,241 @@
+#include "TestEnv.h"
+#include "shelf/Motion.h"
+
+#include <QTest>
+#include <cmath>
+
+using namespace motion;
+
+namespace {
+
+// The last time a spring released from rest is more than 0.001 of its travel
+// away from its end, by integrating m·x'' = −k·x − c·x' with small RK4 steps:
+// an independent check of the closed form and of the backward scan.
+double numericSettle(double m, double k, double c) {
+    const double h = 0.0001;
+    double x = 1, v = 0, last = 0;
+    for (double t = 0; t < 20; t += h) {
+        if (std::abs(x) > 0.001)
+            last = t;
+        auto acc = [&](double px, double pv) { return (-k * px - c * pv) / m; };
+        const double k1x = v, k1v = acc(x, v);
+        const double k2x = v + h / 2 * k1v, k2v = acc(x + h / 2 * k1x, v + h / 2 * k1v);
+        const double k3x = v + h / 2 * k2v, k3v = acc(x + h / 2 * k2x, v + h / 2 * k2v);
+        const double k4x = v + h * k3v, k4v = acc(x + h * k3x, v + h * k3v);
+        x += h / 6 * (k1x + 2 * k2x + 2 * k3x + k4x);
+        v += h / 6 * (k1v + 2 * k2v + 2 * k3v + k4v);
+    }
+    return last;
+}
+
+} // namespace
+
+class tst_Motion : public QObject {
+    Q_OBJECT
+private slots:
+    // Settling durations match a numeric solve across under-, critically and
+    // over-damped springs; the closed-form envelope alone would stop too early
+    // near critical damping.
+    void springSettlesWhenTheSolveDoes_data() {
+        QTest::addColumn<double>("mass");
+        QTest::addColumn<double>("stiffness");
+        QTest::addColumn<double>("damping");
+        QTest::newRow("cells flip") << 1.0 << 300.0 << 30.0;
+        QTest::newRow("cascade") << 1.0 << 260.0 << 24.0;
+        QTest::newRow("slide in") << 1.0 << 320.0 << 30.0;
+        QTest::newRow("develop pop") << 1.0 << 190.0 << 15.0;
+        QTest::newRow("tab bulge") << 1.0 << 280.0 << 8.0;
+        QTest::newRow("critical") << 1.0 << 100.0 << 20.0;
+        QTest::newRow("over-damped") << 1.0 << 100.0 << 45.0;
+        QTest::newRow("heavy") << 3.0 << 200.0 << 12.0;
+    }
+    void springSettlesWhenTheSolveDoes() {
+        QFETCH(double, mass);
+        QFETCH(double, stiffness);
+        QFETCH(double, damping);
+        const Spring spring{mass, stiffness, damping};
+        const double expected = numericSettle(mass, stiffness, damping);
+        QVERIFY2(std::abs(spring.settlingDuration() - expected) < 0.0025,
+                 qPrintable(QStringLiteral("closed form %1 s, numeric %2 s")
+                                .arg(spring.settlingDuration())
+                                .arg(expected)));
+        // The closed form itself agrees with the integration midway.
+        QVERIFY(std::abs(spring.at(0) - 0) < 1e-12);
+        QVERIFY(std::abs(spring.at(spring.settlingDuration() + 0.002) - 1) <= 0.001);
+    }
+
+    // A spring animation starts at its from value, overshoots when under-damped,
+    // and lands exactly on its to value at its settling time.
+    void springAnimationEndpoints() {
+        Animator animator(10.0);
+        Layer layer({}, &animator);
+        const Spring bouncy{1, 280, 8};
+        layer.add("bulge", Animation::spring(Prop::ScaleX, 1.5, 1.0, bouncy));
+        QCOMPARE(layer.value(Prop::ScaleX, 7.0), 1.5);
+        double lowest = 2;
+        for (double t = 0; t < bouncy.settlingDuration(); t += 0.005) {
+            animator.advanceTo(10.0 + t);
+            lowest = std::min(lowest, layer.value(Prop::ScaleX, 7.0));
+        }
+        QVERIFY2(lowest < 1.0, "an under-damped spring passes its end value");
+        animator.advanceTo(10.0 + bouncy.settlingDuration() + 0.001);
+        QCOMPARE(layer.value(Prop::ScaleX, 7.0), 7.0); // removed: the model shows again
+        QVERIFY(!layer.animating());
+    }
+
+    // A second animation under the same key replaces the first, whose completion
+    // reports that it did not finish; other keys are untouched.
+    void keyReplacesItsPredecessor() {
+        Animator animator(0.0);
+        Layer layer({}, &animator);
+        QList<bool> first, other;
+        layer.add("slide", Animation::basic(Prop::TranslationX, 0, 100, 1.0).onDone([&](bool f) {
+            first << f;
+        }));
+        layer.add("fade",
+                  Animation::basic(Prop::Opacity, 0, 1, 1.0).onDone([&](bool f) { other << f; }));
+        animator.advanceTo(0.5);
+        QCOMPARE(layer.value(Prop::TranslationX, 0), 50.0);
+        layer.add("slide", Animation::basic(Prop::TranslationX, 10, 20, 1.0));
+        QCOMPARE(first, QList<bool>{false});
+        QCOMPARE(layer.value(Prop::TranslationX, 0), 10.0);
+        animator.advanceTo(1.0);
+        QCOMPARE(layer.value(Prop::TranslationX, 0), 15.0);
+        QCOMPARE(other, QList<bool>{true});
+        QCOMPARE(first.size(), 1);
+    }
+
+    // Begin delays show the model value until the start, or the first value with
+    // backwards fill; forwards fill holds the last value after the end.
+    void fills() {
+        Animator animator(0.0);
+        Layer plain({}, &animator), backwards({}, &animator), forwards({}, &animator);
+        plain.add("a", Animation::basic(Prop::Opacity, 0.2, 0.8, 0.2).delayed(0.1));
+        backwards.add("a",
+                      Animation::basic(Prop::Opacity, 0.2, 0.8, 0.2).delayed(0.1).fillBackwards());
+        forwards.add("a", Animation::basic(Prop::Opacity, 0.2, 0.8, 0.2).fillForwards());
+        animator.advanceTo(0.05);
+        QCOMPARE(plain.value(Prop::Opacity, 1.0), 1.0);
+        QCOMPARE(backwards.value(Prop::Opacity, 1.0), 0.2);
+        animator.advanceTo(0.2);
+        QVERIFY(std::abs(plain.value(Prop::Opacity, 1.0) - 0.5) < 1e-9);
+        animator.advanceTo(0.5);
+        QCOMPARE(plain.value(Prop::Opacity, 1.0), 1.0);
+        QCOMPARE(forwards.value(Prop::Opacity, 1.0), 0.8);
+        QVERIFY(forwards.has("a"));
+        QVERIFY2(!animator.ticking(), "a held end value needs no frames");
+        forwards.remove("a");
+        QCOMPARE(forwards.value(Prop::Opacity, 1.0), 1.0);
+    }
+
+    // Key frames pass through their values at their key times; repeats restart.
+    void keyFramesAndRepeats() {
+        Animator animator(0.0);
+        Layer flash({}, &animator), holes({}, &animator);
+        flash.add("develop",
+                  Animation::keyFrames(Prop::Opacity, {0.9, 0.55, 0}, {0, 0.25, 1}, 1.2));
+        holes.add("advance", Animation::basic(Prop::Param, 0, -14, 0.16).repeated(6));
+        animator.advanceTo(0.3);
+        QVERIFY(std::abs(flash.value(Prop::Opacity, 0) - 0.55) < 1e-9);
+        animator.advanceTo(0.75);
+        QVERIFY(std::abs(flash.value(Prop::Opacity, 0) - 0.275) < 1e-9);
+        // 0.75 s is 0.11 s into the fifth repetition of 0.16 s.
+        QVERIFY(std::abs(holes.value(Prop::Param, 0) - (-14 * 0.11 / 0.16)) < 1e-9);
+        animator.advanceTo(0.95); // six repeats of 0.16 s end at 0.96 s
+        QVERIFY(holes.animating());
+        animator.advanceTo(0.97);
+        QVERIFY(!holes.animating());
+    }
+
+    // Cubic timing agrees with a dense sampling of the same bezier curve.
+    void cubicTimingMatchesTheCurve() {
+        const Timing curves[] = {Timing::easeOut(), Timing::easeIn(), Timing(0.2, 0.9, 0.3, 1.0),
+                                 Timing(0.4, 0, 1, 1)};
+        const double points[][4] = {
+            {0, 0, 0.58, 1}, {0.42, 0, 1, 1}, {0.2, 0.9, 0.3, 1.0}, {0.4, 0, 1, 1}};
+        for (int c = 0; c < 4; ++c) {
+            const auto [x1, y1, x2, y2] =
+                std::tuple(points[c][0], points[c][1], points[c][2], points[c][3]);
+            for (int i = 0; i <= 2000; ++i) {
+                const double t = i / 2000.0, u = 1 - t;
+                const double x = 3 * u * u * t * x1 + 3 * u * t * t * x2 + t * t * t;
+                const double y = 3 * u * u * t * y1 + 3 * u * t * t * y2 + t * t * t;
+                QVERIFY2(std::abs(curves[c].at(x) - y) < 1e-4,
+                         qPrintable(QStringLiteral("curve %1 at %2").arg(c).arg(x)));
+            }
+        }
+    }
+
+    // Completions fire even for animations that cannot move (zero duration), and
+    // with animations off everything jumps to its end and still completes.
+    void completionsAlwaysFire() {
+        Animator animator(0.0);
+        Layer layer({}, &animator);
+        int done = 0;
+        layer.add("none",
+                  Animation::basic(Prop::Opacity, 1, 0, 0).onDone([&](bool f) { done += f; }));
+        QVERIFY(animator.ticking());
+        animator.advanceTo(0.0);
+        QCOMPARE(done, 1);
+        animator.setEnabled(false);
+        layer.add("long",
+                  Animation::basic(Prop::Opacity, 1, 0, 30).fillForwards().onDone([&](bool f) {
+                      done += f;
+                  }));
+        QCOMPARE(layer.value(Prop::Opacity, 5), 0.0);
+        animator.advanceTo(0.001);
+        QCOMPARE(done, 2);
+    }
+
+    // Repaint callbacks run once per frame while a layer moves, and the last one
+    // after it settles; nothing runs once all is still.
+    void repaintsOnlyWhileMoving() {
+        Animator animator(0.0);
+        int repaints = 0;
+        Layer layer([&] { ++repaints; }, &animator);
+        layer.add("fade", Animation::basic(Prop::Opacity, 0, 1, 0.1));
+        for (double t = 0.02; t < 0.2; t += 0.02)
+            animator.advanceTo(t);
+        QCOMPARE(repaints, 5); // frames at 0.02 … 0.10 (the last one shows the end)
+        QVERIFY(!animator.ticking());
+    }
+
+    // A layer destroyed by another layer's repaint callback in the same frame is
+    // not called afterwards.
+    void destroyedDuringAFrame() {
+        Animator animator(0.0);
+        auto victim = std::make_unique<Layer>(nullptr, &animator);
+        int victimRepaints = 0;
+        Layer killer([&] { victim.reset(); }, &animator);
+        victim->setChanged([&] { ++victimRepaints; });
+        killer.add("a", Animation::basic(Prop::Opacity, 0, 1, 1));
+        victim->add("a", Animation::basic(Prop::Opacity, 0, 1, 1));
+        animator.advanceTo(0.5);
+        QCOMPARE(victimRepaints, 0);
+        QVERIFY(!victim);
+        animator.advanceTo(2);
+        QVERIFY(!animator.ticking());
+    }
+
+    // The real ticker runs while something moves and stops afterwards, so an idle
+    // app has no animation timer; frame callbacks keep it alive until removed.
+    void realTickerStops() {
+        Animator animator;
+        Layer layer({}, &animator);
+        bool finished = false;
+        layer.add("fade", Animation::basic(Prop::Opacity, 0, 1, 0.05).onDone([&](bool f) {
+            finished = f;
+        }));
+        QVERIFY(animator.ticking());
+        QTRY_VERIFY(finished);
+        QVERIFY(!animator.ticking());
+        int frames = 0;
+        const int id = animator.addFrameCallback([&](double) { ++frames; });
+        QTRY_VERIFY(frames >= 3);
+        animator.removeFrameCallback(id);
+        QVERIFY(!animator.ticking());
+    }
+};
+
+TAMBERK_TEST(tst_Motion)
+#include "tst_Motion.moc"

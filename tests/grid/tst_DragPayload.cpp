@@ -1,0 +1,218 @@
+#include "../library/FileOpsSupport.h"
+#include "TestEnv.h"
+#include "grid/DragPayload.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+// A file of `size` bytes that takes no disk space.
+QString sparseFile(const QString& path, qint64 size) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
+        return {};
+    return path;
+}
+
+// Sets the modification time of `path` itself, not of a link's target.
+bool age(const QString& path, int days) {
+    struct timespec times[2];
+    times[0].tv_sec = QDateTime::currentSecsSinceEpoch() - qint64(days) * 86400;
+    times[0].tv_nsec = 0;
+    times[1] = times[0];
+    return utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) ==
+           0;
+}
+
+QStringList dropFolders() {
+    return QDir(DragPayload::dropRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_DragPayload : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestEnv> m_env;
+
+private slots:
+    void init() { m_env = std::make_unique<TestEnv>(); }
+    void cleanup() { m_env.reset(); }
+
+    // A file on the cache's volume is published as a copy under its own name
+    // in a new folder of eight hex digits; the original stays where it was.
+    void sameVolumePublishesACopy() {
+        const QString path = writeFile(m_env->home() + "/Shots/Screenshot 1.png", "picture");
+        const QUrl first = DragPayload::shareableURL(QUrl::fromLocalFile(path));
+        const QUrl second = DragPayload::shareableURL(QUrl::fromLocalFile(path));
+
+        QVERIFY(first != second);
+        for (const QUrl& url : {first, second}) {
+            const QFileInfo published(url.toLocalFile());
+            QCOMPARE(published.fileName(), QStringLiteral("Screenshot 1.png"));
+            QCOMPARE(published.dir().absolutePath(),
+                     QDir(DragPayload::dropRoot()).absoluteFilePath(published.dir().dirName()));
+            QVERIFY(
+                QRegularExpression("^[0-9a-f]{8}$").match(published.dir().dirName()).hasMatch());
+            QCOMPARE(bytesOf(url.toLocalFile()), QByteArray("picture"));
+        }
+        QCOMPARE(bytesOf(path), QByteArray("picture"));
+    }
+
+    // A file on another file system is published as itself, and nothing is
+    // left in the drop folder.
+    void otherVolumePublishesTheFile() {
+        const QString mount = m_env->mkdir("usb");
+        if (!FileOpsSupport::mountTmpfs(mount))
+            QSKIP("mounting a tmpfs needs root");
+        const QString path = writeFile(mount + "/Screenshot 2.png", "picture");
+        const QUrl url = DragPayload::shareableURL(QUrl::fromLocalFile(path));
+        const QStringList folders = dropFolders();
+        FileOpsSupport::unmount(mount);
+
+        QCOMPARE(url, QUrl::fromLocalFile(path));
+        QVERIFY(folders.isEmpty());
+    }
+
+    // When the copy cannot be made the file's own URL goes out and no empty
+    // folder stays behind; a missing file is handed out unchanged too.
+    void failedCopyFallsBackToTheFile() {
+        const QString path = writeFile(m_env->home() + "/Screenshot 3.png", "picture");
+        QDir().mkpath(DragPayload::dropRoot());
+        if (!FileOpsSupport::makeReadOnly(DragPayload::dropRoot()))
+            QSKIP("cannot make the drop folder read-only");
+        const QUrl url = DragPayload::shareableURL(QUrl::fromLocalFile(path));
+        FileOpsSupport::makeWritable(DragPayload::dropRoot());
+        QCOMPARE(url, QUrl::fromLocalFile(path));
+        QVERIFY(dropFolders().isEmpty());
+
+        const QUrl missing = QUrl::fromLocalFile(m_env->home() + "/gone.png");
+        QCOMPARE(DragPayload::shareableURL(missing), missing);
+    }
+
+    // Images are offered by type whatever their size; recordings only up to
+    // 150 MiB; files of unknown or non-media types by URL alone.
+    void dataTypeByExtensionAndSize_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("type");
+        QTest::newRow("png") << "a.png" << qint64(10) << "image/png";
+        QTest::newRow("upper-case jpeg") << "a.JPG" << qint64(10) << "image/jpeg";
+        QTest::newRow("huge image") << "a.png" << qint64(400) * 1000 * 1000 << "image/png";
+        QTest::newRow("100 MB recording") << "a.mp4" << qint64(100) * 1000 * 1000 << "video/mp4";
+        QTest::newRow("exactly 150 MiB")
+            << "a.mov" << DragPayload::maxRecordingBytes << "video/quicktime";
+        QTest::newRow("one byte more") << "a.mov" << DragPayload::maxRecordingBytes + 1 << "";
+        QTest::newRow("200 MB recording") << "a.webm" << qint64(200) * 1000 * 1000 << "";
+        QTest::newRow("unknown extension") << "a.qqzx" << qint64(10) << "";
+        QTest::newRow("no extension") << "Screenshot" << qint64(10) << "";
+        QTest::newRow("text") << "a.txt" << qint64(10) << "";
+    }
+    void dataTypeByExtensionAndSize() {
+        QFETCH(QString, name);
+        QFETCH(qint64, size);
+        QFETCH(QString, type);
+        const QString path = sparseFile(m_env->home() + "/" + name, size);
+        QVERIFY(!path.isEmpty());
+        QCOMPARE(DragPayload::dataType(QUrl::fromLocalFile(path)), type);
+    }
+
+    // A receiving application reads the published URL in every file-list form
+    // and, for a single image or small recording, the file's bytes on demand.
+    void singleFileReadsBackAsAReceiverWould_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("type");
+        QTest::newRow("screenshot") << "Screenshot.png" << qint64(0) << "image/png";
+        QTest::newRow("100 MB recording")
+            << "Recording.mp4" << qint64(100) * 1000 * 1000 << "video/mp4";
+        QTest::newRow("200 MB recording") << "Recording.mp4" << qint64(200) * 1000 * 1000 << "";
+        QTest::newRow("unknown extension") << "Notes.qqzx" << qint64(0) << "";
+    }
+    void singleFileReadsBackAsAReceiverWould() {
+        QFETCH(QString, name);
+        QFETCH(qint64, size);
+        QFETCH(QString, type);
+        const QString path = size ? sparseFile(m_env->home() + "/Shots/" + name, size)
+                                  : writeFile(m_env->home() + "/Shots/" + name, "contents");
+        DragPayload::beginSession().waitForFinished();
+        std::unique_ptr<QMimeData> mime(DragPayload::mimeData({QUrl::fromLocalFile(path)}));
+
+        const QList<QUrl> urls = mime->urls();
+        QCOMPARE(urls.size(), 1);
+        QVERIFY(urls.front().toLocalFile().startsWith(DragPayload::dropRoot() + "/"));
+        QCOMPARE(QFileInfo(urls.front().toLocalFile()).fileName(), name);
+        const QByteArray encoded = urls.front().toEncoded();
+        QCOMPARE(mime->data("text/uri-list"), encoded + "\r\n");
+        QCOMPARE(mime->data("x-special/gnome-copied-files"), "copy\n" + encoded);
+        QCOMPARE(mime->data("application/x-kde-cutselection"), QByteArray("0"));
+        QCOMPARE(mime->hasFormat("text/plain"), false);
+
+        QCOMPARE(mime->formats().contains(type), !type.isEmpty());
+        QCOMPARE(DragPayload::live().size(), size_t(type.isEmpty() ? 0 : 1));
+        if (!type.isEmpty()) {
+            const QByteArray bytes = mime->data(type);
+            QCOMPARE(bytes.size(), size ? size : 8);
+            if (!size)
+                QCOMPARE(bytes, QByteArray("contents"));
+        }
+        // A new drag forgets the providers of this one.
+        DragPayload::beginSession().waitForFinished();
+        QVERIFY(DragPayload::live().empty());
+    }
+
+    // Several files go out as one list in the given order, with no data entry;
+    // a data request for a file deleted since yields nothing rather than junk.
+    void severalFilesAndVanishedData() {
+        const QString a = writeFile(m_env->home() + "/a.png", "aa");
+        const QString b = writeFile(m_env->home() + "/b.png", "bb");
+        std::unique_ptr<QMimeData> both(
+            DragPayload::mimeData({QUrl::fromLocalFile(b), QUrl::fromLocalFile(a)}));
+        QCOMPARE(both->formats().contains("image/png"), false);
+        const QList<QUrl> urls = both->urls();
+        QCOMPARE(urls.size(), 2);
+        QCOMPARE(QFileInfo(urls[0].toLocalFile()).fileName(), QStringLiteral("b.png"));
+        QCOMPARE(QFileInfo(urls[1].toLocalFile()).fileName(), QStringLiteral("a.png"));
+        QCOMPARE(both->data("text/uri-list"),
+                 urls[0].toEncoded() + "\r\n" + urls[1].toEncoded() + "\r\n");
+
+        std::unique_ptr<QMimeData> one(DragPayload::mimeData({QUrl::fromLocalFile(a)}));
+        QVERIFY(QFile::remove(one->urls().front().toLocalFile()));
+        QVERIFY(one->data("image/png").isEmpty());
+    }
+
+    // The sweep removes drop folders older than 30 days with their files, and
+    // a link among them goes without its target; younger entries stay.
+    void sweepRemovesOldEntries() {
+        const QString root = DragPayload::dropRoot();
+        const QString user = writeFile(m_env->home() + "/Pictures/keep.png", "mine");
+        writeFile(root + "/0000000a/old.png");
+        writeFile(root + "/0000000b/recent.png");
+        writeFile(root + "/0000000c/today.png");
+        writeFile(root + "/stray.tmp");
+        QVERIFY(QFile::link(m_env->home() + "/Pictures", root + "/0000000d"));
+        QVERIFY(age(root + "/0000000a", 31));
+        QVERIFY(age(root + "/0000000b", 29));
+        QVERIFY(age(root + "/stray.tmp", 45));
+        QVERIFY(age(root + "/0000000d", 40));
+
+        QFuture<int> sweep = DragPayload::beginSession();
+        sweep.waitForFinished();
+
+        QCOMPARE(sweep.result(), 3);
+        QCOMPARE(FileOpsSupport::names(root), (QStringList{"0000000b", "0000000c"}));
+        QCOMPARE(bytesOf(user), QByteArray("mine"));
+    }
+};
+
+TAMBERK_TEST(tst_DragPayload)
+#include "tst_DragPayload.moc"

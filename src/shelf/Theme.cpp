@@ -1,0 +1,547 @@
+#include "shelf/Theme.h"
+
+#include "platform/DesktopAccent.h"
+#include "platform/Log.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QHash>
+#include <QIconEngine>
+#include <QLocale>
+#include <QMutex>
+#include <QPainter>
+#include <QPainterPathStroker>
+#include <QRawFont>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QStyleFactory>
+#include <array>
+#include <cmath>
+#include <mutex>
+
+namespace Theme {
+
+namespace {
+
+QColor white(double alpha) {
+    return QColor::fromRgbF(1, 1, 1, float(alpha));
+}
+
+} // namespace
+
+// Colours are made once, on first use; function statics make that thread-safe.
+const QColor& ink() {
+    static const QColor c = white(0.94);
+    return c;
+}
+const QColor& ink2() {
+    static const QColor c = white(0.62);
+    return c;
+}
+const QColor& ink3() {
+    static const QColor c = white(0.40);
+    return c;
+}
+const QColor& ink4() {
+    static const QColor c = white(0.22);
+    return c;
+}
+const QColor& hair() {
+    static const QColor c = white(0.09);
+    return c;
+}
+const QColor& fill() {
+    static const QColor c = white(0.06);
+    return c;
+}
+const QColor& fill2() {
+    static const QColor c = white(0.12);
+    return c;
+}
+const QColor& perf() {
+    static const QColor c = white(0.075);
+    return c;
+}
+const QColor& base() {
+    static const QColor c = QColor::fromRgbF(0.043f, 0.044f, 0.049f, 0.66f);
+    return c;
+}
+const QColor& danger() {
+    static const QColor c = QColor::fromRgbF(1.0f, 0.40f, 0.37f, 1.0f);
+    return c;
+}
+
+QColor withAlpha(const QColor& color, double alpha) {
+    QColor c = color;
+    c.setAlphaF(float(color.alphaF() * alpha));
+    return c;
+}
+
+// ---- Fonts -----------------------------------------------------------------
+
+namespace {
+
+double logicalDpi() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        return screen->logicalDotsPerInchY();
+    return 96;
+}
+
+QFont sized(QFont f, double size, QFont::Weight weight) {
+    // A pixel size would be exact but whole; a point size through the logical
+    // dpi keeps the half pixels the layouts use (10.5, 12.5).
+    f.setPointSizeF(size * 72.0 / logicalDpi());
+    f.setWeight(weight);
+    f.setKerning(true);
+    return f;
+}
+
+} // namespace
+
+QFont font(double size, QFont::Weight weight) {
+    return sized(QFontDatabase::systemFont(QFontDatabase::GeneralFont), size, weight);
+}
+
+QFont monoFont(double size, QFont::Weight weight) {
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setStyleHint(QFont::Monospace);
+    f.setFixedPitch(true);
+    return sized(f, size, weight);
+}
+
+// ---- Caps ------------------------------------------------------------------
+
+Caps caps(const QString& text, double size, QFont::Weight weight, const QColor& color,
+          double kern) {
+    QFont f = monoFont(size, weight);
+    f.setLetterSpacing(QFont::AbsoluteSpacing, kern);
+    return Caps{text.toUpper(), f, color, kern};
+}
+
+QSizeF Caps::size() const {
+    const QFontMetricsF fm(font);
+    return {fm.horizontalAdvance(text), fm.height()};
+}
+
+void Caps::paint(QPainter& painter, const QPointF& topLeft) const {
+    const QFontMetricsF fm(font);
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(color);
+    painter.drawText(QPointF(topLeft.x(), topLeft.y() + fm.ascent()), text);
+    painter.restore();
+}
+
+void Caps::paint(QPainter& painter, const QRectF& rect, Qt::Alignment alignment) const {
+    const QSizeF s = size();
+    double x = rect.left();
+    if (alignment & Qt::AlignRight)
+        x = rect.right() - s.width();
+    else if (alignment & Qt::AlignHCenter)
+        x = rect.center().x() - s.width() / 2;
+    double y = rect.top();
+    if (alignment & Qt::AlignBottom)
+        y = rect.bottom() - s.height();
+    else if (alignment & Qt::AlignVCenter)
+        y = rect.center().y() - s.height() / 2;
+    paint(painter, QPointF(x, y));
+}
+
+// ---- Stamp -----------------------------------------------------------------
+
+QString stamp(const QDateTime& date, const QDateTime& now) {
+    const QDateTime local = date.toLocalTime();
+    if (local.date() == now.toLocalTime().date())
+        return local.toString(QStringLiteral("HH:mm"));
+    return QLocale().toString(local.date(), QStringLiteral("d MMM")).toUpper();
+}
+
+// ---- Accent ----------------------------------------------------------------
+
+namespace {
+
+struct AccentState {
+    QMutex mutex;
+    std::optional<QColor> color;
+    std::optional<QPalette> systemPalette;
+};
+
+AccentState& accentState() {
+    static AccentState state;
+    return state;
+}
+
+bool isDark(const QPalette& palette) {
+    return palette.color(QPalette::Active, QPalette::Window).lightnessF() < 0.5;
+}
+
+} // namespace
+
+AccentSources AccentSources::current() {
+    AccentSources s;
+    s.configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    s.gnomeFirst = DesktopAccent::sessionIsGnome();
+    {
+        QMutexLocker lock(&accentState().mutex);
+        s.systemPalette = accentState().systemPalette;
+    }
+    if (!s.systemPalette && qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        s.systemPalette = QGuiApplication::palette();
+    return s;
+}
+
+QColor fallbackAccent() {
+    return QColor::fromRgb(0x0a, 0x84, 0xff);
+}
+
+QColor resolveAccent(const AccentSources& sources) {
+    auto kde = [&] { return DesktopAccent::fromKdeGlobals(sources.configHome); };
+    auto gnome = [&] {
+        return DesktopAccent::fromGnome(sources.gnomeSchemaDir, sources.gnomeKeyFile);
+    };
+    std::optional<QColor> desktop = sources.gnomeFirst ? gnome() : kde();
+    if (!desktop)
+        desktop = sources.gnomeFirst ? kde() : gnome();
+    if (desktop)
+        return *desktop;
+    if (sources.systemPalette && isDark(*sources.systemPalette)) {
+        const QColor h = sources.systemPalette->color(QPalette::Active, QPalette::Highlight);
+        if (h.isValid() && h.alpha() > 0)
+            return h;
+    }
+    return fallbackAccent();
+}
+
+QColor accent() {
+    {
+        QMutexLocker lock(&accentState().mutex);
+        if (accentState().color)
+            return *accentState().color;
+    }
+    const QColor c = resolveAccent(AccentSources::current());
+    QMutexLocker lock(&accentState().mutex);
+    accentState().color = c;
+    return c;
+}
+
+QColor accentCG(double alpha) {
+    return withAlpha(accent(), alpha);
+}
+
+void reloadAccent() {
+    QMutexLocker lock(&accentState().mutex);
+    accentState().color.reset();
+}
+
+// ---- Symbols ---------------------------------------------------------------
+
+namespace {
+
+// Material Icons has one filled style, so outlined and filled pairs use the
+// font's outline variants where it has them and a turned glyph where it has
+// not ("pin" leans; "pin.fill" stands, as a pinned pin would).
+constexpr std::array<Symbol, 42> kSymbols{{
+    {"arrow.counterclockwise", 0xe5d5, 0, true}, // refresh, turning left
+    {"arrow.down.to.line", 0xe258},              // vertical_align_bottom
+    {"arrow.left.and.right", 0xea16, 90},        // height, laid flat
+    {"arrow.up.forward.app", 0xe89e},            // open_in_new
+    {"camera.viewfinder", 0xe3b4},               // center_focus_strong
+    {"checkmark.circle", 0xe92d},                // check_circle_outline
+    {"checkmark.circle.fill", 0xe86c},           // check_circle
+    {"clock", 0xe8b5},                           // schedule
+    {"doc.on.doc", 0xe14d},                      // content_copy
+    {"exclamationmark.triangle.fill", 0xe002},   // warning
+    {"eye", 0xe8f4},                             // visibility
+    {"film", 0xe02c},                            // movie
+    {"folder", 0xe2c7},                          // folder
+    {"folder.badge.plus", 0xe2cc},               // create_new_folder
+    {"folder.fill", 0xe2c7},                     // folder
+    {"gearshape", 0xe8b8},                       // settings
+    {"link", 0xe157},                            // link
+    {"lock", 0xe897},                            // lock
+    {"magnifyingglass", 0xe8b6},                 // search
+    {"pencil", 0xe3c9},                          // edit
+    {"photo", 0xe410},                           // photo
+    {"pin", 0xf10d, 45},                         // push_pin, leaning
+    {"pin.fill", 0xf10d},                        // push_pin
+    {"play.fill", 0xe037},                       // play_arrow
+    {"plus", 0xe145},                            // add
+    {"power", 0xe8ac},                           // power_settings_new
+    {"sidebar.left", 0xf114, 0, true},           // view_sidebar, bar on the left
+    {"square.and.arrow.up", 0xe6b8},             // ios_share
+    {"square.grid.2x2", 0xe9b0},                 // grid_view
+    {"square.stack", 0xe3e0},                    // filter_none
+    {"text.magnifyingglass", 0xf02f},            // manage_search
+    {"text.viewfinder", 0xe5fa},                 // document_scanner
+    {"trash", 0xe92e},                           // delete_outline
+    {"trash.fill", 0xe872},                      // delete
+    {"tray", 0xe156},                            // inbox
+    {"xmark", 0xe5cd},                           // close
+    {"xmark.circle", 0xe888},                    // highlight_off
+    {"xmark.circle.fill", 0xe5c9},               // cancel
+    {"chevron.down", 0xe5cf},                    // expand_more
+    {"chevron.right", 0xe5cc},                   // chevron_right
+    {"ellipsis", 0xe5d3},                        // more_horiz
+    {"keyboard", 0xe312},                        // keyboard
+}};
+
+struct SymbolFont {
+    QString family;
+    QHash<QPair<quint32, int>, QPainterPath> paths; // (codepoint, em in 1/64 px) -> outline
+    QMutex mutex;
+};
+
+SymbolFont& symbolFont() {
+    static SymbolFont* font = [] {
+        auto* f = new SymbolFont;
+        const int id = QFontDatabase::addApplicationFont(symbolFontPath());
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        if (id < 0 || families.isEmpty())
+            qCWarning(lcTamberk) << "Cannot load the symbol font" << symbolFontPath();
+        else
+            f->family = families.first();
+        return f;
+    }();
+    return *font;
+}
+
+// The glyph outline centred on the origin, at an em of `em` pixels.
+QPainterPath glyphPath(char16_t codepoint, double em) {
+    SymbolFont& sf = symbolFont();
+    const QPair<quint32, int> key{codepoint, int(std::lround(em * 64))};
+    QMutexLocker lock(&sf.mutex);
+    if (auto it = sf.paths.constFind(key); it != sf.paths.constEnd())
+        return *it;
+    QRawFont raw(symbolFontPath(), em);
+    QPainterPath path;
+    if (raw.isValid()) {
+        const QChar ch(codepoint);
+        const QList<quint32> glyphs = raw.glyphIndexesForString(QString(ch));
+        if (!glyphs.isEmpty() && glyphs.first() != 0) {
+            path = raw.pathForGlyph(glyphs.first());
+            // Centre the em square, not the glyph's ink, so that glyphs keep the
+            // optical placement their designers gave them.
+            const double advance = raw.advancesForGlyphIndexes(glyphs).value(0).x();
+            const double top = -raw.ascent();
+            const double height = raw.ascent() + raw.descent();
+            path.translate(-advance / 2, -(top + height / 2));
+        }
+    }
+    sf.paths.insert(key, path);
+    return path;
+}
+
+} // namespace
+
+std::span<const Symbol> symbolTable() {
+    return kSymbols;
+}
+
+std::optional<Symbol> symbol(QStringView name) {
+    for (const Symbol& s : kSymbols) {
+        if (name == QLatin1String(s.name))
+            return s;
+    }
+    qCWarning(lcTamberk) << "No symbol named" << name.toString();
+    return std::nullopt;
+}
+
+QString symbolFontPath() {
+    return QStringLiteral(
+        "/usr/share/fonts/truetype/material-design-icons-iconfont/MaterialIcons-Regular.ttf");
+}
+
+QString symbolFontFamily() {
+    return symbolFont().family;
+}
+
+double symbolPixelSize(double point) {
+    return point * 4.0 / 3.0;
+}
+
+QPainterPath symbolPath(QStringView name, double point, QFont::Weight weight) {
+    const auto row = symbol(name);
+    if (!row)
+        return {};
+    QPainterPath path = glyphPath(row->codepoint, symbolPixelSize(point));
+    if (path.isEmpty())
+        return path;
+    if (weight > QFont::Normal) {
+        // The font has one weight; heavier weights grow the outline by a stroke.
+        QPainterPathStroker stroker;
+        stroker.setWidth(symbolPixelSize(point) * (weight - QFont::Normal) / 4000.0);
+        stroker.setJoinStyle(Qt::RoundJoin);
+        path = path.united(stroker.createStroke(path));
+    }
+    if (row->rotation != 0 || row->mirrored) {
+        QTransform t;
+        t.rotate(row->rotation);
+        if (row->mirrored)
+            t.scale(-1, 1);
+        path = t.map(path);
+    }
+    return path;
+}
+
+void paintSymbol(QPainter& painter, const QRectF& rect, QStringView name, double point,
+                 const QColor& color, QFont::Weight weight) {
+    const QPainterPath path = symbolPath(name, point, weight);
+    if (path.isEmpty())
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(rect.center());
+    painter.fillPath(path, color);
+    painter.restore();
+}
+
+namespace {
+
+class SymbolIconEngine final : public QIconEngine {
+public:
+    explicit SymbolIconEngine(QString name)
+        : m_name(std::move(name)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
+        const QPalette pal = QGuiApplication::palette();
+        QColor color = pal.color(QPalette::Active, QPalette::WindowText);
+        if (mode == QIcon::Disabled)
+            color = pal.color(QPalette::Disabled, QPalette::WindowText);
+        else if (mode == QIcon::Selected)
+            color = pal.color(QPalette::Active, QPalette::HighlightedText);
+        // The glyph's em fills the icon square.
+        const double point = std::min(rect.width(), rect.height()) * 3.0 / 4.0;
+        paintSymbol(*painter, rect, m_name, point, color);
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1);
+    }
+
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override {
+        QPixmap pm(size * scale);
+        pm.setDevicePixelRatio(scale);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        paint(&p, QRect(QPoint(0, 0), size), mode, state);
+        return pm;
+    }
+
+    QIconEngine* clone() const override { return new SymbolIconEngine(m_name); }
+    QString key() const override { return QStringLiteral("tamberk-symbol"); }
+    QString iconName() override { return m_name; }
+    bool isNull() override { return !symbol(m_name); }
+
+private:
+    QString m_name;
+};
+
+} // namespace
+
+QIcon symbolIcon(QStringView name) {
+    if (!symbol(name))
+        return {};
+    return QIcon(new SymbolIconEngine(name.toString()));
+}
+
+// ---- Shapes ----------------------------------------------------------------
+
+QPainterPath filmGlyphPath(double side) {
+    // The glyph is laid out on an 18-unit square with y growing upwards; each
+    // shape is flipped into top-down coordinates as it is added.
+    const double u = side / 18.0;
+    QPainterPath path;
+    path.setFillRule(Qt::OddEvenFill);
+    auto rounded = [&](double x, double y, double w, double h, double r) {
+        path.addRoundedRect(QRectF(x * u, side - (y + h) * u, w * u, h * u), r * u, r * u);
+    };
+    rounded(4, 1, 10, 16, 1.8);
+    rounded(6.7, 4.6, 4.6, 8.8, 0.9);
+    for (double x : {4.85, 12.1}) {
+        for (double y : {2.5, 6.1, 9.7, 13.3})
+            path.addRect(QRectF(x * u, side - (y + 1.7) * u, 1.05 * u, 1.7 * u));
+    }
+    return path;
+}
+
+QImage filmGlyph(double side, const QColor& color, double devicePixelRatio) {
+    const int px = int(std::ceil(side * devicePixelRatio));
+    QImage image(px, px, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(devicePixelRatio);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillPath(filmGlyphPath(side), color);
+    return image;
+}
+
+QImage maskImage(double radius, double devicePixelRatio) {
+    const double side = 2 * radius + 2;
+    const int px = int(std::ceil(side * devicePixelRatio));
+    QImage image(px, px, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(devicePixelRatio);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    p.drawRoundedRect(QRectF(0, 0, side, side), radius, radius);
+    return image;
+}
+
+// ---- Application look ------------------------------------------------------
+
+QPalette darkPalette(const QColor& accentColor) {
+    QPalette p;
+    const QColor window(0x2b, 0x2b, 0x2e);
+    const QColor base(0x1f, 0x1f, 0x22);
+    const QColor text(0xea, 0xea, 0xec);
+    const QColor disabledText(0x7c, 0x7c, 0x82);
+    QColor highlight = accentColor;
+    highlight.setAlpha(255);
+    const QColor highlightedText =
+        highlight.lightnessF() > 0.6 ? QColor(Qt::black) : QColor(Qt::white);
+
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, QColor(0x27, 0x27, 0x2a));
+    p.setColor(QPalette::ToolTipBase, QColor(0x3a, 0x3a, 0x3e));
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3e));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::BrightText, Qt::white);
+    p.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x4f));
+    p.setColor(QPalette::Midlight, QColor(0x40, 0x40, 0x44));
+    p.setColor(QPalette::Mid, QColor(0x30, 0x30, 0x33));
+    p.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x1a));
+    p.setColor(QPalette::Shadow, Qt::black);
+    p.setColor(QPalette::Highlight, highlight);
+    p.setColor(QPalette::HighlightedText, highlightedText);
+    p.setColor(QPalette::Link, highlight.lighter(130));
+    p.setColor(QPalette::LinkVisited, highlight.lighter(110));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        p.setColor(QPalette::Disabled, role, disabledText);
+    }
+    p.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0x50, 0x50, 0x55));
+    p.setColor(QPalette::Disabled, QPalette::HighlightedText, disabledText);
+    return p;
+}
+
+void applyApplicationStyle(QApplication& app) {
+    {
+        QMutexLocker lock(&accentState().mutex);
+        if (!accentState().systemPalette)
+            accentState().systemPalette = QApplication::palette();
+        accentState().color.reset();
+    }
+    app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    app.setPalette(darkPalette(accent()));
+}
+
+} // namespace Theme

@@ -1,0 +1,402 @@
+#include "TestEnv.h"
+#include "shelf/Theme.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPainter>
+#include <QProcess>
+#include <QRawFont>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+// Symbol names passed as literals to the functions and constructors that take
+// one. A symbol name is a lower-case dotted word ("pin.fill"), which no UI
+// text is.
+QSet<QString> symbolNamesIn(const QString& text) {
+    static const QRegularExpression call(QStringLiteral(
+        "\\b(paintSymbol|symbolIcon|symbolPath|symbol|IconButton|BlockItem|setSymbol)\\s*[({]"));
+    static const QRegularExpression literal(
+        QStringLiteral("\"([a-z][a-z0-9]*(?:\\.[a-z0-9]+)*)\""));
+    QSet<QString> names;
+    for (auto m = call.globalMatch(text); m.hasNext();) {
+        const auto hit = m.next();
+        // The argument list runs to the bracket that closes the opening one.
+        const QChar open = text.at(hit.capturedEnd() - 1);
+        const QChar close = open == QLatin1Char('(') ? QLatin1Char(')') : QLatin1Char('}');
+        int depth = 1, end = hit.capturedEnd();
+        for (; end < text.size() && depth > 0; ++end) {
+            if (text.at(end) == open)
+                ++depth;
+            else if (text.at(end) == close)
+                --depth;
+        }
+        const QString args = text.mid(hit.capturedEnd(), end - hit.capturedEnd());
+        for (auto l = literal.globalMatch(args); l.hasNext();)
+            names.insert(l.next().captured(1));
+    }
+    return names;
+}
+
+// The symbol names used anywhere in the source tree.
+QSet<QString> symbolNamesUsedInSources() {
+    QSet<QString> names;
+    QDirIterator it(QStringLiteral(TAMBERK_SOURCE_DIR "/src"), {"*.cpp", "*.h"}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (file.open(QIODevice::ReadOnly))
+            names += symbolNamesIn(QString::fromUtf8(file.readAll()));
+    }
+    return names;
+}
+
+QString writeSchema(const QString& dir, bool withAccentKey) {
+    QDir().mkpath(dir);
+    const QString accentKey = withAccentKey ? QStringLiteral(R"(
+    <key name="accent-color" type="s"><default>'blue'</default></key>)")
+                                            : QString();
+    const QString xml = QStringLiteral(R"(<schemalist>
+  <schema id="org.gnome.desktop.interface" path="/org/gnome/desktop/interface/">
+    <key name="color-scheme" type="s"><default>'default'</default></key>%1
+  </schema>
+</schemalist>
+)")
+                            .arg(accentKey);
+    writeFile(dir + QStringLiteral("/org.gnome.desktop.interface.gschema.xml"), xml.toUtf8());
+    QProcess compile;
+    compile.start(QStringLiteral("glib-compile-schemas"), {dir});
+    if (!compile.waitForFinished(30000) || compile.exitCode() != 0)
+        return {};
+    return dir;
+}
+
+QPalette paletteWith(const QColor& window, const QColor& highlight) {
+    QPalette p;
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::Highlight, highlight);
+    return p;
+}
+
+} // namespace
+
+class tst_Theme : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); }
+    void cleanupTestCase() { QLocale::setDefault(QLocale::system()); }
+
+    // Every colour of the palette has its designed grey level and opacity.
+    void paletteValues_data() {
+        QTest::addColumn<QColor>("color");
+        QTest::addColumn<double>("red");
+        QTest::addColumn<double>("green");
+        QTest::addColumn<double>("blue");
+        QTest::addColumn<double>("alpha");
+        QTest::newRow("ink") << Theme::ink() << 1.0 << 1.0 << 1.0 << 0.94;
+        QTest::newRow("ink2") << Theme::ink2() << 1.0 << 1.0 << 1.0 << 0.62;
+        QTest::newRow("ink3") << Theme::ink3() << 1.0 << 1.0 << 1.0 << 0.40;
+        QTest::newRow("ink4") << Theme::ink4() << 1.0 << 1.0 << 1.0 << 0.22;
+        QTest::newRow("hair") << Theme::hair() << 1.0 << 1.0 << 1.0 << 0.09;
+        QTest::newRow("fill") << Theme::fill() << 1.0 << 1.0 << 1.0 << 0.06;
+        QTest::newRow("fill2") << Theme::fill2() << 1.0 << 1.0 << 1.0 << 0.12;
+        QTest::newRow("perf") << Theme::perf() << 1.0 << 1.0 << 1.0 << 0.075;
+        QTest::newRow("base") << Theme::base() << 0.043 << 0.044 << 0.049 << 0.66;
+        QTest::newRow("danger") << Theme::danger() << 1.0 << 0.40 << 0.37 << 1.0;
+    }
+    void paletteValues() {
+        QFETCH(QColor, color);
+        QFETCH(double, red);
+        QFETCH(double, green);
+        QFETCH(double, blue);
+        QFETCH(double, alpha);
+        // Qt keeps 16 bits per channel, so the values survive to 1/65535.
+        QVERIFY(qAbs(color.redF() - red) < 1e-4);
+        QVERIFY(qAbs(color.greenF() - green) < 1e-4);
+        QVERIFY(qAbs(color.blueF() - blue) < 1e-4);
+        QVERIFY(qAbs(color.alphaF() - alpha) < 1e-4);
+    }
+
+    // Font sizes are device-independent pixels, including half pixels.
+    void fontSizesArePixels_data() {
+        QTest::addColumn<double>("size");
+        QTest::addColumn<bool>("mono");
+        QTest::newRow("system 12.5") << 12.5 << false;
+        QTest::newRow("mono 10.5") << 10.5 << true;
+        QTest::newRow("mono 9") << 9.0 << true;
+    }
+    void fontSizesArePixels() {
+        QFETCH(double, size);
+        QFETCH(bool, mono);
+        const QFont f = mono ? Theme::monoFont(size, QFont::DemiBold) : Theme::font(size);
+        QImage image(10, 10, QImage::Format_ARGB32_Premultiplied);
+        QPainter p(&image);
+        p.setFont(f);
+        QCOMPARE(QFontInfo(p.font()).pixelSize(), qRound(size));
+        QVERIFY(qAbs(f.pointSizeF() * image.logicalDpiY() / 72.0 - size) < 0.01);
+        QCOMPARE(f.weight(), mono ? QFont::DemiBold : QFont::Normal);
+    }
+
+    // Caps are upper-cased before styling and carry the kerning after every letter.
+    void capsSpacing_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<double>("kern");
+        QTest::newRow("brand") << "Tamberk"
+                               << "TAMBERK" << 2.6;
+        QTest::newRow("selected") << "  selected"
+                                  << "  SELECTED" << 1.2;
+        QTest::newRow("no kern") << "End of roll"
+                                 << "END OF ROLL" << 0.0;
+    }
+    void capsSpacing() {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QFETCH(double, kern);
+        const Theme::Caps c = Theme::caps(text, 10.5, QFont::DemiBold, Theme::ink(), kern);
+        QCOMPARE(c.text, shown);
+        QCOMPARE(c.color, Theme::ink());
+        QVERIFY(c.font.fixedPitch());
+        QFont plain = c.font;
+        plain.setLetterSpacing(QFont::AbsoluteSpacing, 0);
+        const double unspaced = QFontMetricsF(plain).horizontalAdvance(shown);
+        QVERIFY2(qAbs(c.size().width() - unspaced - kern * shown.size()) < 0.5,
+                 qPrintable(QStringLiteral("%1 vs %2").arg(c.size().width()).arg(unspaced)));
+    }
+
+    // A caption shows 24-hour hours and minutes for today, else day and upper-cased month.
+    void stampFormats_data() {
+        QTest::addColumn<QDateTime>("date");
+        QTest::addColumn<QString>("expected");
+        const QDate today(2026, 12, 5);
+        QTest::newRow("early morning") << QDateTime(today, QTime(3, 9)) << "03:09";
+        QTest::newRow("afternoon") << QDateTime(today, QTime(15, 42, 59)) << "15:42";
+        QTest::newRow("midnight") << QDateTime(today, QTime(0, 0)) << "00:00";
+        QTest::newRow("yesterday late") << QDateTime(today.addDays(-1), QTime(23, 59)) << "4 DEC";
+        QTest::newRow("a year ago") << QDateTime(today.addYears(-1), QTime(12, 0)) << "5 DEC";
+        QTest::newRow("tomorrow") << QDateTime(today.addDays(1), QTime(0, 1)) << "6 DEC";
+        QTest::newRow("march") << QDateTime(QDate(2026, 3, 17), QTime(9, 0)) << "17 MAR";
+        QTest::newRow("as utc") << QDateTime(today, QTime(11, 30)).toUTC() << "11:30";
+    }
+    void stampFormats() {
+        QFETCH(QDateTime, date);
+        QFETCH(QString, expected);
+        const QDateTime now(QDate(2026, 12, 5), QTime(16, 0));
+        QCOMPARE(Theme::stamp(date, now), expected);
+    }
+
+    // The KDE accent is read from kdeglobals; bad values fall through to the next source.
+    void accentFromKde_data() {
+        QTest::addColumn<QByteArray>("kdeglobals");
+        QTest::addColumn<QColor>("expected");
+        const QColor darkHighlight(0x12, 0x34, 0x56);
+        QTest::newRow("rgb") << QByteArray("[General]\nAccentColor=61,174,233\n")
+                             << QColor(61, 174, 233);
+        QTest::newRow("rgba") << QByteArray("[General]\nAccentColor=233,61,84,255\n")
+                              << QColor(233, 61, 84);
+        QTest::newRow("hex") << QByteArray("[Colors:View]\nAccentColor=1,2,3\n[General]\n"
+                                           "AccentColor=#ff8800\n")
+                             << QColor(0xff, 0x88, 0x00);
+        QTest::newRow("other group only")
+            << QByteArray("[Colors:View]\nAccentColor=1,2,3\n") << darkHighlight;
+        QTest::newRow("out of range")
+            << QByteArray("[General]\nAccentColor=300,0,0\n") << darkHighlight;
+        QTest::newRow("garbage") << QByteArray("[General]\nAccentColor=blue-ish\n")
+                                 << darkHighlight;
+        QTest::newRow("empty") << QByteArray("[General]\nAccentColor=\n") << darkHighlight;
+        QTest::newRow("no file") << QByteArray() << darkHighlight;
+    }
+    void accentFromKde() {
+        QFETCH(QByteArray, kdeglobals);
+        QFETCH(QColor, expected);
+        QTemporaryDir config;
+        if (!kdeglobals.isNull())
+            writeFile(config.filePath(QStringLiteral("kdeglobals")), kdeglobals);
+        Theme::AccentSources sources;
+        sources.configHome = config.path();
+        sources.gnomeSchemaDir = writeSchema(config.filePath(QStringLiteral("schemas")), false);
+        QVERIFY(!sources.gnomeSchemaDir.isEmpty());
+        sources.systemPalette = paletteWith(QColor(0x20, 0x20, 0x20), QColor(0x12, 0x34, 0x56));
+        QCOMPARE(Theme::resolveAccent(sources), expected);
+    }
+
+    // GNOME's named accent is read only when the schema has the key, and the
+    // session's desktop decides which desktop setting wins.
+    void accentFromGnome_data() {
+        QTest::addColumn<bool>("schemaHasKey");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<bool>("gnomeFirst");
+        QTest::addColumn<bool>("withKde");
+        QTest::addColumn<QColor>("expected");
+        const QColor kde(10, 20, 30), teal(0x21, 0x90, 0xa4), fallback = Theme::fallbackAccent();
+        QTest::newRow("teal") << true << QByteArray("'teal'") << true << false << teal;
+        QTest::newRow("schema default")
+            << true << QByteArray() << true << false << QColor(0x35, 0x84, 0xe4);
+        QTest::newRow("unknown name") << true << QByteArray("'mauve'") << true << false << fallback;
+        QTest::newRow("older schema") << false << QByteArray("'teal'") << true << false << fallback;
+        QTest::newRow("gnome wins on gnome")
+            << true << QByteArray("'teal'") << true << true << teal;
+        QTest::newRow("kde wins elsewhere") << true << QByteArray("'teal'") << false << true << kde;
+        QTest::newRow("kde when gnome has none")
+            << false << QByteArray("'teal'") << true << true << kde;
+    }
+    void accentFromGnome() {
+        QFETCH(bool, schemaHasKey);
+        QFETCH(QByteArray, value);
+        QFETCH(bool, gnomeFirst);
+        QFETCH(bool, withKde);
+        QFETCH(QColor, expected);
+        QTemporaryDir dir;
+        Theme::AccentSources sources;
+        sources.configHome = dir.path();
+        if (withKde)
+            writeFile(dir.filePath(QStringLiteral("kdeglobals")),
+                      "[General]\nAccentColor=10,20,30\n");
+        sources.gnomeSchemaDir = writeSchema(dir.filePath(QStringLiteral("schemas")), schemaHasKey);
+        if (sources.gnomeSchemaDir.isEmpty())
+            QSKIP("glib-compile-schemas is not available");
+        sources.gnomeKeyFile = dir.filePath(QStringLiteral("dconf.ini"));
+        QByteArray keyFile("[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n");
+        if (!value.isEmpty())
+            keyFile += "accent-color=" + value + "\n";
+        writeFile(sources.gnomeKeyFile, keyFile);
+        sources.gnomeFirst = gnomeFirst;
+        // A light desktop palette is no accent source: its highlight is made for light.
+        sources.systemPalette = paletteWith(QColor(0xf0, 0xf0, 0xf0), QColor(0x12, 0x34, 0x56));
+        QCOMPARE(Theme::resolveAccent(sources), expected);
+    }
+
+    // The accent at an alpha multiplies the accent's own alpha and keeps its hue.
+    void accentAlpha() {
+        const QColor a = Theme::accentCG(0.5);
+        QCOMPARE(a.rgb(), Theme::accent().rgb());
+        QVERIFY(qAbs(a.alphaF() - Theme::accent().alphaF() * 0.5) < 0.01);
+    }
+
+    // Every symbol named in the sources has a row, and every row draws a glyph of the font.
+    void symbolTableCoversTheSources() {
+        QVERIFY2(!Theme::symbolFontFamily().isEmpty(), "the symbol font did not load");
+        QSet<QString> table;
+        for (const Theme::Symbol& s : Theme::symbolTable()) {
+            QVERIFY2(!table.contains(QLatin1String(s.name)), s.name);
+            table.insert(QLatin1String(s.name));
+        }
+        // The scan itself finds names across lines and nested calls, and skips UI texts.
+        const QSet<QString> sample = symbolNamesIn(QStringLiteral(
+            "auto* b = new IconButton(QStringLiteral(\"pin.fill\"), 24, 12,\n"
+            "    QFont::Normal, Theme::ink2(), Theme::ink(), {}, Theme::fill2(), 6, tr(\"Keep "
+            "open\"));\n"
+            "menu->addAction(new BlockItem(tr(\"Rename\u2026\"), u\"pencil\"_s, {}, [] {}));\n"
+            "Theme::paintSymbol(p, r, \"trash\", 10.5, c); prefs.value(\"t2.side\");"));
+        QCOMPARE(sample, QSet<QString>({"pin.fill", "pencil", "trash"}));
+
+        const QSet<QString> used = symbolNamesUsedInSources();
+        for (const QString& name : used)
+            QVERIFY2(table.contains(name), qPrintable(name + " has no row in the symbol table"));
+
+        const QRawFont raw(Theme::symbolFontPath(), 24);
+        QVERIFY(raw.isValid());
+        for (const Theme::Symbol& s : Theme::symbolTable()) {
+            QVERIFY2(raw.supportsCharacter(QChar(s.codepoint)), s.name);
+            QVERIFY2(!Theme::symbolPath(QString::fromLatin1(s.name), 12).isEmpty(), s.name);
+        }
+        QVERIFY(!Theme::symbol(u"no.such.symbol"));
+        QVERIFY(Theme::symbolPath(u"no.such.symbol", 12).isEmpty());
+        QVERIFY(Theme::symbolIcon(u"no.such.symbol").isNull());
+    }
+
+    // A symbol is drawn centred in its rectangle at about its point size, in its colour.
+    void paintSymbolPlacesTheGlyph() {
+        QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            QPainter p(&image);
+            Theme::paintSymbol(p, QRectF(0, 0, 40, 40), u"plus", 24, Qt::red);
+        }
+        QRect ink;
+        for (int y = 0; y < 40; ++y) {
+            for (int x = 0; x < 40; ++x) {
+                if (qAlpha(image.pixel(x, y)) > 128)
+                    ink |= QRect(x, y, 1, 1);
+            }
+        }
+        QVERIFY(!ink.isEmpty());
+        QVERIFY2(
+            qAbs(ink.center().x() - 19.5) <= 1.5 && qAbs(ink.center().y() - 19.5) <= 1.5,
+            qPrintable(QStringLiteral("ink at %1,%2").arg(ink.center().x()).arg(ink.center().y())));
+        QVERIFY2(ink.width() >= 16 && ink.width() <= 22, qPrintable(QString::number(ink.width())));
+        const QColor middle = QColor::fromRgba(image.pixel(ink.center()));
+        QCOMPARE(middle.alpha(), 255);
+        QCOMPARE(middle.red(), 255);
+        QCOMPARE(middle.green(), 0);
+    }
+
+    // A heavier weight draws a thicker symbol than the regular one.
+    void symbolWeightThickens() {
+        const auto area = [](const QPainterPath& path) {
+            QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter p(&image);
+            p.translate(32, 32);
+            p.fillPath(path, Qt::white);
+            p.end();
+            int n = 0;
+            for (int y = 0; y < 64; ++y) {
+                for (int x = 0; x < 64; ++x)
+                    n += qAlpha(image.pixel(x, y)) > 128;
+            }
+            return n;
+        };
+        const int regular = area(Theme::symbolPath(u"xmark", 24));
+        const int semibold = area(Theme::symbolPath(u"xmark", 24, QFont::DemiBold));
+        QVERIFY2(semibold > regular,
+                 qPrintable(QStringLiteral("%1 %2").arg(semibold).arg(regular)));
+    }
+
+    // The film glyph cuts the window and the holes out of the frame.
+    void filmGlyphCutsHoles_data() {
+        QTest::addColumn<QPointF>("point"); // in units of side / 18, y growing upwards
+        QTest::addColumn<bool>("filled");
+        QTest::newRow("frame between holes and window") << QPointF(6.2, 9) << true;
+        QTest::newRow("window") << QPointF(9, 9) << false;
+        QTest::newRow("hole low left") << QPointF(5.35, 3.3) << false;
+        QTest::newRow("hole high right") << QPointF(12.6, 14.1) << false;
+        QTest::newRow("between holes") << QPointF(5.35, 5.2) << true;
+        QTest::newRow("outside left") << QPointF(3.5, 9) << false;
+        QTest::newRow("bottom edge strip") << QPointF(9, 2.5) << true;
+        QTest::newRow("below the frame") << QPointF(9, 0.5) << false;
+    }
+    void filmGlyphCutsHoles() {
+        QFETCH(QPointF, point);
+        QFETCH(bool, filled);
+        const double side = 36, u = side / 18;
+        const QPainterPath path = Theme::filmGlyphPath(side);
+        QCOMPARE(path.fillRule(), Qt::OddEvenFill);
+        const QPointF topDown(point.x() * u, side - point.y() * u);
+        QCOMPARE(path.contains(topDown), filled);
+        const QImage image = Theme::filmGlyph(side, Qt::white, 2);
+        QCOMPARE(image.size(), QSize(72, 72));
+        const QPoint px = (topDown * 2).toPoint();
+        QCOMPARE(qAlpha(image.pixel(px)) > 128, filled);
+    }
+
+    // The card mask is 2r + 2 square with rounded corners and a solid middle.
+    void maskImageShape() {
+        const QImage mask = Theme::maskImage(10, 2);
+        QCOMPARE(mask.size(), QSize(44, 44));
+        QCOMPARE(mask.devicePixelRatio(), 2.0);
+        QCOMPARE(qAlpha(mask.pixel(22, 22)), 255);
+        QCOMPARE(qAlpha(mask.pixel(22, 0)), 255);
+        QCOMPARE(qAlpha(mask.pixel(0, 0)), 0);
+        QCOMPARE(qAlpha(mask.pixel(43, 43)), 0);
+    }
+};
+
+TAMBERK_TEST(tst_Theme)
+#include "tst_Theme.moc"

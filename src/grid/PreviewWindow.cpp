@@ -350,13 +350,16 @@ void PreviewWindow::paintEvent(QPaintEvent*) {
         p.drawImage(fitted(area, image.size()), image);
     if (m_content == Content::Poster) {
         // The recording could not play: its poster, its length and why.
-        const QString badge = QStringLiteral("▶ ") + durationText(m_posterDuration);
-        const QRect pill(area.left() + 12, area.bottom() - 34, 70, 22);
-        QPainterPath path;
-        path.addRoundedRect(pill, 5, 5);
-        p.fillPath(path, QColor(0, 0, 0, 153));
-        p.setPen(kInk);
-        p.drawText(pill, Qt::AlignCenter, badge);
+        const ShotPtr shot = current();
+        const double duration = m_posterDuration > 0 ? m_posterDuration : shot->duration;
+        if (duration > 0) {
+            const QRect pill(area.left() + 12, area.bottom() - 34, 70, 22);
+            QPainterPath path;
+            path.addRoundedRect(pill, 5, 5);
+            p.fillPath(path, QColor(0, 0, 0, 153));
+            p.setPen(kInk);
+            p.drawText(pill, Qt::AlignCenter, QStringLiteral("▶ ") + durationText(duration));
+        }
         p.setPen(kInk3);
         p.drawText(area.adjusted(0, 0, -12, -12), Qt::AlignRight | Qt::AlignBottom,
                    QStringLiteral("Cannot play this recording"));

@@ -4,7 +4,9 @@
 
 #include <QVariant>
 #include <QWindow>
+#include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 #include <xcb/shape.h>
@@ -20,6 +22,7 @@ constexpr std::uint32_t kAllDesktops = 0xFFFFFFFF;
 // _NET_ACTIVE_WINDOW's source indication for pagers and other tools acting
 // for the user; window managers give a dock focus only on this source.
 constexpr std::uint32_t kSourcePager = 2;
+constexpr std::uint32_t kStateAdd = 1;
 
 // The X window of `window`, or 0 when there is none (or no X at all).
 xcb_window_t handleOf(QWindow* window) {
@@ -42,6 +45,19 @@ void setAtoms(xcb_window_t window, const char* property, const std::vector<xcb_a
     xcb_change_property(X11Connection::connection(), XCB_PROP_MODE_REPLACE, window,
                         X11Connection::atom(property), XCB_ATOM_ATOM, 32,
                         static_cast<uint32_t>(atoms.size()), atoms.data());
+}
+
+// A client message to the window manager about `id`, as EWMH defines them.
+void sendToManager(xcb_window_t id, const char* type, std::initializer_list<std::uint32_t> data) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = id;
+    event.type = X11Connection::atom(type);
+    std::copy(data.begin(), data.end(), event.data.data32);
+    xcb_send_event(X11Connection::connection(), 0, X11Connection::root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&event));
 }
 
 bool setShape(QWindow* window, xcb_shape_kind_t kind, const QRegion& region) {
@@ -86,16 +102,30 @@ bool applyDockStates(QWindow* window) {
     const xcb_window_t id = handleOf(window);
     if (!id)
         return false;
-    setAtoms(id, "_NET_WM_STATE",
-             {X11Connection::atom("_NET_WM_STATE_ABOVE"),
-              X11Connection::atom("_NET_WM_STATE_SKIP_TASKBAR"),
-              X11Connection::atom("_NET_WM_STATE_SKIP_PAGER"),
-              X11Connection::atom("_NET_WM_STATE_STICKY")});
-    xcb_change_property(X11Connection::connection(), XCB_PROP_MODE_REPLACE, id,
-                        X11Connection::atom("_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
-                        &kAllDesktops);
+    const std::vector<xcb_atom_t> states = {X11Connection::atom("_NET_WM_STATE_ABOVE"),
+                                            X11Connection::atom("_NET_WM_STATE_SKIP_TASKBAR"),
+                                            X11Connection::atom("_NET_WM_STATE_SKIP_PAGER"),
+                                            X11Connection::atom("_NET_WM_STATE_STICKY")};
+    if (!window->isVisible()) {
+        setAtoms(id, "_NET_WM_STATE", states);
+        xcb_change_property(X11Connection::connection(), XCB_PROP_MODE_REPLACE, id,
+                            X11Connection::atom("_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
+                            &kAllDesktops);
+    } else {
+        // Two states per request, as the protocol carries them.
+        for (size_t i = 0; i < states.size(); i += 2)
+            sendToManager(id, "_NET_WM_STATE", {kStateAdd, states[i], states[i + 1], 1});
+        sendToManager(id, "_NET_WM_DESKTOP", {kAllDesktops, 1});
+    }
     xcb_flush(X11Connection::connection());
     return true;
+}
+
+bool showDock(QWindow* window) {
+    if (!applyDockStates(window))
+        return false;
+    window->show();
+    return applyDockStates(window);
 }
 
 bool setInputRegion(QWindow* window, const QRegion& region) {
@@ -129,17 +159,7 @@ bool activate(QWindow* window, quint32 xTimestamp) {
     const xcb_window_t id = handleOf(window);
     if (!id)
         return false;
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = id;
-    event.type = X11Connection::atom("_NET_ACTIVE_WINDOW");
-    event.data.data32[0] = kSourcePager;
-    event.data.data32[1] = xTimestamp;
-    event.data.data32[2] = XCB_NONE;
-    xcb_send_event(X11Connection::connection(), 0, X11Connection::root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char*>(&event));
+    sendToManager(id, "_NET_ACTIVE_WINDOW", {kSourcePager, xTimestamp, XCB_NONE});
     xcb_flush(X11Connection::connection());
     return true;
 }

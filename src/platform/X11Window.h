@@ -20,10 +20,15 @@ bool available();
 /// states. Call it before the first show.
 bool makeDock(QWindow* window);
 
-/// Writes _NET_WM_STATE ABOVE, SKIP_TASKBAR, SKIP_PAGER, STICKY and
-/// _NET_WM_DESKTOP 0xFFFFFFFF on the unmapped window. Window managers drop
-/// these on unmap, so call it before every show.
+/// Gives the window the states ABOVE, SKIP_TASKBAR, SKIP_PAGER, STICKY and
+/// the desktop 0xFFFFFFFF. Window managers drop these on unmap, so call it
+/// before every show (it writes the properties the manager reads when it
+/// maps the window) and once more right after (it then asks the manager
+/// directly: a manager still busy with the previous unmap erases the
+/// properties written before the show).
 bool applyDockStates(QWindow* window);
+/// Shows a dock with its states applied before and after, as above.
+bool showDock(QWindow* window);
 
 /// Sets the SHAPE input region: pointer events outside it reach the windows
 /// below. An empty region makes the window ignore the pointer entirely.

@@ -42,6 +42,13 @@ public:
         return run(QStringLiteral("xdotool"), arguments);
     }
 
+    /// Saves the whole screen as an image (ImageMagick's import), for
+    /// looking at what a test left on screen.
+    static bool screenshot(const QString& path) {
+        return run(QStringLiteral("import"),
+                   {QStringLiteral("-window"), QStringLiteral("root"), path});
+    }
+
     /// The probe connection and its view of the server.
     xcb_connection_t* probe() const { return m_probe; }
     quint32 root() const;

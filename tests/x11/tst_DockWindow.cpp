@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QWindow>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -131,12 +132,30 @@ private slots:
         QVERIFY(X11Window::setAcceptsFocus(&dock, false));
     }
 
-    // Without a compositor that offers it, blur is refused rather than faked.
-    void blurOnlyWhereOffered() {
+    // Blur is asked for only where the compositor announces it, with the
+    // region's rectangles, and taken back again.
+    void blurWhereOffered() {
+        const X11Session& x = X11Session::instance();
         ClickWindow dock;
         makePanelLike(dock, QRect(0, 0, 50, 50));
-        QCOMPARE(X11Window::blurBehindAvailable(), false);
+        const quint32 id = static_cast<quint32>(dock.winId());
+        QVERIFY(!X11Window::blurBehindAvailable());
         QVERIFY(!X11Window::setBlurBehind(&dock, QRegion(0, 0, 50, 50)));
+
+        // Announced the way the compositor does it: the property on the root.
+        const quint32 blur = x.atom("_KDE_NET_WM_BLUR_BEHIND_REGION");
+        const quint32 none = 0;
+        xcb_change_property(x.probe(), XCB_PROP_MODE_REPLACE, x.root(), blur, XCB_ATOM_CARDINAL, 32,
+                            0, &none);
+        x.sync();
+        QVERIFY(X11Window::blurBehindAvailable());
+        QVERIFY(X11Window::setBlurBehind(&dock, QRegion(2, 3, 40, 30) + QRegion(2, 33, 20, 10)));
+        QTRY_COMPARE(x.property32(id, "_KDE_NET_WM_BLUR_BEHIND_REGION"),
+                     (QList<quint32>{2, 3, 40, 30, 2, 33, 20, 10}));
+        QVERIFY(X11Window::clearBlurBehind(&dock));
+        QTRY_VERIFY(x.property32(id, "_KDE_NET_WM_BLUR_BEHIND_REGION").isEmpty());
+        xcb_delete_property(x.probe(), x.root(), blur);
+        x.sync();
     }
 };
 

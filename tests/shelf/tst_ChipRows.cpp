@@ -1,0 +1,197 @@
+#include "TestEnv.h"
+#include "shelf/ChipRows.h"
+
+#include <QSet>
+#include <QTest>
+
+namespace {
+
+// A library of /s with a (holding a/x and a/y, a/x holding a/x/deep) and b.
+struct Tree {
+    QHash<QString, QStringList> childMap{
+        {"/s", {"/s/a", "/s/b"}},
+        {"/s/a", {"/s/a/x", "/s/a/y"}},
+        {"/s/a/x", {"/s/a/x/deep"}},
+    };
+    QSet<QString> listed{"/s", "/s/a", "/s/b", "/s/a/x", "/s/a/y", "/s/a/x/deep"};
+
+    ChipSource source() const {
+        ChipSource src;
+        src.root = "/s";
+        src.childMap = &childMap;
+        src.listed = [this](const QString& path) { return listed.contains(path); };
+        src.counts.session = 4;
+        src.counts.all = 20;
+        src.counts.perFolder = {{"/s", 20}, {"/s/a", 12}, {"/s/a/x", 5}, {"/s/b", 8}};
+        src.name = [](const QString& path) { return path.mid(path.lastIndexOf('/') + 1); };
+        return src;
+    }
+};
+
+QStringList titles(const std::vector<ChipRows::Chip>& row) {
+    QStringList out;
+    for (const auto& chip : row)
+        out << (chip.spec.kind == ChipKind::add ? QStringLiteral("+") : chip.spec.title);
+    return out;
+}
+
+QStringList lit(const std::vector<ChipRows::Chip>& row) {
+    QStringList out;
+    for (const auto& chip : row)
+        if (chip.active)
+            out << chip.spec.title;
+    return out;
+}
+
+} // namespace
+
+class tst_ChipRows : public QObject {
+    Q_OBJECT
+private slots:
+    // Which chips each row holds and which are lit, for every kind of selection:
+    // a first-level folder lights its own chip and its level's All chip; a leaf
+    // shows its parent's level with the main ancestor lit; the root, Session and
+    // All show no sub row and light only themselves.
+    void rowsPerSelection_data() {
+        QTest::addColumn<QString>("scope");
+        QTest::addColumn<QStringList>("sub");
+        QTest::addColumn<QStringList>("mainLit");
+        QTest::addColumn<QStringList>("subLit");
+        const QStringList none;
+        QTest::newRow("session") << "session" << none << QStringList{"Session"} << none;
+        QTest::newRow("all") << "all" << none << QStringList{"All"} << none;
+        QTest::newRow("root") << "folder:/s" << none << QStringList{"s"} << none;
+        QTest::newRow("first level with subfolders")
+            << "folder:/s/a" << QStringList{"All a", "x", "y", "+"} << QStringList{"a"}
+            << QStringList{"All a"};
+        QTest::newRow("first level without subfolders")
+            << "folder:/s/b" << none << QStringList{"b"} << none;
+        QTest::newRow("second level leaf") << "folder:/s/a/y" << QStringList{"All a", "x", "y", "+"}
+                                           << QStringList{"a"} << QStringList{"y"};
+        QTest::newRow("second level with a subfolder")
+            << "folder:/s/a/x" << QStringList{"All x", "deep", "+"} << QStringList{"a"}
+            << QStringList{"All x"};
+        QTest::newRow("third level leaf")
+            << "folder:/s/a/x/deep" << QStringList{"All x", "deep", "+"} << QStringList{"a"}
+            << QStringList{"deep"};
+    }
+    void rowsPerSelection() {
+        QFETCH(QString, scope);
+        QFETCH(QStringList, sub);
+        QFETCH(QStringList, mainLit);
+        QFETCH(QStringList, subLit);
+        Tree tree;
+        ChipRows rows;
+        rows.update(tree.source(), *Scope::fromId(scope));
+        QCOMPARE(titles(rows.main()), (QStringList{"Session", "All", "s", "a", "b", "+"}));
+        QCOMPARE(titles(rows.sub()), sub);
+        QCOMPARE(rows.subVisible(), !sub.isEmpty());
+        QCOMPARE(lit(rows.main()), mainLit);
+        QCOMPARE(lit(rows.sub()), subLit);
+    }
+
+    // Chips carry what their gestures need: scopes for clicks, folders for drops,
+    // the folder to create in for the add chips, and a filled folder symbol only
+    // for folders that have subfolders.
+    void chipSpecs() {
+        Tree tree;
+        ChipRows rows;
+        rows.update(tree.source(), Scope::folder("/s/a"));
+        const auto& main = rows.main();
+        QCOMPARE(main[0].spec.symbol, QStringLiteral("clock"));
+        QCOMPARE(main[1].spec.symbol, QStringLiteral("square.grid.2x2"));
+        QCOMPARE(main[2].spec.symbol, QStringLiteral("tray"));
+        QCOMPARE(main[2].spec.path, QStringLiteral("/s"));
+        QCOMPARE(main[3].spec.symbol, QStringLiteral("folder.fill"));
+        QCOMPARE(main[4].spec.symbol, QStringLiteral("folder"));
+        QVERIFY(main[5].spec.kind == ChipKind::add && main[5].spec.path.isEmpty());
+        QVERIFY(!main[5].spec.scope);
+        QVERIFY(*main[3].spec.scope == Scope::folder("/s/a"));
+        const auto& sub = rows.sub();
+        QCOMPARE(sub[0].spec.symbol, QStringLiteral("square.stack"));
+        QCOMPARE(sub[1].spec.symbol, QStringLiteral("folder.fill")); // x holds deep
+        QCOMPARE(sub[2].spec.symbol, QStringLiteral("folder"));
+        QCOMPARE(sub.back().spec.path, QStringLiteral("/s/a")); // new folders go inside a
+        // Counts: scopes from the totals, folders from their subtree, 0 when absent.
+        QCOMPARE(main[0].count, 4);
+        QCOMPARE(main[1].count, 20);
+        QCOMPARE(main[3].count, 12);
+        QCOMPARE(sub[2].count, 0);
+    }
+
+    // A root without subfolders (or without a child-map entry at all) gives
+    // Session, All, the root and the add chip, and no sub row.
+    void rootWithoutSubfolders() {
+        QHash<QString, QStringList> empty;
+        ChipSource src;
+        src.root = "/shots";
+        src.childMap = &empty;
+        src.listed = [](const QString&) { return true; };
+        ChipRows rows;
+        const ChipRows::Update u = rows.update(src, Scope::folder("/shots"));
+        QVERIFY(u.mainRebuilt);
+        QCOMPARE(titles(rows.main()), (QStringList{"Session", "All", "shots", "+"}));
+        QCOMPARE(rows.mainSignature(), QStringLiteral("/shots|"));
+        QVERIFY(!rows.subVisible());
+        QCOMPARE(rows.main()[2].count, 0);
+    }
+
+    // An unchanged listing rebuilds nothing and refreshes nothing; a changed count
+    // or selection refreshes exactly the chips it touches; a new folder or a new
+    // level rebuilds only its row.
+    void rebuildsOnlyOnSignatureChange() {
+        Tree tree;
+        ChipRows rows;
+        ChipRows::Update u = rows.update(tree.source(), Scope::folder("/s/a/y"));
+        QVERIFY(u.mainRebuilt && u.subRebuilt && u.subVisibleChanged);
+        const QString mainSig = rows.mainSignature();
+        QCOMPARE(mainSig, QStringLiteral("/s|/s/a|/s/b"));
+        QCOMPARE(rows.subSignature(), QStringLiteral("/s/a|/s/a/x|/s/a/y"));
+
+        u = rows.update(tree.source(), Scope::folder("/s/a/y"));
+        QVERIFY(!u.mainRebuilt && !u.subRebuilt && !u.subVisibleChanged);
+        QVERIFY(u.mainChanged.empty() && u.subChanged.empty());
+
+        // A sibling on the same level: same rows, two sub chips change their flag.
+        u = rows.update(tree.source(), Scope::folder("/s/a/x"));
+        QVERIFY(u.subRebuilt); // x has a subfolder, so its own level shows
+        u = rows.update(tree.source(), Scope::folder("/s/a/y"));
+        QVERIFY(u.subRebuilt);
+        ChipSource counted = tree.source();
+        counted.counts.perFolder["/s/b"] = 9;
+        counted.counts.session = 5;
+        u = rows.update(counted, Scope::folder("/s/a/y"));
+        QVERIFY(!u.mainRebuilt && !u.subRebuilt);
+        QCOMPARE(u.mainChanged, (std::vector<int>{0, 4}));
+        QCOMPARE(rows.main()[4].count, 9);
+
+        u = rows.update(counted, Scope::all());
+        QVERIFY(u.subRebuilt && u.subVisibleChanged);
+        QVERIFY(rows.sub().empty() && rows.subSignature().isEmpty());
+        QCOMPARE(u.mainChanged, (std::vector<int>{1, 3})); // All lit, a no longer
+
+        tree.childMap["/s"].append("/s/c");
+        u = rows.update(tree.source(), Scope::all());
+        QVERIFY(u.mainRebuilt && !u.subRebuilt);
+        QCOMPARE(rows.main().size(), size_t(7));
+        QCOMPARE(rows.firstActive(true), 1);
+        QCOMPARE(rows.firstActive(false), -1);
+    }
+
+    // A selected folder that the library no longer lists has no sub row; the sub
+    // chips that were shown are dropped.
+    void unlistedSelectionDropsTheSubRow() {
+        Tree tree;
+        ChipRows rows;
+        rows.update(tree.source(), Scope::folder("/s/a"));
+        QVERIFY(rows.subVisible());
+        tree.listed.remove("/s/a");
+        const ChipRows::Update u = rows.update(tree.source(), Scope::folder("/s/a"));
+        QVERIFY(!rows.subVisible());
+        QVERIFY(u.subRebuilt && u.subVisibleChanged);
+        QVERIFY(rows.sub().empty());
+    }
+};
+
+TAMBERK_TEST(tst_ChipRows)
+#include "tst_ChipRows.moc"

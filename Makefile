@@ -5,7 +5,7 @@ RELEASE_BUILD ?= build/release
 TEST_BUILD ?= build/test
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench format lint clean
+.PHONY: all deps configure build run test bench gallery format lint clean
 
 all: build
 
@@ -30,6 +30,14 @@ $(TEST_BUILD)/build.ninja:
 test: deps $(TEST_BUILD)/build.ninja
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 	cd $(TEST_BUILD) && ctest --output-on-failure
+
+# Renders every gallery page (or those whose names contain a word of PAGES) to
+# $(GALLERY_OUT)/<page>.png and <page>@2x.png, offscreen.
+GALLERY_OUT ?= build/gallery
+PAGES ?=
+gallery: deps $(TEST_BUILD)/build.ninja
+	cmake --build $(TEST_BUILD) --target tamberk-gallery -j $(JOBS)
+	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 $(TEST_BUILD)/tests/tamberk-gallery $(GALLERY_OUT) $(PAGES)
 
 bench: build
 	bench/run-all $(RELEASE_BUILD)

@@ -255,9 +255,9 @@ constexpr std::array<Symbol, 42> kSymbols{{
     {"exclamationmark.triangle.fill", 0xe002},   // warning
     {"eye", 0xe8f4},                             // visibility
     {"film", 0xe02c},                            // movie
-    {"folder", 0xe2c7},                          // folder
+    {"folder", 0xe2c8},                          // folder_open
     {"folder.badge.plus", 0xe2cc},               // create_new_folder
-    {"folder.fill", 0xe2c7},                     // folder
+    {"folder.fill", 0xe2c7},                     // folder, solid
     {"gearshape", 0xe8b8},                       // settings
     {"link", 0xe157},                            // link
     {"lock", 0xe897},                            // lock
@@ -529,6 +529,9 @@ QPalette darkPalette(const QColor& accentColor) {
         p.setColor(QPalette::Disabled, role, disabledText);
     }
     p.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0x50, 0x50, 0x55));
+    // Fusion etches disabled text with the light colour; on a dark menu that
+    // reads as a blurred double line, so the etch is made invisible.
+    p.setColor(QPalette::Disabled, QPalette::Light, QColor(0, 0, 0, 0));
     p.setColor(QPalette::Disabled, QPalette::HighlightedText, disabledText);
     return p;
 }

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QAction>
+#include <functional>
+
+/// A menu item that runs its handler when chosen.
+class BlockItem : public QAction {
+public:
+    /// `symbol` names a symbol of the theme's table; empty for no image.
+    BlockItem(const QString& title, const QString& symbol, const QKeySequence& key,
+              std::function<void()> handler, QObject* parent = nullptr);
+
+    std::function<void()> handler;
+};

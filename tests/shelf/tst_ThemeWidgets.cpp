@@ -1,0 +1,279 @@
+#include "TestEnv.h"
+#include "shelf/BlockItem.h"
+#include "shelf/IconButton.h"
+#include "shelf/Label.h"
+#include "shelf/Theme.h"
+
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+// A shown window holding one header-style button at (20, 20), on a manual clock.
+struct ButtonHost {
+    explicit ButtonHost(std::optional<QColor> bg = std::nullopt)
+        : animator(100.0) {
+        window.resize(80, 80);
+        button = new IconButton(QStringLiteral("gearshape"), 24, 12, QFont::Normal, Theme::ink2(),
+                                Theme::ink(), bg, QColor(255, 0, 0), 6,
+                                QStringLiteral("Settings  Ctrl+,"), &window, &animator);
+        button->move(20, 20);
+        window.show();
+    }
+
+    // The colour of the button's background at its corner area, where no glyph is.
+    QColor backgroundPixel() const {
+        const QImage image = button->grab().toImage();
+        return QColor::fromRgba(image.pixel(3, image.height() / 2));
+    }
+
+    motion::Animator animator; // outlives the button's layer
+    QWidget window;
+    IconButton* button = nullptr;
+};
+
+// The brightest alpha of a widget's picture: how strongly its glyph shows.
+int strongestAlpha(const QImage& image) {
+    int best = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            best = std::max(best, qAlpha(image.pixel(x, y)));
+    }
+    return best;
+}
+
+QImage paintedLook(const IconButton::Look& look, double hover) {
+    QImage image(24, 24, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    IconButton::paintLook(p, QRectF(0, 0, 24, 24), look, hover);
+    return image;
+}
+
+} // namespace
+
+class tst_ThemeWidgets : public QObject {
+    Q_OBJECT
+private slots:
+    // The pointer entering lights the button over the fade time and leaving dims it.
+    void hoverFadesInAndOut() {
+        ButtonHost host;
+        QVERIFY(QTest::qWaitForWindowExposed(&host.window));
+        QCOMPARE(host.button->hoverLevel(), 0.0);
+
+        QTest::mouseMove(&host.window, QPoint(32, 32));
+        QTRY_VERIFY(host.button->hovering());
+        QCOMPARE(host.button->hoverLevel(), 0.0);
+        host.animator.advanceTo(100.0 + IconButton::kHoverFade / 2);
+        const double half = host.button->hoverLevel();
+        QVERIFY2(half > 0.3 && half < 1.0, qPrintable(QString::number(half)));
+        host.animator.advanceTo(100.0 + IconButton::kHoverFade);
+        QCOMPARE(host.button->hoverLevel(), 1.0);
+        QCOMPARE(host.backgroundPixel().red(), 255);
+        QCOMPARE(host.backgroundPixel().alpha(), 255);
+
+        QTest::mouseMove(&host.window, QPoint(5, 5));
+        QTRY_VERIFY(!host.button->hovering());
+        host.animator.advanceTo(100.0 + IconButton::kHoverFade * 3);
+        QCOMPARE(host.button->hoverLevel(), 0.0);
+        QCOMPARE(host.backgroundPixel().alpha(), 0);
+        QVERIFY(!host.animator.ticking());
+    }
+
+    // Leaving half way through the fade-in dims from where the light was, not from full.
+    void hoverReversesFromTheShownLevel() {
+        ButtonHost host;
+        QVERIFY(QTest::qWaitForWindowExposed(&host.window));
+        QTest::mouseMove(&host.window, QPoint(32, 32));
+        QTRY_VERIFY(host.button->hovering());
+        host.animator.advanceTo(100.0 + IconButton::kHoverFade / 4);
+        const double shown = host.button->hoverLevel();
+        QTest::mouseMove(&host.window, QPoint(5, 5));
+        QTRY_VERIFY(!host.button->hovering());
+        QVERIFY(qAbs(host.button->hoverLevel() - shown) < 1e-9);
+        host.animator.advanceTo(100.0 + IconButton::kHoverFade / 4 + 0.001);
+        QVERIFY(host.button->hoverLevel() < shown);
+    }
+
+    // A button hidden under the pointer comes back unlit.
+    void hiddenButtonForgetsHover() {
+        ButtonHost host;
+        QVERIFY(QTest::qWaitForWindowExposed(&host.window));
+        QTest::mouseMove(&host.window, QPoint(32, 32));
+        QTRY_VERIFY(host.button->hovering());
+        host.button->hide();
+        QVERIFY(!host.button->hovering());
+        QCOMPARE(host.button->hoverLevel(), 0.0);
+    }
+
+    // A click inside runs onClick once; a press that leaves, or a disabled button, runs nothing.
+    void clickRunsOnClick_data() {
+        QTest::addColumn<QPoint>("press");
+        QTest::addColumn<QPoint>("release");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("runs");
+        QTest::newRow("inside") << QPoint(12, 12) << QPoint(12, 12) << true << 1;
+        QTest::newRow("corner") << QPoint(0, 23) << QPoint(0, 23) << true << 1;
+        QTest::newRow("released outside") << QPoint(12, 12) << QPoint(40, 40) << true << 0;
+        QTest::newRow("disabled") << QPoint(12, 12) << QPoint(12, 12) << false << 0;
+    }
+    void clickRunsOnClick() {
+        QFETCH(QPoint, press);
+        QFETCH(QPoint, release);
+        QFETCH(bool, enabled);
+        QFETCH(int, runs);
+        ButtonHost host;
+        QVERIFY(QTest::qWaitForWindowExposed(&host.window));
+        int clicks = 0;
+        host.button->onClick = [&] { ++clicks; };
+        host.button->setEnabled(enabled);
+        QTest::mousePress(host.button, Qt::LeftButton, {}, press);
+        QTest::mouseMove(host.button, release);
+        QTest::mouseRelease(host.button, Qt::LeftButton, {}, release);
+        QCOMPARE(clicks, runs);
+    }
+
+    // A click handler may delete its own button.
+    void clickHandlerMayDeleteTheButton() {
+        ButtonHost host;
+        QVERIFY(QTest::qWaitForWindowExposed(&host.window));
+        QPointer<IconButton> guard(host.button);
+        host.button->onClick = [&] { host.button->deleteLater(); };
+        QTest::mouseClick(host.button, Qt::LeftButton, {}, QPoint(12, 12));
+        QTRY_VERIFY(guard.isNull());
+    }
+
+    // The buttons are square at their given size, take no focus and show their tooltip.
+    void construction() {
+        ButtonHost host;
+        QCOMPARE(host.button->size(), QSize(24, 24));
+        QCOMPARE(host.button->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(host.button->toolTip(), QStringLiteral("Settings  Ctrl+,"));
+        QVERIFY(host.button->text().isEmpty());
+    }
+
+    // A replaced resting tint shows only once refresh() runs.
+    void baseTintShowsAfterRefresh() {
+        ButtonHost host;
+        const int before = strongestAlpha(host.button->grab().toImage());
+        host.button->setBaseTint(Theme::ink());
+        QCOMPARE(strongestAlpha(host.button->grab().toImage()), before);
+        QCOMPARE(host.button->baseTint(), Theme::ink2());
+        host.button->refresh();
+        QCOMPARE(host.button->baseTint(), Theme::ink());
+        QVERIFY(strongestAlpha(host.button->grab().toImage()) > before);
+    }
+
+    // A painted face blends the resting and hover colours; a clear rest fades in without a dark
+    // fringe.
+    void paintedFaceBlends_data() {
+        QTest::addColumn<double>("hover");
+        QTest::addColumn<int>("alpha");
+        QTest::newRow("rest") << 0.0 << 0;
+        QTest::newRow("half") << 0.5 << 128;
+        QTest::newRow("lit") << 1.0 << 255;
+    }
+    void paintedFaceBlends() {
+        QFETCH(double, hover);
+        QFETCH(int, alpha);
+        IconButton::Look look{
+            QStringLiteral("xmark"), 11, QFont::Normal, Theme::ink2(), Theme::ink(), std::nullopt,
+            QColor(0, 200, 0),       6};
+        const QColor corner = paintedLook(look, hover).pixelColor(3, 12);
+        QVERIFY2(qAbs(corner.alpha() - alpha) <= 1, qPrintable(QString::number(corner.alpha())));
+        if (alpha > 0) {
+            // Eight-bit premultiplied storage rounds the colour of a half-clear pixel.
+            QVERIFY2(qAbs(corner.green() - 200) <= 2, qPrintable(QString::number(corner.green())));
+            QCOMPARE(corner.red(), 0);
+        }
+    }
+
+    // A label over a button lets the click through to the button.
+    void labelNeverTakesClicks() {
+        QWidget window;
+        window.resize(200, 60);
+        auto* under = new QPushButton(&window);
+        under->setGeometry(0, 0, 200, 60);
+        auto* label =
+            new Label(QStringLiteral("TAMBERK"), Theme::monoFont(10.5), Theme::ink(), &window);
+        label->setGeometry(10, 10, 120, 20);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy clicked(under, &QPushButton::clicked);
+        QCOMPARE(window.childAt(QPoint(20, 20)), under);
+        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, QPoint(20, 20));
+        QCOMPARE(clicked.count(), 1);
+    }
+
+    // A label truncates at the tail by default and clips when told not to elide.
+    void labelTruncation_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("wide enough") << int(Qt::ElideRight) << 400 << true;
+        QTest::newRow("tail") << int(Qt::ElideRight) << 60 << false;
+        QTest::newRow("clip") << int(Qt::ElideNone) << 60 << true;
+    }
+    void labelTruncation() {
+        QFETCH(int, mode);
+        QFETCH(int, width);
+        QFETCH(bool, whole);
+        const QString text = QStringLiteral("Screenshot 2026-12-05 at 15.42.10.png");
+        Label label(text, Theme::font(12.5), Theme::ink());
+        label.setElideMode(Qt::TextElideMode(mode));
+        label.resize(width, label.sizeHint().height());
+        if (whole) {
+            QCOMPARE(label.shownText(), text);
+        } else {
+            QVERIFY(label.shownText().endsWith(QChar(0x2026)));
+            QVERIFY(label.shownText().startsWith(QStringLiteral("Scr")));
+        }
+    }
+
+    // Caps on a label show its upper-cased text in the caps' font and colour.
+    void labelShowsCaps() {
+        Label label(QString(), Theme::monoFont(10.5), Theme::ink3());
+        const Theme::Caps caps =
+            Theme::caps(QStringLiteral("Tamberk"), 10.5, QFont::DemiBold, Theme::ink(), 2.6);
+        label.setCaps(caps);
+        QCOMPARE(label.text(), QStringLiteral("TAMBERK"));
+        QCOMPARE(label.color(), Theme::ink());
+        // Qt keeps letter spacing in 1/64 pixel.
+        QVERIFY(qAbs(label.font().letterSpacing() - 2.6) < 1.0 / 64);
+        QVERIFY(qAbs(label.intrinsicSize().width() - caps.size().width()) < 0.01);
+    }
+
+    // A menu item runs its handler when chosen and carries its symbol and key.
+    void blockItemRunsItsHandler() {
+        int runs = 0;
+        QMenu menu;
+        auto* item = new BlockItem(
+            QStringLiteral("Settings\u2026"), QStringLiteral("gearshape"),
+            QKeySequence(Qt::CTRL | Qt::Key_Comma), [&] { ++runs; }, &menu);
+        menu.addAction(item);
+        QVERIFY(!item->icon().isNull());
+        QVERIFY(!item->icon().pixmap(16, 16).isNull());
+        QCOMPARE(item->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+        item->trigger();
+        item->trigger();
+        QCOMPARE(runs, 2);
+
+        auto* plain = new BlockItem(QStringLiteral("Quit"), QString(), {}, {}, &menu);
+        QVERIFY(plain->icon().isNull());
+        plain->trigger(); // no handler: nothing happens
+        plain->handler = [&] {
+            plain->handler = nullptr;
+            ++runs;
+        };
+        plain->trigger();
+        plain->trigger();
+        QCOMPARE(runs, 3);
+    }
+};
+
+TAMBERK_TEST(tst_ThemeWidgets)
+#include "tst_ThemeWidgets.moc"

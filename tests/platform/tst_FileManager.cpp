@@ -1,8 +1,8 @@
+#include "PrivateBus.h"
 #include "TestEnv.h"
 #include "platform/FileManager.h"
 
 #include <QDBusConnection>
-#include <QProcess>
 #include <QTest>
 
 // Answers ShowItems like a file manager and remembers what it was asked.
@@ -22,28 +22,12 @@ public slots:
 class tst_FileManager : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() {
-        // A private bus, so the test neither needs nor disturbs a session's.
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                        QStringLiteral("--print-address=1")});
-        QVERIFY2(m_daemon.waitForStarted(), "dbus-daemon comes from scripts/install-deps");
-        QTRY_VERIFY(m_daemon.canReadLine());
-        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    }
-
-    void cleanupTestCase() {
-        QDBusConnection::disconnectFromBus(QStringLiteral("fm-service"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("fm-client"));
-        m_daemon.kill();
-        m_daemon.waitForFinished();
-    }
-
     // Without a file manager on the bus the folder of the first file opens
     // instead; with one, it gets every file as an encoded URI and the startup id.
     void revealAsksTheFileManager() {
-        const QDBusConnection client =
-            QDBusConnection::connectToBus(m_address, QStringLiteral("fm-client"));
+        PrivateBus bus;
+        QVERIFY2(bus.isRunning(), "dbus-daemon comes from scripts/install-deps");
+        const QDBusConnection client = bus.connect(QStringLiteral("fm-client"));
         QVERIFY(client.isConnected());
         const QStringList paths{"/tmp/shots/my shot.png", "/tmp/shots/Sub/b.png"};
         QStringList opened;
@@ -54,8 +38,7 @@ private slots:
         FileManager::reveal(paths, "id-1", client, openFolder);
         QTRY_COMPARE(opened, QStringList{"/tmp/shots"});
 
-        QDBusConnection service =
-            QDBusConnection::connectToBus(m_address, QStringLiteral("fm-service"));
+        QDBusConnection service = bus.connect(QStringLiteral("fm-service"));
         FakeFileManager fake;
         QVERIFY(service.registerObject("/org/freedesktop/FileManager1", &fake,
                                        QDBusConnection::ExportAllSlots));
@@ -81,10 +64,6 @@ private slots:
         FileManager::reveal({"/srv/a/x.png"}, {}, none, openFolder);
         QCOMPARE(opened, QStringList{"/srv/a"});
     }
-
-private:
-    QProcess m_daemon;
-    QString m_address;
 };
 
 TAMBERK_TEST(tst_FileManager)

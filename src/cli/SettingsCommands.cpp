@@ -93,7 +93,11 @@ int runSettings(const QStringList& args) {
             err() << "\n";
             return 2;
         }
-        Prefs::shared().set(row->key, *value);
+        if (!Prefs::shared().set(row->key, *value)) {
+            err() << "tamberk-cli settings: could not write " << Prefs::shared().storePath() << "; "
+                  << QLatin1String(row->key) << " is unchanged\n";
+            return 1;
+        }
         return 0;
     }
     err() << "usage: tamberk-cli settings [--json] | settings get KEY | settings set KEY VALUE\n";

@@ -109,12 +109,20 @@ public:
     int trash(const ShotList& shots);
     /// Files the shots into `folder` (numbered when a name is taken); the number moved.
     int move(const ShotList& shots, const QString& folder);
-    /// Undoes the newest batch; its label, or nothing when the stack was empty.
-    std::optional<QString> undo();
+    /// What undo() did with the newest batch.
+    struct Undone {
+        QString label;         ///< the batch's label: "Trash", "Move" or "Rename"
+        bool restored = false; ///< false when not one of its files came back
+        bool operator==(const Undone&) const = default;
+    };
+    /// Undoes the newest batch, which is consumed even when some or all of its
+    /// moves fail; nothing when the stack was empty.
+    std::optional<Undone> undo();
     /// Creates a folder in `parent` (empty: the root), numbered when the name is
     /// taken; the new folder's path, or nothing.
     std::optional<QString> createFolder(const QString& name, const QString& parent = {});
-    /// Renames a shot, keeping its extension; true when it has that name afterwards.
+    /// Renames a shot, keeping its extension; true when it has that name
+    /// afterwards. Empty names and names starting with "." are refused.
     bool rename(const ShotPtr& shot, const QString& name);
     /// Renames a folder, keeping its shots and their text; its new path, or nothing.
     std::optional<QString> renameFolder(const QString& folder, const QString& name);

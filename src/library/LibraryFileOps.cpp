@@ -58,6 +58,12 @@ QString describe(const QString& path, const QString& message) {
     return QStringLiteral("%1: %2").arg(path, message);
 }
 
+// A name the library can list afterwards: not empty, and not hidden, since
+// hidden entries are never listed and the item would drop out of view.
+bool listable(const QString& name) {
+    return !name.isEmpty() && !name.startsWith(QLatin1Char('.'));
+}
+
 int depthBelow(const QString& path, const QString& root) {
     if (!isWithin(path, root))
         return 0;
@@ -136,12 +142,13 @@ int Library::move(const ShotList& shots, const QString& folder) {
     return int(batch.moves.size());
 }
 
-std::optional<QString> Library::undo() {
+std::optional<Library::Undone> Library::undo() {
     if (m_undoStack.isEmpty())
         return std::nullopt;
     const UndoBatch batch = m_undoStack.takeLast();
     const bool fromTrash = batch.label == QLatin1String("Trash");
     QSet<QString> dirs;
+    int restored = 0;
     for (auto it = batch.moves.crbegin(); it != batch.moves.crend(); ++it) {
         QDir().mkpath(parentPath(it->original));
         const QString target = unique(it->original);
@@ -172,15 +179,20 @@ std::optional<QString> Library::undo() {
         }
         dirs.insert(parentPath(it->original));
         dirs.insert(parentPath(it->current));
+        ++restored;
     }
+    // Nothing came back (the Trash was emptied, the files moved on): the
+    // batch is spent all the same, and the caller must not report success.
+    if (restored == 0)
+        return Undone{batch.label, false};
     recompute(false);
     refresh(dirs);
-    return batch.label;
+    return Undone{batch.label, true};
 }
 
 std::optional<QString> Library::createFolder(const QString& name, const QString& parent) {
     const QString clean = cleanName(name);
-    if (clean.isEmpty())
+    if (!listable(clean))
         return std::nullopt;
     const QString base = parent.isEmpty() ? m_root : resolved(parent);
     const QString folder = unique(base + QLatin1Char('/') + clean);
@@ -203,7 +215,7 @@ std::optional<QString> Library::createFolder(const QString& name, const QString&
 
 bool Library::rename(const ShotPtr& shot, const QString& name) {
     QString clean = cleanName(name);
-    if (clean.isEmpty())
+    if (!listable(clean))
         return false;
     const QString extension = extensionOf(fileName(shot->path));
     if (!extension.isEmpty() && extensionOf(clean).toLower() != extension.toLower())
@@ -233,7 +245,7 @@ bool Library::rename(const ShotPtr& shot, const QString& name) {
 std::optional<QString> Library::renameFolder(const QString& folder, const QString& name) {
     const QString clean = cleanName(name);
     const QString old = QDir::cleanPath(folder);
-    if (clean.isEmpty() || clean == fileName(old))
+    if (!listable(clean) || clean == fileName(old))
         return std::nullopt;
     // Renaming the root or a folder above it would pull the library away
     // from under itself; its folder is chosen in the settings instead.

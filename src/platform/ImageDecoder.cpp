@@ -1,6 +1,7 @@
 #include "platform/ImageDecoder.h"
 
 #include "platform/Log.h"
+#include "platform/RegularFile.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -9,8 +10,12 @@
 #include <libheif/heif.h>
 #include <memory>
 #include <optional>
+#include <unistd.h>
 
 namespace {
+
+// The largest image file a decode opens; far beyond any screenshot.
+constexpr qint64 kMaxFileBytes = 1LL << 30;
 
 // What libjpeg will hold for a JPEG: the frame's size and, for progressive
 // files, the whole-image coefficient arrays it keeps whatever the output scale.
@@ -21,8 +26,8 @@ struct JpegFrame {
 
 // Walks the marker segments up to the first start-of-frame. Only the header
 // is read; nothing is decoded.
-std::optional<JpegFrame> readJpegFrame(const QString& path) {
-    QFile file(path);
+std::optional<JpegFrame> readJpegFrame(const QString& name) {
+    QFile file(name);
     uchar head[2];
     if (!file.open(QIODevice::ReadOnly) || file.read(reinterpret_cast<char*>(head), 2) != 2 ||
         head[0] != 0xFF || head[1] != 0xD8)
@@ -67,13 +72,14 @@ std::optional<JpegFrame> readJpegFrame(const QString& path) {
     return std::nullopt;
 }
 
-// The bytes one decode of `reader` needs at most: the decoded bitmap and the
-// converted copy smooth scaling makes, or for JPEG the DCT-scaled bitmap plus
-// any progressive coefficient arrays.
-qint64 decodeCost(QImageReader& reader, const QString& path, QSize full, QSize target) {
+// The bytes one decode of `reader` needs at most. JPEG: the DCT-scaled
+// bitmap plus any progressive coefficient arrays. Readers that scale while
+// decoding (PNG): the target bitmap and a few rows. Others: the decoded bitmap
+// and, when it must shrink, the converted copy smooth scaling makes.
+qint64 decodeCost(QImageReader& reader, const QString& name, QSize full, QSize target) {
     const qint64 pixels = qint64(full.width()) * full.height();
     if (reader.format() == "jpeg") {
-        const std::optional<JpegFrame> frame = readJpegFrame(path);
+        const std::optional<JpegFrame> frame = readJpegFrame(name);
         if (!frame)
             return pixels * 8;
         // Qt asks libjpeg for 1/2, 1/4 or 1/8 of the size while that still covers the target.
@@ -87,19 +93,24 @@ qint64 decodeCost(QImageReader& reader, const QString& path, QSize full, QSize t
     // Smooth scaling works on a 32-bit (or, for deep images, 64-bit) copy.
     const int bytes =
         std::max(1, int(QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel()) / 8);
+    if (target == full)
+        return pixels * bytes;
+    if (reader.supportsOption(QImageIOHandler::ScaledSize))
+        return qint64(target.width()) * target.height() * std::max(4, bytes) +
+               qint64(full.width()) * std::max(4, bytes) * 4;
     return pixels * (bytes + std::max(4, bytes));
 }
 
-QImage smoothFit(const QImage& image, int maxPixel) {
-    const QSize size = ImageDecoder::fitted(image.size(), maxPixel);
+QImage smoothFit(const QImage& image, QSize box) {
+    const QSize size = ImageDecoder::fitted(image.size(), box);
     if (size == image.size())
         return image;
     return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-QImage decodeWithQt(const QString& path, int maxPixel) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+QImage decodeWithQt(const RegularFile& source, const QString& path, QSize box) {
+    QFile file;
+    if (!file.open(source.fd(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         return {};
     QImageReader reader(&file);
     reader.setAutoTransform(true);
@@ -108,34 +119,38 @@ QImage decodeWithQt(const QString& path, int maxPixel) {
         qCWarning(lcTamberk) << "no image size in" << path << reader.errorString();
         return {};
     }
-    const QSize target = ImageDecoder::fitted(full, maxPixel);
-    // Qt's own per-image allocation limit (128 MB in Qt 6.4) stays as a second fence.
-    if (decodeCost(reader, path, full, target) > ImageDecoder::memoryBudget) {
+    // The size is the stored one; a quarter turn swaps the box's sides.
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    const QSize target = ImageDecoder::fitted(full, turned ? box.transposed() : box);
+    const QString name = QFile::decodeName(source.name());
+    if (decodeCost(reader, name, full, target) > ImageDecoder::memoryBudget) {
         qCWarning(lcTamberk) << "image too large to decode:" << path << full;
         return {};
     }
-    // JPEG decodes straight to (about) the target size through DCT scaling;
-    // other readers decode fully and scale smoothly.
-    if (reader.supportsOption(QImageIOHandler::ScaledSize) && reader.format() == "jpeg")
+    // Our own budget is the fence; Qt's default per-image limit (128 MB)
+    // would refuse tall pages that fit it.
+    reader.setAllocationLimit(int(ImageDecoder::memoryBudget / (1024 * 1024)));
+    // JPEG decodes to about the target size through DCT scaling, PNG scales
+    // row by row while it decodes; other readers decode fully and are scaled
+    // smoothly afterwards.
+    if (target != full && reader.supportsOption(QImageIOHandler::ScaledSize))
         reader.setScaledSize(target);
     QImage image = reader.read();
     if (image.isNull()) {
         qCWarning(lcTamberk) << "cannot decode" << path << reader.errorString();
         return {};
     }
-    return smoothFit(image, maxPixel);
+    return smoothFit(image, box);
 }
 
-bool isHeif(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = file.read(64);
-    return heif_check_filetype(reinterpret_cast<const uint8_t*>(head.constData()),
-                               int(head.size())) == heif_filetype_yes_supported;
+bool isHeif(const RegularFile& source) {
+    char head[64];
+    const ssize_t n = ::pread(source.fd(), head, sizeof head, 0);
+    return n > 0 && heif_check_filetype(reinterpret_cast<const uint8_t*>(head), int(n)) ==
+                        heif_filetype_yes_supported;
 }
 
-QImage decodeHeif(const QString& path, int maxPixel) {
+QImage decodeHeif(const RegularFile& source, const QString& path, QSize box) {
     using Context = std::unique_ptr<heif_context, decltype(&heif_context_free)>;
     using Handle = std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)>;
     using Image = std::unique_ptr<heif_image, decltype(&heif_image_release)>;
@@ -143,7 +158,7 @@ QImage decodeHeif(const QString& path, int maxPixel) {
     Context context(heif_context_alloc(), heif_context_free);
     if (!context)
         return {};
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = source.name();
     if (heif_context_read_from_file(context.get(), name.constData(), nullptr).code != heif_error_Ok)
         return {};
     heif_image_handle* rawHandle = nullptr;
@@ -177,7 +192,7 @@ QImage decodeHeif(const QString& path, int maxPixel) {
     // Without alpha the bytes scale as they are, with no converted copy.
     const QImage view(data, w, h, stride,
                       alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
-    QImage fitted = smoothFit(view, maxPixel);
+    QImage fitted = smoothFit(view, box);
     // The view borrows libheif's buffer, which goes away with `image`.
     return fitted.constBits() == view.constBits() ? view.copy() : fitted;
 }
@@ -186,18 +201,30 @@ QImage decodeHeif(const QString& path, int maxPixel) {
 
 namespace ImageDecoder {
 
-QSize fitted(QSize size, int maxPixel) {
-    if (size.isEmpty() || maxPixel < 1)
+QSize fitted(QSize size, QSize box) {
+    if (size.isEmpty() || box.isEmpty())
         return {};
-    if (std::max(size.width(), size.height()) <= maxPixel)
+    if (size.width() <= box.width() && size.height() <= box.height())
         return size;
-    return size.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    return size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+QSize fitted(QSize size, int maxPixel) {
+    return fitted(size, QSize(maxPixel, maxPixel));
+}
+
+QImage decode(const QString& path, QSize box) {
+    if (box.isEmpty())
+        return {};
+    // A listed image replaced by a FIFO or a device must not hang the decoder.
+    const RegularFile source(path, kMaxFileBytes);
+    if (!source.isOpen())
+        return {};
+    return isHeif(source) ? decodeHeif(source, path, box) : decodeWithQt(source, path, box);
 }
 
 QImage thumbnail(const QString& path, int maxPixel) {
-    if (maxPixel < 1)
-        return {};
-    return isHeif(path) ? decodeHeif(path, maxPixel) : decodeWithQt(path, maxPixel);
+    return decode(path, QSize(maxPixel, maxPixel));
 }
 
 } // namespace ImageDecoder

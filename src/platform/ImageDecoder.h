@@ -16,7 +16,14 @@ inline constexpr qint64 memoryBudget = 300LL * 1000 * 1000;
 /// need more than memoryBudget.
 QImage thumbnail(const QString& path, int maxPixel);
 
+/// The image at `path` shrunk to fit `box` (never enlarged), orientation
+/// applied; a null image when the file is not a regular file, cannot be
+/// decoded or would need more than memoryBudget.
+QImage decode(const QString& path, QSize box);
+
 /// `size` shrunk to fit a maxPixel × maxPixel box, keeping its aspect; never enlarged.
 QSize fitted(QSize size, int maxPixel);
+/// `size` shrunk to fit `box`, keeping its aspect; never enlarged.
+QSize fitted(QSize size, QSize box);
 
 } // namespace ImageDecoder

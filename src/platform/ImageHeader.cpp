@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <libheif/heif.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ImageHeader {
@@ -322,12 +323,16 @@ std::optional<Info> parse(Source& src) {
 }
 
 std::optional<Info> readOpen(int fd, const QString& path) {
+    Q_UNUSED(path);
     FileSource src(fd);
+    // The rare readers open by name; this name reaches the file already open,
+    // not whatever may have taken its place in the folder since.
+    const QString self = QStringLiteral("/proc/self/fd/%1").arg(fd);
     switch (formatOf(src)) {
     case Format::Heif:
-        return readHeif(path);
+        return readHeif(self);
     case Format::Other:
-        return readWithQt(path);
+        return readWithQt(self);
     default:
         // A known format whose header is broken stays unmeasured.
         return parse(src);
@@ -339,6 +344,12 @@ std::optional<Info> read(const QString& path) {
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
+    // A FIFO or a device is no image, and a reader opening it by name would block.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
     auto info = readOpen(fd, path);
     ::close(fd);
     return info;

@@ -19,11 +19,13 @@ struct Info {
 };
 
 /// Reads the header of the image at `path`, its format told by its first
-/// bytes (not its name); nothing when unreadable or not understood.
+/// bytes (not its name); nothing when unreadable, not a regular file or not
+/// understood. Never blocks on a FIFO.
 std::optional<Info> read(const QString& path);
 
-/// The same for a file already open as `fd` (read with pread, offset left
-/// alone); `path` is used only by the readers of rare formats.
+/// The same for a regular file already open as `fd` (read with pread, offset
+/// left alone); `path` is never opened again, the readers of rare formats
+/// reach the open file through /proc/self/fd.
 std::optional<Info> readOpen(int fd, const QString& path);
 
 /// Random access to the bytes of one image; false when the range is not there.

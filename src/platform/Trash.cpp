@@ -149,6 +149,32 @@ QByteArray chooseTrash(const QByteArray& item, QByteArray* topdir) {
     return volumeTrash(top);
 }
 
+// A name may take this many bytes on the file systems we meet (NAME_MAX).
+constexpr qsizetype kNameMax = 255;
+const QByteArray kInfoSuffix = ".trashinfo";
+
+// The n-th candidate name for `name` in files/ and info/. NAME.trashinfo must
+// fit the name limit as well, so a long name is shortened: the extension is
+// kept and the stem cut at a character boundary. The original name lives on
+// in Path=, and the pair still shares one name, so restore finds the info.
+QByteArray entryName(const QByteArray& name, int n) {
+    QByteArray entry = FileMove::numbered(name, n);
+    const qsizetype room = kNameMax - kInfoSuffix.size();
+    if (entry.size() <= room)
+        return entry;
+    const qsizetype dot = name.lastIndexOf('.');
+    // A very long "extension" is no extension worth keeping whole.
+    const bool keepExtension = dot > 0 && name.size() - dot <= 16;
+    const QByteArray extension = keepExtension ? name.mid(dot) : QByteArray();
+    const QByteArray stem = keepExtension ? name.left(dot) : name;
+    const QByteArray number = n == 1 ? QByteArray() : ' ' + QByteArray::number(n);
+    qsizetype keep = room - extension.size() - number.size();
+    // Never end inside a UTF-8 sequence: back up over continuation bytes.
+    while (keep > 0 && (uchar(stem.at(keep)) & 0xC0) == 0x80)
+        --keep;
+    return stem.left(keep) + number + extension;
+}
+
 // Creates info/NAME.trashinfo exclusively: that is what reserves NAME.
 int writeInfo(const QByteArray& info, const QByteArray& text) {
     const int fd = ::open(info.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -205,9 +231,9 @@ Result trash(const QString& path) {
 
     const QByteArray name = nameOf(item);
     for (int n = 1; n < 10000; ++n) {
-        const QByteArray entry = FileMove::numbered(name, n);
+        const QByteArray entry = entryName(name, n);
         const QByteArray files = folder + "/files/" + entry;
-        const QByteArray info = folder + "/info/" + entry + ".trashinfo";
+        const QByteArray info = folder + "/info/" + entry + kInfoSuffix;
         struct stat existing;
         if (::lstat(files.constData(), &existing) == 0)
             continue;
@@ -236,7 +262,7 @@ QString infoFor(const QString& trashed) {
     const QByteArray files = parentOf(path);
     if (nameOf(files) != "files")
         return {};
-    return QFile::decodeName(parentOf(files) + "/info/" + nameOf(path) + ".trashinfo");
+    return QFile::decodeName(parentOf(files) + "/info/" + nameOf(path) + kInfoSuffix);
 }
 
 FileMove::Result restore(const QString& trashed, const QString& target) {

@@ -2,10 +2,12 @@
 
 #include "platform/ImageDecoder.h"
 #include "platform/Log.h"
+#include "platform/RegularFile.h"
 
 #include <QFile>
 #include <QTransform>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <mutex>
 
@@ -144,9 +146,13 @@ Poster poster(const QString& path, int maxPixel) {
     std::call_once(once, [] { av_log_set_level(AV_LOG_FATAL); });
 
     Poster result;
+    // A recording replaced by a FIFO or a device must not hang the decoder;
+    // the demuxer then opens exactly the regular file checked here.
+    const RegularFile source(path, std::numeric_limits<qint64>::max());
+    if (!source.isOpen())
+        return result;
     AVFormatContext* rawFormat = nullptr;
-    const QByteArray name = QFile::encodeName(path);
-    if (avformat_open_input(&rawFormat, name.constData(), nullptr, nullptr) < 0)
+    if (avformat_open_input(&rawFormat, source.name().constData(), nullptr, nullptr) < 0)
         return result;
     FormatPtr format(rawFormat);
     if (avformat_find_stream_info(format.get(), nullptr) < 0)

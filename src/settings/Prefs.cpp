@@ -318,7 +318,7 @@ QString Prefs::string(const char* key) const {
     return row ? row->fallback.toString() : QString();
 }
 
-void Prefs::set(const char* key, const QVariant& value) {
+bool Prefs::set(const char* key, const QVariant& value) {
     const PrefKey* row = find(QLatin1String(key));
     QVariant typed = value;
     if (row && row->type == QMetaType::Bool)
@@ -332,15 +332,19 @@ void Prefs::set(const char* key, const QVariant& value) {
         typed = value.toBool();
     else if (!row || row->type == QMetaType::QString)
         typed = value.toString();
+    bool written = true;
     {
         QMutexLocker locker(&m_lock);
         m_store->setValue(QLatin1String(key), format(typed));
         m_store->sync();
-        if (m_store->status() != QSettings::NoError)
+        if (m_store->status() != QSettings::NoError) {
             logFailure("settings write", m_path);
+            written = false;
+        }
         m_digest = fileDigest(m_path);
     }
     emit changed();
+    return written;
 }
 
 QString Prefs::folderPath() const {

@@ -99,8 +99,9 @@ public:
     /// Whether the store holds a value of its own for the key.
     bool isStored(const char* key) const;
 
-    /// Writes the value now, converted to the key's type, and emits changed().
-    void set(const char* key, const QVariant& value);
+    /// Writes the value now, converted to the key's type, and emits changed();
+    /// false (and a log line) when the store could not be written.
+    bool set(const char* key, const QVariant& value);
 
     /// The effective screenshot folder: "t2.folder" when it names an existing
     /// directory (tilde expanded), else the system's screenshot location.

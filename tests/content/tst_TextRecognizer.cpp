@@ -92,18 +92,6 @@ private slots:
         for (const auto& [locale, available, expected] : cases)
             QCOMPARE(TextRecognizer::languagesFor(QLocale(locale), available), expected);
     }
-
-    // The thread limit is put in place when missing and never overridden.
-    void threadLimit() {
-        const QByteArray saved = qgetenv("OMP_THREAD_LIMIT");
-        qunsetenv("OMP_THREAD_LIMIT");
-        TextRecognizer::limitThreads();
-        QCOMPARE(qgetenv("OMP_THREAD_LIMIT"), QByteArray("1"));
-        qputenv("OMP_THREAD_LIMIT", "2");
-        TextRecognizer::limitThreads();
-        QCOMPARE(qgetenv("OMP_THREAD_LIMIT"), QByteArray("2"));
-        qputenv("OMP_THREAD_LIMIT", saved.isNull() ? QByteArray("1") : saved);
-    }
 };
 
 TAMBERK_TEST(tst_TextRecognizer)

@@ -11,30 +11,20 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <atomic>
 #include <cerrno>
-#include <dlfcn.h>
-#include <fcntl.h>
 #include <optional>
 
 using namespace FileOpsSupport;
-
-static std::atomic<const char*> renameAside{nullptr}; // where the next rename really goes
-
-// Plays a file system that reports a rename done while the item went elsewhere.
-extern "C" int renameat2(int fromDir, const char* from, int toDir, const char* to,
-                         unsigned flags) __THROW {
-    using Real = int (*)(int, const char*, int, const char*, unsigned);
-    static const auto real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "renameat2"));
-    if (const char* aside = renameAside.exchange(nullptr))
-        return real(fromDir, from, AT_FDCWD, aside, flags);
-    return real(fromDir, from, toDir, to, flags);
-}
 
 namespace {
 
 using Files = QMap<QString, QByteArray>;
 using Text = std::optional<QString>;
+
+// What undo() reports for a batch of `label` that brought files back (or none).
+std::optional<Library::Undone> undone(const char* label, bool restored = true) {
+    return Library::Undone{QString::fromLatin1(label), restored};
+}
 
 // A private home with a scanned library; arrivals are counted, as our own moves must not count.
 struct World {
@@ -99,7 +89,9 @@ private slots:
     void renameFolderKeepsShotsAndText();
     void refusesTakingTheRoot();
     void failuresLoseNothing();
-    void countsOnlyWhatLanded();
+    void undoWithNothingBack();
+    void createFolder_data();
+    void createFolder();
 };
 
 void tst_FileOps::rename_data() {
@@ -113,6 +105,8 @@ void tst_FileOps::rename_data() {
     row("slashes, colons, spaces", " a/b:c \n", "a-b-c.png");
     row("only spaces", "   ", "");
     row("taken name", "Screenshot 2", "");
+    row("hidden name", ".Invoice", "");
+    row("hidden after trimming", "  .png", "");
 }
 
 // A rename keeps the extension and the capture mark and undoes; a taken or
@@ -131,7 +125,7 @@ void tst_FileOps::rename() {
     }
     QCOMPARE(snapshot(w.root).value(result), QByteArray("one"));
     QVERIFY(CaptureMark::has(w.root + '/' + result));
-    QCOMPARE(w.lib->undo(), Text("Rename"));
+    QCOMPARE(w.lib->undo(), undone("Rename"));
     QCOMPARE(snapshot(w.root), before);
 }
 
@@ -147,7 +141,7 @@ void tst_FileOps::moveNumbersAndSkips() {
              (Files{{"x.png", "from A"}, {"x 2.png", "from B"}, {"y.png", "y"}}));
 
     writeFile(w.root + "/A/x.png", "newcomer");
-    QCOMPARE(w.lib->undo(), Text("Move"));
+    QCOMPARE(w.lib->undo(), undone("Move"));
     QCOMPARE(snapshot(w.root + "/A"), (Files{{"x.png", "newcomer"}, {"x 2.png", "from A"}}));
     QCOMPARE(snapshot(w.root + "/B"), (Files{{"x.png", "from B"}}));
 }
@@ -163,7 +157,7 @@ void tst_FileOps::trashThenUndo() {
     QCOMPARE(names(w.trash + "/files"), (QStringList{"Screenshot 1.png", "three.png", "two.png"}));
     QVERIFY(QDir(w.root + "/B").removeRecursively());
 
-    QCOMPARE(w.lib->undo(), Text("Trash"));
+    QCOMPARE(w.lib->undo(), undone("Trash"));
     QCOMPARE(snapshot(w.root), before);
     QCOMPARE(snapshot(w.trash).keys(), (QStringList{"files", "info"}));
     QVERIFY(w.rescannedQuietly(all));
@@ -182,7 +176,7 @@ void tst_FileOps::trashFolderUndoIsQuiet() {
     QVERIFY(w.lib->trashFolder(w.root + "/Work"));
     QCOMPARE(w.listed(), QStringList{"Screenshot 1.png"});
 
-    QCOMPARE(w.lib->undo(), Text("Trash"));
+    QCOMPARE(w.lib->undo(), undone("Trash"));
     QCOMPARE(snapshot(w.root), before);
     QVERIFY(w.rescannedQuietly({"Screenshot 1.png", "Work/1.png", "Work/Sub/2.png"}));
     QCOMPARE(names(w.trash + "/info"), QStringList());
@@ -204,12 +198,12 @@ void tst_FileOps::renameFolderKeepsShotsAndText() {
 }
 
 // The root, or a folder holding it, is never trashed or renamed, and no
-// folder is renamed onto a taken or empty name.
+// folder is renamed onto a taken, empty or hidden name.
 void tst_FileOps::refusesTakingTheRoot() {
     World w;
     QVERIFY(w.load({{"Work/1.png", ""}, {"Workshop/2.png", ""}}));
     const auto before = snapshot(w.env.home());
-    for (const char* refused : {"Work", "Workshop", " "})
+    for (const char* refused : {"Work", "Workshop", " ", ".Work"})
         QCOMPARE(w.lib->renameFolder(w.root + "/Work", refused), std::nullopt);
     for (const QString& folder : {w.root, w.env.home(), w.root + "/"}) {
         QTest::ignoreMessage(QtWarningMsg, logLine("trash folder"));
@@ -246,22 +240,62 @@ void tst_FileOps::failuresLoseNothing() {
 
     QVERIFY(QFile::remove(w.root + "/B/2.png"));
     QTest::ignoreMessage(QtWarningMsg, logLine("undo"));
-    QCOMPARE(w.lib->undo(), Text("Move"));
+    QCOMPARE(w.lib->undo(), undone("Move", false));
     QCOMPARE(snapshot(w.root + "/A"), (Files{{"1.png", "1"}}));
 }
 
-// A move reported done whose item is not at its new name is neither counted nor undoable.
-void tst_FileOps::countsOnlyWhatLanded() {
+// An undo whose files are all gone says so instead of reporting success, and
+// still consumes its batch.
+void tst_FileOps::undoWithNothingBack() {
     World w;
-    QVERIFY(w.load({{"A/x.png", "x"}, {"B/.keep", ""}}));
-    const QByteArray aside = QFile::encodeName(w.env.mkdir("Aside") + "/x.png");
-    renameAside = aside.constData();
-    QTest::ignoreMessage(QtWarningMsg, logLine("move"));
-    const int moved = w.lib->move({w.shot("A/x.png")}, w.root + "/B");
-    renameAside = nullptr;
-    QCOMPARE(moved, 0);
+    QVERIFY(w.load({{"A/1.png", "1"}, {"A/2.png", "2"}, {"B/.keep", ""}}));
+    QCOMPARE(w.lib->trash({w.shot("A/1.png"), w.shot("A/2.png")}), 2);
+    QVERIFY(QDir(w.trash + "/files").removeRecursively()); // the Trash was emptied
+    QTest::ignoreMessage(QtWarningMsg, logLine("undo"));
+    QTest::ignoreMessage(QtWarningMsg, logLine("undo"));
+    QCOMPARE(w.lib->undo(), undone("Trash", false));
     QVERIFY(w.lib->undoStack().isEmpty());
-    QCOMPARE(snapshot(w.env.home() + "/Aside"), (Files{{"x.png", "x"}}));
+    QCOMPARE(w.lib->undo(), std::nullopt);
+}
+
+void tst_FileOps::createFolder_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("parent");  // relative to the root; empty: the root
+    QTest::addColumn<QString>("created"); // relative to the root; empty: refused
+    const auto row = [](const char* name, const char* typed, const char* parent,
+                        const char* created) {
+        QTest::newRow(name) << QString(typed) << QString(parent) << QString(created);
+    };
+    row("in the root", " Receipts ", "", "Receipts");
+    row("taken name is numbered", "Work", "", "Work 2");
+    row("inside a folder", "a/b", "Work", "Work/a-b");
+    row("empty name", "  ", "", "");
+    row("hidden name", ".cache", "", "");
+}
+
+// A new folder is made under a free name, listed and counted at once without
+// a rescan, and records nothing to undo; empty and hidden names make nothing.
+void tst_FileOps::createFolder() {
+    QFETCH(QString, typed);
+    QFETCH(QString, parent);
+    QFETCH(QString, created);
+    World w;
+    QVERIFY(w.load({{"Work/1.png", "1"}}));
+    const auto before = snapshot(w.root);
+    const auto path =
+        w.lib->createFolder(typed, parent.isEmpty() ? QString() : w.root + '/' + parent);
+    if (created.isEmpty()) {
+        QCOMPARE(path, std::nullopt);
+        QCOMPARE(snapshot(w.root), before);
+        return;
+    }
+    QCOMPARE(path, std::optional(w.root + '/' + created));
+    QVERIFY(QFileInfo(*path).isDir());
+    QVERIFY(w.lib->folders().contains(*path));
+    QVERIFY(
+        w.lib->childMap().value(parent.isEmpty() ? w.root : w.root + '/' + parent).contains(*path));
+    QVERIFY(w.lib->undoStack().isEmpty());
+    QCOMPARE(snapshot(w.root).value("Work/1.png"), QByteArray("1"));
 }
 
 TAMBERK_TEST(tst_FileOps)

@@ -5,6 +5,7 @@
 
 #include <QSettings>
 #include <QTest>
+#include <QUrl>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -32,6 +33,7 @@ class tst_Trash : public QObject {
     Q_OBJECT
 private slots:
     void homeTrash();
+    void longNames();
     void volumeTrash_data();
     void volumeTrash();
 };
@@ -66,6 +68,33 @@ void tst_Trash::homeTrash() {
     QVERIFY(QFileInfo::exists(info) && snapshot(env.home() + "/A").value("x.png") == "newcomer");
     QVERIFY(Trash::restore(trash + "/files/x.png", env.home() + "/A/x 2.png").ok);
     QCOMPARE(snapshot(env.home() + "/A").value("x 2.png"), QByteArray("one"));
+    QVERIFY(!QFileInfo::exists(info));
+}
+
+// Names too long for "NAME.trashinfo" are trashed under a shortened name that
+// keeps the extension and whole characters; restore finds and removes the info.
+void tst_Trash::longNames() {
+    TestEnv env;
+    const QString trash = env.dataHome() + "/Trash";
+    // 83 three-byte characters and ".png": 253 bytes, allowed for the file itself.
+    const QString name = QString(83, QChar(0x9875)) + ".png";
+    QCOMPARE(QFile::encodeName(name).size(), 253);
+    const QString first = writeFile(env.home() + "/A/" + name, "one");
+    const QString second = writeFile(env.home() + "/B/" + name, "two");
+    const Trash::Result one = Trash::trash(first);
+    const Trash::Result two = Trash::trash(second);
+    QVERIFY2(one.ok && two.ok, qPrintable(one.message + two.message));
+    QVERIFY(one.location != two.location);
+    for (const Trash::Result& result : {one, two}) {
+        const QString entry = QFileInfo(result.location).fileName();
+        QVERIFY(entry.endsWith(".png") && !entry.contains(QChar::ReplacementCharacter));
+        QVERIFY(QFile::encodeName(entry + ".trashinfo").size() <= 255);
+    }
+    QCOMPARE(snapshot(trash + "/files").value(QFileInfo(two.location).fileName()), "two");
+    const QString info = Trash::infoFor(one.location);
+    QVERIFY(infoValue(info, "Path").endsWith(QUrl::toPercentEncoding(name)));
+    QVERIFY(Trash::restore(one.location, first).ok);
+    QCOMPARE(snapshot(env.home() + "/A").value(name), QByteArray("one"));
     QVERIFY(!QFileInfo::exists(info));
 }
 

@@ -18,8 +18,33 @@ private slots:
     void defaultsAndWrites() {
         TestEnv env;
         Prefs& prefs = Prefs::shared();
-        for (const PrefKey& row : Prefs::table())
-            QCOMPARE(prefs.value(row.key), row.fallback);
+        const QList<std::pair<const char*, QVariant>> documented = {
+            {"t2.side", QStringLiteral("right")},
+            {"t2.thumb", 224.0},
+            {"t2.width", 268.0},
+            {"t2.pinned", false},
+            {"t2.folder", QString()},
+            {"t2.reveal", true},
+            {"t2.peek", true},
+            {"t2.autoCopy", false},
+            {"t2.onlyShots", true},
+            {"t2.includeSub", true},
+            {"t2.captions", true},
+            {"t2.confirmDelete", true},
+            {"t2.hotkey", qint64(1)},
+            {"t2.session", QStringLiteral("boot")},
+            {"t2.sessionReset", 0.0},
+            {"t2.ocr", true},
+            {"t2.showTab", true},
+            {"t2.doubleClick", QStringLiteral("open")},
+            {"t2.scope", QStringLiteral("session")},
+            {"t2.hideFromCapture", true},
+            {"t2.launched", false},
+            {"t2.syncSystem", true},
+        };
+        QCOMPARE(Prefs::table().size(), documented.size());
+        for (const auto& [key, fallback] : documented)
+            QVERIFY2(prefs.value(key) == fallback, key);
         QVERIFY(!QFile::exists(prefs.storePath()));
         prefs.set(Key::hotkey, QStringLiteral("4"));
         QCOMPARE(prefs.value(Key::hotkey), QVariant(qint64(4)));

@@ -502,8 +502,11 @@ QPalette darkPalette(const QColor& accentColor) {
     const QColor disabledText(0x7c, 0x7c, 0x82);
     QColor highlight = accentColor;
     highlight.setAlpha(255);
-    const QColor highlightedText =
-        highlight.lightnessF() > 0.6 ? QColor(Qt::black) : QColor(Qt::white);
+    // Luminance, not lightness, decides: yellow and lime accents are bright
+    // although their lightness is only one half.
+    const double luminance =
+        0.2126 * highlight.redF() + 0.7152 * highlight.greenF() + 0.0722 * highlight.blueF();
+    const QColor highlightedText = luminance > 0.55 ? QColor(Qt::black) : QColor(Qt::white);
 
     p.setColor(QPalette::Window, window);
     p.setColor(QPalette::WindowText, text);

@@ -1,6 +1,7 @@
 #include "TestEnv.h"
 #include "shelf/Theme.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -12,6 +13,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 
 namespace {
@@ -270,6 +273,60 @@ private slots:
         // A light desktop palette is no accent source: its highlight is made for light.
         sources.systemPalette = paletteWith(QColor(0xf0, 0xf0, 0xf0), QColor(0x12, 0x34, 0x56));
         QCOMPARE(Theme::resolveAccent(sources), expected);
+    }
+
+    // The session's accent follows kdeglobals in the user's config folder once it is re-read.
+    void accentOfTheSession() {
+        const QByteArray desktop = qgetenv("XDG_CURRENT_DESKTOP");
+        qputenv("XDG_CURRENT_DESKTOP", "KDE");
+        const QString config =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+        const QString path = config + QStringLiteral("/kdeglobals");
+        writeFile(path, "[General]\nAccentColor=146,110,228\n");
+        Theme::reloadAccent();
+        QCOMPARE(Theme::accent(), QColor(146, 110, 228));
+        writeFile(path, "[General]\nAccentColor=233,100,58\n");
+        QCOMPARE(Theme::accent(), QColor(146, 110, 228)); // kept until re-read
+        Theme::reloadAccent();
+        QCOMPARE(Theme::accent(), QColor(233, 100, 58));
+        QFile::remove(path);
+        Theme::reloadAccent();
+        QVERIFY(Theme::accent() != QColor(233, 100, 58));
+        qputenv("XDG_CURRENT_DESKTOP", desktop);
+        Theme::reloadAccent();
+    }
+
+    // Menus and dialogs get Fusion with a dark palette whose selection is the accent.
+    void applicationStyle() {
+        auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+        QVERIFY(app);
+        const QString oldStyle = QApplication::style()->name();
+        const QPalette oldPalette = QApplication::palette();
+        Theme::applyApplicationStyle(*app);
+        const QPalette p = QApplication::palette();
+        const QString style = QApplication::style()->name();
+        QApplication::setStyle(QStyleFactory::create(oldStyle));
+        QApplication::setPalette(oldPalette);
+
+        QCOMPARE(style.toLower(), QStringLiteral("fusion"));
+        QCOMPARE(p.color(QPalette::Active, QPalette::Highlight).rgb(), Theme::accent().rgb());
+        QVERIFY(p.color(QPalette::Active, QPalette::Window).lightnessF() < 0.25);
+        QVERIFY(p.color(QPalette::Active, QPalette::Base).lightnessF() < 0.25);
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+            const double active = p.color(QPalette::Active, role).lightnessF();
+            const double disabled = p.color(QPalette::Disabled, role).lightnessF();
+            QVERIFY(active > 0.8);
+            QVERIFY(disabled < active && disabled > 0.35);
+        }
+        // Text on a selection stays readable whatever the accent: dark on bright accents.
+        const std::vector<std::pair<QColor, QColor>> cases{
+            {QColor(Qt::yellow), QColor(Qt::black)},
+            {QColor(0x7f, 0xff, 0x00), QColor(Qt::black)},
+            {QColor(0x1a, 0x23, 0x7e), QColor(Qt::white)},
+            {QColor(0x0a, 0x84, 0xff), QColor(Qt::white)},
+        };
+        for (const auto& [accent, text] : cases)
+            QCOMPARE(Theme::darkPalette(accent).color(QPalette::HighlightedText), text);
     }
 
     // The accent at an alpha multiplies the accent's own alpha and keeps its hue.

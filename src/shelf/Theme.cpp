@@ -397,6 +397,19 @@ void paintSymbol(QPainter& painter, const QRectF& rect, QStringView name, double
     painter.restore();
 }
 
+QPixmap symbolPixmap(QStringView name, double point, const QColor& color, QFont::Weight weight,
+                     double devicePixelRatio) {
+    if (!symbol(name))
+        return {};
+    const int side = int(std::ceil(symbolPixelSize(point)));
+    QPixmap pm(QSize(side, side) * devicePixelRatio);
+    pm.setDevicePixelRatio(devicePixelRatio);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    paintSymbol(p, QRectF(0, 0, side, side), name, point, color, weight);
+    return pm;
+}
+
 namespace {
 
 class SymbolIconEngine final : public QIconEngine {

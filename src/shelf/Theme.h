@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QPalette>
+#include <QPixmap>
 #include <QSizeF>
 #include <QString>
 #include <optional>
@@ -123,6 +124,10 @@ QPainterPath symbolPath(QStringView name, double point, QFont::Weight weight = Q
 /// Paints symbol `name` centred in `rect` in `color`.
 void paintSymbol(QPainter& painter, const QRectF& rect, QStringView name, double point,
                  const QColor& color, QFont::Weight weight = QFont::Normal);
+/// The symbol on a transparent square as wide as its em, for views that show an
+/// image (chips, empty states, the settings window); null for an unknown name.
+QPixmap symbolPixmap(QStringView name, double point, const QColor& color,
+                     QFont::Weight weight = QFont::Normal, double devicePixelRatio = 1);
 /// The symbol as an icon for menus and dialogs, drawn on demand at any size in
 /// the application palette's text colour (dimmed when disabled, the highlighted
 /// text colour when selected).

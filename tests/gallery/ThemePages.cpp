@@ -170,9 +170,9 @@ std::unique_ptr<QWidget> buttonsPage() {
             gallery::paintCardBackdrop(image);
             QPainter p(this);
             p.drawImage(0, 0, image);
-            caption(p, QRectF(12, 6, 400, 20),
-                    QStringLiteral("rest            hover           "
-                                   "fade 0.25 / 0.5 / 0.75"),
+            caption(p, QRectF(12, 6, 60, 20), QStringLiteral("rest"), Theme::ink2());
+            caption(p, QRectF(76, 6, 60, 20), QStringLiteral("hover"), Theme::ink2());
+            caption(p, QRectF(140, 6, 200, 20), QStringLiteral("fade 0.25 / 0.5 / 0.75"),
                     Theme::ink2());
         }
     };

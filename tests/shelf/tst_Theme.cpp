@@ -394,6 +394,33 @@ private slots:
         QCOMPARE(middle.green(), 0);
     }
 
+    // A symbol image is as wide as the symbol's em at its ratio and carries the glyph.
+    void symbolPixmapSize_data() {
+        QTest::addColumn<double>("point");
+        QTest::addColumn<double>("ratio");
+        QTest::addColumn<int>("devicePixels");
+        QTest::newRow("footer small photo") << 9.0 << 1.0 << 12;
+        QTest::newRow("footer large photo") << 13.0 << 2.0 << 36;
+        QTest::newRow("empty state") << 26.0 << 2.0 << 70;
+    }
+    void symbolPixmapSize() {
+        QFETCH(double, point);
+        QFETCH(double, ratio);
+        QFETCH(int, devicePixels);
+        const QPixmap pm =
+            Theme::symbolPixmap(u"photo", point, Theme::ink3(), QFont::Medium, ratio);
+        QCOMPARE(pm.size(), QSize(devicePixels, devicePixels));
+        QCOMPARE(pm.devicePixelRatio(), ratio);
+        const QImage image = pm.toImage();
+        int inked = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                inked += qAlpha(image.pixel(x, y)) > 0;
+        }
+        QVERIFY(inked > devicePixels * devicePixels / 4);
+        QVERIFY(Theme::symbolPixmap(u"no.such.symbol", point, Qt::white).isNull());
+    }
+
     // A heavier weight draws a thicker symbol than the regular one.
     void symbolWeightThickens() {
         const auto area = [](const QPainterPath& path) {

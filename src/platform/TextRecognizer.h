@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 #include <QLocale>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -33,6 +35,19 @@ public:
     /// The same for an image already in memory.
     QString recognize(const QImage& image);
 
+    /// A word the engine read, with its box and the numbers of its block and
+    /// line in the engine's order.
+    struct Word {
+        QString text;
+        QRect box;
+        int block = 0;
+        int line = 0;
+    };
+    /// The text of the words: one line per line of the engine, cut in two
+    /// where a gap wider than twice the line's height parts columns; lines
+    /// top to bottom within each block, pieces of one row left to right.
+    static QString arrange(const QList<Word>& words);
+
     /// The engine of the calling thread, created on first use.
     static TextRecognizer& forThisThread();
     /// Destroys the calling thread's engine (before the thread ends).
@@ -41,10 +56,8 @@ public:
     /// Decodes an image with its orientation applied and its longest side
     /// bounded by kMaxSide; a null image on failure.
     static QImage load(const QString& path);
-    /// What the engine is given: grayscale, dark regions turned light.
+    /// What the engine is given: grayscale, every piece of text dark on white.
     static QImage prepare(const QImage& image);
-    /// Inverts every block of a grayscale image whose background is dark.
-    static void invertDarkBlocks(QImage& gray);
     /// Keeps the engine to one thread: OpenMP threads slow it down several
     /// times on small machines. Sets OMP_THREAD_LIMIT=1 unless it is set and
     /// keeps the calling thread's parallel regions on that thread.

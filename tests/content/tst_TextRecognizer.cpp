@@ -66,6 +66,82 @@ private slots:
                  qPrintable(text));
     }
 
+    // Text is read whatever lies behind it: white words on coloured pills in a
+    // light and a dark window, faint grey secondary text, the smallest
+    // interface text.
+    void readsInterfaceText_data() {
+        QTest::addColumn<QColor>("page");
+        QTest::addColumn<QColor>("pill"); // invalid: the words sit on the page
+        QTest::addColumn<QColor>("ink");
+        QTest::addColumn<int>("px");
+        const QColor light(250, 250, 250), dark(30, 30, 33), white(Qt::white);
+        QTest::newRow("white on pills, light") << light << QColor(10, 132, 255) << white << 13;
+        QTest::newRow("white on pills, dark") << dark << QColor(52, 160, 89) << white << 13;
+        QTest::newRow("grey on white") << white << QColor() << QColor(150, 150, 156) << 12;
+        QTest::newRow("11 px") << white << QColor() << QColor(40, 40, 40) << 11;
+    }
+    void readsInterfaceText() {
+        QFETCH(QColor, page);
+        QFETCH(QColor, pill);
+        QFETCH(QColor, ink);
+        QFETCH(int, px);
+        const QStringList words{"Export", "Schedule", "Invoice", "Preview", "Calendar"};
+        QImage image = canvas(QSize(720, 96), page);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(px);
+        painter.setFont(font);
+        // The row straddles the 48-pixel grid a block-wise inversion would use.
+        int x = 20;
+        for (const QString& word : words) {
+            const int width = painter.fontMetrics().horizontalAdvance(word) + 24;
+            const QRect box(x, 34, width, 26);
+            if (pill.isValid()) {
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(pill);
+                painter.drawRoundedRect(box, 13, 13);
+            }
+            painter.setPen(ink);
+            painter.drawText(box, Qt::AlignCenter, word);
+            x += width + 14;
+        }
+        painter.end();
+        const QString text = TextRecognizer().recognize(image);
+        for (const QString& word : words)
+            QVERIFY2(text.contains(word, Qt::CaseInsensitive), qPrintable(word + ": " + text));
+    }
+
+    // Two columns side by side come back as whole lines: no line takes words
+    // of the other column, and each column keeps its lines top to bottom.
+    void readsColumnsInOrder() {
+        const QStringList left{"Weather forecast tomorrow", "Quarterly budget summary",
+                               "Download history"};
+        const QStringList right{"Invoice payment overdue", "Keyboard shortcut settings",
+                                "Privacy policy update"};
+        QImage image = canvas(QSize(1000, 260), Qt::white);
+        for (int i = 0; i < 3; ++i) {
+            draw(image, QPoint(40, 60 + 60 * i), left[i], 15, QColor(30, 30, 30));
+            draw(image, QPoint(560, 60 + 60 * i), right[i], 15, QColor(30, 30, 30));
+        }
+        const QStringList lines = TextRecognizer().recognize(image).split(QLatin1Char('\n'));
+        const auto lineOf = [&](const QString& wanted) {
+            for (int i = 0; i < lines.size(); ++i) {
+                if (lines[i].simplified().compare(wanted, Qt::CaseInsensitive) == 0)
+                    return i;
+            }
+            return -1;
+        };
+        for (const QStringList& column : {left, right}) {
+            int previous = -1;
+            for (const QString& line : column) {
+                const int at = lineOf(line);
+                QVERIFY2(at > previous, qPrintable(line + " in: " + lines.join(" | ")));
+                previous = at;
+            }
+        }
+    }
+
     // Images without text and files that are no images give the empty string.
     void nothingToRead() {
         QCOMPARE(TextRecognizer().recognize(canvas(QSize(640, 480), Qt::black)), QString());

@@ -387,9 +387,12 @@ Animator::Animator(double startSeconds)
 Animator::~Animator() {
     if (m_ticker)
         m_ticker->stop();
-    for (Layer* layer : m_layers)
-        if (layer)
+    for (Layer* layer : m_layers) {
+        if (layer) {
             layer->m_running.reset();
+            layer->m_attached = false;
+        }
+    }
 }
 
 Animator& Animator::shared() {
@@ -435,19 +438,32 @@ void Animator::removeFrameCallback(int id) {
     updateTicker();
 }
 
+// The flag keeps attaching and detaching constant-time for idle layers, so a
+// grid can create and drop thousands of cells without scanning the live list.
 void Animator::attach(Layer* layer) {
-    if (std::find(m_layers.begin(), m_layers.end(), layer) == m_layers.end())
+    if (!layer->m_attached) {
+        layer->m_attached = true;
         m_layers.push_back(layer);
+    }
     updateTicker();
 }
 
 void Animator::detach(Layer* layer) {
-    for (Layer*& entry : m_layers)
-        if (entry == layer)
-            entry = nullptr; // compacted after the frame
-    for (Layer*& entry : m_repaint)
-        if (entry == layer)
-            entry = nullptr;
+    const bool listed = layer->m_attached;
+    layer->m_attached = false;
+    if (listed) {
+        for (Layer*& entry : m_layers)
+            if (entry == layer)
+                entry = nullptr; // compacted after the frame
+    }
+    // Only a frame in progress holds layers due a repaint.
+    if (m_inFrame) {
+        for (Layer*& entry : m_repaint)
+            if (entry == layer)
+                entry = nullptr;
+    }
+    if (!listed && !m_inFrame)
+        return;
     if (!m_inFrame)
         std::erase(m_layers, nullptr);
     updateTicker();
@@ -473,8 +489,10 @@ void Animator::frame() {
         const bool moving = layer->frame(now, completions);
         if (layer->m_changed)
             m_repaint.push_back(layer);
-        if (!moving)
+        if (!moving) {
             m_layers[i] = nullptr;
+            layer->m_attached = false;
+        }
     }
     std::erase(m_layers, nullptr);
 

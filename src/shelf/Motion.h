@@ -157,6 +157,7 @@ private:
     std::unique_ptr<std::vector<Running>> m_running;
     std::function<void()> m_changed;
     Animator* m_animator;
+    bool m_attached = false; // in the animator's list of layers that need frames
 };
 
 /// Advances every layer with live animations from one ticker. The process uses

@@ -217,6 +217,49 @@ private slots:
         QVERIFY(!animator.ticking());
     }
 
+    // A layer that settled and left the live list joins it again with its next
+    // animation (once, however often it is given one), whether the new one starts
+    // from outside a frame or from a repaint callback; destroying idle layers
+    // leaves the moving ones alone.
+    void settledLayersRejoin() {
+        Animator animator(0.0);
+        int repaints = 0;
+        Layer layer([&] { ++repaints; }, &animator);
+        Layer other({}, &animator);
+        other.add("long", Animation::basic(Prop::Opacity, 0, 1, 10));
+        layer.add("a", Animation::basic(Prop::Opacity, 0, 1, 0.1));
+        animator.advanceTo(0.2); // settled: out of the live list
+        QVERIFY(!layer.animating());
+        layer.add("b", Animation::basic(Prop::Opacity, 0, 1, 0.1));
+        layer.add("c", Animation::basic(Prop::ScaleX, 0, 1, 0.1));
+        repaints = 0;
+        animator.advanceTo(0.25);
+        QCOMPARE(repaints, 1); // one entry, one repaint per frame
+        QCOMPARE(layer.value(Prop::Opacity, 7), 0.5);
+
+        // From inside a frame: the repaint of the settling frame starts the next one.
+        bool again = true;
+        layer.setChanged([&] {
+            if (again && !layer.has("d")) {
+                again = false;
+                layer.add("d", Animation::basic(Prop::Opacity, 1, 0, 0.1));
+            }
+        });
+        animator.advanceTo(0.35); // "b" and "c" end here
+        animator.advanceTo(0.40);
+        QCOMPARE(layer.value(Prop::Opacity, 7), 0.5);
+        {
+            std::vector<std::unique_ptr<Layer>> idle;
+            for (int i = 0; i < 1000; ++i)
+                idle.push_back(std::make_unique<Layer>(nullptr, &animator));
+        }
+        animator.advanceTo(5.0);
+        QCOMPARE(other.value(Prop::Opacity, 7), 0.5);
+        QVERIFY(animator.ticking());
+        animator.advanceTo(11);
+        QVERIFY(!animator.ticking());
+    }
+
     // The real ticker runs while something moves and stops afterwards, so an idle
     // app has no animation timer; frame callbacks keep it alive until removed.
     void realTickerStops() {

@@ -1,0 +1,311 @@
+// Painting of the thumbnail cell and of the grid's own decorations.
+#include "grid/GridView.h"
+#include "grid/ThumbView.h"
+#include "shelf/Theme.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+
+using motion::Prop;
+
+namespace {
+
+constexpr double imageRadius = 6;
+constexpr double ringRadius = 9;
+constexpr double buttonRadius = 7;
+constexpr double buttonPoint = 10.5;
+
+QColor mix(const QColor& a, const QColor& b, double p) {
+    auto f = [p](float x, float y) { return float(x + (y - x) * p); };
+    return QColor::fromRgbF(f(a.redF(), b.redF()), f(a.greenF(), b.greenF()),
+                            f(a.blueF(), b.blueF()), f(a.alphaF(), b.alphaF()));
+}
+
+QColor black(double alpha) {
+    return QColor::fromRgbF(0, 0, 0, float(alpha));
+}
+
+QColor white(double alpha) {
+    return QColor::fromRgbF(1, 1, 1, float(alpha));
+}
+
+QFont withSpacing(QFont font, double spacing) {
+    font.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
+    return font;
+}
+
+// Fonts and their metrics are made once: painting forty cells sixty times a
+// second must not build fonts.
+struct CaptionFonts {
+    QFont mark = Theme::monoFont(8);
+    QFont number = withSpacing(Theme::monoFont(9.5, QFont::DemiBold), 0.4);
+    QFont time = withSpacing(Theme::monoFont(9), 0.6);
+    QFont badge = Theme::monoFont(9, QFont::DemiBold);
+    QFontMetricsF markMetrics{mark};
+    QFontMetricsF numberMetrics{number};
+    QFontMetricsF timeMetrics{time};
+};
+
+const CaptionFonts& captionFonts() {
+    static const CaptionFonts fonts;
+    return fonts;
+}
+
+const QString& markText() {
+    static const QString text = QStringLiteral("▸ ");
+    return text;
+}
+
+// Runs `draw` with the painter scaled by the layer's Scale about `rect`'s centre.
+template <typename Draw>
+void scaledAbout(QPainter& p, const motion::Layer& layer, const QRectF& rect, Draw draw) {
+    const motion::Value s = layer.value(Prop::Scale, {1, 1});
+    if (s[0] == 1 && s[1] == 1) {
+        draw();
+        return;
+    }
+    p.save();
+    const QPointF c = rect.center();
+    p.translate(c);
+    p.scale(s[0], s[1]);
+    p.translate(-c);
+    draw();
+    p.restore();
+}
+
+} // namespace
+
+QRgb ThumbView::borderTarget() const {
+    if (selected)
+        return qRgba(0, 0, 0, 0);
+    if (hover)
+        return white(0.22).rgba();
+    return Theme::hair().rgba();
+}
+
+void ThumbView::ensureCaption() {
+    Parts& p = parts();
+    if (!p.captionDirty)
+        return;
+    p.captionDirty = false;
+    const QString stamp =
+        Theme::stamp(QDateTime::fromMSecsSinceEpoch(qint64(std::floor(shot->created * 1000))));
+    p.time = shot->isVideo ? QStringLiteral("REC ") + stamp : stamp;
+    if (!shot->isVideo) {
+        p.badge.clear();
+    } else if (shot->duration > 0) {
+        const long seconds = long(shot->duration);
+        p.badge = QString::asprintf("▶ %ld:%02ld", seconds / 60, seconds % 60);
+    } else {
+        p.badge = QStringLiteral("▶");
+    }
+}
+
+QString ThumbView::numberText() const {
+    return markText() + QString::number(number);
+}
+
+QString ThumbView::timeText() {
+    ensureCaption();
+    return m_parts->time;
+}
+
+QString ThumbView::badgeText() {
+    ensureCaption();
+    return m_parts->badge;
+}
+
+void ThumbView::paint(QPainter& p) {
+    ensureCaption();
+    const Parts& parts = *m_parts;
+    const motion::Layer& layer = parts.layer;
+    const double alpha = layer.value(Prop::Opacity, 1.0);
+    if (alpha <= 0.001)
+        return;
+    const QPointF centre = m_frame.center();
+    const motion::Value pos = layer.value(Prop::Position, {centre.x(), centre.y()});
+    const motion::Value scale = layer.value(Prop::Scale, {1, 1});
+    const double tx = layer.value(Prop::TranslationX, 0.0);
+
+    p.save();
+    p.setOpacity(alpha);
+    p.translate(pos[0] + tx, pos[1]);
+    if (scale[0] != 1 || scale[1] != 1)
+        p.scale(scale[0], scale[1]);
+    p.translate(-m_frame.width() / 2, -m_frame.height() / 2);
+
+    const Geometry& g = parts.geometry;
+    const double ring = parts.ringLayer.value(Prop::Opacity, parts.ringOn ? 1.0 : 0.0);
+    if (ring > 0.001) {
+        scaledAbout(p, parts.ringLayer, g.img, [&] {
+            p.setOpacity(alpha * ring);
+            p.setPen(QPen(Theme::accentCG(1), 2));
+            p.setBrush(Qt::NoBrush);
+            p.drawRoundedRect(g.ring.adjusted(1, 1, -1, -1), ringRadius - 1, ringRadius - 1);
+            p.setOpacity(alpha);
+        });
+    }
+    scaledAbout(p, parts.imgLayer, g.img, [&] { paintImage(p); });
+    const double flash = parts.flashLayer.value(Prop::Opacity, 0.0);
+    if (flash > 0.001) {
+        scaledAbout(p, parts.flashLayer, g.img, [&] {
+            p.setOpacity(alpha * flash);
+            p.setPen(Qt::NoPen);
+            p.setBrush(Qt::white);
+            p.drawRoundedRect(g.img, imageRadius, imageRadius);
+            p.setOpacity(alpha);
+        });
+    }
+    if (shot->isVideo) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(black(0.6));
+        p.drawRoundedRect(g.badge, 4, 4);
+        p.setFont(captionFonts().badge);
+        p.setPen(Theme::ink());
+        p.drawText(g.badge, Qt::AlignCenter, parts.badge);
+    }
+    paintCheck(p);
+    if (captions)
+        paintCaption(p);
+    paintButtons(p);
+    p.restore();
+}
+
+void ThumbView::paintImage(QPainter& p) {
+    Parts& parts = *m_parts;
+    const QImage& image = parts.image;
+    QImage& baked = parts.baked;
+    const QRectF r = parts.geometry.img;
+    p.setPen(Qt::NoPen);
+    p.setBrush(white(0.045));
+    p.drawRoundedRect(r, imageRadius, imageRadius);
+
+    if (!image.isNull()) {
+        const qreal dpr = p.device()->devicePixelRatioF();
+        const QSize px = (r.size() * dpr).toSize().expandedTo(QSize(1, 1));
+        if (baked.size() != px || parts.bakedFrom != image.cacheKey()) {
+            // Aspect fill: scale to cover the rectangle, crop the excess, round the corners.
+            const double s =
+                std::max(double(px.width()) / image.width(), double(px.height()) / image.height());
+            const QSize drawn(std::max(1, int(std::ceil(image.width() * s))),
+                              std::max(1, int(std::ceil(image.height() * s))));
+            const QImage scaled =
+                image.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                    .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            baked = QImage(px, QImage::Format_ARGB32_Premultiplied);
+            baked.fill(Qt::transparent);
+            QPainter bake(&baked);
+            bake.setRenderHint(QPainter::Antialiasing);
+            bake.setPen(Qt::NoPen);
+            QBrush brush(scaled);
+            brush.setTransform(QTransform::fromTranslate((px.width() - drawn.width()) / 2,
+                                                         (px.height() - drawn.height()) / 2));
+            bake.setBrush(brush);
+            bake.drawRoundedRect(QRectF(QPointF(0, 0), QSizeF(px)), imageRadius * dpr,
+                                 imageRadius * dpr);
+            bake.end();
+            baked.setDevicePixelRatio(dpr);
+            parts.bakedFrom = image.cacheKey();
+            if (grid)
+                grid->noteBaked(this);
+        }
+        const double fade = parts.imgLayer.value(Prop::Opacity, 1.0);
+        const double base = p.opacity();
+        p.setOpacity(base * fade);
+        p.drawImage(r.topLeft(), baked);
+        p.setOpacity(base);
+    }
+
+    const double progress = parts.imgLayer.value(Prop::Param, 1.0);
+    const QColor border =
+        mix(QColor::fromRgba(parts.borderFrom), QColor::fromRgba(parts.borderTo), progress);
+    if (border.alpha() > 0) {
+        p.setPen(QPen(border, 0.5));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(r.adjusted(0.25, 0.25, -0.25, -0.25), imageRadius - 0.25,
+                          imageRadius - 0.25);
+    }
+}
+
+void ThumbView::paintCheck(QPainter& p) const {
+    const double shown = checkOpacity();
+    if (shown <= 0.001)
+        return;
+    const double filled = checkFill();
+    const QRectF c = m_parts->geometry.check;
+    const double base = p.opacity();
+    p.setOpacity(base * shown);
+    p.setPen(QPen(mix(white(0.85), white(1), filled), 1.2));
+    p.setBrush(mix(black(0.28), Theme::accentCG(1), filled));
+    p.drawEllipse(c);
+    if (filled > 0.001) {
+        // The tick, drawn in the check's own 18-point box.
+        QPainterPath tick;
+        tick.moveTo(c.left() + 5, c.top() + 8.8);
+        tick.lineTo(c.left() + 7.9, c.top() + 11.7);
+        tick.lineTo(c.left() + 13.2, c.top() + 6.2);
+        p.setOpacity(base * shown * filled);
+        p.setPen(QPen(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(tick);
+    }
+    p.setOpacity(base);
+}
+
+void ThumbView::paintButtons(QPainter& p) const {
+    const double shown = buttonsOpacity();
+    if (shown <= 0.001)
+        return;
+    const Geometry& g = m_parts->geometry;
+    const Button hot = m_parts->hoveredButton;
+    const double base = p.opacity();
+    p.setOpacity(base * shown);
+    p.setPen(Qt::NoPen);
+    const bool copyHot = hot == Button::Copy;
+    p.setBrush(copyHot ? black(0.8) : black(0.55));
+    p.drawRoundedRect(g.copyB, buttonRadius, buttonRadius);
+    Theme::paintSymbol(p, g.copyB, u"doc.on.doc", buttonPoint, Theme::ink(),
+                       QFont::Medium);
+    const bool trashHot = hot == Button::Trash;
+    p.setPen(Qt::NoPen);
+    p.setBrush(trashHot ? Theme::withAlpha(Theme::danger(), 0.92) : black(0.55));
+    p.drawRoundedRect(g.trashB, buttonRadius, buttonRadius);
+    Theme::paintSymbol(p, g.trashB, u"trash", buttonPoint,
+                       trashHot ? QColor(Qt::white) : Theme::ink(), QFont::Medium);
+    p.setOpacity(base);
+}
+
+void ThumbView::paintCaption(QPainter& p) const {
+    const CaptionFonts& f = captionFonts();
+    const Geometry& g = m_parts->geometry;
+    const QRectF n = g.numL;
+    // Both runs of the number share one baseline, centred in the label's height.
+    const double baseline = n.top() + (n.height() + f.numberMetrics.ascent() -
+                                       f.numberMetrics.descent()) / 2;
+    p.setFont(f.mark);
+    p.setPen(Theme::ink4());
+    p.drawText(QPointF(n.left(), baseline), markText());
+    p.setFont(f.number);
+    p.setPen(selected ? Theme::accent() : Theme::ink3());
+    const double markWidth = f.markMetrics.horizontalAdvance(markText());
+    p.drawText(QPointF(n.left() + markWidth, baseline), QString::number(number));
+
+    const QRectF t = g.timeL;
+    p.setFont(f.time);
+    p.setPen(selected ? Theme::ink2() : Theme::ink4());
+    QString text = m_parts->time;
+    if (f.timeMetrics.horizontalAdvance(text) > t.width())
+        text = f.timeMetrics.elidedText(text, Qt::ElideRight, t.width());
+    const double timeBaseline =
+        t.top() + (t.height() + f.timeMetrics.ascent() - f.timeMetrics.descent()) / 2;
+    const double width = f.timeMetrics.horizontalAdvance(text) - f.time.letterSpacing();
+    p.drawText(QPointF(t.right() - width, timeBaseline), text);
+}
+
+void GridView::paintEndLabel(QPainter& painter) const {
+    static const Theme::Caps label =
+        Theme::caps(tr("End of roll"), 8, QFont::Medium, Theme::ink4(), 2.4);
+    label.paint(painter, m_endLabelFrame, Qt::AlignCenter);
+}

@@ -1,0 +1,337 @@
+#include "GridSupport.h"
+#include "TestEnv.h"
+#include "grid/GridView.h"
+#include "shelf/Motion.h"
+
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+using namespace gridtest;
+using motion::Prop;
+
+namespace {
+
+constexpr double settle = 2.0; // longer than every spring and fade of the grid
+
+// A shown scroll area around a grid, as the shelf holds it, with a manual clock.
+struct Roll {
+    motion::Animator animator{0.0};
+    CountingThumbs cache;
+    FakeHost host;
+    QScrollArea area;
+    GridView* grid = new GridView(nullptr, &animator, &cache.thumbs);
+    double now = 0;
+
+    explicit Roll(int width = 470, int height = 600) {
+        area.setFrameShape(QFrame::NoFrame);
+        area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area.resize(width, height);
+        area.setWidget(grid);
+        grid->setHost(&host);
+        area.show();
+        fit(width);
+    }
+    // What the shelf's grid fit does: viewport height, width, relayout.
+    void fit(int width, bool animated = false) {
+        grid->setViewportHeight(area.viewport()->height());
+        grid->resize(width, std::max(grid->height(), area.viewport()->height()));
+        grid->relayout(animated);
+    }
+    void advance(double seconds) {
+        now += seconds;
+        animator.advanceTo(now);
+    }
+    void scrollTo(int y) {
+        area.verticalScrollBar()->setValue(y);
+        grid->updateVisible();
+    }
+    int scroll() const { return area.verticalScrollBar()->value(); }
+    QPointF centreShown(const QString& path) const {
+        return grid->cell(path)->presentationBounds().center();
+    }
+};
+
+} // namespace
+
+class tst_GridView : public QObject {
+    Q_OBJECT
+private slots:
+    // An empty listing hides the end label and makes the grid exactly as tall as the viewport.
+    void emptyListing() {
+        Roll roll;
+        roll.grid->setShots(mixed(5), false);
+        QVERIFY(roll.grid->endLabelVisible());
+        QVERIFY(roll.grid->height() >= 600);
+        roll.grid->setShots({}, false);
+        QVERIFY(!roll.grid->endLabelVisible());
+        QCOMPARE(roll.grid->height(), 600);
+        QCOMPARE(roll.grid->cellCount(), 0);
+    }
+
+    // Numbers count down from the listing's size; the end label sits 18 points
+    // under the lowest column, and the content ends 56 points below it.
+    void numbersAndEndLabel() {
+        Roll roll;
+        const ShotList shots = mixed(30);
+        roll.grid->setShots(shots, false);
+        QCOMPARE(roll.grid->cell(shots[0]->path)->number, 30);
+        QCOMPARE(roll.grid->cell(shots[29]->path)->number, 1);
+        double bottom = 0;
+        for (const ShotPtr& s : shots)
+            bottom = std::max(bottom, roll.grid->frameOf(s->path)->bottom() + GridView::gap);
+        QCOMPARE(roll.grid->endLabelFrame(), QRectF(0, bottom + 18, 470, 14));
+        QCOMPARE(roll.grid->height(), int(std::ceil(bottom + 56)));
+        // Dropping the newest shot renumbers the rest.
+        roll.grid->setShots(shots.mid(1), false);
+        QCOMPARE(roll.grid->cell(shots[1]->path)->number, 29);
+    }
+
+    // The same listing again creates no cell and starts no animation.
+    void sameListingIsQuiet() {
+        Roll roll;
+        const ShotList shots = mixed(40);
+        roll.grid->setShots(shots, true);
+        roll.advance(settle);
+        QVERIFY(!roll.animator.ticking());
+        ThumbView* first = roll.grid->cell(shots[0]->path);
+        roll.grid->setShots(mixed(40), true); // equal paths, new Shot values
+        QCOMPARE(roll.grid->cell(shots[0]->path), first);
+        QCOMPARE(roll.grid->cellCount(), 40);
+        QVERIFY(!roll.animator.ticking());
+        QCOMPARE(roll.grid->lastAppliedCount(), 0);
+    }
+
+    // A new modification date throws the old image away and loads the file again.
+    void newModificationReloads() {
+        Roll roll;
+        ShotList shots = mixed(3);
+        roll.grid->setShots(shots, false);
+        ThumbView* cell = roll.grid->cell(shots[1]->path);
+        QTRY_VERIFY(cell->loaded > 0);
+        QTRY_COMPARE(*roll.cache.decodes, 3);
+        roll.grid->setShots(mixed(3), false); // same dates: nothing to load
+        QCOMPARE(cell->loaded > 0, true);
+        shots[1] = shot("s1.png", shots[1]->pixelSize, 5000);
+        roll.grid->setShots(shots, false);
+        QCOMPARE(cell->shot, shots[1]);
+        QTRY_COMPARE(*roll.cache.decodes, 4);
+        QTRY_VERIFY(cell->loaded > 0);
+    }
+
+    // A listing without a selected shot drops it from the selection and tells the host.
+    void droppedSelectionNotifies() {
+        Roll roll;
+        const ShotList shots = mixed(6);
+        roll.grid->setShots(shots, false);
+        roll.grid->setSelection({shots[2]->path, shots[4]->path});
+        QCOMPARE(roll.host.selectionCounts, QList<int>{2});
+        QVERIFY(roll.grid->cell(shots[0]->path)->selectMode);
+        roll.grid->setShots({shots[0], shots[1], shots[3], shots[4]}, false);
+        QCOMPARE(roll.host.selectionCounts, (QList<int>{2, 1}));
+        QCOMPARE(roll.grid->selection(), QSet<QString>{shots[4]->path});
+        roll.grid->setShots({shots[0], shots[4]}, false); // unchanged selection: no call
+        QCOMPARE(roll.host.selectionCounts.size(), 2);
+        // A new cell arriving while something is selected shows the select mode.
+        roll.grid->setShots({shots[5], shots[0], shots[4]}, false);
+        QVERIFY(roll.grid->cell(shots[5]->path)->selectMode);
+        QVERIFY(!roll.grid->cell(shots[5]->path)->selected);
+        QVERIFY(roll.grid->cell(shots[4]->path)->selected);
+    }
+
+    // After a relayout while scrolled, the cell at the top edge keeps the same
+    // fraction of itself above the edge.
+    void scrollAnchorHolds_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<int>("scroll");
+        QTest::newRow("2 to 3 columns") << 470 << 720 << 6003;
+        QTest::newRow("3 to 2 columns") << 720 << 470 << 4011;
+        QTest::newRow("1 to 2 columns") << 236 << 470 << 9000;
+        QTest::newRow("wider, same columns") << 470 << 600 << 7777;
+    }
+    void scrollAnchorHolds() {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(int, scroll);
+        Roll roll(from);
+        const ShotList shots = mixed(300);
+        roll.grid->setShots(shots, false);
+        roll.scrollTo(scroll);
+        QCOMPARE(roll.scroll(), scroll);
+
+        // The anchor: the cell straddling the top edge, the topmost (then leftmost) one.
+        const double top = scroll;
+        QString anchor;
+        QRectF best;
+        for (const ShotPtr& s : shots) {
+            const QRectF f = *roll.grid->frameOf(s->path);
+            if (f.top() > top || f.bottom() <= top)
+                continue;
+            if (anchor.isEmpty() || f.top() < best.top() - 0.5 ||
+                (std::abs(f.top() - best.top()) <= 0.5 && f.left() < best.left())) {
+                anchor = s->path;
+                best = f;
+            }
+        }
+        QVERIFY(!anchor.isEmpty());
+        const double fraction = (top - best.top()) / best.height();
+
+        roll.area.resize(to, 600);
+        roll.fit(to, true);
+        const QRectF after = *roll.grid->frameOf(anchor);
+        const double expected = after.top() + fraction * after.height();
+        QVERIFY2(std::abs(roll.scroll() - expected) <= 0.5,
+                 qPrintable(QStringLiteral("scrolled to %1, anchor wants %2")
+                                .arg(roll.scroll())
+                                .arg(expected)));
+    }
+
+    // An animated column change moves the cells near the viewport from where they
+    // showed to their new frames; far cells wait, untouched, until scrolled to.
+    void relayoutAnimatesNearAndDefersFar() {
+        Roll roll(470);
+        const ShotList shots = mixed(2000);
+        roll.grid->setShots(shots, false);
+        roll.scrollTo(20000);
+        const QRectF visible = roll.grid->visibleRect();
+        QString moving;
+        for (const ShotPtr& s : shots) {
+            if (roll.grid->frameOf(s->path)->intersects(visible)) {
+                moving = s->path;
+                break;
+            }
+        }
+        const QPointF shownBefore = roll.centreShown(moving) - QPointF(0, roll.scroll());
+        roll.area.resize(720, 600);
+        roll.fit(720);
+        QCOMPARE(roll.grid->columns(), 3);
+        QVERIFY(roll.grid->lastAppliedCount() > 0);
+        QVERIFY2(roll.grid->lastAppliedCount() < 200,
+                 qPrintable(QString::number(roll.grid->lastAppliedCount())));
+        QVERIFY(roll.grid->staleCount() > 1500);
+        // At the start the cell shows where it was on screen, scroll shift included.
+        const QPointF shownNow = roll.centreShown(moving) - QPointF(0, roll.scroll());
+        QVERIFY(std::abs(shownNow.x() - shownBefore.x()) < 1);
+        QVERIFY(std::abs(shownNow.y() - shownBefore.y()) < 1);
+        roll.advance(settle);
+        QCOMPARE(roll.centreShown(moving), roll.grid->frameOf(moving)->center());
+        QVERIFY(!roll.animator.ticking());
+
+        // A far cell keeps its old frame until it comes near the viewport.
+        const QString far = shots[10]->path;
+        ThumbView* farCell = roll.grid->cell(far);
+        QVERIFY(farCell->frame() != *roll.grid->frameOf(far));
+        roll.scrollTo(0);
+        QCOMPARE(farCell->frame(), *roll.grid->frameOf(far));
+        QVERIFY(!farCell->animating());
+    }
+
+    // A live resize that crossed a column boundary keeps animating for 0.42 s;
+    // later resizes within the same column count jump.
+    void liveResizeWindow() {
+        Roll roll(470);
+        const ShotList shots = mixed(20);
+        roll.grid->setShots(shots, false);
+        roll.area.resize(720, 600);
+        roll.fit(720);
+        roll.advance(0.2);
+        roll.fit(730);
+        QVERIFY(roll.grid->cell(shots[1]->path)->parts().layer.has("flip.scale"));
+        roll.advance(0.3);
+        roll.fit(740);
+        QVERIFY(!roll.grid->cell(shots[1]->path)->parts().layer.has("flip.scale"));
+        QCOMPARE(roll.grid->cell(shots[1]->path)->frame(), *roll.grid->frameOf(shots[1]->path));
+    }
+
+    // Images load within the load band around the viewport and nowhere else.
+    void loadBand() {
+        Roll roll(470, 600);
+        const ShotList shots = mixed(400);
+        roll.grid->setShots(shots, false);
+        roll.scrollTo(10000);
+        // The band reaches max(0.8 * 600, 320) = 480 points above and below; the
+        // cells near the top asked when the listing arrived, unscrolled.
+        const QRectF band = roll.grid->visibleRect().adjusted(0, -480, 0, 480);
+        const QRectF first(0, -480, 470, 600 + 960);
+        int asked = 0;
+        for (const ShotPtr& s : shots) {
+            const ThumbView* cell = roll.grid->cell(s->path);
+            const QRectF f = *roll.grid->frameOf(s->path);
+            const bool wanted = f.intersects(band) || f.intersects(first);
+            QCOMPARE(cell->loaded > 0 || cell->requested > 0, wanted);
+            asked += wanted;
+        }
+        QVERIFY(asked > 10 && asked < 60);
+    }
+
+    // The cascade staggers at most 14 visible cells, top to bottom, each starting
+    // offset and transparent.
+    void cascade_data() {
+        QTest::addColumn<bool>("fromRight");
+        QTest::newRow("from the right") << true;
+        QTest::newRow("from the left") << false;
+    }
+    void cascade() {
+        QFETCH(bool, fromRight);
+        Roll roll(1200, 860);
+        const ShotList shots = mixed(200);
+        roll.grid->setShots(shots, false);
+        roll.grid->cascadeIn(fromRight);
+        QList<ThumbView*> cascading;
+        for (const ShotPtr& s : shots) {
+            ThumbView* c = roll.grid->cell(s->path);
+            if (c->partsIfMade() && c->partsIfMade()->layer.has("cascade"))
+                cascading << c;
+        }
+        QCOMPARE(cascading.size(), 14);
+        for (ThumbView* c : cascading) {
+            QCOMPARE(c->parts().layer.value(Prop::TranslationX, 0.0), fromRight ? 36.0 : -36.0);
+            QCOMPARE(c->parts().layer.value(Prop::Opacity, 1.0), 0.0);
+        }
+        roll.advance(0.1); // the first cells move, the last still waits
+        double firstX = 0, lastX = 0;
+        for (ThumbView* c : cascading) {
+            const double x = std::abs(c->parts().layer.value(Prop::TranslationX, 0.0));
+            if (c->frame().top() == GridView::topInset && c->frame().left() == GridView::inset)
+                firstX = x;
+            lastX = std::max(lastX, x);
+        }
+        QVERIFY(firstX < 30);
+        QCOMPARE(lastX, 36.0);
+        roll.advance(settle);
+        QVERIFY(!roll.animator.ticking());
+    }
+
+    // New screenshots develop; a shown grid lets removed cells vanish before they go.
+    void developAndVanish() {
+        Roll roll;
+        const ShotList shots = mixed(5);
+        roll.grid->setShots(shots.mid(1), false);
+        roll.grid->setShots(shots, true, {shots[0]->path, shots[1]->path});
+        QVERIFY(roll.grid->cell(shots[0]->path)->parts().flashLayer.has("develop"));
+        QVERIFY(!roll.grid->cell(shots[1]->path)->parts().flashLayer.has("develop")); // not new
+        roll.advance(settle);
+        roll.grid->develop({shots[3]->path, QStringLiteral("/nowhere")});
+        QVERIFY(roll.grid->cell(shots[3]->path)->parts().flashLayer.has("develop"));
+
+        roll.grid->setShots(shots.mid(2), true);
+        QCOMPARE(roll.grid->cellCount(), 5); // two still fading
+        QVERIFY(!roll.grid->cell(shots[0]->path));
+        roll.advance(0.1);
+        QCOMPARE(roll.grid->cellCount(), 5);
+        roll.advance(0.15);
+        QCOMPARE(roll.grid->cellCount(), 3);
+        // Removal without animation is immediate.
+        roll.grid->setShots({}, true);
+        roll.grid->setShots(shots, false);
+        roll.grid->setShots({}, false);
+        QCOMPARE(roll.grid->cellCount(), 3);
+        roll.advance(settle);
+        QCOMPARE(roll.grid->cellCount(), 0);
+    }
+};
+
+TAMBERK_TEST(tst_GridView)
+#include "tst_GridView.moc"

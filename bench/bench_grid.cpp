@@ -36,9 +36,9 @@ ShotList mixedShots(int count) {
     ShotList out;
     out.reserve(count);
     for (int i = 0; i < count; ++i)
-        out << std::make_shared<Shot>(QStringLiteral("/home/u/Pictures/Screenshots/shot %1.png").arg(i),
-                                      1.7e9 - i * 60, 1.7e9 - i * 60, sizes[i % 8], i % 23 == 0,
-                                      true);
+        out << std::make_shared<Shot>(
+            QStringLiteral("/home/u/Pictures/Screenshots/shot %1.png").arg(i), 1.7e9 - i * 60,
+            1.7e9 - i * 60, sizes[i % 8], i % 23 == 0, true);
     return out;
 }
 
@@ -260,7 +260,8 @@ int wakeupsPerSecond(bool animate) {
 
     ThumbView* cell = grid->cell(shots[0]->path);
     if (animate) {
-        cell->parts().layer.add("bench", motion::Animation::basic(motion::Prop::Opacity, 0, 1, 5.0));
+        cell->parts().layer.add("bench",
+                                motion::Animation::basic(motion::Prop::Opacity, 0, 1, 5.0));
         grid->trackAnimating(cell);
     }
     TimerCounter counter;

@@ -235,8 +235,8 @@ void GridView::relayout(bool animated) {
         if (pos >= 0) {
             const QRectF f = m_layout.frames[size_t(pos)];
             const double maxScroll = std::max(0.0, height() - double(area->viewport()->height()));
-            const double wanted = std::min(std::max(0.0, f.top() + anchor->fraction * f.height()),
-                                           maxScroll);
+            const double wanted =
+                std::min(std::max(0.0, f.top() + anchor->fraction * f.height()), maxScroll);
             const int current = area->verticalScrollBar()->value();
             // The scroll area moves in whole points; the shift the cells see is the
             // one it will really make.
@@ -329,14 +329,14 @@ void GridView::applyAnimated(ThumbView* cell, const QRectF& target, const QRectF
     if (std::hypot(from[0] - to.x(), from[1] - to.y()) <= 0.5)
         layer.remove("flip.pos");
     else
-        layer.add("flip.pos", withDelay(Animation::spring(Prop::Position, from,
-                                                                {to.x(), to.y()}, flipSpring)));
+        layer.add("flip.pos",
+                  withDelay(Animation::spring(Prop::Position, from, {to.x(), to.y()}, flipSpring)));
 
     const double sx = target.width() > 0 ? oldScale[0] * oldSize.width() / target.width() : 1;
     const double sy = target.height() > 0 ? oldScale[1] * oldSize.height() / target.height() : 1;
     if (std::abs(sx - 1) > 0.003 || std::abs(sy - 1) > 0.003)
         layer.add("flip.scale",
-                        withDelay(Animation::spring(Prop::Scale, {sx, sy}, {1, 1}, flipSpring)));
+                  withDelay(Animation::spring(Prop::Scale, {sx, sy}, {1, 1}, flipSpring)));
     else
         layer.remove("flip.scale");
     trackAnimating(cell);
@@ -431,15 +431,15 @@ void GridView::cascadeIn(bool fromRight) {
         ThumbView* cell = m_cells[size_t(hits[size_t(i)])].get();
         motion::Layer& layer = cell->parts().layer;
         const double begin = cascadeStep * i;
-        layer.add("cascade", Animation::spring(Prop::TranslationX,
-                                                     fromRight ? cascadeOffset : -cascadeOffset,
-                                                     0, cascadeSpring)
-                                       .delayed(begin)
-                                       .fillBackwards());
+        layer.add("cascade",
+                  Animation::spring(Prop::TranslationX, fromRight ? cascadeOffset : -cascadeOffset,
+                                    0, cascadeSpring)
+                      .delayed(begin)
+                      .fillBackwards());
         layer.add("cascade.o",
-                        Animation::basic(Prop::Opacity, 0, 1, cascadeFade, motion::Timing::easeOut())
-                            .delayed(begin)
-                            .fillBackwards());
+                  Animation::basic(Prop::Opacity, 0, 1, cascadeFade, motion::Timing::easeOut())
+                      .delayed(begin)
+                      .fillBackwards());
         trackAnimating(cell);
     }
 }
@@ -641,9 +641,9 @@ bool GridView::event(QEvent* event) {
         if (ThumbView* c = cellAt(p)) {
             const ThumbView::Button button = c->buttonAt(p);
             if (button != ThumbView::Button::None) {
-                const QRectF r = (button == ThumbView::Button::Copy ? c->geometry().copyB
-                                                                    : c->geometry().trashB)
-                                     .translated(c->frame().topLeft());
+                const QRectF r =
+                    (button == ThumbView::Button::Copy ? c->geometry().copyB : c->geometry().trashB)
+                        .translated(c->frame().topLeft());
                 QToolTip::showText(help->globalPos(),
                                    button == ThumbView::Button::Copy ? tr("Copy") : tr("Delete"),
                                    this, r.toAlignedRect());

@@ -35,11 +35,11 @@ public:
     /// Pointer and preview state of the selection gestures, kept with the grid so
     /// every gesture handler sees one copy.
     struct Gestures {
-        std::optional<QString> anchor;        ///< Range selection and keyboard focus.
-        std::optional<QString> downKey;       ///< Cell under the last press.
-        QPointF downPoint;                    ///< Where the last press was.
+        std::optional<QString> anchor;          ///< Range selection and keyboard focus.
+        std::optional<QString> downKey;         ///< Cell under the last press.
+        QPointF downPoint;                      ///< Where the last press was.
         std::unique_ptr<QMouseEvent> downEvent; ///< The last press, kept to start a drag.
-        std::optional<QString> pendingToggle; ///< A toggle deferred to the release.
+        std::optional<QString> pendingToggle;   ///< A toggle deferred to the release.
         std::optional<QString> lastClicked;
         std::optional<QString> qlFocus; ///< Shot shown first by the preview.
         ShotList draggedShots;
@@ -169,7 +169,7 @@ private:
     ShotList m_shots;
     QHash<QString, int> m_index;   // position of each path in the listing
     std::vector<ThumbPtr> m_cells; // the cell of each shot, in listing order
-    GridLayout::Result m_layout;     // frames in listing order and the per-column index
+    GridLayout::Result m_layout;   // frames in listing order and the per-column index
     int m_columns = 1;
     double m_target = 224;
     bool m_captions = true;

@@ -266,8 +266,7 @@ void ThumbView::paintButtons(QPainter& p) const {
     const bool copyHot = hot == Button::Copy;
     p.setBrush(copyHot ? black(0.8) : black(0.55));
     p.drawRoundedRect(g.copyB, buttonRadius, buttonRadius);
-    Theme::paintSymbol(p, g.copyB, u"doc.on.doc", buttonPoint, Theme::ink(),
-                       QFont::Medium);
+    Theme::paintSymbol(p, g.copyB, u"doc.on.doc", buttonPoint, Theme::ink(), QFont::Medium);
     const bool trashHot = hot == Button::Trash;
     p.setPen(Qt::NoPen);
     p.setBrush(trashHot ? Theme::withAlpha(Theme::danger(), 0.92) : black(0.55));
@@ -282,8 +281,8 @@ void ThumbView::paintCaption(QPainter& p) const {
     const Geometry& g = m_parts->geometry;
     const QRectF n = g.numL;
     // Both runs of the number share one baseline, centred in the label's height.
-    const double baseline = n.top() + (n.height() + f.numberMetrics.ascent() -
-                                       f.numberMetrics.descent()) / 2;
+    const double baseline =
+        n.top() + (n.height() + f.numberMetrics.ascent() - f.numberMetrics.descent()) / 2;
     p.setFont(f.mark);
     p.setPen(Theme::ink4());
     p.drawText(QPointF(n.left(), baseline), markText());

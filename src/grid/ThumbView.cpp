@@ -38,7 +38,8 @@ ThumbView::Parts::Parts(ThumbView* owner, motion::Animator* animator)
     , buttonsLayer({}, animator) {
     // Every part reports its frames through the cell, which repaints what it covers.
     auto report = [owner] { owner->changed(); };
-    for (motion::Layer* l : {&layer, &imgLayer, &flashLayer, &ringLayer, &checkLayer, &buttonsLayer})
+    for (motion::Layer* l :
+         {&layer, &imgLayer, &flashLayer, &ringLayer, &checkLayer, &buttonsLayer})
         l->setChanged(report);
 }
 
@@ -135,7 +136,8 @@ void ThumbView::updateState(bool animated) {
     fade(p.buttonsLayer, "hover", Prop::Opacity, p.buttonsOn, buttonsOn, buttonsDuration);
     if (border != p.borderTo) {
         // The border blends from the colour on screen now to the new one.
-        p.borderFrom = mixColor(p.borderFrom, p.borderTo, p.imgLayer.value(Prop::Param, 1.0)).rgba();
+        p.borderFrom =
+            mixColor(p.borderFrom, p.borderTo, p.imgLayer.value(Prop::Param, 1.0)).rgba();
         p.borderTo = border;
         if (animated)
             p.imgLayer.add("state", Animation::basic(Prop::Param, 0, 1, stateDuration));
@@ -227,8 +229,8 @@ void ThumbView::develop() {
 void ThumbView::vanish(std::function<void()> removed) {
     Parts& p = parts();
     const motion::Value scale = p.imgLayer.value(Prop::Scale, {1, 1});
-    p.imgLayer.add("vanish", Animation::basic(Prop::Scale, scale, {0.9, 0.9}, vanishDuration)
-                                 .fillForwards());
+    p.imgLayer.add("vanish",
+                   Animation::basic(Prop::Scale, scale, {0.9, 0.9}, vanishDuration).fillForwards());
     const double alpha = p.layer.value(Prop::Opacity, 1.0);
     p.layer.add("vanish", Animation::basic(Prop::Opacity, alpha, 0, vanishDuration)
                               .fillForwards()

@@ -83,7 +83,7 @@ public:
 
     GridView* grid = nullptr; ///< The owning grid; cleared when the cell leaves it.
     ShotPtr shot;
-    int number = 0; ///< Frame number in the caption (the newest shot has the highest).
+    int number = 0;    ///< Frame number in the caption (the newest shot has the highest).
     int loaded = 0;    ///< Bucket of the image shown, 0 for none.
     int requested = 0; ///< Bucket of the image being loaded, 0 for none.
     bool selected = false;

@@ -22,7 +22,7 @@ inline ShotPtr shot(const QString& name, QSizeF size, double modified = 1000, bo
 
 /// `count` shots named s0, s1, … with aspects cycling through a few screen shapes.
 inline ShotList mixed(int count) {
-    static const QSizeF sizes[] = {{1920, 1080}, {800, 600}, {600, 900}, {1000, 1000},
+    static const QSizeF sizes[] = {{1920, 1080}, {800, 600},  {600, 900}, {1000, 1000},
                                    {2880, 1800}, {400, 1200}, {1200, 300}};
     ShotList out;
     for (int i = 0; i < count; ++i)
@@ -38,7 +38,7 @@ struct CountingThumbs {
     std::shared_ptr<QAtomicInt> held = std::make_shared<QAtomicInt>(0);
     std::shared_ptr<QSemaphore> gate = std::make_shared<QSemaphore>(0);
     Thumbs thumbs{[decodes = decodes, fail = fail, held = held, gate = gate](const QString&, bool,
-                                                                            int maxPixel) {
+                                                                             int maxPixel) {
         decodes->fetchAndAddOrdered(1);
         if (held->loadAcquire() == maxPixel)
             gate->acquire();

@@ -117,9 +117,9 @@ private slots:
     // The column index finds exactly the frames a brute-force scan finds.
     void intersectingMatchesScan() {
         const auto r = GridLayout::compute(mixed(500), {widthFor(3.5), 224, true, 3});
-        const QList<QRectF> probes{{0, 0, 800, 900},        {0, 5000, 800, 400},
-                                   {300, 12000, 10, 10},    {0, r.bottom - 50, 800, 500},
-                                   {-100, -100, 50, 50},    {5, 2000.5, 1, 0.5},
+        const QList<QRectF> probes{{0, 0, 800, 900},       {0, 5000, 800, 400},
+                                   {300, 12000, 10, 10},   {0, r.bottom - 50, 800, 500},
+                                   {-100, -100, 50, 50},   {5, 2000.5, 1, 0.5},
                                    {240, 7000, 250, 10000}};
         for (const QRectF& probe : probes) {
             std::vector<int> expected;

@@ -3,7 +3,9 @@
 #include "grid/GridView.h"
 #include "grid/ThumbView.h"
 #include "shelf/Motion.h"
+#include "shelf/Theme.h"
 
+#include <QPainter>
 #include <QTest>
 
 using namespace gridtest;
@@ -46,8 +48,8 @@ private slots:
             << QSizeF(100, 80) << true << QRectF(0, 0, 100, 60) << false << QRectF(70, 6, 24, 24)
             << QRectF(42, 6, 24, 24);
         QTest::newRow("200x150 without captions")
-            << QSizeF(200, 150) << false << QRectF(0, 0, 200, 150) << true
-            << QRectF(170, 6, 24, 24) << QRectF(142, 6, 24, 24);
+            << QSizeF(200, 150) << false << QRectF(0, 0, 200, 150) << true << QRectF(170, 6, 24, 24)
+            << QRectF(142, 6, 24, 24);
         QTest::newRow("110x66 with captions: just wide and high enough")
             << QSizeF(110, 66) << true << QRectF(0, 0, 110, 46) << true << QRectF(80, 6, 24, 24)
             << QRectF(52, 6, 24, 24);
@@ -278,8 +280,8 @@ private slots:
         selected->fire(Button::Trash);
         other->fire(Button::Trash);
         other->fire(Button::Copy);
-        QCOMPARE(rig.host.trashed, (QList<QStringList>{{shots[1]->path, shots[3]->path},
-                                                       {shots[0]->path}}));
+        QCOMPARE(rig.host.trashed,
+                 (QList<QStringList>{{shots[1]->path, shots[3]->path}, {shots[0]->path}}));
         QCOMPARE(rig.host.copied, (QList<QStringList>{{shots[0]->path}}));
         rig.grid.setHost(nullptr);
         other->fire(Button::Copy); // without a host nothing happens
@@ -307,6 +309,40 @@ private slots:
         rig.animator.advanceTo(1.6);
         QCOMPARE(removed, 1);
         QCOMPARE(c->parts().imgLayer.value(motion::Prop::Scale, {1, 1})[0], 0.9);
+    }
+
+    // A painted selected cell shows its accent ring and filled check over the
+    // image; a resting cell shows the image alone, corners rounded.
+    void paintsItsLook() {
+        Rig rig;
+        auto c = rig.cell(shot("a.png", {800, 600}), QRectF(10, 10, 200, 170));
+        QImage red(400, 300, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        c->setImage(red, false);
+        auto render = [&] {
+            QImage out(220, 200, QImage::Format_ARGB32_Premultiplied);
+            out.fill(Qt::black);
+            QPainter p(&out);
+            p.setRenderHint(QPainter::Antialiasing);
+            c->paint(p);
+            return out;
+        };
+        const QColor accent = Theme::accentCG(1);
+        auto near = [](QColor a, QColor b) {
+            return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 &&
+                   std::abs(a.blue() - b.blue()) < 40;
+        };
+        QImage rest = render();
+        QVERIFY(near(rest.pixelColor(110, 80), Qt::red));
+        QVERIFY(near(rest.pixelColor(8, 90), Qt::black));  // no ring
+        QVERIFY(near(rest.pixelColor(10, 10), Qt::black)); // rounded corner
+        QVERIFY(near(rest.pixelColor(26, 26), Qt::red));   // no check
+        c->selected = c->selectMode = true;
+        c->updateState(false);
+        QImage selected = render();
+        QVERIFY(near(selected.pixelColor(8, 90), accent));
+        QVERIFY(near(selected.pixelColor(21, 21), accent)); // inside the check, off the tick
+        QVERIFY(near(selected.pixelColor(110, 80), Qt::red));
     }
 
     // The drag picture is the image area without the caption, grey without an image.

@@ -1,0 +1,379 @@
+#include "panel/PanelController.h"
+
+#include "library/Library.h"
+#include "platform/Log.h"
+#include "shelf/Motion.h"
+
+#include <QCursor>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTimer>
+
+PanelController::PanelController(Library& lib, PanelParts parts, PanelEnv env, QObject* parent)
+    : QObject(parent)
+    , m_lib(lib)
+    , m_parts(parts)
+    , m_env(std::move(env)) {
+    m_deadlines =
+        m_env.clock ? std::make_unique<Deadlines>(m_env.clock) : std::make_unique<Deadlines>();
+    Prefs& prefs = Prefs::shared();
+    m_width = prefs.number(Key::width);
+    m_thumb = PanelGeometry::clampThumb(prefs.number(Key::thumb));
+    m_scope = Scope::fromId(prefs.string(Key::scope)).value_or(Scope::session());
+
+    m_parts.shelf->setSide(prefs.side());
+    m_parts.shelf->layoutAll();
+    m_parts.grid->setTarget(m_thumb);
+    m_parts.grid->setCaptions(prefs.boolean(Key::captions));
+    m_parts.shelf->setSliderValue(m_thumb);
+    m_parts.shelf->updatePin(prefs.boolean(Key::pinned));
+
+    connect(&m_lib, &Library::changed, this, &PanelController::libChanged);
+    connect(&m_lib, &Library::arrived, this, &PanelController::libArrived);
+
+    m_parts.shelf->setEmptyState({EmptyState::Kind::loading, {}});
+    m_parts.panel->setWindowFrame(windowFrame());
+    applyCard();
+    m_parts.tab->show();
+}
+
+PanelController::~PanelController() {
+    // Only the ticker callbacks: the windows may already be gone.
+    if (m_pollId)
+        animator().removeFrameCallback(m_pollId);
+    stopTween();
+}
+
+motion::Animator& PanelController::animator() const {
+    return m_env.animator ? *m_env.animator : motion::Animator::shared();
+}
+
+ScreenFrames PanelController::screen() const {
+    return m_env.screen ? m_env.screen() : ScreenFrames::of();
+}
+
+QPointF PanelController::pointer() const {
+    return m_env.pointer ? m_env.pointer() : QPointF(QCursor::pos());
+}
+
+bool PanelController::pointerInCard() const {
+    return cardScreenFrame().contains(pointer());
+}
+
+// Opening and closing
+
+void PanelController::expand(bool makeKey, quint32 timestamp) {
+    m_deadlines->cancel(collapseWork);
+    m_deadlines->cancel(hoverWork);
+    if (expanded()) {
+        if (makeKey) {
+            m_parts.panel->makeKey(timestamp);
+            m_parts.grid->focus();
+        }
+        return;
+    }
+    m_state = State::expanded;
+    m_unseen = 0;
+    m_parts.tab->setUnseen(0);
+    reload(false, {});
+
+    m_parts.panel->setWindowFrame(windowFrame());
+    applyCard();
+    const DockSide side = Prefs::shared().side();
+    QPointer<PanelController> self(this);
+    m_parts.panel->present(side, [self] {
+        if (self)
+            self->m_parts.grid->updateVisible();
+    });
+    m_parts.grid->cascadeIn(side != DockSide::left);
+    m_parts.tab->hide();
+
+    m_mouseInside = pointerInCard();
+    startPassThrough();
+    if (makeKey) {
+        m_parts.panel->makeKey(timestamp);
+        m_parts.grid->focus();
+    }
+    emit expandedChanged(true);
+}
+
+void PanelController::collapse(bool force) {
+    if (!expanded())
+        return;
+    if (!force && (m_holds > 0 || Prefs::shared().boolean(Key::pinned)))
+        return;
+    if (force)
+        m_holds = 0;
+    m_state = State::collapsed;
+    m_deadlines->cancel(collapseWork);
+    stopPassThrough();
+    m_parts.grid->closePreview();
+
+    QPointer<PanelController> self(this);
+    m_parts.panel->dismiss(Prefs::shared().side(), [self] {
+        // An expand that came in during the fade keeps the panel on screen.
+        if (self && !self->expanded())
+            self->m_parts.panel->orderOut();
+    });
+    m_parts.panel->resignFocus();
+    m_parts.tab->show();
+    if (m_parts.shelf->searchVisible() && m_query.isEmpty())
+        m_parts.shelf->hideSearch();
+    emit expandedChanged(false);
+}
+
+void PanelController::scheduleCollapse(double delay, bool ignoreEditing) {
+    if (!expanded() || Prefs::shared().boolean(Key::pinned) || m_holds != 0)
+        return;
+    if (!ignoreEditing && m_parts.shelf->isEditingSearch())
+        return;
+    m_deadlines->schedule(collapseWork, delay, [this] {
+        if (!m_mouseInside && m_holds == 0 && !Prefs::shared().boolean(Key::pinned))
+            collapse(false);
+    });
+}
+
+void PanelController::hold(bool on) {
+    const int n = m_holds + (on ? 1 : -1);
+    m_holds = std::max(n, 0);
+    if (n > 0)
+        return;
+    m_mouseInside = pointerInCard();
+    pointerCheck();
+    if (!m_mouseInside)
+        scheduleCollapse(PanelDelay::released, false);
+}
+
+void PanelController::togglePin() {
+    Prefs& prefs = Prefs::shared();
+    prefs.set(Key::pinned, !prefs.boolean(Key::pinned));
+    const bool pinned = prefs.boolean(Key::pinned);
+    m_parts.shelf->updatePin(pinned);
+    if (pinned)
+        expand(false);
+    else if (!m_mouseInside)
+        scheduleCollapse(PanelDelay::released, false);
+}
+
+void PanelController::escape() {
+    if (m_parts.shelf->isEditingSearch()) {
+        if (!m_parts.shelf->searchText().isEmpty())
+            m_parts.shelf->clearSearch();
+        else
+            m_parts.shelf->hideSearch();
+    } else if (m_parts.grid->selectionCount() > 0) {
+        m_parts.grid->clearSelection();
+    } else {
+        collapse(true);
+    }
+}
+
+void PanelController::resignedKey() {
+    if (expanded() && !m_mouseInside)
+        scheduleCollapse(PanelDelay::resignedKey, true);
+}
+
+// Pointer tracking
+
+bool PanelController::wantsIgnore(bool inside) const {
+    if (inside || m_resizing)
+        return false;
+    // While held the panel keeps the pointer, except for a drag-out, whose
+    // drop has to reach the window below.
+    return m_holds == 0 ? true : m_draggingOut;
+}
+
+void PanelController::pointerCheck() {
+    if (!expanded())
+        return;
+    const bool inside = pointerInCard();
+    const bool ignore = wantsIgnore(inside);
+    if (m_parts.panel->ignoresMouse() != ignore)
+        m_parts.panel->setIgnoresMouse(ignore);
+    if (inside != m_mouseInside)
+        mouseInPanel(inside);
+}
+
+void PanelController::mouseInPanel(bool inside) {
+    m_mouseInside = inside;
+    if (expanded()) {
+        const bool ignore = wantsIgnore(inside);
+        if (m_parts.panel->ignoresMouse() != ignore)
+            m_parts.panel->setIgnoresMouse(ignore);
+    }
+    if (!inside)
+        scheduleCollapse(PanelDelay::pointerLeft, false);
+    else
+        m_deadlines->cancel(collapseWork);
+}
+
+void PanelController::startPassThrough() {
+    stopPassThrough();
+    pointerCheck();
+    // The pointer is read on the animation ticker only while the panel is
+    // open; a collapsed panel costs nothing.
+    m_pollId = animator().addFrameCallback([this](double) { pointerCheck(); });
+}
+
+void PanelController::stopPassThrough() {
+    if (m_pollId) {
+        animator().removeFrameCallback(m_pollId);
+        m_pollId = 0;
+    }
+    m_parts.panel->setIgnoresMouse(false);
+}
+
+void PanelController::gridDrag(bool active) {
+    m_draggingOut = active;
+    pointerCheck();
+}
+
+void PanelController::gridDragMoved() {
+    pointerCheck();
+}
+
+// The tab
+
+void PanelController::tabHover(bool hovering) {
+    m_deadlines->cancel(hoverWork);
+    if (!hovering || !Prefs::shared().boolean(Key::reveal) || expanded())
+        return;
+    m_deadlines->schedule(hoverWork, PanelDelay::hoverOpen, [this] {
+        expand(false);
+        scheduleCollapse(PanelDelay::hoverClose, false);
+    });
+}
+
+void PanelController::tabPressed() {
+    m_deadlines->cancel(hoverWork);
+}
+
+void PanelController::tabClicked(quint32 timestamp) {
+    if (expanded())
+        collapse(true);
+    else
+        expand(true, timestamp);
+}
+
+void PanelController::menuWillOpen() {
+    hold(true);
+}
+
+void PanelController::menuDidClose() {
+    // A command chosen from the menu runs before the hold goes.
+    QMetaObject::invokeMethod(
+        this, [this] { hold(false); }, Qt::QueuedConnection);
+}
+
+// The library
+
+void PanelController::libArrived(const ShotList& shots) {
+    if (shots.isEmpty())
+        return;
+    if (Prefs::shared().boolean(Key::autoCopy) && !shots.first()->isVideo && m_env.copyShot)
+        m_env.copyShot(shots.first());
+
+    QSet<QString> arrived;
+    for (const ShotPtr& shot : shots)
+        arrived.insert(shot->path);
+    bool inView = false;
+    for (const ShotPtr& shot : m_parts.grid->shots())
+        inView = inView || arrived.contains(shot->path);
+    if (!expanded() && !inView && m_scope.kind() != Scope::Kind::session)
+        select(Scope::session());
+
+    m_parts.grid->develop(arrived);
+    m_parts.tab->advance(int(shots.size()));
+    if (expanded()) {
+        if (const auto frame = m_parts.grid->frameOf(shots.first()->path))
+            m_parts.grid->scrollToVisible(frame->adjusted(0, -14, 0, 14));
+        return;
+    }
+    m_unseen += int(shots.size());
+    m_parts.tab->setUnseen(m_unseen);
+    if (Prefs::shared().boolean(Key::peek) && !m_parts.grid->shots().isEmpty()) {
+        expand(false);
+        scheduleCollapse(PanelDelay::peekClose, false);
+    }
+}
+
+void PanelController::libChanged() {
+    reload(expanded(), {});
+}
+
+void PanelController::select(const Scope& scope) {
+    if (scope == m_scope)
+        return;
+    m_scope = scope;
+    Prefs::shared().set(Key::scope, scope.id());
+    m_parts.grid->clearSelection();
+    reload(false, {});
+    m_parts.grid->scrollToTop();
+}
+
+void PanelController::setQuery(const QString& text) {
+    m_query = text;
+    m_deadlines->schedule(queryWork, PanelDelay::query, [this] { reload(true, {}); });
+}
+
+void PanelController::reload(bool animated, const QSet<QString>& fresh) {
+    if (m_scope.kind() == Scope::Kind::folder && !m_lib.listing().contains(m_scope.path())) {
+        m_scope = Scope::session();
+        Prefs::shared().set(Key::scope, m_scope.id());
+    }
+    const ShotList shots = m_lib.shots(m_scope, m_query);
+    m_parts.grid->setCaptions(Prefs::shared().boolean(Key::captions));
+    m_parts.grid->setShots(shots, animated, fresh);
+    m_parts.shelf->updateChips(m_lib, m_scope);
+
+    const QString t = m_query.trimmed();
+    const qsizetype total = t.isEmpty() ? 0 : m_lib.shots(m_scope, {}).size();
+    m_parts.shelf->setCount(shots.size(), total, t.isEmpty());
+
+    using Kind = EmptyState::Kind;
+    EmptyState state;
+    if (!m_lib.scanned())
+        state = {Kind::loading, {}};
+    else if (!m_lib.readable())
+        state = {Kind::unreadable, QFileInfo(m_lib.root()).fileName()};
+    else if (!shots.isEmpty())
+        state = {Kind::none, {}};
+    else if (t.isEmpty())
+        state = {m_scope.kind() == Scope::Kind::folder ? Kind::emptyFolder : Kind::noShots, {}};
+    else
+        state = {Kind::noMatches, t};
+    m_parts.shelf->setEmptyState(state);
+    m_parts.shelf->updateSelection(m_parts.grid->selectionCount());
+}
+
+// Grid host operations that belong to the panel's commands.
+
+void PanelController::open(const ShotList& shots) {
+    // FIXME: opening files comes with the panel commands; until then it only logs.
+    qCInfo(lcTamberk) << "open" << shots.size() << "shots: not wired yet";
+}
+
+void PanelController::copy(const ShotList& shots) {
+    // FIXME: copying with its toast comes with the panel commands.
+    qCInfo(lcTamberk) << "copy" << shots.size() << "shots: not wired yet";
+}
+
+void PanelController::trash(const ShotList& shots) {
+    // FIXME: trashing with confirmation and undo comes with the panel commands.
+    qCInfo(lcTamberk) << "trash" << shots.size() << "shots: not wired yet";
+}
+
+QMenu* PanelController::menuFor(const ShotList& shots) {
+    // FIXME: the context menus come with the panel's menus and prompts.
+    qCInfo(lcTamberk) << "menu for" << shots.size() << "shots: not wired yet";
+    return nullptr;
+}
+
+void PanelController::gridSelectionChanged(qsizetype count) {
+    m_parts.shelf->updateSelection(count);
+}
+
+void PanelController::gridSearch(const QString& seed) {
+    // FIXME: the seeded search field comes with the panel commands.
+    qCInfo(lcTamberk) << "search seeded with" << seed << ": not wired yet";
+}

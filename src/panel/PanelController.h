@@ -1,0 +1,180 @@
+#pragma once
+
+#include "library/Scope.h"
+#include "library/Shot.h"
+#include "panel/Deadlines.h"
+#include "panel/PanelGeometry.h"
+#include "panel/PanelPorts.h"
+
+#include <QObject>
+#include <QPointF>
+#include <functional>
+#include <memory>
+
+class Library;
+class QMenu;
+namespace motion {
+class Animator;
+}
+
+/// The delays and durations of opening and closing, in seconds.
+namespace PanelDelay {
+inline constexpr double hoverOpen = 0.14;
+inline constexpr double hoverClose = 1.4;
+inline constexpr double peekClose = 2.8;
+inline constexpr double pointerLeft = 0.45;
+inline constexpr double resignedKey = 0.25;
+inline constexpr double released = 0.6; // unpin, last hold released, menu closed
+inline constexpr double fadeIn = 0.2;
+inline constexpr double fadeOut = 0.17;
+inline constexpr double query = 0.12;
+inline constexpr double save = 0.4;
+inline constexpr double aspect = 0.15;
+} // namespace PanelDelay
+
+/// The parts the controller drives. Not owned: whoever builds the windows
+/// keeps them alive for the controller's life.
+struct PanelParts {
+    PanelWindow* panel = nullptr;
+    TabWindow* tab = nullptr;
+    ShelfPort* shelf = nullptr;
+    GridPort* grid = nullptr;
+};
+
+/// Where the controller's time, pointer and screen come from. The defaults
+/// are the real ones; tests pass a manual animator, clock, pointer and screen.
+struct PanelEnv {
+    motion::Animator* animator = nullptr;         ///< null: the shared animator
+    Deadlines::Clock clock;                       ///< set: manual delayed tasks on this clock
+    std::function<QPointF()> pointer;             ///< null: QCursor::pos()
+    std::function<ScreenFrames()> screen;         ///< null: the primary screen
+    std::function<void(const ShotPtr&)> copyShot; ///< puts one shot on the clipboard
+};
+
+/// Opens and closes the docked panel: hover on the tab, clicks, the shortcut,
+/// the pin, holds taken by menus and dialogs, the pointer leaving the card,
+/// the panel losing focus and the brief peek when a frame lands. Also the
+/// card's width and the thumbnail size. Knows the windows only through the
+/// small interfaces of PanelPorts.h, so it runs in tests without a display.
+class PanelController : public QObject {
+    Q_OBJECT
+public:
+    enum class State { collapsed, expanded };
+
+    PanelController(Library& lib, PanelParts parts, PanelEnv env = {}, QObject* parent = nullptr);
+    ~PanelController() override;
+
+    // Opening and closing.
+    /// Opens the panel; with `makeKey` it also takes keyboard focus for the
+    /// user action of X time `timestamp` and focuses the grid.
+    void expand(bool makeKey, quint32 timestamp = 0);
+    /// Closes the panel; without `force` it refuses while held or pinned.
+    void collapse(bool force);
+    /// Closes after `delay` seconds unless the pointer comes back, a hold is
+    /// taken or the panel gets pinned meanwhile.
+    void scheduleCollapse(double delay, bool ignoreEditing);
+    /// Takes (true) or releases (false) one hold; the panel stays open while held.
+    void hold(bool on);
+    void togglePin();
+    void escape();
+    /// The panel lost keyboard focus.
+    void resignedKey();
+
+    // Input from the card and the tab.
+    void mouseInPanel(bool inside);
+    void tabHover(bool hovering);
+    void tabPressed();
+    /// A click released inside the tab: toggles the panel.
+    void tabClicked(quint32 timestamp);
+    /// A context menu whose owner is the controller opened or closed.
+    void menuWillOpen();
+    void menuDidClose();
+
+    // The library.
+    void libArrived(const ShotList& shots);
+    void libChanged();
+    void select(const Scope& scope);
+    void setQuery(const QString& text);
+    void reload(bool animated, const QSet<QString>& fresh);
+
+    // Geometry, width and thumbnail size.
+    QRectF windowFrame() const;
+    QRectF cardScreenFrame() const;
+    void applyCard();
+    void reposition();
+    void screensChanged() { reposition(); }
+    void setWidthLive(double w);
+    void setThumb(double t, bool live);
+    /// Ctrl++ (`larger`) and Ctrl+-: the thumbnail size times or divided by 1.15.
+    void stepThumb(bool larger);
+    void persistSize();
+    void animateWidth(double target);
+    void aspectChanged();
+    void handleDragged(double pointerX);
+    void gripBegan();
+    void gripDragged(double dx);
+    void widthDragEnded();
+    void gripDoubleClicked();
+
+    // Grid host.
+    void open(const ShotList& shots);
+    void copy(const ShotList& shots);
+    void trash(const ShotList& shots);
+    void gridHold(bool on) { hold(on); }
+    QMenu* menuFor(const ShotList& shots);
+    void gridDrag(bool active);
+    void gridDragMoved();
+    void gridSelectionChanged(qsizetype count);
+    void gridSearch(const QString& seed);
+
+    // State, for the windows, the remote control and the tests.
+    State state() const { return m_state; }
+    bool expanded() const { return m_state == State::expanded; }
+    int holds() const { return m_holds; }
+    bool mouseInside() const { return m_mouseInside; }
+    int unseen() const { return m_unseen; }
+    double width() const { return m_width; }
+    double thumb() const { return m_thumb; }
+    const Scope& scope() const { return m_scope; }
+    const QString& query() const { return m_query; }
+    bool resizing() const { return m_resizing; }
+    bool polling() const { return m_pollId != 0; }
+    bool tweening() const { return m_tweenId != 0; }
+    Deadlines& deadlines() { return *m_deadlines; }
+
+signals:
+    /// The panel opened or closed (the remote control's state follows it).
+    void expandedChanged(bool expanded);
+
+private:
+    enum Work { collapseWork, hoverWork, queryWork, saveWork, aspectWork };
+
+    void pointerCheck();
+    bool wantsIgnore(bool inside) const;
+    bool pointerInCard() const;
+    void startPassThrough();
+    void stopPassThrough();
+    void stopTween();
+    ScreenFrames screen() const;
+    QPointF pointer() const;
+    motion::Animator& animator() const;
+
+    Library& m_lib;
+    PanelParts m_parts;
+    PanelEnv m_env;
+    std::unique_ptr<Deadlines> m_deadlines;
+
+    State m_state = State::collapsed;
+    Scope m_scope = Scope::session();
+    QString m_query;
+    int m_holds = 0;
+    bool m_mouseInside = false;
+    int m_unseen = 0;
+    double m_width = 268;
+    double m_thumb = 224;
+    double m_dragStartWidth = 0;
+    bool m_resizing = false;
+    bool m_draggingOut = false;
+    int m_pollId = 0;  // the pointer check's frame callback while expanded
+    int m_tweenId = 0; // the width animation's frame callback
+};

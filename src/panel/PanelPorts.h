@@ -1,0 +1,116 @@
+#pragma once
+
+#include "library/Scope.h"
+#include "library/Shot.h"
+#include "settings/Prefs.h"
+
+#include <QRectF>
+#include <QSet>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class Library;
+
+// The three things the panel controller drives, seen from the controller:
+// the panel window, the edge tab and the card with its grid. The windows
+// implement them on X11; the tests implement them with recording fakes.
+
+/// The panel window: a full-height, click-through dock holding the card.
+class PanelWindow {
+public:
+    virtual ~PanelWindow() = default;
+
+    /// Places the window (screen coordinates).
+    virtual void setWindowFrame(const QRectF& frame) = 0;
+    /// Places the card inside the window; the input and bounding regions follow it.
+    virtual void setCardRect(const QRectF& cardInWindow) = 0;
+    virtual QRectF cardRect() const = 0;
+
+    /// Maps the window at alpha 0 without taking focus, fades it in and slides
+    /// the card in from the docking edge; `faded` runs when the fade ends.
+    virtual void present(DockSide side, std::function<void()> faded) = 0;
+    /// Slides the card out and fades the window; `done` runs when the fade
+    /// ends (the caller decides whether to unmap).
+    virtual void dismiss(DockSide side, std::function<void()> done) = 0;
+    /// Unmaps the window and drops the card's slide-out.
+    virtual void orderOut() = 0;
+    virtual bool isShown() const = 0;
+
+    /// Whether the pointer passes through the whole window.
+    virtual void setIgnoresMouse(bool ignore) = 0;
+    virtual bool ignoresMouse() const = 0;
+
+    /// Takes keyboard focus for the user action of X time `timestamp`.
+    virtual void makeKey(quint32 timestamp) = 0;
+    /// Stops accepting focus again (hover and peek opens never take it).
+    virtual void resignFocus() = 0;
+};
+
+/// The edge tab window.
+class TabWindow {
+public:
+    virtual ~TabWindow() = default;
+    /// Shows the tab (when the settings allow it) at its place, with its pop.
+    virtual void show() = 0;
+    virtual void hide() = 0;
+    /// Moves the tab to its place on the current side and screen.
+    virtual void position() = 0;
+    /// Shows `unseen` frames; the pill re-lays itself with animation when the number changed.
+    virtual void setUnseen(int unseen) = 0;
+    virtual int unseen() const = 0;
+    /// Runs the perforation like film for `arrived` new frames.
+    virtual void advance(int arrived) = 0;
+};
+
+/// What the empty-state overlay shows.
+struct EmptyState {
+    enum class Kind { none, loading, unreadable, emptyFolder, noShots, noMatches };
+    Kind kind = Kind::none;
+    QString text; ///< the folder's name (unreadable) or the query (noMatches)
+    bool operator==(const EmptyState&) const = default;
+};
+
+/// The card (shelf) around the grid.
+class ShelfPort {
+public:
+    virtual ~ShelfPort() = default;
+    virtual bool isEditingSearch() const = 0;
+    virtual bool searchVisible() const = 0;
+    virtual QString searchText() const = 0;
+    virtual void clearSearch() = 0;
+    virtual void hideSearch() = 0;
+    virtual void updatePin(bool pinned) = 0;
+    virtual void setSide(DockSide side) = 0;
+    virtual void layoutAll() = 0;
+    virtual void layoutGrid(bool animated) = 0;
+    virtual void setSliderValue(double thumb) = 0;
+    virtual void updateChips(const Library& lib, const Scope& scope) = 0;
+    /// The counter: `shown` alone when `plain`, else `shown` of `total`.
+    virtual void setCount(qsizetype shown, qsizetype total, bool plain) = 0;
+    virtual void setEmptyState(const EmptyState& state) = 0;
+    virtual void updateSelection(qsizetype count) = 0;
+};
+
+/// The grid of frames inside the card.
+class GridPort {
+public:
+    virtual ~GridPort() = default;
+    virtual ShotList shots() const = 0;
+    virtual void setShots(const ShotList& shots, bool animated, const QSet<QString>& fresh) = 0;
+    virtual void setTarget(double thumb) = 0;
+    virtual void setCaptions(bool captions) = 0;
+    virtual qsizetype selectionCount() const = 0;
+    virtual void clearSelection() = 0;
+    virtual void develop(const QSet<QString>& paths) = 0;
+    virtual void cascadeIn(bool fromRight) = 0;
+    virtual void updateVisible() = 0;
+    /// The layout frame of a shot's cell, in grid coordinates.
+    virtual std::optional<QRectF> frameOf(const QString& path) const = 0;
+    virtual void scrollToVisible(const QRectF& gridRect) = 0;
+    virtual void scrollToTop() = 0;
+    /// Makes the grid the keyboard's target inside the panel.
+    virtual void focus() = 0;
+    /// Closes the preview window when it is open.
+    virtual void closePreview() = 0;
+};

@@ -1,0 +1,496 @@
+#include "PanelRig.h"
+#include "TestEnv.h"
+#include "panel/PanelController.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using LibrarySupport::shot;
+
+class tst_PanelController : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Library> m_lib;
+    QString m_root;
+
+    std::unique_ptr<PanelRig> rig() { return std::make_unique<PanelRig>(*m_lib); }
+
+private slots:
+    void init() {
+        // Every case starts from the registered defaults.
+        QFile::remove(Prefs::shared().storePath());
+        Prefs::resetSharedForTesting();
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_root = m_dir->path();
+        shot(m_root, "Screenshot one.png", 30);
+        shot(m_root, "Screenshot two.png", 20);
+        shot(m_root, "Work/Screenshot three.png", 10);
+        QDir(m_root).mkdir("Empty");
+        m_lib = LibrarySupport::loaded(m_root);
+        QVERIFY(m_lib);
+    }
+    void cleanup() {
+        m_lib.reset();
+        m_dir.reset();
+    }
+
+    // Resting on the tab opens the panel only after 0.14 s; a hover open with
+    // the pointer left on the tab closes 1.4 s later and never takes focus.
+    void hoverOpensAfterItsDelay_data() {
+        QTest::addColumn<double>("rest");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("0.1 s") << 0.1 << false;
+        QTest::newRow("0.2 s") << 0.2 << true;
+    }
+    void hoverOpensAfterItsDelay() {
+        QFETCH(double, rest);
+        QFETCH(bool, opens);
+        auto r = rig();
+        r->ctl->tabHover(true);
+        r->advanceBy(rest);
+        if (!opens)
+            r->ctl->tabHover(false);
+        r->advanceBy(0.5);
+        QCOMPARE(r->ctl->expanded(), opens);
+        QCOMPARE(r->panel.shown, opens);
+        QCOMPARE(r->tab.visible, !opens);
+        if (!opens)
+            return;
+        QVERIFY(!r->panel.key);
+        r->advanceTo(0.14 + 1.39);
+        QVERIFY(r->ctl->expanded());
+        r->advanceTo(0.14 + 1.41);
+        QVERIFY(!r->ctl->expanded());
+        QVERIFY(r->tab.visible);
+    }
+
+    // With reveal off hovering never opens; a tab click still does, takes
+    // focus with the click's time, and a second click closes.
+    void revealOffStillOpensOnClick() {
+        Prefs::shared().set(Key::reveal, false);
+        auto r = rig();
+        r->ctl->tabHover(true);
+        r->advanceBy(1);
+        QVERIFY(!r->ctl->expanded());
+        r->ctl->tabClicked(4711);
+        QVERIFY(r->ctl->expanded());
+        QCOMPARE(r->panel.keyTimestamps, QList<quint32>{4711});
+        QCOMPARE(r->grid.focuses, 1);
+        r->ctl->tabClicked(4712);
+        QVERIFY(!r->ctl->expanded());
+        QVERIFY(!r->panel.key);
+    }
+
+    // A press on the tab cancels the pending hover open.
+    void pressCancelsHover() {
+        auto r = rig();
+        r->ctl->tabHover(true);
+        r->advanceBy(0.1);
+        r->ctl->tabPressed();
+        r->advanceBy(0.5);
+        QVERIFY(!r->ctl->expanded());
+    }
+
+    // An open menu holds the panel open when the pointer leaves the card;
+    // the menu's close releases the hold on the next turn and the panel
+    // closes 0.6 s later.
+    void menuHoldsThePanel() {
+        auto r = rig();
+        r->pointer = QPointF(1300, 400);
+        r->ctl->expand(false);
+        QVERIFY(r->ctl->mouseInside());
+        r->ctl->menuWillOpen();
+        r->pointer = QPointF(200, 400);
+        r->advanceBy(2);
+        QVERIFY(r->ctl->expanded());
+        // While held the panel keeps the pointer: a click outside closes the menu only.
+        QVERIFY(!r->panel.ignoring);
+        const double closed = r->animator.now();
+        r->ctl->menuDidClose();
+        QCOMPARE(r->ctl->holds(), 1);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(r->ctl->holds(), 0);
+        r->advanceTo(closed + 0.59);
+        QVERIFY(r->ctl->expanded());
+        r->advanceTo(closed + 0.61);
+        QVERIFY(!r->ctl->expanded());
+    }
+
+    // Releasing a hold never taken leaves the count at 0.
+    void holdsNeverGoNegative() {
+        auto r = rig();
+        r->ctl->hold(false);
+        r->ctl->hold(false);
+        QCOMPARE(r->ctl->holds(), 0);
+        r->ctl->hold(true);
+        QCOMPARE(r->ctl->holds(), 1);
+        r->ctl->collapse(true); // nothing to close, holds untouched
+        r->ctl->expand(false);
+        r->ctl->collapse(true);
+        QCOMPARE(r->ctl->holds(), 0);
+    }
+
+    // While the search field is edited, leaving the card keeps the panel
+    // open; losing focus with the pointer outside closes it after 0.25 s.
+    void searchEditingKeepsThePanel() {
+        auto r = rig();
+        r->pointer = QPointF(1300, 400);
+        r->ctl->expand(true, 1);
+        r->shelf.editing = true;
+        r->pointer = QPointF(200, 400);
+        r->advanceBy(2);
+        QVERIFY(r->ctl->expanded());
+        QVERIFY(!r->ctl->mouseInside());
+        const double resigned = r->animator.now();
+        r->ctl->resignedKey();
+        r->advanceTo(resigned + 0.24);
+        QVERIFY(r->ctl->expanded());
+        r->advanceTo(resigned + 0.26);
+        QVERIFY(!r->ctl->expanded());
+    }
+
+    // Escape clears a search, then hides the field, then clears the
+    // selection, then closes the panel even when pinned.
+    void escapeChain() {
+        Prefs::shared().set(Key::pinned, true);
+        auto r = rig();
+        r->ctl->expand(true, 1);
+        r->shelf.searchShown = r->shelf.editing = true;
+        r->shelf.text = QStringLiteral("invoice");
+        r->grid.selected = 2;
+
+        r->ctl->escape();
+        QCOMPARE(r->shelf.text, QString());
+        QVERIFY(r->shelf.searchShown);
+        r->ctl->escape();
+        QVERIFY(!r->shelf.searchShown);
+        QCOMPARE(r->grid.selected, 2);
+        r->ctl->escape();
+        QCOMPARE(r->grid.selected, 0);
+        QVERIFY(r->ctl->expanded());
+        r->ctl->escape();
+        QVERIFY(!r->ctl->expanded());
+    }
+
+    // Pinned: leaving the card does not close, the shortcut's forced close does;
+    // unpinning with the pointer outside closes 0.6 s later.
+    void pinKeepsOpen() {
+        auto r = rig();
+        r->ctl->togglePin();
+        QVERIFY(r->shelf.pinned);
+        QVERIFY(r->ctl->expanded());
+        r->pointer = r->inCard();
+        r->advanceBy(0.1);
+        r->pointer = QPointF(200, 400);
+        r->advanceBy(2);
+        QVERIFY(r->ctl->expanded());
+        const double unpinned = r->animator.now();
+        r->ctl->togglePin();
+        QVERIFY(!Prefs::shared().boolean(Key::pinned));
+        r->advanceTo(unpinned + 0.59);
+        QVERIFY(r->ctl->expanded());
+        r->advanceTo(unpinned + 0.61);
+        QVERIFY(!r->ctl->expanded());
+
+        Prefs::shared().set(Key::pinned, true);
+        r->ctl->expand(false);
+        r->ctl->collapse(false);
+        QVERIFY(r->ctl->expanded());
+        r->ctl->collapse(true);
+        QVERIFY(!r->ctl->expanded());
+    }
+
+    // Returning to the card cancels the pending close; leaving closes 0.45 s later.
+    void pointerLeavingCloses() {
+        auto r = rig();
+        r->pointer = r->inCard();
+        r->ctl->expand(false);
+        r->pointer = QPointF(200, 400);
+        r->advanceBy(0.3);
+        r->pointer = r->inCard();
+        r->advanceBy(1);
+        QVERIFY(r->ctl->expanded());
+        r->pointer = QPointF(200, 400);
+        r->advanceBy(0.02);
+        const double left = r->animator.now();
+        r->advanceTo(left + 0.43);
+        QVERIFY(r->ctl->expanded());
+        r->advanceTo(left + 0.47);
+        QVERIFY(!r->ctl->expanded());
+    }
+
+    // Outside the card the pointer passes through; while held it does not,
+    // except during a drag-out; a width drag keeps it.
+    void passThrough_data() {
+        QTest::addColumn<bool>("inside");
+        QTest::addColumn<int>("holds");
+        QTest::addColumn<bool>("dragging");
+        QTest::addColumn<bool>("resizing");
+        QTest::addColumn<bool>("ignores");
+        QTest::newRow("inside") << true << 0 << false << false << false;
+        QTest::newRow("outside") << false << 0 << false << false << true;
+        QTest::newRow("outside held") << false << 1 << false << false << false;
+        QTest::newRow("outside drag-out") << false << 1 << true << false << true;
+        QTest::newRow("outside resizing") << false << 0 << false << true << false;
+    }
+    void passThrough() {
+        QFETCH(bool, inside);
+        QFETCH(int, holds);
+        QFETCH(bool, dragging);
+        QFETCH(bool, resizing);
+        QFETCH(bool, ignores);
+        Prefs::shared().set(Key::pinned, true); // keeps the panel open throughout
+        auto r = rig();
+        r->ctl->expand(false);
+        for (int i = 0; i < holds; ++i)
+            r->ctl->hold(true);
+        if (resizing)
+            r->ctl->gripBegan();
+        r->ctl->gridDrag(dragging);
+        r->pointer = inside ? r->inCard() : QPointF(200, 400);
+        r->advanceBy(0.05);
+        QCOMPARE(r->panel.ignoring, ignores);
+        QCOMPARE(r->ctl->mouseInside(), inside);
+    }
+
+    // The pointer is read on every frame while the panel is open and not at
+    // all while it is closed.
+    void pollsOnlyWhileOpen() {
+        auto r = rig();
+        QVERIFY(!r->animator.ticking());
+        r->ctl->expand(false);
+        QVERIFY(r->ctl->polling());
+        QVERIFY(r->animator.ticking());
+        r->ctl->collapse(true);
+        QVERIFY(!r->ctl->polling());
+        QVERIFY(!r->animator.ticking());
+        QVERIFY(!r->panel.ignoring);
+    }
+
+    // Expanding, collapsing and expanding again keeps the panel on screen:
+    // the first fade-out's end does not unmap it. A fade-out that ends
+    // collapsed does.
+    void expandCollapseExpand() {
+        auto r = rig();
+        r->ctl->expand(false);
+        r->ctl->collapse(true);
+        r->ctl->expand(false);
+        r->panel.finishFadeOut();
+        QVERIFY(r->panel.shown);
+        QCOMPARE(r->panel.presents, 2);
+        r->ctl->collapse(true);
+        r->panel.finishFadeOut();
+        QVERIFY(!r->panel.shown);
+    }
+
+    // Arrivals while closed with peek off count on the tab and advance its
+    // film; opening resets the count.
+    void arrivalsCountWhileClosed() {
+        Prefs::shared().set(Key::peek, false);
+        auto r = rig();
+        const ShotList all = m_lib->all();
+        QCOMPARE(all.size(), 3);
+        emit m_lib->arrived(all);
+        QCOMPARE(r->tab.count, 3);
+        QCOMPARE(r->tab.advances, QList<int>{3});
+        QCOMPARE(r->grid.developed.size(), 1);
+        QVERIFY(!r->ctl->expanded());
+        emit m_lib->arrived({});
+        QCOMPARE(r->tab.advances.size(), 1);
+        r->ctl->expand(false);
+        QCOMPARE(r->tab.count, 0);
+        QCOMPARE(r->ctl->unseen(), 0);
+    }
+
+    // With peek on an arrival opens the panel and closes it 2.8 s later; an
+    // arrival in the open panel scrolls to the new frame, 14 points to spare.
+    void peekAndScroll() {
+        auto r = rig();
+        emit m_lib->changed(); // the library announces a change before every arrival
+        emit m_lib->arrived({m_lib->all().first()});
+        QVERIFY(r->ctl->expanded());
+        QVERIFY(!r->panel.key);
+        r->advanceTo(2.79);
+        QVERIFY(r->ctl->expanded());
+        r->advanceTo(2.81);
+        QVERIFY(!r->ctl->expanded());
+
+        r->ctl->expand(false);
+        const ShotPtr second = r->grid.list.at(1);
+        emit m_lib->arrived({second});
+        QCOMPARE(r->grid.scrolledTo, QList<QRectF>{QRectF(6, 210 - 14, 224, 190 + 28)});
+        QCOMPARE(r->tab.count, 0);
+    }
+
+    // A collapsed folder scope that does not show the new frame switches to
+    // the session; an open one stays.
+    void arrivalSwitchesFolderScope_data() {
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<QString>("scope");
+        QTest::newRow("collapsed") << false << QStringLiteral("session");
+        QTest::newRow("expanded") << true << QStringLiteral("folder:");
+    }
+    void arrivalSwitchesFolderScope() {
+        QFETCH(bool, open);
+        QFETCH(QString, scope);
+        Prefs::shared().set(Key::peek, false);
+        Prefs::shared().set(Key::scope, QString("folder:" + m_root + "/Empty"));
+        auto r = rig();
+        r->ctl->reload(false, {});
+        QCOMPARE(r->shelf.empty.kind, EmptyState::Kind::emptyFolder);
+        if (open)
+            r->ctl->expand(false);
+        emit m_lib->arrived({m_lib->all().first()});
+        QVERIFY(Prefs::shared().string(Key::scope).startsWith(scope));
+        QCOMPARE(r->ctl->scope().kind() == Scope::Kind::session, !open);
+    }
+
+    // Auto-copy puts the first arrived still on the clipboard, never a recording.
+    void autoCopyFirstStill() {
+        Prefs::shared().set(Key::autoCopy, true);
+        Prefs::shared().set(Key::peek, false);
+        auto r = rig();
+        const ShotPtr still = m_lib->all().first();
+        auto video =
+            std::make_shared<Shot>(m_root + "/Screen Recording.mov", 0, 0, QSizeF(), true, true);
+        emit m_lib->arrived({video, still});
+        QVERIFY(r->copied.isEmpty());
+        emit m_lib->arrived({still});
+        QCOMPARE(r->copied, ShotList{still});
+    }
+
+    // Ctrl++ from 224 gives 257.6 and the single column widens the card to
+    // 301.6 (not rounded); the slider follows; Ctrl+- goes back.
+    void thumbStepsFollowTheStrip() {
+        auto r = rig();
+        r->ctl->stepThumb(true);
+        QCOMPARE(r->ctl->thumb(), 257.6);
+        QCOMPARE(r->shelf.slider, 257.6);
+        QCOMPARE(r->ctl->width(), 301.6);
+        QCOMPARE(r->panel.cardRect().width(), 301.6);
+        QCOMPARE(r->grid.target, 257.6);
+        r->ctl->stepThumb(false);
+        QCOMPARE(r->ctl->thumb(), 224.0);
+        QCOMPARE(r->ctl->width(), 268.0);
+        // On a board the card keeps its width and the grid re-lays animated.
+        r->ctl->setWidthLive(900);
+        r->ctl->setThumb(300, false);
+        QCOMPARE(r->ctl->width(), 900.0);
+        QCOMPARE(r->shelf.gridLayouts.last(), true);
+        r->ctl->setThumb(5, true);
+        QCOMPARE(r->ctl->thumb(), 110.0);
+        QCOMPARE(r->shelf.gridLayouts.last(), false);
+    }
+
+    // Double-clicking the grip eases to the board in 0.34 s and back again;
+    // a drag during the animation stops it.
+    void gripDoubleClickToggles() {
+        auto r = rig();
+        r->ctl->gripDoubleClicked();
+        r->advanceBy(0.17);
+        QVERIFY(r->ctl->width() > 268 && r->ctl->width() < 835);
+        r->advanceBy(0.2);
+        QCOMPARE(r->ctl->width(), 835.0);
+        QVERIFY(!r->ctl->tweening());
+        r->ctl->gripDoubleClicked();
+        r->advanceBy(0.4);
+        QCOMPARE(r->ctl->width(), 268.0);
+
+        r->ctl->gripDoubleClicked();
+        r->advanceBy(0.1);
+        r->ctl->gripBegan();
+        r->ctl->gripDragged(-30);
+        QVERIFY(!r->ctl->tweening());
+        const double dragged = r->ctl->width();
+        r->advanceBy(0.5);
+        QCOMPARE(r->ctl->width(), dragged);
+    }
+
+    // Grip drags follow the docking side and a stored width beyond the screen
+    // is clamped when the card is placed.
+    void gripDragFollowsTheSide_data() {
+        QTest::addColumn<QString>("side");
+        QTest::addColumn<double>("width");
+        QTest::newRow("left") << QStringLiteral("left") << 298.0;
+        QTest::newRow("right") << QStringLiteral("right") << 238.0;
+    }
+    void gripDragFollowsTheSide() {
+        QFETCH(QString, side);
+        QFETCH(double, width);
+        Prefs::shared().set(Key::side, side);
+        Prefs::shared().set(Key::width, 5000.0);
+        auto r = rig();
+        QCOMPARE(r->panel.cardRect().width(), 0.92 * 1440);
+        r->ctl->setWidthLive(268);
+        r->ctl->gripBegan();
+        r->ctl->gripDragged(30);
+        QCOMPARE(r->ctl->width(), width);
+        QVERIFY(r->ctl->resizing());
+        r->ctl->widthDragEnded();
+        QVERIFY(!r->ctl->resizing());
+    }
+
+    // Two size changes within 0.4 s write the store once, 0.4 s after the last.
+    void sizeSavedOnce() {
+        auto r = rig();
+        QSignalSpy writes(&Prefs::shared(), &Prefs::changed);
+        r->ctl->setThumb(300, true);
+        r->advanceBy(0.2);
+        r->ctl->setThumb(320, true);
+        r->advanceBy(0.39);
+        QCOMPARE(writes.count(), 0);
+        r->advanceBy(0.02);
+        QCOMPARE(writes.count(), 2); // width and thumbnail, once each
+        QCOMPARE(Prefs::shared().number(Key::thumb), 320.0);
+        QCOMPARE(Prefs::shared().number(Key::width), 364.0);
+    }
+
+    // A burst of aspect corrections re-lays the grid once, 0.15 s after the last.
+    void aspectBurstLaysOutOnce() {
+        auto r = rig();
+        for (int i = 0; i < 5; ++i) {
+            r->ctl->aspectChanged();
+            r->advanceBy(0.05);
+        }
+        QVERIFY(r->shelf.gridLayouts.isEmpty());
+        r->advanceBy(0.11);
+        QCOMPARE(r->shelf.gridLayouts, QList<bool>{true});
+    }
+
+    // A side change moves card and tab; the tab is not shown when the
+    // settings hide it.
+    void repositionAndShowTab() {
+        auto r = rig();
+        QVERIFY(r->tab.visible);
+        Prefs::shared().set(Key::side, QStringLiteral("left"));
+        r->ctl->reposition();
+        QVERIFY(r->shelf.side == DockSide::left);
+        QCOMPARE(r->ctl->cardScreenFrame().left(), 8.0);
+        QCOMPARE(r->tab.positions, 1);
+        Prefs::shared().set(Key::showTab, false);
+        r->ctl->expand(false);
+        r->ctl->collapse(true);
+        QVERIFY(!r->tab.visible);
+    }
+
+    // A scope folder that vanished falls back to the session; a query of only
+    // spaces counts as empty.
+    void reloadFallsBack() {
+        Prefs::shared().set(Key::scope, QStringLiteral("folder:/nowhere"));
+        auto r = rig();
+        r->ctl->reload(false, {});
+        QCOMPARE(Prefs::shared().string(Key::scope), QStringLiteral("session"));
+        QCOMPARE(r->grid.list.size(), 3);
+        r->ctl->setQuery(QStringLiteral("   "));
+        r->advanceBy(0.13);
+        QCOMPARE(r->shelf.count, std::make_tuple(qsizetype(3), qsizetype(0), true));
+        r->ctl->setQuery(QStringLiteral("zzz"));
+        r->advanceBy(0.13);
+        QCOMPARE(r->shelf.empty, (EmptyState{EmptyState::Kind::noMatches, "zzz"}));
+        QCOMPARE(r->shelf.count, std::make_tuple(qsizetype(0), qsizetype(3), false));
+    }
+};
+
+TAMBERK_TEST(tst_PanelController)
+#include "tst_PanelController.moc"

@@ -1,0 +1,211 @@
+#include "PanelRig.h"
+#include "TestEnv.h"
+#include "panel/PanelGeometry.h"
+#include "panel/TabLayout.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace PanelGeometry;
+
+Q_DECLARE_METATYPE(DockSide)
+Q_DECLARE_METATYPE(ScreenFrames)
+
+class tst_PanelGeometry : public QObject {
+    Q_OBJECT
+private slots:
+    // The card keeps 8 points from the visible frame on the docking edge, top
+    // and bottom; its width is held between 228 and 0.92 of the visible width.
+    void cardRectangle_data() {
+        QTest::addColumn<DockSide>("side");
+        QTest::addColumn<double>("width");
+        QTest::addColumn<QRectF>("card");
+        // The visible frame is y 25 … 900: the card's 8-point gap sits at
+        // y 33 on top and at 892 at the bottom.
+        QTest::newRow("right") << DockSide::right << 268.0 << QRectF(1164, 33, 268, 859);
+        QTest::newRow("left") << DockSide::left << 268.0 << QRectF(8, 33, 268, 859);
+        QTest::newRow("too wide") << DockSide::right << 5000.0
+                                  << QRectF(1440 - 8 - 1324.8, 33, 1324.8, 859);
+        QTest::newRow("too narrow") << DockSide::left << 100.0 << QRectF(8, 33, 228, 859);
+    }
+    void cardRectangle() {
+        QFETCH(DockSide, side);
+        QFETCH(double, width);
+        QFETCH(QRectF, card);
+        QCOMPARE(cardScreenFrame(standardScreen(), side, width), card);
+        // Inside the window the card sits at the same place relative to it.
+        const QRectF window = windowFrame(standardScreen(), side);
+        QCOMPARE(cardInWindow(standardScreen(), side, width), card.translated(-window.topLeft()));
+        QVERIFY(window.contains(card));
+    }
+
+    // The window covers the full screen height (panels included) and is as
+    // wide as the widest card plus its gap and shadow room, never wider than
+    // the screen.
+    void windowCoversTheScreenHeight_data() {
+        QTest::addColumn<ScreenFrames>("screen");
+        QTest::addColumn<DockSide>("side");
+        QTest::addColumn<QRectF>("frame");
+        QTest::newRow("right") << standardScreen() << DockSide::right
+                               << QRectF(1440 - 1372.8, 0, 1372.8, 900);
+        QTest::newRow("left") << standardScreen() << DockSide::left << QRectF(0, 0, 1372.8, 900);
+        // A narrow screen: the window is the screen's width.
+        QTest::newRow("narrow") << ScreenFrames{QRectF(0, 0, 240, 800), QRectF(0, 0, 240, 800)}
+                                << DockSide::right << QRectF(0, 0, 240, 800);
+        // A second screen's origin carries over.
+        QTest::newRow("offset") << ScreenFrames{QRectF(1440, 0, 1920, 1080),
+                                                QRectF(1440, 0, 1920, 1040)}
+                                << DockSide::left << QRectF(1440, 0, 0.92 * 1920 + 48, 1080);
+    }
+    void windowCoversTheScreenHeight() {
+        QFETCH(ScreenFrames, screen);
+        QFETCH(DockSide, side);
+        QFETCH(QRectF, frame);
+        QCOMPARE(windowFrame(screen, side), frame);
+    }
+
+    // Handle and grip drags measure from the docking edge: +30 on the grip
+    // widens a left card and narrows a right one; live widths are whole points.
+    void dragWidths_data() {
+        QTest::addColumn<DockSide>("side");
+        QTest::addColumn<double>("grip");
+        QTest::addColumn<double>("handleX");
+        QTest::addColumn<double>("handle");
+        QTest::newRow("left") << DockSide::left << 298.0 << 400.4 << 392.0;
+        QTest::newRow("right") << DockSide::right << 238.0 << 1000.0 << 432.0;
+    }
+    void dragWidths() {
+        QFETCH(DockSide, side);
+        QFETCH(double, grip);
+        QFETCH(double, handleX);
+        QFETCH(double, handle);
+        QCOMPARE(gripWidth(268, 30, side), grip);
+        QCOMPARE(liveWidth(handleWidth(handleX, side, standardScreen()), standardScreen()), handle);
+        QCOMPARE(liveWidth(5000, standardScreen()), std::round(1324.8));
+    }
+
+    // One column of a thumbnail decides strip mode; the strip is exactly one
+    // column wide and the board at least 2.6 strips and 0.58 of the screen.
+    void stripAndBoard_data() {
+        QTest::addColumn<double>("width");
+        QTest::addColumn<double>("thumb");
+        QTest::addColumn<bool>("single");
+        QTest::addColumn<double>("target");
+        QTest::newRow("strip to board") << 268.0 << 224.0 << true << 835.2;
+        QTest::newRow("board to strip") << 835.0 << 224.0 << false << 268.0;
+        QTest::newRow("big thumb board") << 444.0 << 400.0 << true << 2.6 * 444;
+        QTest::newRow("huge thumb capped") << 764.0 << 720.0 << true << 1324.8;
+    }
+    void stripAndBoard() {
+        QFETCH(double, width);
+        QFETCH(double, thumb);
+        QFETCH(bool, single);
+        QFETCH(double, target);
+        QCOMPARE(oneColumn(width, thumb), single);
+        QCOMPARE(toggleTarget(width, thumb, standardScreen()), target);
+    }
+
+    // The toggle eases out over its span and lands on the whole point nearest
+    // its target.
+    void tweenEasesOut() {
+        QCOMPARE(tweenWidth(268, 835.2, 0), 268.0);
+        QCOMPARE(tweenWidth(268, 835.2, 0.5), std::round(268 + 567.2 * 0.875));
+        QCOMPARE(tweenWidth(268, 835.2, 1), 835.0);
+        QCOMPARE(tweenWidth(835, 268, 2), 268.0);
+    }
+
+    // The tab sits on the visible frame's edge, centred on the full screen and
+    // kept inside the visible frame.
+    void tabPlace_data() {
+        QTest::addColumn<ScreenFrames>("screen");
+        QTest::addColumn<DockSide>("side");
+        QTest::addColumn<QRectF>("frame");
+        QTest::newRow("right") << standardScreen() << DockSide::right << QRectF(1422, 380, 18, 140);
+        QTest::newRow("left") << standardScreen() << DockSide::left << QRectF(0, 380, 18, 140);
+        // A tall panel at the top pushes the tab down to the visible frame.
+        QTest::newRow("clamped") << ScreenFrames{QRectF(0, 0, 800, 300), QRectF(0, 200, 760, 100)}
+                                 << DockSide::right << QRectF(742, 200, 18, 140);
+        QTest::newRow("dock at the side")
+            << ScreenFrames{QRectF(0, 0, 1440, 900), QRectF(60, 0, 1380, 900)} << DockSide::left
+            << QRectF(60, 380, 18, 140);
+    }
+    void tabPlace() {
+        QFETCH(ScreenFrames, screen);
+        QFETCH(DockSide, side);
+        QFETCH(QRectF, frame);
+        QCOMPARE(TabLayout::windowFrame(screen, side), frame);
+    }
+
+    // The pill's size follows unseen frames and hover; it hugs the screen edge
+    // and leaves room for the count above the holes.
+    void pill_data() {
+        QTest::addColumn<int>("unseen");
+        QTest::addColumn<bool>("hover");
+        QTest::addColumn<DockSide>("side");
+        QTest::addColumn<QRectF>("pill");
+        QTest::addColumn<QRectF>("holes");
+        QTest::newRow("idle right")
+            << 0 << false << DockSide::right << QRectF(11, 27, 7, 86) << QRectF(11, 36, 7, 68);
+        QTest::newRow("hover right")
+            << 0 << true << DockSide::right << QRectF(7, 18, 11, 104) << QRectF(7, 27, 11, 86);
+        QTest::newRow("unseen left")
+            << 3 << false << DockSide::left << QRectF(0, 16, 16, 108) << QRectF(0, 38, 16, 77);
+        QTest::newRow("unseen hovered")
+            << 1 << true << DockSide::right << QRectF(2, 16, 16, 108) << QRectF(2, 38, 16, 77);
+    }
+    void pill() {
+        QFETCH(int, unseen);
+        QFETCH(bool, hover);
+        QFETCH(DockSide, side);
+        QFETCH(QRectF, pill);
+        QFETCH(QRectF, holes);
+        QCOMPARE(TabLayout::pillRect(unseen, hover, side), pill);
+        QCOMPARE(TabLayout::holesRect(pill, unseen), holes);
+        // The count sits in the pill's top 19 points.
+        const QRectF count = TabLayout::countRect(pill);
+        QCOMPARE(count.bottom(), pill.top() + 19);
+        // Enough holes for the strip and a two-step shift.
+        QVERIFY(TabLayout::holeCount(holes.height()) * TabLayout::step >= holes.height() + 14);
+    }
+
+    // The outline is square on the screen edge (one point past it) and
+    // rounded on the inner side.
+    void pillPathIsD_data() {
+        QTest::addColumn<DockSide>("side");
+        QTest::addColumn<QPointF>("innerCorner");
+        QTest::addColumn<QPointF>("edgeCorner");
+        const QRectF r(2, 16, 16, 108);
+        QTest::newRow("right") << DockSide::right << r.topLeft() + QPointF(0.3, 0.3)
+                               << r.topRight() + QPointF(0.5, 0.3);
+        QTest::newRow("left") << DockSide::left << QPointF(r.right() - 0.3, r.top() + 0.3)
+                              << QPointF(r.left() - 0.5, r.top() + 0.3);
+    }
+    void pillPathIsD() {
+        QFETCH(DockSide, side);
+        QFETCH(QPointF, innerCorner);
+        QFETCH(QPointF, edgeCorner);
+        const QRectF r(2, 16, 16, 108);
+        const QPainterPath path = TabLayout::pillPath(r, side);
+        const double overhang = side == DockSide::right ? 0 : -1;
+        QCOMPARE(path.boundingRect(),
+                 QRectF(r.left() + overhang, r.top(), r.width() + 1, r.height()));
+        QVERIFY(!path.contains(innerCorner));
+        QVERIFY(path.contains(edgeCorner));
+        QVERIFY(path.contains(r.center()));
+    }
+
+    // The count reads "99" past 99, and the film advances two steps per frame
+    // for at most three frames.
+    void countAndAdvance() {
+        QCOMPARE(TabLayout::countText(3), QStringLiteral("3"));
+        QCOMPARE(TabLayout::countText(99), QStringLiteral("99"));
+        QCOMPARE(TabLayout::countText(150), QStringLiteral("99"));
+        QCOMPARE(TabLayout::advanceRepeats(0), 2);
+        QCOMPARE(TabLayout::advanceRepeats(1), 2);
+        QCOMPARE(TabLayout::advanceRepeats(3), 6);
+        QCOMPARE(TabLayout::advanceRepeats(8), 6);
+    }
+};
+
+TAMBERK_TEST(tst_PanelGeometry)
+#include "tst_PanelGeometry.moc"

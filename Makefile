@@ -20,9 +20,9 @@ configure: deps $(RELEASE_BUILD)/build.ninja
 build: configure
 	cmake --build $(RELEASE_BUILD) -j $(JOBS)
 
-# Until the panel exists, the app is the command-line watcher.
+# The panel and its edge tab on the settings' screenshot folder (needs X11).
 run: build
-	$(RELEASE_BUILD)/src/tamberk-cli watch
+	$(RELEASE_BUILD)/src/tamberk
 
 $(TEST_BUILD)/build.ninja:
 	cmake -S . -B $(TEST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMBERK_SANITIZE=ON -DTAMBERK_BENCH=OFF

@@ -1,5 +1,6 @@
 #include "panel/PanelController.h"
 
+#include "grid/Clip.h"
 #include "library/Library.h"
 #include "platform/Log.h"
 #include "shelf/Motion.h"
@@ -354,8 +355,10 @@ void PanelController::open(const ShotList& shots) {
 }
 
 void PanelController::copy(const ShotList& shots) {
-    // FIXME: copying with its toast comes with the panel commands.
-    qCInfo(lcTamberk) << "copy" << shots.size() << "shots: not wired yet";
+    if (shots.isEmpty())
+        return;
+    Clip::copy(shots);
+    // FIXME: the "Copied" toast comes with the panel commands.
 }
 
 void PanelController::trash(const ShotList& shots) {

@@ -18,6 +18,13 @@ xcb_connection_t* connection() {
     return x11 ? x11->connection() : nullptr;
 }
 
+bool displayReachable() {
+    xcb_connection_t* probe = xcb_connect(nullptr, nullptr);
+    const bool ok = xcb_connection_has_error(probe) == 0;
+    xcb_disconnect(probe);
+    return ok;
+}
+
 int screenNumber() {
     if (!connection())
         return 0;

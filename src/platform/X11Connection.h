@@ -22,4 +22,7 @@ std::uint32_t atom(const QByteArray& name);
 /// The first event code of an extension ("XFIXES", "XKEYBOARD"), or -1 when
 /// the server lacks it.
 int firstEvent(const QByteArray& extension);
+/// Whether the X server named by DISPLAY accepts a connection. Needs no
+/// application object: the start-up asks it before creating one.
+bool displayReachable();
 } // namespace X11Connection

@@ -1,0 +1,254 @@
+#include "panel/EdgeTab.h"
+
+#include "panel/PanelController.h"
+#include "platform/X11Window.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+#include <cmath>
+
+using motion::Animation;
+using motion::Prop;
+
+namespace {
+
+constexpr Qt::WindowFlags kFlags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                   Qt::NoDropShadowWindowHint | Qt::WindowDoesNotAcceptFocus;
+constexpr motion::Timing kPillTiming{0.2, 0.9, 0.3, 1.0};
+
+QRectF lerp(const QRectF& a, const QRectF& b, double t) {
+    return {a.x() + (b.x() - a.x()) * t, a.y() + (b.y() - a.y()) * t,
+            a.width() + (b.width() - a.width()) * t, a.height() + (b.height() - a.height()) * t};
+}
+
+} // namespace
+
+EdgeTab::EdgeTab(bool composited)
+    : QWidget(nullptr, kFlags)
+    , m_composited(composited)
+    , m_window([this] { frameChanged(); })
+    , m_pillMotion([this] { frameChanged(); })
+    , m_holes([this] { update(); }) {
+    setWindowTitle(QStringLiteral("Tamberk Tab"));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+    setFixedSize(int(TabLayout::width), int(TabLayout::height));
+    m_pill = m_fromPill = TabLayout::pillRect(0, false, m_side);
+    createNative();
+}
+
+EdgeTab::~EdgeTab() = default;
+
+void EdgeTab::createNative() {
+    setAttribute(Qt::WA_TranslucentBackground, m_composited);
+    setAttribute(Qt::WA_NoSystemBackground, m_composited);
+    winId();
+    X11Window::makeDock(windowHandle());
+    applyShape();
+}
+
+void EdgeTab::setComposited(bool composited) {
+    if (composited == m_composited)
+        return;
+    m_composited = composited;
+    const bool shown = isVisible();
+    QWidget::hide();
+    destroy();
+    createNative();
+    if (shown) {
+        X11Window::applyDockStates(windowHandle());
+        QWidget::show();
+    }
+}
+
+void EdgeTab::applyShape() {
+    if (!windowHandle())
+        return;
+    if (m_composited) {
+        X11Window::clearShape(windowHandle());
+        return;
+    }
+    // Without a compositor the window is the pill (its widest moment
+    // included, so a bulge is not cut).
+    const double scale = devicePixelRatioF();
+    const QRectF pill = currentPill();
+    QTransform t;
+    t.scale(scale, scale);
+    const QRegion region(t.map(TabLayout::pillPath(pill, m_side)).toFillPolygon().toPolygon());
+    X11Window::setBoundingRegion(windowHandle(), region);
+    X11Window::setInputRegion(windowHandle(), region);
+}
+
+QRectF EdgeTab::currentPill() const {
+    const double t = m_pillMotion.value(Prop::Param, 1.0);
+    QRectF pill = lerp(m_fromPill, m_pill, t);
+    const double sx = m_pillMotion.value(Prop::ScaleX, 1.0);
+    const double sy = m_pillMotion.value(Prop::ScaleY, 1.0);
+    // The pill scales about its screen-edge side, vertically about its middle.
+    const double edge = m_side == DockSide::right ? pill.right() : pill.left();
+    const double w = pill.width() * sx;
+    const double h = pill.height() * sy;
+    const double x = m_side == DockSide::right ? edge - w : edge;
+    return {x, pill.center().y() - h / 2, w, h};
+}
+
+void EdgeTab::frameChanged() {
+    if (m_composited)
+        setWindowOpacity(m_window.value(Prop::Opacity, m_alpha));
+    else
+        applyShape();
+    update();
+}
+
+void EdgeTab::show() {
+    if (!Prefs::shared().boolean(Key::showTab)) {
+        m_window.removeAll();
+        m_alpha = 0;
+        QWidget::hide();
+        return;
+    }
+    position();
+    if (isVisible() && m_alpha > 0.99 && !m_window.has("fade"))
+        return;
+    const double from = isVisible() ? m_window.value(Prop::Opacity, m_alpha) : 0.0;
+    m_alpha = 1;
+    if (!isVisible()) {
+        X11Window::applyDockStates(windowHandle());
+        if (m_composited)
+            setWindowOpacity(0);
+        QWidget::show();
+        applyShape();
+    }
+    m_window.add("fade", Animation::basic(Prop::Opacity, from, 1, TabLayout::showSeconds));
+    pop();
+}
+
+void EdgeTab::hide() {
+    if (!isVisible())
+        return;
+    const double from = m_window.value(Prop::Opacity, m_alpha);
+    m_alpha = 0;
+    m_window.add("fade", Animation::basic(Prop::Opacity, from, 0, TabLayout::hideSeconds)
+                             .onDone([self = QPointer<EdgeTab>(this)](bool finished) {
+                                 // A show in between keeps the tab.
+                                 if (finished && self && self->m_alpha < 0.01)
+                                     self->QWidget::hide();
+                             }));
+}
+
+void EdgeTab::position() {
+    const ScreenFrames screen = ScreenFrames::of();
+    if (screen.full.isEmpty())
+        return;
+    m_side = Prefs::shared().side();
+    setGeometry(TabLayout::windowFrame(screen, m_side).toAlignedRect());
+    layoutPill(false);
+}
+
+void EdgeTab::setUnseen(int unseen) {
+    if (unseen == m_unseen)
+        return;
+    m_unseen = unseen;
+    layoutPill(true);
+}
+
+void EdgeTab::layoutPill(bool animated) {
+    const QRectF next = TabLayout::pillRect(m_unseen, m_hover, m_side);
+    if (animated && next != m_pill) {
+        m_fromPill = lerp(m_fromPill, m_pill, m_pillMotion.value(Prop::Param, 1.0));
+        m_pill = next;
+        m_pillMotion.add("path",
+                         Animation::basic(Prop::Param, 0, 1, TabLayout::pillSeconds, kPillTiming));
+    } else {
+        m_pillMotion.remove("path");
+        m_fromPill = m_pill = next;
+    }
+    frameChanged();
+}
+
+void EdgeTab::pop() {
+    m_pillMotion.add("pop", Animation::spring(Prop::ScaleY, 0.2, 1, motion::Spring{1, 260, 10}));
+}
+
+void EdgeTab::advance(int arrived) {
+    const int repeats = TabLayout::advanceRepeats(arrived);
+    m_holes.add("advance", Animation::basic(Prop::TranslationY, 0, 2 * TabLayout::step,
+                                            TabLayout::advanceSeconds)
+                               .repeated(repeats));
+    m_pillMotion.add("bulge", Animation::spring(Prop::ScaleX, 1.5, 1, motion::Spring{1, 280, 8}));
+}
+
+void EdgeTab::enterEvent(QEnterEvent*) {
+    m_hover = true;
+    layoutPill(true);
+    if (m_ctl)
+        m_ctl->tabHover(true);
+}
+
+void EdgeTab::leaveEvent(QEvent*) {
+    m_hover = false;
+    layoutPill(true);
+    if (m_ctl)
+        m_ctl->tabHover(false);
+}
+
+void EdgeTab::mousePressEvent(QMouseEvent* event) {
+    if (m_ctl && event->button() == Qt::LeftButton)
+        m_ctl->tabPressed();
+}
+
+void EdgeTab::mouseReleaseEvent(QMouseEvent* event) {
+    if (!m_ctl || event->button() != Qt::LeftButton ||
+        !rect().contains(event->position().toPoint()))
+        return;
+    m_ctl->tabClicked(quint32(event->timestamp()));
+}
+
+bool EdgeTab::event(QEvent* event) {
+    if (event->type() == QEvent::WinIdChange || event->type() == QEvent::Show)
+        applyShape();
+    return QWidget::event(event);
+}
+
+void EdgeTab::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    // Practically invisible, so the whole tab area takes the pointer.
+    if (m_composited)
+        p.fillRect(rect(), QColor(255, 255, 255, 1));
+
+    const QRectF pill = currentPill();
+    const QPainterPath path = TabLayout::pillPath(pill, m_side);
+    const int fillAlpha = m_composited ? int(0.9 * 255) : 255;
+    p.setPen(QPen(QColor(255, 255, 255, int(0.2 * 255)), 0.5));
+    p.setBrush(QColor::fromRgbF(0.07f, 0.07f, 0.07f, float(fillAlpha) / 255));
+    p.drawPath(path);
+
+    // The perforation: holes every step, shifted down while the film advances.
+    const QRectF strip = TabLayout::holesRect(pill, m_unseen);
+    const QRectF hole = TabLayout::holeRect(pill, m_side);
+    const double shift = std::fmod(m_holes.value(Prop::TranslationY, 0.0), 2 * TabLayout::step);
+    p.save();
+    p.setClipRect(strip);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255, int(0.62 * 255)));
+    const int count = TabLayout::holeCount(strip.height());
+    for (int i = 0; i < count; ++i) {
+        const double y = strip.top() - TabLayout::step + shift + i * TabLayout::step;
+        p.drawRoundedRect(QRectF(strip.left() + hole.left(), y, hole.width(), hole.height()), 0.7,
+                          0.7);
+    }
+    p.restore();
+
+    if (m_unseen >= 1) {
+        QFont font(QStringLiteral("monospace"));
+        font.setStyleHint(QFont::Monospace);
+        font.setPointSizeF(8.5 * 72.0 / logicalDpiY()); // 8.5 logical pixels
+        font.setBold(true);
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(TabLayout::countRect(pill), Qt::AlignCenter, TabLayout::countText(m_unseen));
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "panel/PanelPorts.h"
+#include "panel/TabLayout.h"
+#include "shelf/Motion.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class PanelController;
+
+/// The tab on the docking edge while the panel is closed: its own small dock
+/// window with a dark D-shaped pill and a column of film perforation. Hover
+/// widens it, unseen frames widen it further and show their count, arrivals
+/// run the perforation like film. Hovering or clicking opens the panel.
+class EdgeTab : public QWidget, public TabWindow {
+    Q_OBJECT
+public:
+    explicit EdgeTab(bool composited);
+    ~EdgeTab() override;
+
+    void setController(PanelController* ctl) { m_ctl = ctl; }
+    /// A compositor started or stopped: translucent pill or a window shaped to it.
+    void setComposited(bool composited);
+
+    // TabWindow
+    void show() override;
+    void hide() override;
+    void position() override;
+    void setUnseen(int unseen) override;
+    int unseen() const override { return m_unseen; }
+    void advance(int arrived) override;
+
+    /// Re-lays the pill for the current side, hover and count.
+    void layoutPill(bool animated);
+    /// The tab's entrance: the pill stretches open vertically.
+    void pop();
+    bool hovered() const { return m_hover; }
+    /// The pill's rectangle as painted now (between two layouts while animating).
+    QRectF currentPill() const;
+
+protected:
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void createNative();
+    void applyShape();
+    void frameChanged();
+
+    QPointer<PanelController> m_ctl;
+    bool m_composited = false;
+    DockSide m_side = DockSide::right;
+    int m_unseen = 0;
+    bool m_hover = false;
+    double m_alpha = 0;         // the window's model opacity
+    QRectF m_fromPill;          // the pill before the running re-layout
+    QRectF m_pill;              // the pill's laid-out rectangle
+    motion::Layer m_window;     // opacity
+    motion::Layer m_pillMotion; // path morph (Param), pop (ScaleY), bulge (ScaleX)
+    motion::Layer m_holes;      // film advance (TranslationY)
+};

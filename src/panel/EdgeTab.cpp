@@ -2,6 +2,7 @@
 
 #include "panel/PanelController.h"
 #include "platform/X11Window.h"
+#include "shelf/Theme.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -60,6 +61,7 @@ void EdgeTab::setComposited(bool composited) {
     if (shown) {
         X11Window::applyDockStates(windowHandle());
         QWidget::show();
+        X11Window::applyDockStates(windowHandle());
     }
 }
 
@@ -115,10 +117,13 @@ void EdgeTab::show() {
     const double from = isVisible() ? m_window.value(Prop::Opacity, m_alpha) : 0.0;
     m_alpha = 1;
     if (!isVisible()) {
-        X11Window::applyDockStates(windowHandle());
         if (m_composited)
             setWindowOpacity(0);
+        // The states go before the map, for the manager to read, and again
+        // after it, in case the manager was still busy with the last unmap.
+        X11Window::applyDockStates(windowHandle());
         QWidget::show();
+        X11Window::applyDockStates(windowHandle());
         applyShape();
     }
     m_window.add("fade", Animation::basic(Prop::Opacity, from, 1, TabLayout::showSeconds));
@@ -243,11 +248,7 @@ void EdgeTab::paintEvent(QPaintEvent*) {
     p.restore();
 
     if (m_unseen >= 1) {
-        QFont font(QStringLiteral("monospace"));
-        font.setStyleHint(QFont::Monospace);
-        font.setPointSizeF(8.5 * 72.0 / logicalDpiY()); // 8.5 logical pixels
-        font.setBold(true);
-        p.setFont(font);
+        p.setFont(Theme::monoFont(8.5, QFont::Bold));
         p.setPen(Qt::white);
         p.drawText(TabLayout::countRect(pill), Qt::AlignCenter, TabLayout::countText(m_unseen));
     }

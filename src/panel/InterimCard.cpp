@@ -1,5 +1,7 @@
 #include "panel/InterimCard.h"
 
+#include "shelf/Theme.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QPainter>
@@ -53,21 +55,19 @@ void InterimCard::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     QPainterPath card;
     card.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 14, 14);
-    p.fillPath(card, QColor(22, 22, 24, m_composited ? 235 : 255));
-    p.setPen(QPen(QColor(255, 255, 255, 40), 1));
+    QColor base = Theme::base();
+    base.setAlphaF(m_composited ? 0.94f : 1.0f);
+    p.fillPath(card, base);
+    p.setPen(QPen(Theme::hair(), 1));
     p.drawPath(card);
 
-    QFont caps = font();
-    caps.setLetterSpacing(QFont::AbsoluteSpacing, 2.6);
-    caps.setBold(true);
-    p.setFont(caps);
-    p.setPen(QColor(240, 240, 240));
-    p.drawText(QRectF(16, 14, width() - 32, 18), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("TAMBERK"));
-    p.setPen(QColor(150, 150, 155));
+    Theme::caps(QStringLiteral("Tamberk"), 10.5, QFont::DemiBold, Theme::ink(), 2.6)
+        .paint(p, QRectF(16, 14, width() - 32, 18), Qt::AlignLeft | Qt::AlignVCenter);
+    p.setFont(Theme::monoFont(10.5, QFont::Medium));
+    p.setPen(Theme::ink3());
     p.drawText(QRectF(16, 14, width() - 32, 18), Qt::AlignRight | Qt::AlignVCenter,
                m_pinned ? m_count + QStringLiteral("  pinned") : m_count);
-    p.setFont(font());
+    p.setFont(Theme::font(12));
 
     if (m_empty.kind != EmptyState::Kind::none) {
         const char* text = m_empty.kind == EmptyState::Kind::loading ? "Loading…" : "No frames";
@@ -79,7 +79,7 @@ void InterimCard::paintEvent(QPaintEvent*) {
         if (row.top() > height() - 30)
             break;
         const bool fresh = m_fresh.contains(m_shots[i]->path);
-        p.setPen(fresh ? QColor(255, 196, 90) : QColor(210, 210, 215));
+        p.setPen(fresh ? Theme::accent() : Theme::ink2());
         const QString when =
             QDateTime::fromSecsSinceEpoch(qint64(m_shots[i]->created)).toString("HH:mm");
         p.drawText(row, Qt::AlignLeft | Qt::AlignVCenter,

@@ -112,10 +112,13 @@ void ShelfPanel::present(DockSide side, std::function<void()> faded) {
     using motion::Animation;
     using motion::Prop;
     if (!isVisible()) {
-        X11Window::applyDockStates(windowHandle());
         if (m_composited)
             setWindowOpacity(0);
+        // The states go before the map, for the manager to read, and again
+        // after it, in case the manager was still busy with the last unmap.
+        X11Window::applyDockStates(windowHandle());
         show();
+        X11Window::applyDockStates(windowHandle());
         applyShape();
     }
     const double d = side == DockSide::right ? slide : -slide;

@@ -1,0 +1,166 @@
+#include "TestEnv.h"
+#include "X11Session.h"
+#include "library/Library.h"
+#include "panel/DockedPanel.h"
+#include "panel/EdgeTab.h"
+#include "panel/PanelController.h"
+#include "panel/ShelfPanel.h"
+#include "settings/Prefs.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QRegularExpression>
+#include <QTest>
+#include <QWidget>
+#include <QWindow>
+
+namespace {
+
+// A plain window standing for another application's, under the panel.
+class Below : public QWidget {
+public:
+    int presses = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent*) override { ++presses; }
+};
+
+// What the X server says about a window: its place on the root and whether it is mapped.
+struct XInfo {
+    QRect geometry;
+    bool viewable = false;
+};
+
+XInfo xinfo(const QWidget& widget) {
+    QByteArray out;
+    X11Session::run(QStringLiteral("xwininfo"),
+                    {QStringLiteral("-id"), QString::number(widget.winId())}, &out);
+    const QString text = QString::fromLocal8Bit(out);
+    auto number = [&](const char* label) {
+        const QRegularExpression re(QString::fromLatin1(label) + QStringLiteral(":\\s+(-?\\d+)"));
+        return re.match(text).captured(1).toInt();
+    };
+    return {QRect(number("Absolute upper-left X"), number("Absolute upper-left Y"), number("Width"),
+                  number("Height")),
+            text.contains(QStringLiteral("IsViewable"))};
+}
+
+quint32 activeWindow() {
+    const X11Session& x = X11Session::instance();
+    return x.property32(x.root(), "_NET_ACTIVE_WINDOW").value(0);
+}
+
+} // namespace
+
+class tst_PanelWindows : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_shots;
+    std::unique_ptr<Library> m_lib;
+    std::unique_ptr<DockedPanel> m_docked;
+
+private slots:
+    void initTestCase() { X11_SESSION_REQUIRED(); }
+
+    void initTestCase_data() {
+        QTest::addColumn<bool>("composited");
+        QTest::newRow("plain") << false;
+        QTest::newRow("composited") << true;
+    }
+    void init() {
+        QFETCH_GLOBAL(bool, composited);
+        X11Session& x = X11Session::instance();
+        if (composited)
+            QVERIFY(x.startCompositor());
+        else
+            x.stopCompositor();
+        m_shots = std::make_unique<QTemporaryDir>();
+        writeFile(m_shots->path() + QStringLiteral("/Screenshot 1.png"));
+        Prefs::shared().set(Key::scope, QStringLiteral("all"));
+        Prefs::shared().set(Key::pinned, false);
+        m_lib = std::make_unique<Library>(m_shots->path());
+        m_lib->setFeedText(false);
+        m_lib->reload();
+        QTRY_VERIFY(m_lib->scanned());
+        m_docked = std::make_unique<DockedPanel>(*m_lib);
+        QVERIFY(QTest::qWaitForWindowExposed(&m_docked->tab()));
+    }
+    void cleanup() {
+        m_docked.reset();
+        m_lib.reset();
+        m_shots.reset();
+        X11Session::instance().stopCompositor();
+    }
+
+    // Both windows are docks on every desktop, above others, out of the
+    // task bar and pager, with our class and titles; the tab sits centred on
+    // the right edge.
+    void typesStatesAndPlace() {
+        const X11Session& x = X11Session::instance();
+        EdgeTab& tab = m_docked->tab();
+        ShelfPanel& panel = m_docked->panel();
+        m_docked->controller().expand(false);
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        for (QWidget* w : {static_cast<QWidget*>(&tab), static_cast<QWidget*>(&panel)}) {
+            const quint32 id = quint32(w->winId());
+            QCOMPARE(x.property32(id, "_NET_WM_WINDOW_TYPE").value(0),
+                     x.atom("_NET_WM_WINDOW_TYPE_DOCK"));
+            for (const char* state :
+                 {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"})
+                QTRY_VERIFY2(x.property32(id, "_NET_WM_STATE").contains(x.atom(state)), state);
+            QCOMPARE(x.property8(id, "WM_CLASS"), QByteArray("tamberk\0Tamberk", 16));
+        }
+        QCOMPARE(x.property8(quint32(panel.winId()), "_NET_WM_NAME"), QByteArray("Tamberk Panel"));
+        QCOMPARE(x.property8(quint32(tab.winId()), "_NET_WM_NAME"), QByteArray("Tamberk Tab"));
+        // The tab was shown before the expand hid it; its place stays.
+        QCOMPARE(xinfo(tab).geometry, QRect(1422, 380, 18, 140));
+        QCOMPARE(xinfo(panel).geometry, QRect(1440 - 1373, 0, 1373, 900));
+    }
+
+    // Resting on the tab opens the panel without taking focus from the
+    // window that has it; a click outside the card reaches that window; a
+    // collapse unmaps the panel; a click on the tab opens it with focus.
+    void hoverClickAndFocus() {
+        PanelController& ctl = m_docked->controller();
+        ShelfPanel& panel = m_docked->panel();
+        Below below;
+        below.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        below.setGeometry(200, 100, 700, 600); // under the panel window, beside the card
+        below.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&below));
+        below.windowHandle()->requestActivate();
+        QTRY_COMPARE(QGuiApplication::focusWindow(), below.windowHandle());
+        const quint32 belowId = quint32(below.winId());
+        QTRY_COMPARE(activeWindow(), belowId);
+
+        QVERIFY(X11Session::xdotool({"mousemove", "1436", "450"}));
+        QTRY_VERIFY(ctl.expanded());
+        QTRY_VERIFY(xinfo(panel).viewable);
+        QVERIFY(xinfo(panel).geometry.contains(QPoint(500, 400)));
+        X11Session::instance().sync();
+        QCOMPARE(activeWindow(), belowId);
+
+        // Pinned, the panel stays open while the pointer is outside the card.
+        Prefs::shared().set(Key::pinned, true);
+        QVERIFY(X11Session::xdotool({"mousemove", "500", "400"}));
+        QTRY_VERIFY(panel.ignoresMouse());
+        QVERIFY(X11Session::xdotool({"click", "1"}));
+        QTRY_COMPARE(below.presses, 1);
+        QVERIFY(ctl.expanded());
+
+        ctl.collapse(true);
+        QTRY_VERIFY(!xinfo(panel).viewable);
+        QTRY_VERIFY(xinfo(m_docked->tab()).viewable);
+
+        below.windowHandle()->requestActivate();
+        QTRY_COMPARE(activeWindow(), belowId);
+        QVERIFY(X11Session::xdotool({"mousemove", "1436", "450", "click", "1"}));
+        QTRY_VERIFY(ctl.expanded());
+        QTRY_COMPARE(activeWindow(), quint32(panel.winId()));
+        QTRY_COMPARE(QGuiApplication::focusWindow(), panel.windowHandle());
+        ctl.collapse(true);
+    }
+};
+
+TAMBERK_TEST(tst_PanelWindows)
+#include "tst_PanelWindows.moc"

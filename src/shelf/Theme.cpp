@@ -242,7 +242,7 @@ namespace {
 // Material Icons has one filled style, so outlined and filled pairs use the
 // font's outline variants where it has them and a turned glyph where it has
 // not ("pin" leans; "pin.fill" stands, as a pinned pin would).
-constexpr std::array<Symbol, 42> kSymbols{{
+constexpr std::array<Symbol, 43> kSymbols{{
     {"arrow.counterclockwise", 0xe5d5, 0, true}, // refresh, turning left
     {"arrow.down.to.line", 0xe258},              // vertical_align_bottom
     {"arrow.left.and.right", 0xea16, 90},        // height, laid flat
@@ -284,6 +284,7 @@ constexpr std::array<Symbol, 42> kSymbols{{
     {"chevron.down", 0xe5cf},                    // expand_more
     {"chevron.right", 0xe5cc},                   // chevron_right
     {"ellipsis", 0xe5d3},                        // more_horiz
+    {"envelope", 0xe0be},                        // email
     {"keyboard", 0xe312},                        // keyboard
 }};
 

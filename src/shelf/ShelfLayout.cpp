@@ -167,7 +167,8 @@ Perforation perforation(QSizeF size) {
 }
 
 double perforationShift(double scrollOffset) {
-    return std::fmod(scrollOffset, perfStep);
+    const double r = std::fmod(scrollOffset, perfStep);
+    return r == 0 ? 0.0 : -r;
 }
 
 } // namespace ShelfLayout

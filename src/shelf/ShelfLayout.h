@@ -116,7 +116,8 @@ struct Perforation {
     int instances = 0;
 };
 Perforation perforation(QSizeF size);
-/// The pattern's vertical shift for a scroll offset: the offset modulo one step.
+/// The pattern's vertical shift for a scroll offset: up by the offset modulo one
+/// step, so the holes travel with the content and wrap every step.
 double perforationShift(double scrollOffset);
 
 } // namespace ShelfLayout

@@ -226,11 +226,14 @@ private slots:
         QCOMPARE(p.instances, instances);
         QCOMPARE(p.hole, QRectF(5, 3, 6, 8.5));
         QCOMPARE(p.replica, QRectF(0, -15, 16, height + 30));
-        QVERIFY(p.replica.top() + (p.instances - 1) * perfStep >= height);
         QCOMPARE(perforationShift(0), 0.0);
-        QCOMPARE(perforationShift(44), 14.0);
+        QCOMPARE(perforationShift(44), -14.0);
         QCOMPARE(perforationShift(45), 0.0);
-        QCOMPARE(perforationShift(1000.5), 10.5);
+        QCOMPARE(perforationShift(1000.5), -10.5);
+        // Shifted up by a whole step, the last hole still starts within one step of
+        // the bottom, so the pattern never ends early.
+        const double lastTop = p.replica.top() + (p.instances - 1) * perfStep + p.hole.top();
+        QVERIFY(lastTop - perfStep >= height - perfStep);
     }
 
     // The search box keeps its field between the icon and the clear button, and

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+class IconButton;
+namespace motion {
+class Animator;
+}
+class QLineEdit;
+
+/// The search band's box: a magnifier, a borderless single-line field with its
+/// placeholder, and a clear button that shows only while there is text. Escape,
+/// Down and Return inside the field are reported instead of handled.
+class SearchBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit SearchBox(QWidget* parent = nullptr, motion::Animator* animator = nullptr);
+
+    QLineEdit* field() const { return m_field; }
+    IconButton* clearButton() const { return m_clear; }
+
+    /// The clear button was clicked.
+    std::function<void()> onClear;
+    /// Escape in the field.
+    std::function<void()> onEscape;
+    /// Down or Return in the field: the keyboard goes to the grid.
+    std::function<void()> onLeave;
+
+    /// Shows the clear button exactly when the field holds text.
+    void syncClear();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLineEdit* m_field;
+    IconButton* m_clear;
+};

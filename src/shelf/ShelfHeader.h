@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QRectF>
+#include <QWidget>
+
+class IconButton;
+namespace motion {
+class Animator;
+}
+
+/// The card's top band: the film glyph, the brand in spaced capitals, the frame
+/// counter and the search, pin, settings and close buttons. On a narrow card the
+/// counter keeps its room and the brand goes.
+class ShelfHeader : public QWidget {
+    Q_OBJECT
+public:
+    explicit ShelfHeader(QWidget* parent = nullptr, motion::Animator* animator = nullptr);
+
+    /// Sets the counter's text; lays the header out again only when it changed.
+    void setCount(const QString& text);
+    QString count() const { return m_count; }
+    /// Lays the brand, the counter and the buttons out for the current width.
+    void place();
+
+    bool brandHidden() const { return m_brandHidden; }
+    QRectF countRect() const { return m_countRect; }
+    QRectF brandRect() const { return m_brandRect; }
+
+    IconButton* searchB;
+    IconButton* pinB;
+    IconButton* gearB;
+    IconButton* closeB;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QString m_count;
+    bool m_brandHidden = false;
+    QRectF m_iconRect, m_brandRect, m_countRect;
+};

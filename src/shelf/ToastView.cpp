@@ -1,0 +1,134 @@
+#include "shelf/ToastView.h"
+
+#include "shelf/Scheduler.h"
+#include "shelf/ShelfLayout.h"
+#include "shelf/Theme.h"
+
+#include <QFontMetricsF>
+#include <QGraphicsDropShadowEffect>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+
+namespace {
+
+QFont labelFont() {
+    return Theme::font(12, QFont::Medium);
+}
+
+QFont actionFont() {
+    return Theme::font(12, QFont::Bold);
+}
+
+} // namespace
+
+ToastView::ToastView(QWidget* parent, motion::Animator* animator, Scheduler* scheduler)
+    : QWidget(parent)
+    , m_scheduler(scheduler ? scheduler : &Scheduler::main())
+    , m_alpha(
+          0, [this] { update(); }, animator) {
+    // The shadow falls outside the pill; the effect draws it without widening the
+    // widget, so clicks beside the pill still reach the grid.
+    auto* shadow = new QGraphicsDropShadowEffect(this);
+    shadow->setColor(QColor::fromRgbF(0, 0, 0, 0.35));
+    shadow->setBlurRadius(20);
+    shadow->setOffset(0, 3);
+    setGraphicsEffect(shadow);
+    setVisible(false);
+}
+
+ToastView::~ToastView() {
+    cancelDismissal();
+}
+
+void ToastView::cancelDismissal() {
+    if (m_hideWork != 0)
+        m_scheduler->cancel(m_hideWork);
+    m_hideWork = 0;
+}
+
+void ToastView::show(const QString& text, const std::optional<QString>& action,
+                     std::function<void()> handler) {
+    m_text = text;
+    m_action = action;
+    m_handler = std::move(handler);
+    setVisible(true);
+    raise();
+    place();
+    m_alpha.fadeTo(1, fadeInSeconds);
+    cancelDismissal();
+    QPointer<ToastView> self(this);
+    m_hideWork = m_scheduler->schedule(action ? actionSeconds : plainSeconds, [self] {
+        if (!self)
+            return;
+        self->m_hideWork = 0;
+        self->dismiss();
+    });
+    update();
+}
+
+void ToastView::dismiss() {
+    cancelDismissal();
+    m_alpha.fadeTo(0, fadeOutSeconds, [this](bool) {
+        // A show during the fade set the target back to 1 and keeps the toast.
+        if (m_alpha.target() < 0.01)
+            setVisible(false);
+    });
+}
+
+void ToastView::setArea(const QRectF& area) {
+    m_area = area;
+    if (isVisible())
+        place();
+}
+
+void ToastView::place() {
+    const double textWidth = QFontMetricsF(labelFont()).horizontalAdvance(m_text);
+    // The borderless button's own width: its title and a little padding.
+    const double actionWidth =
+        m_action ? QFontMetricsF(actionFont()).horizontalAdvance(*m_action) + 4 : 0;
+    const ShelfLayout::Toast t = ShelfLayout::toast(m_area, textWidth, actionWidth);
+    setGeometry(t.pill.toAlignedRect());
+    m_labelRect = t.label;
+    m_actionRect = t.action;
+    update();
+}
+
+void ToastView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setOpacity(m_alpha.value());
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor::fromRgbF(0.97, 0.97, 0.97, 0.96));
+    p.drawRoundedRect(QRectF(rect()), 15, 15);
+    const QFont font = labelFont();
+    p.setFont(font);
+    p.setPen(QColor::fromRgbF(0.05, 0.05, 0.05, 0.9));
+    const QString shown =
+        QFontMetricsF(font).elidedText(m_text, Qt::ElideRight, m_labelRect.width());
+    p.drawText(m_labelRect, Qt::AlignLeft | Qt::AlignVCenter, shown);
+    if (m_action) {
+        p.setFont(actionFont());
+        p.setPen(Qt::black);
+        p.drawText(m_actionRect, Qt::AlignCenter, *m_action);
+    }
+}
+
+void ToastView::mousePressEvent(QMouseEvent* event) {
+    m_pressedAction = m_action && m_actionRect.contains(event->position());
+    event->accept();
+}
+
+void ToastView::mouseReleaseEvent(QMouseEvent* event) {
+    const bool hit = m_pressedAction && m_actionRect.contains(event->position());
+    m_pressedAction = false;
+    if (!hit)
+        return;
+    // Dismiss first: the handler usually answers with a toast of its own ("Undid
+    // trash"), which must replace this one rather than fade out with it.
+    std::function<void()> handler = std::move(m_handler);
+    m_handler = nullptr;
+    dismiss();
+    if (handler)
+        handler();
+}

@@ -1,0 +1,442 @@
+#include "FakeReceiver.h"
+#include "TestEnv.h"
+#include "shelf/ChipView.h"
+#include "shelf/EmptyStateView.h"
+#include "shelf/FooterBar.h"
+#include "shelf/HScrollView.h"
+#include "shelf/IconButton.h"
+#include "shelf/PerfStrip.h"
+#include "shelf/ResizeGrip.h"
+#include "shelf/ResizeHandle.h"
+#include "shelf/Scheduler.h"
+#include "shelf/SearchBox.h"
+#include "shelf/SelectionBar.h"
+#include "shelf/ShelfHeader.h"
+#include "shelf/ShelfView.h"
+#include "shelf/Theme.h"
+#include "shelf/ToastView.h"
+
+#include <QApplication>
+#include <QGraphicsOpacityEffect>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSet>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+// A library of /s with a (holding a/x and a/y) and b.
+struct Tree {
+    QHash<QString, QStringList> childMap{
+        {"/s", {"/s/a", "/s/b"}},
+        {"/s/a", {"/s/a/x", "/s/a/y"}},
+    };
+    QSet<QString> listed{"/s", "/s/a", "/s/b", "/s/a/x", "/s/a/y"};
+    qint64 bCount = 8;
+
+    ChipSource source() const {
+        ChipSource src;
+        src.root = "/s";
+        src.childMap = &childMap;
+        src.listed = [this](const QString& path) { return listed.contains(path); };
+        src.counts.session = 4;
+        src.counts.all = 20;
+        src.counts.perFolder = {{"/s", 20}, {"/s/a", 12}, {"/s/b", bCount}};
+        src.name = [](const QString& path) { return path.mid(path.lastIndexOf('/') + 1); };
+        return src;
+    }
+};
+
+// A shelf on a manual clock, shown, with a recording receiver.
+struct Rig {
+    motion::Animator animator{0.0};
+    ManualScheduler scheduler{0, &animator};
+    FakeReceiver receiver;
+    std::unique_ptr<ShelfView> shelf;
+
+    explicit Rig(QSize size = QSize(268, 700)) {
+        shelf = std::make_unique<ShelfView>(nullptr, &animator, &scheduler);
+        shelf->setReceiver(&receiver);
+        shelf->resize(size);
+        shelf->show();
+    }
+    ~Rig() { shelf->setReceiver(nullptr); }
+
+    void advance(double seconds) { scheduler.advanceTo(scheduler.now() + seconds); }
+    QLineEdit* field() const { return shelf->search()->field(); }
+    void key(int key) { QTest::keyClick(field(), Qt::Key(key)); }
+    ChipView* chip(const QString& title) const {
+        for (const auto* row : {&shelf->chips(), &shelf->subChips()})
+            for (ChipView* c : *row)
+                if (c->spec().title == title || (title == "+" && c->kind() == ChipKind::add))
+                    return c;
+        return nullptr;
+    }
+};
+
+void click(QWidget* w) {
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
+}
+
+} // namespace
+
+class tst_ShelfView : public QObject {
+    Q_OBJECT
+private slots:
+    // The real views follow the layout: the grid band starts at 78, 114 with the
+    // search band and 144 with the sub row too, and the roll, strips and empty
+    // state share it.
+    void bandsMoveTheGrid() {
+        Rig rig;
+        Tree tree;
+        QCOMPARE(rig.shelf->gridTop(), 78.0);
+        QCOMPARE(rig.shelf->roll()->geometry(), QRect(16, 78, 236, 700 - 46 - 78));
+        rig.shelf->showSearch(false);
+        QCOMPARE(rig.shelf->gridTop(), 114.0);
+        rig.shelf->updateChips(tree.source(), Scope::folder("/s/a"));
+        QVERIFY(rig.shelf->subVisible());
+        QVERIFY(rig.shelf->subScroll()->isVisible());
+        QCOMPARE(rig.shelf->gridTop(), 144.0);
+        QCOMPARE(rig.shelf->empty()->geometry(), rig.shelf->roll()->geometry());
+        QCOMPARE(rig.shelf->perfL()->geometry(), QRect(0, 144, 16, 700 - 46 - 144));
+        QCOMPARE(rig.shelf->search()->geometry().y(), 110);
+        rig.shelf->resize(268, 120);
+        QCOMPARE(rig.shelf->roll()->height(), 0);
+        QCOMPARE(rig.shelf->perfR()->height(), 0);
+        QCOMPARE(rig.shelf->empty()->height(), 0);
+    }
+
+    // The dock side moves the grip and the handle to the card's inner edge at the
+    // next full layout, and the footer follows.
+    void sidesAtLayout() {
+        Rig rig(QSize(300, 700));
+        QCOMPARE(rig.shelf->grip()->x(), 8);
+        QCOMPARE(rig.shelf->handle()->x(), 0);
+        rig.shelf->setSide(DockSide::left);
+        QCOMPARE(rig.shelf->grip()->x(), 8); // not before the layout
+        rig.shelf->layoutAll();
+        QCOMPARE(rig.shelf->grip()->x(), 300 - 36);
+        QCOMPARE(rig.shelf->handle()->x(), 292);
+        QVERIFY(rig.shelf->footer()->side() == DockSide::left);
+        QCOMPARE(rig.shelf->footer()->x(), 0);
+        QVERIFY(rig.shelf->grip()->side() == DockSide::left);
+    }
+
+    // The counter reads n or n/total; a narrow card gives it the brand's room and
+    // never a negative width.
+    void counterAndBrand() {
+        Rig rig;
+        rig.shelf->setCount(12);
+        QCOMPARE(rig.shelf->countText(), QStringLiteral("12"));
+        rig.shelf->setCount(3, 12);
+        QCOMPARE(rig.shelf->countText(), QStringLiteral("3/12"));
+        QVERIFY(!rig.shelf->header()->brandHidden());
+        rig.shelf->setCount(12345, 67890);
+        rig.shelf->resize(190, 700);
+        QVERIFY(rig.shelf->header()->brandHidden());
+        QCOMPARE(rig.shelf->header()->countRect().x(), 33.0);
+        rig.shelf->resize(120, 700);
+        QCOMPARE(rig.shelf->header()->countRect().width(), 0.0);
+        rig.shelf->resize(268, 700);
+        QVERIFY2(rig.shelf->header()->brandHidden(), "a long counter wins over the brand");
+        rig.shelf->setCount(3, 12); // a shorter text lays the header out again
+        QVERIFY(!rig.shelf->header()->brandHidden());
+    }
+
+    // The search button opens the band and takes the keyboard; pressed again with
+    // text it only focuses; with an empty field it closes.
+    void searchButtonCycle() {
+        Rig rig;
+        click(rig.shelf->header()->searchB);
+        QVERIFY(rig.shelf->searchVisible());
+        QCOMPARE(rig.receiver.count("makeKey"), 1);
+        QVERIFY(rig.shelf->isEditingSearch());
+        QTest::keyClicks(rig.field(), "cat");
+        QCOMPARE(rig.receiver.queries, (QStringList{"c", "ca", "cat"}));
+        QVERIFY(rig.shelf->search()->clearButton()->isVisible());
+        rig.shelf->grid()->setFocus();
+        QVERIFY(!rig.shelf->isEditingSearch());
+        click(rig.shelf->header()->searchB);
+        QVERIFY(rig.shelf->searchVisible());
+        QVERIFY(rig.shelf->isEditingSearch());
+        QCOMPARE(rig.receiver.count("makeKey"), 2);
+        rig.field()->clear();
+        QVERIFY(!rig.shelf->search()->clearButton()->isVisible());
+        click(rig.shelf->header()->searchB);
+        QVERIFY(!rig.shelf->searchVisible());
+        QVERIFY(!rig.shelf->isEditingSearch());
+        QCOMPARE(rig.shelf->gridTop(), 78.0);
+    }
+
+    // Escape in a field with text clears it and keeps the keyboard there; a
+    // second Escape closes the band, reporting the empty query each time.
+    void escapeCycle() {
+        Rig rig;
+        rig.shelf->showSearch(true, QStringLiteral("dog"));
+        rig.receiver.queries.clear();
+        rig.key(Qt::Key_Escape);
+        QVERIFY(rig.shelf->searchVisible());
+        QCOMPARE(rig.field()->text(), QString());
+        QVERIFY(rig.shelf->isEditingSearch());
+        QCOMPARE(rig.receiver.queries, QStringList{""});
+        rig.key(Qt::Key_Escape);
+        QVERIFY(!rig.shelf->searchVisible());
+        QCOMPARE(rig.receiver.queries, (QStringList{"", ""}));
+        QVERIFY(rig.shelf->grid()->hasFocus() || QApplication::focusWidget() == nullptr ||
+                rig.shelf->window()->focusWidget() == rig.shelf->grid());
+    }
+
+    // Down and Return leave the field for the grid; other keys stay in the field.
+    void keysThatLeaveTheField_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("leaves");
+        QTest::newRow("down") << int(Qt::Key_Down) << true;
+        QTest::newRow("return") << int(Qt::Key_Return) << true;
+        QTest::newRow("enter") << int(Qt::Key_Enter) << true;
+        QTest::newRow("up") << int(Qt::Key_Up) << false;
+        QTest::newRow("left") << int(Qt::Key_Left) << false;
+    }
+    void keysThatLeaveTheField() {
+        QFETCH(int, key);
+        QFETCH(bool, leaves);
+        Rig rig;
+        rig.shelf->showSearch(true, QStringLiteral("x"));
+        rig.key(key);
+        QCOMPARE(rig.shelf->isEditingSearch(), !leaves);
+        QVERIFY(rig.shelf->searchVisible());
+        QCOMPARE(rig.field()->text(), QStringLiteral("x"));
+        if (leaves)
+            QCOMPARE(rig.shelf->window()->focusWidget(), rig.shelf->grid());
+    }
+
+    // Seeding: with focus off the band opens empty and unfocused and no query is
+    // reported; with focus on, the seed replaces the text, the caret goes to its
+    // end and the change is reported once.
+    void seeding() {
+        Rig rig;
+        rig.shelf->showSearch(false, QStringLiteral("abc"));
+        QVERIFY(rig.shelf->searchVisible());
+        QCOMPARE(rig.field()->text(), QString());
+        QVERIFY(!rig.shelf->isEditingSearch());
+        QVERIFY(rig.receiver.queries.isEmpty());
+        QCOMPARE(rig.receiver.count("makeKey"), 0);
+
+        rig.field()->setText(QStringLiteral("old"));
+        rig.receiver.queries.clear();
+        const QString seed = QStringLiteral("\u00e9t\U0001F600"); // the emoji is two UTF-16 units
+        rig.shelf->showSearch(true, seed);
+        QCOMPARE(rig.field()->text(), seed);
+        QCOMPARE(rig.field()->cursorPosition(), 4);
+        QCOMPARE(rig.receiver.queries, QStringList{seed});
+        QVERIFY(rig.shelf->isEditingSearch());
+        QVERIFY(rig.shelf->search()->clearButton()->isVisible());
+
+        // Hiding empties the field and reports it; a second hide does nothing.
+        rig.shelf->hideSearch();
+        rig.shelf->hideSearch();
+        QCOMPARE(rig.receiver.queries, (QStringList{seed, ""}));
+    }
+
+    // The selection bar and the header trade places within 0.16 s fades, and
+    // interleaved counts end as the last one says.
+    void selectionBarFades() {
+        Rig rig;
+        auto barOpacity = [&] {
+            return static_cast<QGraphicsOpacityEffect*>(rig.shelf->selBar()->graphicsEffect())
+                ->opacity();
+        };
+        auto headerOpacity = [&] {
+            return static_cast<QGraphicsOpacityEffect*>(rig.shelf->header()->graphicsEffect())
+                ->opacity();
+        };
+        rig.shelf->updateSelection(3);
+        QVERIFY(rig.shelf->selBar()->isVisible());
+        QCOMPARE(rig.shelf->selBar()->n(), 3);
+        rig.advance(0.05);
+        rig.shelf->updateSelection(0);
+        rig.advance(0.05);
+        QVERIFY(rig.shelf->selBar()->isVisible());
+        rig.advance(0.5);
+        QVERIFY(!rig.shelf->selBar()->isVisible());
+        QCOMPARE(headerOpacity(), 1.0);
+        QCOMPARE(barOpacity(), 0.0);
+
+        rig.shelf->updateSelection(0); // no change: no fade
+        QVERIFY(!rig.shelf->selBar()->isVisible());
+        rig.shelf->updateSelection(2);
+        rig.advance(0.3);
+        rig.shelf->updateSelection(0);
+        rig.advance(0.08);
+        rig.shelf->updateSelection(2);
+        rig.advance(0.5);
+        QVERIFY(rig.shelf->selBar()->isVisible());
+        QCOMPARE(barOpacity(), 1.0);
+        QCOMPARE(headerOpacity(), 0.0);
+        QVERIFY2(rig.shelf->header()->testAttribute(Qt::WA_TransparentForMouseEvents),
+                 "a faded-out header takes no clicks meant for the bar");
+    }
+
+    // The header's buttons and the card's pointer tracking reach the controller;
+    // with no controller nothing is called and nothing breaks.
+    void headerCallbacks() {
+        Rig rig;
+        click(rig.shelf->header()->pinB);
+        click(rig.shelf->header()->gearB);
+        click(rig.shelf->header()->closeB);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(rig.shelf.get(), &leave);
+        QCOMPARE(rig.receiver.calls,
+                 (QStringList{"togglePin()", "showSettings()", "collapse(1)", "mouseInPanel(0)"}));
+        rig.shelf->setReceiver(nullptr);
+        click(rig.shelf->header()->closeB);
+        rig.shelf->showToast("x", true);
+        QCOMPARE(rig.receiver.calls.size(), 4);
+    }
+
+    // The pin button shows the filled pin, the lit tint and the unpin tooltip
+    // while pinned, and returns to rest when unpinned.
+    void pinState() {
+        Rig rig;
+        IconButton* pin = rig.shelf->header()->pinB;
+        rig.shelf->updatePin(true);
+        QCOMPARE(pin->look().symbol, QStringLiteral("pin.fill"));
+        QCOMPARE(pin->baseTint(), Theme::ink());
+        QCOMPARE(pin->toolTip(), QStringLiteral("Unpin (closes when you leave)"));
+        rig.shelf->updatePin(false);
+        QCOMPARE(pin->look().symbol, QStringLiteral("pin"));
+        QCOMPARE(pin->baseTint(), Theme::ink2());
+        QCOMPARE(pin->toolTip(), QStringLiteral("Keep open"));
+    }
+
+    // A reload with the same folders keeps every chip widget and refreshes only
+    // the chips whose count or flag changed; the sub row appears with a full layout.
+    void chipWidgetsRefreshInPlace() {
+        Rig rig;
+        Tree tree;
+        rig.shelf->updateChips(tree.source(), Scope::session());
+        const std::vector<ChipView*> before = rig.shelf->chips();
+        QCOMPARE(before.size(), size_t(6));
+        std::vector<int> refreshes;
+        for (ChipView* c : before)
+            refreshes.push_back(c->refreshes());
+        tree.bCount = 9;
+        rig.shelf->updateChips(tree.source(), Scope::session());
+        QCOMPARE(rig.shelf->chips(), before);
+        for (size_t i = 0; i < before.size(); ++i)
+            QCOMPARE(before[i]->refreshes(), refreshes[i] + (i == 4 ? 1 : 0));
+        QCOMPARE(rig.chip("b")->count(), 9);
+        QVERIFY(rig.chip("Session")->active());
+
+        rig.shelf->updateChips(tree.source(), Scope::folder("/s/a/y"));
+        QCOMPARE(rig.shelf->gridTop(), 108.0);
+        QVERIFY(rig.chip("a")->active() && rig.chip("y")->active());
+        QVERIFY(!rig.chip("All a")->active());
+        // Chips sit in one row with the divider gap after All.
+        const ChipView* all = rig.chip("All");
+        QCOMPARE(rig.chip("s")->x(), all->geometry().right() + 1 + 12);
+    }
+
+    // Chip clicks select their scope; add chips ask for a folder in their level;
+    // menus exist only on folder chips other than the screenshot folder.
+    void chipGestures() {
+        Rig rig;
+        Tree tree;
+        rig.shelf->updateChips(tree.source(), Scope::folder("/s/a"));
+        click(rig.chip("Session"));
+        click(rig.chip("a"));
+        click(rig.shelf->chips().back());
+        click(rig.shelf->subChips().back());
+        QCOMPARE(rig.receiver.calls,
+                 (QStringList{"select(session)", "select(folder:/s/a)", "newFolderPrompt(0,)",
+                              "newFolderPrompt(0,/s/a)"}));
+        QVERIFY(!rig.chip("Session")->onMenu);
+        QVERIFY(!rig.chip("All")->onMenu);
+        QVERIFY(!rig.chip("s")->onMenu);
+        QVERIFY(!rig.shelf->chips().back()->onMenu);
+        QVERIFY(rig.chip("b")->onMenu);
+        QVERIFY(rig.chip("All a")->onMenu);
+        rig.chip("b")->onMenu();
+        QCOMPARE(rig.receiver.menusAsked, QStringList{"/s/b"});
+        QCOMPARE(rig.chip("b")->toolTip(), QStringLiteral("/s/b"));
+        QCOMPARE(rig.shelf->chips().back()->toolTip(), QStringLiteral("New folder"));
+    }
+
+    // Only drags that start in the grid are taken, and only by folder chips: a
+    // drag from another program (no source object) or from another widget is
+    // refused, lights nothing and files nothing.
+    void dropsOnlyFromTheGrid_data() {
+        QTest::addColumn<QString>("chip");
+        QTest::addColumn<int>("from"); // 0 a cell of the grid, 1 another widget, 2 another program
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("folder, from the grid") << "b" << 0 << true;
+        QTest::newRow("root, from the grid") << "s" << 0 << true;
+        QTest::newRow("folder, from another widget") << "b" << 1 << false;
+        QTest::newRow("folder, from another program") << "b" << 2 << false;
+        QTest::newRow("session, from the grid") << "Session" << 0 << false;
+        QTest::newRow("add, from the grid") << "+" << 0 << false;
+    }
+    void dropsOnlyFromTheGrid() {
+        QFETCH(QString, chip);
+        QFETCH(int, from);
+        QFETCH(bool, accepted);
+        Rig rig;
+        Tree tree;
+        rig.shelf->updateChips(tree.source(), Scope::all());
+        ChipView* built = rig.chip(chip);
+        QVERIFY(built);
+        QWidget cell(rig.shelf->grid()); // cells start the grid's drags
+        QWidget stranger;
+        const QObject* source = from == 0 ? &cell : from == 1 ? &stranger : nullptr;
+        QCOMPARE(ChipView::comesFrom(source, rig.shelf->grid()), from == 0);
+
+        // A chip like the built one whose drags come from `source`; events made
+        // by hand carry no source of their own.
+        struct Probe : ChipView {
+            using ChipView::ChipView;
+            const QObject* from = nullptr;
+            const QObject* dragSource(const QDropEvent*) const override { return from; }
+        } probe(built->spec(), rig.shelf.get());
+        probe.from = source;
+        probe.onDrop = built->onDrop;
+        probe.setDropSource(rig.shelf->grid());
+        QCOMPARE(probe.acceptDrops(), built->acceptDrops());
+
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile("/s/one.png")});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        enter.ignore();
+        QApplication::sendEvent(&probe, &enter);
+        QCOMPARE(enter.isAccepted(), accepted);
+        QCOMPARE(probe.dropHover(), accepted);
+        if (accepted)
+            QCOMPARE(enter.dropAction(), Qt::MoveAction);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
+                        Qt::NoModifier);
+        drop.ignore();
+        QApplication::sendEvent(&probe, &drop);
+        QCOMPARE(drop.isAccepted(), accepted);
+        QVERIFY(!probe.dropHover());
+        QCOMPARE(rig.receiver.calls, accepted
+                                         ? QStringList{"dropSelection(" + built->spec().path + ")"}
+                                         : QStringList{});
+    }
+
+    // The perforations travel with the roll: a scroll offset of 44 shifts them
+    // up by 14 points, a whole step brings them back.
+    void perforationsFollowTheScroll() {
+        Rig rig;
+        rig.shelf->grid()->resize(236, 3000);
+        rig.shelf->roll()->verticalScrollBar()->setValue(44);
+        QCOMPARE(rig.shelf->perfL()->shift(), -14.0);
+        QCOMPARE(rig.shelf->perfR()->shift(), -14.0);
+        rig.shelf->roll()->verticalScrollBar()->setValue(45);
+        QCOMPARE(rig.shelf->perfL()->shift(), 0.0);
+    }
+};
+
+TAMBERK_TEST(tst_ShelfView)
+#include "tst_ShelfView.moc"

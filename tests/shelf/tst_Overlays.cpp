@@ -1,0 +1,304 @@
+#include "TestEnv.h"
+#include "shelf/EmptyStateView.h"
+#include "shelf/FooterBar.h"
+#include "shelf/ResizeGrip.h"
+#include "shelf/Scheduler.h"
+#include "shelf/SelectionBar.h"
+#include "shelf/ToastView.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+struct Clock {
+    motion::Animator animator{0.0};
+    ManualScheduler scheduler{0, &animator};
+    void at(double t) { scheduler.advanceTo(t); }
+};
+
+void sendMouse(QWidget* w, QEvent::Type type, QPointF local, QPointF global,
+               Qt::MouseButtons buttons = Qt::LeftButton) {
+    QMouseEvent event(type, local, local, global, Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &event);
+}
+
+} // namespace
+
+class tst_Overlays : public QObject {
+    Q_OBJECT
+private slots:
+    // A toast stays 1.6 s without an action and 4.5 s with one, then fades out
+    // over 0.2 s and hides; a second toast restarts the time from itself.
+    void toastTimings_data() {
+        QTest::addColumn<bool>("action");
+        QTest::addColumn<double>("second"); // when a second toast comes, or < 0 for none
+        QTest::addColumn<double>("dismissAt");
+        QTest::newRow("plain") << false << -1.0 << 1.6;
+        QTest::newRow("with undo") << true << -1.0 << 4.5;
+        QTest::newRow("replaced after 1 s") << false << 1.0 << 2.6;
+        QTest::newRow("replaced during its fade-out") << false << 1.7 << 3.3;
+    }
+    void toastTimings() {
+        QFETCH(bool, action);
+        QFETCH(double, second);
+        QFETCH(double, dismissAt);
+        Clock clock;
+        QWidget host;
+        host.resize(268, 700);
+        ToastView toast(&host, &clock.animator, &clock.scheduler);
+        toast.setArea(QRectF(0, 78, 268, 576));
+        host.show();
+        auto show = [&] {
+            if (action)
+                toast.show("Moved to Trash", QStringLiteral("Undo"), [] {});
+            else
+                toast.show("Copied");
+        };
+        show();
+        QVERIFY(toast.isVisible());
+        clock.at(0.09);
+        QVERIFY(toast.opacity() > 0 && toast.opacity() < 1); // fading in over 0.18 s
+        if (second >= 0) {
+            clock.at(second);
+            show();
+        }
+        clock.at(dismissAt - 0.01);
+        QCOMPARE(toast.opacity(), 1.0);
+        QVERIFY(toast.dismissalPending());
+        clock.at(dismissAt + 0.1);
+        QVERIFY(!toast.dismissalPending());
+        QVERIFY(toast.isVisible()); // still fading out
+        QVERIFY(toast.opacity() < 1);
+        clock.at(dismissAt + 0.21);
+        QVERIFY(!toast.isVisible());
+        QCOMPARE(clock.scheduler.pending(), 0);
+    }
+
+    // Clicking the action runs its handler once and dismisses the toast at once;
+    // a toast the handler shows in answer stays up.
+    void toastAction() {
+        Clock clock;
+        QWidget host;
+        host.resize(268, 700);
+        ToastView toast(&host, &clock.animator, &clock.scheduler);
+        toast.setArea(QRectF(0, 78, 268, 576));
+        host.show();
+        int runs = 0;
+        toast.show("Moved to Trash", QStringLiteral("Undo"), [&] { ++runs; });
+        clock.at(0.5);
+        const QPointF inside = toast.actionRect().center();
+        QVERIFY(!toast.actionRect().isEmpty());
+        QTest::mouseClick(&toast, Qt::LeftButton, Qt::NoModifier, inside.toPoint());
+        QCOMPARE(runs, 1);
+        QVERIFY(!toast.dismissalPending());
+        clock.at(0.8);
+        QVERIFY(!toast.isVisible());
+
+        toast.show("Moved to Trash", QStringLiteral("Undo"),
+                   [&] { toast.show("Undid trash"); }); // the controller's answer
+        clock.at(1.0);
+        QTest::mouseClick(&toast, Qt::LeftButton, Qt::NoModifier,
+                          toast.actionRect().center().toPoint());
+        clock.at(1.5);
+        QVERIFY(toast.isVisible());
+        QCOMPARE(toast.text(), QStringLiteral("Undid trash"));
+        QVERIFY(!toast.action());
+        clock.at(1.0 + 1.6 + 0.21);
+        QVERIFY(!toast.isVisible());
+        QTest::mouseClick(&toast, Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
+        QCOMPARE(runs, 1);
+    }
+
+    // A very long message is cut to the grid band's width minus 90 points, and
+    // the toast stays centred 14 points above the band's bottom.
+    void longToast() {
+        Clock clock;
+        QWidget host;
+        host.resize(268, 700);
+        ToastView toast(&host, &clock.animator, &clock.scheduler);
+        toast.setArea(QRectF(0, 78, 268, 576));
+        host.show();
+        toast.show(QString(400, QLatin1Char('m')));
+        QCOMPARE(toast.labelRect().width(), 268.0 - 90);
+        QCOMPARE(toast.geometry().bottom() + 1, 654 - 14);
+        QCOMPARE(toast.geometry().x() * 2 + toast.width(), 268); // centred
+        toast.setArea(QRectF(0, 100, 200, 300)); // a layout re-places a visible toast
+        QCOMPARE(toast.labelRect().width(), 200.0 - 90);
+        QCOMPARE(toast.geometry().bottom() + 1, 400 - 14);
+    }
+
+    // Each empty state shows its own symbol and words with the Linux wording;
+    // only the unreadable state has the button, only "no frames" the keycap.
+    void emptyStates_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("symbol");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("sub");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<bool>("button");
+        using K = EmptyStateView::State::Kind;
+        QTest::newRow("no matches") << int(K::noMatches) << "cat"
+                                    << "text.magnifyingglass"
+                                    << "Nothing matches \u201ccat\u201d"
+                                    << "Search looks at file names and the text inside your frames."
+                                    << QStringList{} << false;
+        QTest::newRow("unreadable")
+            << int(K::unreadable) << "Shots"
+            << "lock"
+            << "Can\u2019t read \u201cShots\u201d"
+            << "Check the folder's permissions, or choose another folder." << QStringList{} << true;
+        QTest::newRow("no shots") << int(K::noShots) << ""
+                                  << "camera.viewfinder"
+                                  << "No frames yet"
+                                  << "to shoot" << QStringList{"PrtSc"} << false;
+        QTest::newRow("empty folder")
+            << int(K::emptyFolder) << ""
+            << "folder"
+            << "Empty folder"
+            << "Drag frames onto a folder chip to file them here." << QStringList{} << false;
+        QTest::newRow("loading") << int(K::loading) << ""
+                                 << "film"
+                                 << "Loading roll\u2026"
+                                 << "" << QStringList{} << false;
+    }
+    void emptyStates() {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        QFETCH(QString, symbol);
+        QFETCH(QString, title);
+        QFETCH(QString, sub);
+        QFETCH(QStringList, keys);
+        QFETCH(bool, button);
+        QWidget host;
+        host.resize(268, 700);
+        EmptyStateView empty(&host);
+        empty.setGeometry(16, 78, 236, 576);
+        host.show();
+        // Start from the state with the most extras so leftovers would show.
+        empty.setState(EmptyStateView::State::unreadable("Other"));
+        empty.setState(EmptyStateView::State::noShots());
+        empty.setState(EmptyStateView::State{EmptyStateView::State::Kind(kind), text});
+        QCOMPARE(empty.symbol(), symbol);
+        QCOMPARE(empty.title(), title);
+        QCOMPARE(empty.sub(), sub);
+        QCOMPARE(empty.keys(), keys);
+        QCOMPARE(empty.buttonShown(), button);
+        QCOMPARE(empty.button()->isVisible(), button);
+        empty.hide();
+        QVERIFY(!empty.button()->isVisible());
+    }
+
+    // The content changes only on a real change: the same search text twice
+    // rebuilds once, a different text rebuilds again, no state keeps the content.
+    void emptyStateRebuildsOnChange() {
+        QWidget host;
+        EmptyStateView empty(&host);
+        empty.setState(EmptyStateView::State::noMatches("a"));
+        empty.setState(EmptyStateView::State::noMatches("a"));
+        QCOMPARE(empty.rebuilds(), 1);
+        empty.setState(EmptyStateView::State::noMatches("b"));
+        QCOMPARE(empty.rebuilds(), 2);
+        empty.setState(EmptyStateView::State::noShots());
+        empty.setState(EmptyStateView::State::noShots());
+        QCOMPARE(empty.rebuilds(), 3);
+        empty.setState(std::nullopt);
+        QCOMPARE(empty.rebuilds(), 3);
+        QCOMPARE(empty.title(), QStringLiteral("No frames yet"));
+    }
+
+    // Clicks on the empty state reach the grid below; only its button takes them.
+    void emptyStatePassesClicks() {
+        QWidget host;
+        host.resize(268, 700);
+        QWidget below(&host);
+        below.setGeometry(16, 78, 236, 576);
+        EmptyStateView empty(&host);
+        empty.setGeometry(16, 78, 236, 576);
+        int settings = 0;
+        empty.onOpenSettings = [&] { ++settings; };
+        empty.setState(EmptyStateView::State::unreadable("Shots"));
+        host.show();
+        QCOMPARE(host.childAt(100, 200), &below);
+        QPushButton* button = empty.button();
+        QCOMPARE(host.childAt(button->geometry().center()), button);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(settings, 1);
+    }
+
+    // "selected" follows the number only on a bar at least 250 points wide.
+    void selectionBarWord_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("word");
+        QTest::newRow("250") << 250 << true;
+        QTest::newRow("249") << 249 << false;
+        QTest::newRow("narrow") << 120 << false;
+    }
+    void selectionBarWord() {
+        QFETCH(int, width);
+        QFETCH(bool, word);
+        SelectionBar bar;
+        bar.resize(width, 34);
+        bar.setN(3);
+        bar.place();
+        QCOMPARE(bar.showsWord(), word);
+    }
+
+    // The column label: the first value shows at once, a change cross-fades over
+    // 0.18 s, the same count does nothing, and a narrow footer hides the label.
+    void columnLabel() {
+        motion::Animator animator(0.0);
+        FooterBar footer(nullptr, &animator);
+        footer.resize(300, 46);
+        footer.show();
+        QCOMPARE(footer.shownColumns(), 0);
+        footer.setColumns(1);
+        QCOMPARE(FooterBar::columnText(1), QStringLiteral("STRIP"));
+        QVERIFY(!footer.crossFading());
+        footer.setColumns(3);
+        QCOMPARE(FooterBar::columnText(3), QStringLiteral("BOARD \u00d73"));
+        QVERIFY(footer.crossFading());
+        animator.advanceTo(0.1);
+        QVERIFY(footer.crossFading());
+        footer.setColumns(3);
+        animator.advanceTo(0.19);
+        QVERIFY(!footer.crossFading());
+        QCOMPARE(footer.shownColumns(), 3);
+        QVERIFY(!footer.columnsHidden());
+        footer.resize(260, 46);
+        QVERIFY(footer.columnsHidden());
+    }
+
+    // A grip drag reports the distance from where it began on every move, however
+    // many moves came before; a double-click reports itself and starts no drag.
+    void gripDeltaAndDoubleClick() {
+        ResizeGrip grip;
+        grip.resize(28, 28);
+        QStringList events;
+        grip.onBegin = [&] { events << "begin"; };
+        grip.onDrag = [&](double d) { events << QString("drag %1").arg(d); };
+        grip.onEnd = [&] { events << "end"; };
+        grip.onDoubleClick = [&] { events << "double"; };
+        QCOMPARE(grip.cursor().shape(), Qt::SizeHorCursor);
+        sendMouse(&grip, QEvent::MouseButtonPress, {14, 14}, {514, 600});
+        QVERIFY(grip.dragging());
+        sendMouse(&grip, QEvent::MouseMove, {-26, 14}, {474, 600});
+        sendMouse(&grip, QEvent::MouseMove, {-26, 20}, {474, 606});
+        sendMouse(&grip, QEvent::MouseMove, {-6, 14}, {494, 600});
+        sendMouse(&grip, QEvent::MouseButtonRelease, {-6, 14}, {494, 600}, Qt::NoButton);
+        QCOMPARE(events, (QStringList{"begin", "drag -40", "drag -40", "drag -20", "end"}));
+        events.clear();
+        sendMouse(&grip, QEvent::MouseButtonPress, {14, 14}, {514, 600});
+        sendMouse(&grip, QEvent::MouseButtonRelease, {14, 14}, {514, 600}, Qt::NoButton);
+        sendMouse(&grip, QEvent::MouseButtonDblClick, {14, 14}, {514, 600});
+        QVERIFY(!grip.dragging());
+        sendMouse(&grip, QEvent::MouseButtonRelease, {14, 14}, {514, 600}, Qt::NoButton);
+        QCOMPARE(events, (QStringList{"begin", "end", "double"}));
+    }
+};
+
+TAMBERK_TEST(tst_Overlays)
+#include "tst_Overlays.moc"

@@ -29,6 +29,16 @@ EmptyStateView::EmptyStateView(QWidget* parent)
     , m_button(new QPushButton(QStringLiteral("Open Settings"), parent)) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     m_button->setFont(Theme::font(12));
+    // A small rounded button in the card's own colours rather than the desktop's.
+    m_button->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 0.5px "
+                                           "solid %3; border-radius: 6px; padding: 3px 12px; }"
+                                           "QPushButton:hover { background: %4; }"
+                                           "QPushButton:pressed { background: %5; }")
+                                .arg(Theme::ink().name(QColor::HexArgb),
+                                     Theme::fill2().name(QColor::HexArgb),
+                                     QColor::fromRgbF(1, 1, 1, 0.22).name(QColor::HexArgb),
+                                     QColor::fromRgbF(1, 1, 1, 0.18).name(QColor::HexArgb),
+                                     QColor::fromRgbF(1, 1, 1, 0.26).name(QColor::HexArgb)));
     m_button->setCursor(Qt::ArrowCursor);
     m_button->hide();
     connect(m_button, &QPushButton::clicked, this, [this] {

@@ -76,6 +76,7 @@ void ShelfView::buildViews(motion::Animator* animator, Scheduler* scheduler) {
     m_grid = new QWidget;
     m_grid->resize(236, 400);
     m_roll->setWidget(m_grid);
+    m_grid->setAutoFillBackground(false); // setWidget turned it on; the card shows through
     connect(m_roll->verticalScrollBar(), &QScrollBar::valueChanged, this, &ShelfView::scrolled);
 
     m_empty = new EmptyStateView(this);
@@ -88,11 +89,13 @@ void ShelfView::buildViews(motion::Animator* animator, Scheduler* scheduler) {
     m_header = new ShelfHeader(this, animator);
     m_headerOpacity = new QGraphicsOpacityEffect(m_header);
     m_headerOpacity->setOpacity(1);
+    m_headerOpacity->setEnabled(false);
     m_header->setGraphicsEffect(m_headerOpacity);
 
     m_chipsScroll = new HScrollView(this);
     m_chipsDoc = new QWidget;
     m_chipsScroll->setWidget(m_chipsDoc);
+    m_chipsDoc->setAutoFillBackground(false);
     m_chipDivider = new QWidget(m_chipsDoc);
     m_chipDivider->setAutoFillBackground(true);
     QPalette dividerPalette = m_chipDivider->palette();
@@ -102,6 +105,7 @@ void ShelfView::buildViews(motion::Animator* animator, Scheduler* scheduler) {
     m_subScroll = new HScrollView(this);
     m_subDoc = new QWidget;
     m_subScroll->setWidget(m_subDoc);
+    m_subDoc->setAutoFillBackground(false);
     m_subScroll->hide();
 
     m_search = new SearchBox(this, animator);
@@ -210,8 +214,11 @@ void ShelfView::updateSelection(int n) {
 
 void ShelfView::applySelectionFade() {
     m_selBar->setVisible(m_selection.barVisible());
+    // At rest the effects are off: a fully opaque view draws directly.
     m_barOpacity->setOpacity(m_selection.barOpacity());
+    m_barOpacity->setEnabled(m_selection.barOpacity() < 1);
     m_headerOpacity->setOpacity(m_selection.headerOpacity());
+    m_headerOpacity->setEnabled(m_selection.headerOpacity() < 1);
     // A header that cannot be seen must not take clicks meant for the bar.
     m_header->setAttribute(Qt::WA_TransparentForMouseEvents, m_selection.headerOpacity() < 0.01);
 }

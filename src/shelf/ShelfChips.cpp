@@ -1,5 +1,6 @@
 // The shelf's two chip rows: building them when their signature changes,
 // refreshing counts and flags in place, wiring their gestures and laying them out.
+#include "grid/GridView.h"
 #include "shelf/ChipView.h"
 #include "shelf/HScrollView.h"
 #include "shelf/ShelfLayout.h"

@@ -1,5 +1,7 @@
 #include "shelf/ShelfView.h"
 
+#include "grid/GridView.h"
+
 #include "shelf/EmptyStateView.h"
 #include "shelf/FooterBar.h"
 #include "shelf/HScrollView.h"
@@ -49,11 +51,12 @@ QRect aligned(const QRectF& r) {
 
 } // namespace
 
-ShelfView::ShelfView(QWidget* parent, motion::Animator* animator, Scheduler* scheduler)
+ShelfView::ShelfView(QWidget* parent, motion::Animator* animator, Scheduler* scheduler,
+                     Thumbs* thumbs)
     : QWidget(parent)
     , m_selection([this] { applySelectionFade(); }, animator) {
     resize(268, 720);
-    buildViews(animator, scheduler);
+    buildViews(animator, scheduler, thumbs);
     wireHeader();
     wireSearch();
     layoutAll();
@@ -61,7 +64,7 @@ ShelfView::ShelfView(QWidget* parent, motion::Animator* animator, Scheduler* sch
 
 ShelfView::~ShelfView() = default;
 
-void ShelfView::buildViews(motion::Animator* animator, Scheduler* scheduler) {
+void ShelfView::buildViews(motion::Animator* animator, Scheduler* scheduler, Thumbs* thumbs) {
     // Created in stacking order, bottom to top.
     m_perfL = new PerfStrip(this);
     m_perfR = new PerfStrip(this);
@@ -73,7 +76,7 @@ void ShelfView::buildViews(motion::Animator* animator, Scheduler* scheduler) {
     m_roll->setWidgetResizable(false);
     m_roll->setAutoFillBackground(false);
     m_roll->viewport()->setAutoFillBackground(false);
-    m_grid = new QWidget;
+    m_grid = new GridView(nullptr, animator, thumbs);
     m_grid->resize(236, 400);
     m_roll->setWidget(m_grid);
     m_grid->setAutoFillBackground(false); // setWidget turned it on; the card shows through
@@ -174,11 +177,12 @@ void ShelfView::layoutAll() {
 }
 
 void ShelfView::layoutGrid(bool animated) {
-    Q_UNUSED(animated);
     const QSize s = m_roll->viewport()->size();
+    m_grid->setViewportHeight(s.height());
     if (std::abs(m_grid->width() - s.width()) > 0.5)
         m_grid->resize(s.width(), std::max(m_grid->height(), s.height()));
-    m_footer->setColumns(1);
+    m_grid->relayout(animated);
+    m_footer->setColumns(m_grid->columns());
     scrolled();
 }
 
@@ -186,6 +190,7 @@ void ShelfView::scrolled() {
     const double shift = ShelfLayout::perforationShift(m_roll->verticalScrollBar()->value());
     m_perfL->setShift(shift);
     m_perfR->setShift(shift);
+    m_grid->updateVisible();
 }
 
 QString ShelfView::countText() const {

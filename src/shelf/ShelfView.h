@@ -12,6 +12,8 @@
 
 class ChipView;
 class EmptyStateView;
+class GridView;
+class Thumbs;
 class FooterBar;
 class HScrollView;
 class Library;
@@ -36,8 +38,9 @@ class ShelfView : public QWidget {
     Q_OBJECT
 public:
     /// `animator` and `scheduler` default to the process's own; tests pass manual ones.
+    /// `thumbs` feeds the grid's cells (the shared cache by default).
     explicit ShelfView(QWidget* parent = nullptr, motion::Animator* animator = nullptr,
-                       Scheduler* scheduler = nullptr);
+                       Scheduler* scheduler = nullptr, Thumbs* thumbs = nullptr);
     ~ShelfView() override;
 
     /// The controller. It outlives the shelf, or clears itself with nullptr first.
@@ -90,7 +93,7 @@ public:
     ResizeHandle* handle() const { return m_handle; }
     ResizeGrip* grip() const { return m_grip; }
     SelectionBar* selBar() const { return m_selBar; }
-    QWidget* grid() const { return m_grid; }
+    GridView* grid() const { return m_grid; }
     QScrollArea* roll() const { return m_roll; }
 
     // Parts, for tests and the gallery.
@@ -116,7 +119,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    void buildViews(motion::Animator* animator, Scheduler* scheduler);
+    void buildViews(motion::Animator* animator, Scheduler* scheduler, Thumbs* thumbs);
     void wireHeader();
     void wireSearch();
     void scrolled();
@@ -147,7 +150,7 @@ private:
     ChipRows m_rows;
     SearchBox* m_search = nullptr;
     QScrollArea* m_roll = nullptr;
-    QWidget* m_grid = nullptr;
+    GridView* m_grid = nullptr;
     PerfStrip* m_perfL = nullptr;
     PerfStrip* m_perfR = nullptr;
     FooterBar* m_footer = nullptr;

@@ -1,5 +1,6 @@
 #include "FakeReceiver.h"
 #include "TestEnv.h"
+#include "grid/GridView.h"
 #include "shelf/ChipView.h"
 #include "shelf/EmptyStateView.h"
 #include "shelf/FooterBar.h"

@@ -2,6 +2,7 @@
 
 #include "platform/ImageDecoder.h"
 #include "platform/VideoDecoder.h"
+#include "shelf/Theme.h"
 
 #include <QAudioOutput>
 #include <QFileInfo>
@@ -17,12 +18,12 @@
 
 namespace {
 
-// The preview's own dark look, opaque so it reads the same with or without a
-// compositor.
-const QColor kCard(17, 17, 19);
-const QColor kInk(255, 255, 255, 240);
-const QColor kInk3(255, 255, 255, 102);
-const QColor kHair(255, 255, 255, 23);
+// The card of the shelf, opaque so it reads the same with or without a compositor.
+QColor card() {
+    QColor color = Theme::base();
+    color.setAlphaF(1);
+    return color;
+}
 
 QRect lerp(const QRect& a, const QRect& b, double t) {
     auto mix = [t](int x, int y) { return int(std::lround(x + (y - x) * t)); };
@@ -327,18 +328,16 @@ void PreviewWindow::zoomDone() {
 void PreviewWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.fillRect(rect(), kCard);
+    p.fillRect(rect(), card());
     if (m_state == State::Opening || m_state == State::Closing) {
         drawFilled(p, rect(), m_transition);
         return;
     }
-    p.setPen(kHair);
+    p.setPen(Theme::hair());
     p.drawRect(rect().adjusted(0, 0, -1, -1));
     p.drawLine(0, titleHeight - 1, width(), titleHeight - 1);
-    QFont font = p.font();
-    font.setPointSizeF(10);
-    p.setFont(font);
-    p.setPen(kInk);
+    p.setFont(Theme::font(12, QFont::Medium));
+    p.setPen(Theme::ink());
     const QRect strip(12, 0, width() - 24, titleHeight - 1);
     p.drawText(strip, Qt::AlignCenter,
                p.fontMetrics().elidedText(title(), Qt::ElideMiddle, strip.width()));
@@ -357,10 +356,10 @@ void PreviewWindow::paintEvent(QPaintEvent*) {
             QPainterPath path;
             path.addRoundedRect(pill, 5, 5);
             p.fillPath(path, QColor(0, 0, 0, 153));
-            p.setPen(kInk);
+            p.setPen(Theme::ink());
             p.drawText(pill, Qt::AlignCenter, QStringLiteral("▶ ") + durationText(duration));
         }
-        p.setPen(kInk3);
+        p.setPen(Theme::ink3());
         p.drawText(area.adjusted(0, 0, -12, -12), Qt::AlignRight | Qt::AlignBottom,
                    QStringLiteral("Cannot play this recording"));
     }

@@ -1,5 +1,7 @@
 #include "grid/GridView.h"
 
+#include "grid/GridInteraction.h"
+
 #include "content/Thumbs.h"
 #include "grid/GridHost.h"
 #include "shelf/Motion.h"
@@ -40,6 +42,7 @@ GridView::GridView(QWidget* parent, motion::Animator* animator, Thumbs* thumbs)
     , m_thumbs(thumbs ? thumbs : &Thumbs::shared()) {
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    m_interaction = new GridInteraction(*this);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     resize(236, 400);
 }
@@ -567,6 +570,7 @@ void GridView::paintEvent(QPaintEvent* event) {
     }
     if (endLabelVisible() && m_endLabelFrame.intersects(area))
         paintEndLabel(painter);
+    m_interaction->paint(painter);
 }
 
 // ---- Pointer ---------------------------------------------------------------
@@ -586,6 +590,8 @@ void GridView::updateHover(QPointF point) {
 
 void GridView::mouseMoveEvent(QMouseEvent* event) {
     updateHover(event->position());
+    if (m_pressedButton == ThumbView::Button::None && m_interaction->mouseMove(event))
+        return;
     QWidget::mouseMoveEvent(event);
 }
 
@@ -601,6 +607,8 @@ void GridView::mousePressEvent(QMouseEvent* event) {
             }
         }
     }
+    if (m_interaction->mousePress(event))
+        return;
     QWidget::mousePressEvent(event);
 }
 
@@ -615,7 +623,33 @@ void GridView::mouseReleaseEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
+    if (m_interaction->mouseRelease(event))
+        return;
     QWidget::mouseReleaseEvent(event);
+}
+
+void GridView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // A quick second click on a cell's button is one more press of the button.
+    if (ThumbView* c = cellAt(event->position());
+        c && c->buttonAt(event->position()) != ThumbView::Button::None) {
+        mousePressEvent(event);
+        return;
+    }
+    if (!m_interaction->mouseDoubleClick(event))
+        QWidget::mouseDoubleClickEvent(event);
+}
+
+void GridView::keyPressEvent(QKeyEvent* event) {
+    if (!m_interaction->keyPress(event))
+        QWidget::keyPressEvent(event);
+}
+
+bool GridView::command(QKeyEvent* event) {
+    return m_interaction->command(event);
+}
+
+void GridView::contextMenuEvent(QContextMenuEvent* event) {
+    m_interaction->contextMenu(event);
 }
 
 void GridView::leaveEvent(QEvent* event) {

@@ -13,6 +13,9 @@
 #include <vector>
 
 class GridHost;
+class GridInteraction;
+class QKeyEvent;
+class QContextMenuEvent;
 class QAbstractScrollArea;
 class QMouseEvent;
 class Thumbs;
@@ -31,25 +34,6 @@ public:
     static constexpr double gap = GridLayout::gap;
     static constexpr double inset = GridLayout::inset;
     static constexpr double topInset = GridLayout::topInset;
-
-    /// Pointer and preview state of the selection gestures, kept with the grid so
-    /// every gesture handler sees one copy.
-    struct Gestures {
-        std::optional<QString> anchor;          ///< Range selection and keyboard focus.
-        std::optional<QString> downKey;         ///< Cell under the last press.
-        QPointF downPoint;                      ///< Where the last press was.
-        std::unique_ptr<QMouseEvent> downEvent; ///< The last press, kept to start a drag.
-        std::optional<QString> pendingToggle;   ///< A toggle deferred to the release.
-        std::optional<QString> lastClicked;
-        std::optional<QString> qlFocus; ///< Shot shown first by the preview.
-        ShotList draggedShots;
-        bool dragging = false;
-        std::optional<QPointF> marqueeStart;
-        QSet<QString> marqueeBase;
-        std::optional<QRectF> marquee; ///< The rubber band, painted by the grid.
-        bool qlActive = false;
-        ShotList qlItems;
-    };
 
     /// `animator` and `thumbs` default to the process-wide ones; tests pass their own.
     explicit GridView(QWidget* parent = nullptr, motion::Animator* animator = nullptr,
@@ -106,7 +90,10 @@ public:
 
     /// The cell under the pointer (kept by the cells).
     std::optional<QString> hovered;
-    Gestures gestures;
+    /// Pointer, keyboard, drag-out and preview handling of the roll.
+    GridInteraction& interaction() const { return *m_interaction; }
+    /// A Ctrl combination the panel did not handle itself; true when the grid did.
+    bool command(QKeyEvent* event);
 
     bool endLabelVisible() const { return !m_shots.isEmpty(); }
     QRectF endLabelFrame() const { return m_endLabelFrame; }
@@ -139,6 +126,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     bool event(QEvent* event) override;
@@ -162,6 +152,7 @@ private:
     double backingScale() const;
 
     GridHost* m_host = nullptr;
+    GridInteraction* m_interaction = nullptr; // a child object
     motion::Animator* m_animator;
     Thumbs* m_thumbs;
 

@@ -1,5 +1,6 @@
 // tamberk-cli: the library, the text index and the settings from a terminal.
 #include "cli/Command.h"
+#include "settings/CaptureCache.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -53,6 +54,9 @@ int main(int argc, char** argv) {
         args.first() == QLatin1String("-h"))
         return usage();
     const QString name = args.takeFirst();
+    // One-shot commands wait for the screenshot tool's facts instead of
+    // scanning without its name prefix.
+    CaptureCache::shared().detectNow();
     for (const CliCommand* command : CliCommand::all()) {
         if (name == QLatin1String(command->name)) {
             const int status = command->run(args);

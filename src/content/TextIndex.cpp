@@ -1,6 +1,7 @@
 #include "content/TextIndex.h"
 
 #include "content/TextSearch.h"
+#include "platform/BandedText.h"
 #include "platform/Log.h"
 #include "platform/TextRecognizer.h"
 #include "settings/Prefs.h"
@@ -127,7 +128,7 @@ bool writeIndex(const QString& file, const QByteArray& bytes, bool keepBad) {
 } // namespace
 
 TextIndex::TextIndex(QObject* parent)
-    : TextIndex(defaultFile(), &TextIndex::recognize, parent) {}
+    : TextIndex(defaultFile(), &TextIndex::read, parent) {}
 
 TextIndex::TextIndex(QString file, Recognizer recognizer, QObject* parent)
     : QObject(parent)
@@ -178,11 +179,21 @@ QString TextIndex::defaultFile() {
 }
 
 QString TextIndex::recognize(const QString& path) {
+    return read(path).value_or(QString());
+}
+
+std::optional<QString> TextIndex::read(const QString& path) {
     // Decoding comes first so that a file that is no image never starts an engine.
-    const QImage image = TextRecognizer::load(path);
+    QImage image = BandedText::load(path);
+    const bool tall = !image.isNull();
+    if (!tall)
+        image = TextRecognizer::load(path);
     if (image.isNull())
-        return {};
-    return TextRecognizer::forThisThread().recognize(image);
+        return QString();
+    TextRecognizer& engine = TextRecognizer::forThisThread();
+    if (!engine.ready())
+        return std::nullopt;
+    return tall ? BandedText::recognize(engine, image) : engine.recognize(image);
 }
 
 void TextIndex::post(std::function<void()> job) {
@@ -262,7 +273,7 @@ std::optional<TextIndex::Map> TextIndex::decode(const QByteArray& json) {
 }
 
 void TextIndex::enqueue(const ShotList& shots) {
-    if (!Prefs::shared().boolean(Key::ocr))
+    if (m_unavailable || !Prefs::shared().boolean(Key::ocr))
         return;
     for (const ShotPtr& shot : shots) {
         if (!shot || shot->isVideo)
@@ -291,19 +302,27 @@ void TextIndex::pump() {
     post([this, shot, recognizer = m_recognizer, stopping = m_stopping] {
         if (stopping->load())
             return;
-        const QString text = recognizer(shot->path);
+        const std::optional<QString> text = recognizer(shot->path);
         QMetaObject::invokeMethod(
             this, [this, shot, text] { finish(shot, text); }, Qt::QueuedConnection);
     });
 }
 
-void TextIndex::finish(const ShotPtr& shot, const QString& text) {
+void TextIndex::finish(const ShotPtr& shot, const std::optional<QString>& text) {
     busy = false;
     queued.remove(shot->path);
+    if (!text) {
+        // Empty text with the file's time would keep a later, working run
+        // from ever reading it; the engine logged why it could not start.
+        m_unavailable = true;
+        queue.clear();
+        queued.clear();
+        return;
+    }
     // A file that was deleted meanwhile gets no entry. One that changed keeps
     // the time of the version that was read, so it is recognised again.
     if (QFileInfo::exists(shot->path)) {
-        store(shot->path, Entry{shot->modified, text});
+        store(shot->path, Entry{shot->modified, *text});
         scheduleSave();
         emit recognized(shot->path);
     }

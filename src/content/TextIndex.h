@@ -35,8 +35,10 @@ public:
         bool operator==(const Entry&) const = default;
     };
     using Map = QHash<QString, Entry>;
-    /// Turns an image file into its text; called on the worker thread only.
-    using Recognizer = std::function<QString(const QString& path)>;
+    /// Turns an image file into its text ("" when it holds none or is no
+    /// image); nothing when the engine is not available, so nothing is
+    /// stored. Called on the worker thread only.
+    using Recognizer = std::function<std::optional<QString>(const QString& path)>;
     /// The byte pairs of a text, for ruling out most texts unread.
     using Pairs = TextSearch::Pairs;
     /// A query lower-cased and split once for one pass over a listing: its
@@ -78,6 +80,11 @@ public:
     /// Recognition of one image file with the on-device engine of the
     /// calling thread; "" on any failure.
     static QString recognize(const QString& path);
+    /// The same, with nothing when the engine could not start; tall images
+    /// are read in bands at full width. The index's own recogniser.
+    static std::optional<QString> read(const QString& path);
+    /// Whether recognition stopped because the engine is not available.
+    bool unavailable() const { return m_unavailable; }
     /// The index file's content for `map`: compact JSON, one member per path.
     static QByteArray encode(const Map& map);
     /// The map of an index file, or nothing when it is not exactly that form.
@@ -103,7 +110,7 @@ signals:
 private:
     void load();
     void pump();
-    void finish(const ShotPtr& shot, const QString& text);
+    void finish(const ShotPtr& shot, const std::optional<QString>& text);
     void scheduleSave();
     void save();
     void store(const QString& path, Entry entry);
@@ -125,6 +132,9 @@ private:
     QSet<QString> queued;
     bool busy = false;
     bool saveScheduled = false;
+    // The engine could not start (no language data): nothing more is queued
+    // this session, and nothing is stored, so a later run reads every file.
+    bool m_unavailable = false;
 
     QString m_file;
     Recognizer m_recognizer;

@@ -260,9 +260,14 @@ void DirWatcher::readEvents() {
 
 void DirWatcher::processEvent(int wd, quint32 mask, const QString& name) {
     if (mask & IN_Q_OVERFLOW) {
-        // Events were lost: rescan everything and re-place every watch.
+        // Events were lost, in any directory: report every one we follow,
+        // so each is rescanned, and re-place every watch.
         m_rearm = true;
         report(m_path);
+        for (const Watch& watched : std::as_const(m_watches))
+            report(watched.path);
+        for (auto it = m_polled.cbegin(); it != m_polled.cend(); ++it)
+            report(it.key());
         return;
     }
     if (const auto ancestor = m_ancestors.constFind(wd); ancestor != m_ancestors.cend()) {

@@ -3,8 +3,8 @@
 #include "platform/CaptureMark.h"
 #include "platform/DirListing.h"
 #include "platform/ImageHeader.h"
+#include "settings/CaptureCache.h"
 #include "settings/Prefs.h"
-#include "settings/SystemCapture.h"
 
 #include <QCollator>
 #include <QLocale>
@@ -316,7 +316,9 @@ ScanOptions ScanOptions::current() {
     ScanOptions opts;
     opts.onlyShots = Prefs::shared().boolean(Key::onlyShots);
     opts.prefixes = FolderScanner::basePrefixes + FolderScanner::linuxPrefixes;
-    if (const auto prefix = SystemCapture::namePrefix(); prefix && !prefix->isEmpty())
+    // The tool's prefix comes from the cached detection: detecting here would
+    // scan /proc (and on GNOME run gsettings) on the main thread for every rescan.
+    if (const auto prefix = CaptureCache::shared().facts().namePrefix; prefix && !prefix->isEmpty())
         opts.prefixes.append(prefix->toLower());
     return opts;
 }

@@ -16,7 +16,8 @@ struct ScanOptions {
     /// Lower-case file-name prefixes that mark a screenshot.
     QStringList prefixes;
 
-    /// "t2.onlyShots" and the built-in prefixes plus the system tool's prefix.
+    /// "t2.onlyShots" and the built-in prefixes plus the system tool's prefix
+    /// as last detected (CaptureCache).
     static ScanOptions current();
 };
 

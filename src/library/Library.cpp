@@ -3,8 +3,8 @@
 #include "library/DirWatcher.h"
 #include "platform/CaptureMark.h"
 #include "platform/FileMove.h"
+#include "settings/CaptureCache.h"
 #include "settings/Prefs.h"
-#include "settings/SystemCapture.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -54,27 +54,35 @@ Library::Library(const QString& root, QObject* parent)
     : QObject(parent)
     , m_root(resolved(root))
     , m_clock([] { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; })
-    , m_systemLocation(&SystemCapture::location) {
+    , m_strayFolders([] { return CaptureCache::shared().facts().strayFolders; }) {
     m_queue.setObjectName(QStringLiteral("tamberk.scan"));
     m_queue.setMaxThreadCount(1);
+    m_pullQueue.setObjectName(QStringLiteral("tamberk.pullin"));
+    m_pullQueue.setMaxThreadCount(1);
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(flushDelayMs);
     connect(&m_flushTimer, &QTimer::timeout, this, &Library::flush);
     m_strayRetry.setSingleShot(true);
     m_strayRetry.setInterval(int(settleSeconds * 1000) + 100);
     connect(&m_strayRetry, &QTimer::timeout, this, &Library::catchStrays);
-    m_straySince = now();
+    // A new answer about the screenshot tool may name other folders.
+    connect(&CaptureCache::shared(), &CaptureCache::changed, this, [this] {
+        if (m_scanned && !m_reloading)
+            watchStrays();
+    });
 }
 
 Library::~Library() {
     m_flushTimer.stop();
     m_strayRetry.stop();
     m_watcher.reset();
-    m_strayWatcher.reset();
+    m_strayWatchers.clear();
     // Queued scans are dropped; the running one is waited for, so no result
-    // can be handed to a library that is gone.
+    // can be handed to a library that is gone. A pull-in is finished, so no
+    // file is left half copied.
     m_queue.clear();
     m_queue.waitForDone();
+    m_pullQueue.waitForDone();
 }
 
 void Library::setClock(Clock clock) {
@@ -82,7 +90,11 @@ void Library::setClock(Clock clock) {
 }
 
 void Library::setSystemLocation(std::function<QString()> location) {
-    m_systemLocation = std::move(location);
+    m_strayFolders = [location = std::move(location)] { return QStringList{location()}; };
+}
+
+void Library::setStrayFolders(std::function<QStringList()> folders) {
+    m_strayFolders = std::move(folders);
 }
 
 double Library::now() const {

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class DirWatcher;
 
@@ -95,14 +96,17 @@ public:
     void setClock(Clock clock);
     /// Replaces the system screenshot location read by watchStrays (tests, CLI).
     void setSystemLocation(std::function<QString()> location);
+    /// Replaces the folders watched for strays, by default the screenshot tool's
+    /// folders for screenshots and recordings as last detected (tests).
+    void setStrayFolders(std::function<QStringList()> folders);
     /// Whether the state handed to the text index starts recognition; off for
     /// one-shot command-line queries that must not wait for recognition.
     void setFeedText(bool feed) { m_feedText = feed; }
     /// Runs `gate` on the scan worker after each job's work, before its result
     /// is handed back (tests hold results with it).
     void setScanGate(std::function<void()> gate) { m_scanGate = std::move(gate); }
-    /// The system folder watched for strays, when there is one.
-    const std::optional<QString>& strayDir() const { return m_strayDir; }
+    /// The system folders watched for strays; none inside the library.
+    const QStringList& strayDirs() const { return m_strayDirs; }
 
     // File operations (defined in LibraryFileOps.cpp)
     /// Moves the shots to the Trash; the number that went, with undo information.
@@ -134,6 +138,11 @@ public:
 private:
     void attach(const ShotPtr& shot);
     void detach(const ShotPtr& shot);
+    /// Marks a directory as changed by the library itself, so a rescan
+    /// listed before the change is dropped and made again.
+    void touch(const QString& dir);
+    /// touch() for a directory and every listed one below it.
+    void touchSubtree(const QString& dir);
     void moveSubtree(const QString& old, const QString& target);
 
 public:
@@ -151,18 +160,19 @@ private:
 
     void handle(const QStringList& paths);
     void flush();
-    void apply(const FolderScanner::RescanResult& result, qint64 generation);
+    void apply(const FolderScanner::RescanResult& result, qint64 generation, quint64 since);
+    bool stale(const FolderScanner::RescanResult& result, quint64 since) const;
     void dropSubtree(const QString& path);
     void rebuildFolders();
     void recompute(bool initial);
     void catchStrays();
-    void recentScreenshots(const QString& folder, double since,
+    void recentScreenshots(const QStringList& folders, const QHash<QString, double>& since,
                            std::function<void(const QStringList&)> done);
-    void pullIn(const QStringList& paths);
+    void pullIn(const QStringList& paths, std::function<void()> done);
     void applyReload(const FolderScanner::Tree& tree);
     void startWatcher();
     double now() const;
-    bool settled(const QString& path) const;
+    static bool settled(const QString& path, const QString& root);
     /// The path with symbolic links resolved and "." and ".." removed.
     static QString resolved(const QString& path);
 
@@ -181,11 +191,17 @@ private:
     QSet<QString> m_known;
     QSet<QString> m_expected;
     std::unique_ptr<DirWatcher> m_watcher;
-    std::unique_ptr<DirWatcher> m_strayWatcher;
-    std::optional<QString> m_strayDir;
-    double m_straySince = 0;
+    std::vector<std::unique_ptr<DirWatcher>> m_strayWatchers;
+    QStringList m_strayDirs;
+    QHash<QString, double> m_straySince; // per folder: strays created since then are taken
     qint64 m_generation = 0;
     QSet<QString> m_pending;
+    // The touch count at the library's last own change of each directory,
+    // kept while rescans are in flight; a result that lists a directory
+    // touched after its rescan began would bring the old state back.
+    QHash<QString, quint64> m_touched;
+    quint64 m_touches = 0;
+    int m_rescans = 0;
     bool m_flushScheduled = false;
     // Events that arrive while a full reload walks the tree wait for it.
     bool m_reloading = false;
@@ -194,13 +210,16 @@ private:
     TextIndex m_text;
 
     QThreadPool m_queue; // "tamberk.scan": one thread, submission order
+    // "tamberk.pullin": moves strays in; a copy across file systems may take
+    // seconds, which must hold up neither the main thread nor rescans.
+    QThreadPool m_pullQueue;
     QTimer m_flushTimer;
     QTimer m_strayRetry; // re-checks strays that were still being written
     // One stray listing at a time; checks asked for meanwhile run once after it.
     bool m_strayBusy = false;
     bool m_strayAgain = false;
     Clock m_clock;
-    std::function<QString()> m_systemLocation;
+    std::function<QStringList()> m_strayFolders;
     bool m_feedText = true;
     std::function<void()> m_scanGate;
 };

@@ -79,7 +79,24 @@ QString Library::cleanName(const QString& name) {
     return clean.trimmed();
 }
 
+void Library::touch(const QString& dir) {
+    // Only rescans in flight can be outdated by a change; none, nothing to keep.
+    if (m_rescans > 0)
+        m_touched.insert(dir, ++m_touches);
+}
+
+void Library::touchSubtree(const QString& dir) {
+    touch(dir);
+    if (m_rescans == 0)
+        return;
+    for (auto it = m_listing.cbegin(); it != m_listing.cend(); ++it) {
+        if (isWithin(it.key(), dir))
+            touch(it.key());
+    }
+}
+
 void Library::attach(const ShotPtr& shot) {
+    touch(parentPath(shot->path));
     const auto it = m_listing.find(parentPath(shot->path));
     if (it != m_listing.end())
         it->append(shot);
@@ -87,6 +104,7 @@ void Library::attach(const ShotPtr& shot) {
 }
 
 void Library::detach(const ShotPtr& shot) {
+    touch(parentPath(shot->path));
     const auto it = m_listing.find(parentPath(shot->path));
     if (it == m_listing.end())
         return;
@@ -179,6 +197,8 @@ std::optional<Library::Undone> Library::undo() {
         }
         dirs.insert(parentPath(it->original));
         dirs.insert(parentPath(it->current));
+        touch(parentPath(it->original));
+        touchSubtree(target);
         ++restored;
     }
     // Nothing came back (the Trash was emptied, the files moved on): the
@@ -202,6 +222,8 @@ std::optional<QString> Library::createFolder(const QString& name, const QString&
         return std::nullopt;
     }
     const QString path = resolved(folder);
+    touch(base);
+    touch(path);
     m_listing.insert(path, {});
     if (depthBelow(path, m_root) < FolderScanner::depthLimit)
         m_childMap.insert(path, {});
@@ -274,6 +296,9 @@ std::optional<QString> Library::renameFolder(const QString& folder, const QStrin
 // below it. Shots are rebuilt under their new paths with every field kept,
 // their text follows them, and none of them is announced.
 void Library::moveSubtree(const QString& old, const QString& target) {
+    touchSubtree(old);
+    touch(target);
+    touch(parentPath(old));
     const auto renamed = [&](const QString& path) { return target + path.mid(old.size()); };
     Listing listing;
     for (auto it = m_listing.begin(); it != m_listing.end();) {
@@ -282,6 +307,7 @@ void Library::moveSubtree(const QString& old, const QString& target) {
             continue;
         }
         const QString key = renamed(it.key());
+        touch(key);
         ShotList shots;
         shots.reserve(it->size());
         for (const ShotPtr& shot : std::as_const(*it)) {
@@ -334,6 +360,8 @@ bool Library::trashFolder(const QString& folder) {
     if (!landed(result.location, "trash folder"))
         return false;
     m_undoStack.append({QStringLiteral("Trash"), {{result.location, path}}});
+    touchSubtree(path);
+    touch(parentPath(path));
     dropSubtree(path);
     rebuildFolders();
     recompute(false);

@@ -62,6 +62,8 @@ void Library::reload() {
     m_watcher.reset();
     m_held.clear();
     m_reloading = true;
+    m_touched.clear();
+    m_rescans = 0;
     startWatcher();
     submit(
         [root, opts] {
@@ -166,11 +168,17 @@ void Library::flush() {
     qsizetype total = 0;
     for (const QString& dir : std::as_const(dirs)) {
         job.depths.insert(dir, depthBelow(dir, m_root));
-        job.oldChildren.insert(dir, m_childMap.value(dir));
+        // A child the library does not list (unreadable at the last walk, a
+        // mount that did not answer) counts as new and is walked when found.
+        QStringList listed = m_childMap.value(dir);
+        listed.removeIf([this](const QString& child) { return !m_listing.contains(child); });
+        job.oldChildren.insert(dir, listed);
         cached.append(m_listing.value(dir));
         total += cached.last().size();
     }
     const qint64 generation = m_generation;
+    const quint64 since = m_touches;
+    ++m_rescans;
     submit(
         [job = std::move(job), cached = std::move(cached), total]() mutable {
             job.cache.reserve(total);
@@ -180,14 +188,33 @@ void Library::flush() {
             }
             return job.run();
         },
-        [this, generation](const FolderScanner::RescanResult& result) {
-            apply(result, generation);
+        [this, generation, since](const FolderScanner::RescanResult& result) {
+            apply(result, generation, since);
         });
 }
 
-void Library::apply(const FolderScanner::RescanResult& result, qint64 generation) {
+bool Library::stale(const FolderScanner::RescanResult& result, quint64 since) const {
+    if (m_touched.isEmpty())
+        return false;
+    const auto touched = [&](const QString& dir) { return m_touched.value(dir, 0) > since; };
+    return std::any_of(result.dirs.cbegin(), result.dirs.cend(), touched) ||
+           std::any_of(result.vanished.cbegin(), result.vanished.cend(), touched) ||
+           std::any_of(result.updates.keyBegin(), result.updates.keyEnd(), touched) ||
+           std::any_of(result.children.keyBegin(), result.children.keyEnd(), touched);
+}
+
+void Library::apply(const FolderScanner::RescanResult& result, qint64 generation, quint64 since) {
     if (generation != m_generation)
         return;
+    --m_rescans;
+    const bool outdated = stale(result, since);
+    if (m_rescans == 0)
+        m_touched.clear();
+    if (outdated) {
+        // Listed before one of our own changes: the old state would win.
+        refresh(result.dirs);
+        return;
+    }
     if (result.dirs.contains(m_root))
         m_readable = result.rootOK;
     for (const QString& path : result.vanished)
@@ -264,63 +291,79 @@ void Library::recompute(bool initial) {
 }
 
 void Library::watchStrays() {
-    const QString system = resolved(m_systemLocation());
-    if (!Prefs::shared().boolean(Key::syncSystem) || system.isEmpty() || system == m_root) {
-        m_strayWatcher.reset();
-        m_strayDir.reset();
+    QStringList folders;
+    if (Prefs::shared().boolean(Key::syncSystem)) {
+        for (const QString& folder : m_strayFolders()) {
+            const QString dir = resolved(folder);
+            // A tool folder inside the library is part of it: nothing is
+            // pulled out of it, or frames filed there would jump back up.
+            if (dir.isEmpty() || isWithin(dir, m_root) || folders.contains(dir))
+                continue;
+            folders.append(dir);
+        }
+    }
+    if (folders != m_strayDirs) {
+        m_strayWatchers.clear();
+        QHash<QString, double> since;
+        for (const QString& dir : std::as_const(folders)) {
+            since.insert(dir, m_straySince.value(dir, now() - strayLookBack));
+            m_strayWatchers.push_back(std::make_unique<DirWatcher>(
+                dir, strayLatency, false,
+                [self = QPointer<Library>(this), dir](const QStringList& paths) {
+                    // Changes in the system folder's subfolders are none of ours.
+                    if (self && paths.contains(dir))
+                        self->catchStrays();
+                },
+                0));
+        }
+        m_straySince = since;
+        m_strayDirs = folders;
+    }
+    if (m_strayDirs.isEmpty()) {
         m_strayRetry.stop();
         return;
-    }
-    if (m_strayDir != system) {
-        m_strayDir = system;
-        m_straySince = now() - strayLookBack;
-        m_strayWatcher = std::make_unique<DirWatcher>(
-            system, strayLatency, false,
-            [self = QPointer<Library>(this), system](const QStringList& paths) {
-                // Changes in the system folder's subfolders are none of ours.
-                if (self && paths.contains(system))
-                    self->catchStrays();
-            },
-            0);
     }
     catchStrays();
 }
 
 void Library::catchStrays() {
-    if (!m_strayDir)
+    if (m_strayDirs.isEmpty())
         return;
-    // Two listings in flight would both try to move the same files.
+    // Two rounds at once would both try to move the same files.
     if (m_strayBusy) {
         m_strayAgain = true;
         return;
     }
     m_strayBusy = true;
-    const QString folder = *m_strayDir;
-    recentScreenshots(folder, m_straySince, [this, folder](const QStringList& paths) {
+    const QStringList folders = m_strayDirs;
+    const auto finish = [this] {
         m_strayBusy = false;
-        if (!paths.isEmpty() && m_strayDir == folder)
-            pullIn(paths);
         if (std::exchange(m_strayAgain, false))
             catchStrays();
+    };
+    recentScreenshots(folders, m_straySince, [this, folders, finish](const QStringList& paths) {
+        if (paths.isEmpty() || m_strayDirs != folders)
+            finish();
+        else
+            pullIn(paths, finish);
     });
 }
 
-void Library::recentScreenshots(const QString& folder, double since,
+void Library::recentScreenshots(const QStringList& folders, const QHash<QString, double>& since,
                                 std::function<void(const QStringList&)> done) {
-    if (resolved(folder) == m_root) {
-        done({});
-        return;
-    }
     ScanOptions opts = ScanOptions::current();
     opts.onlyShots = true;
     submit(
-        [folder, since, opts] {
+        [folders, since, opts] {
             ShotList recent;
-            if (const auto listed =
-                    FolderScanner::list(folder, true, opts, ShotCache(), false, false))
-                std::copy_if(listed->shots.cbegin(), listed->shots.cend(),
-                             std::back_inserter(recent),
-                             [since](const ShotPtr& shot) { return shot->created >= since; });
+            for (const QString& folder : folders) {
+                const double from = since.value(folder);
+                if (const auto listed =
+                        FolderScanner::list(folder, true, opts, ShotCache(), false, false))
+                    std::copy_if(listed->shots.cbegin(), listed->shots.cend(),
+                                 std::back_inserter(recent),
+                                 [from](const ShotPtr& shot) { return shot->created >= from; });
+            }
             std::stable_sort(recent.begin(), recent.end(), [](const ShotPtr& a, const ShotPtr& b) {
                 return a->created < b->created;
             });
@@ -332,13 +375,13 @@ void Library::recentScreenshots(const QString& folder, double since,
         std::move(done));
 }
 
-bool Library::settled(const QString& path) const {
+bool Library::settled(const QString& path, const QString& rootDir) {
     // Within one file system the move is a rename, which an open writer
     // survives. A copy to another one must not start while the file grows.
     struct stat file {};
     struct stat root {};
     if (stat(QFile::encodeName(path).constData(), &file) != 0 ||
-        stat(QFile::encodeName(m_root).constData(), &root) != 0)
+        stat(QFile::encodeName(rootDir).constData(), &root) != 0)
         return true; // the move itself will fail and say why
     const double modified = double(file.st_mtim.tv_sec) + double(file.st_mtim.tv_nsec) / 1e9;
     const double age = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - modified;
@@ -352,37 +395,49 @@ bool Library::settled(const QString& path) const {
     return age >= settleSeconds;
 }
 
-void Library::pullIn(const QStringList& paths) {
-    int moved = 0;
-    bool waiting = false;
-    for (const QString& from : paths) {
-        struct stat source {};
-        // Gone since the listing (the user took it elsewhere): nothing to do.
-        if (lstat(QFile::encodeName(from).constData(), &source) != 0 && errno == ENOENT)
-            continue;
-        if (!settled(from)) {
-            waiting = true;
-            continue;
+void Library::pullIn(const QStringList& paths, std::function<void()> done) {
+    const QString root = m_root;
+    // The moves run on their own worker with value copies; the library learns
+    // of the outcome through a queued call. `this` is only that call's
+    // receiver, and the destructor waits for the worker.
+    m_pullQueue.start([this, paths, root, done = std::move(done)] {
+        int moved = 0;
+        bool waiting = false;
+        for (const QString& from : paths) {
+            struct stat source {};
+            // Gone since the listing (the user took it elsewhere): nothing to do.
+            if (lstat(QFile::encodeName(from).constData(), &source) != 0 && errno == ENOENT)
+                continue;
+            if (!settled(from, root)) {
+                waiting = true;
+                continue;
+            }
+            const QString name = from.mid(from.lastIndexOf(QLatin1Char('/')) + 1);
+            FileMove::Result result;
+            QString to;
+            // Another file may take the free name between the check and the move.
+            for (int attempt = 0; attempt < 3; ++attempt) {
+                to = unique(root + QLatin1Char('/') + name);
+                result = FileMove::move(from, to);
+                if (result || result.error != EEXIST)
+                    break;
+            }
+            if (!result) {
+                logFailure("pull-in", result.message);
+                continue;
+            }
+            markScreenshot(to);
+            ++moved;
         }
-        const QString name = from.mid(from.lastIndexOf(QLatin1Char('/')) + 1);
-        FileMove::Result result;
-        QString to;
-        // Another file may take the free name between the check and the move.
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            to = unique(m_root + QLatin1Char('/') + name);
-            result = FileMove::move(from, to);
-            if (result || result.error != EEXIST)
-                break;
-        }
-        if (!result) {
-            logFailure("pull-in", result.message);
-            continue;
-        }
-        markScreenshot(to);
-        ++moved;
-    }
-    if (moved > 0)
-        refresh({m_root});
-    if (waiting)
-        m_strayRetry.start();
+        QMetaObject::invokeMethod(
+            this,
+            [this, moved, waiting, root, done] {
+                if (moved > 0 && root == m_root)
+                    refresh({m_root});
+                if (waiting)
+                    m_strayRetry.start();
+                done();
+            },
+            Qt::QueuedConnection);
+    });
 }

@@ -10,7 +10,9 @@
 
 namespace CaptureBackends {
 
-std::unique_ptr<CaptureBackend> gnomeShell();
+/// The shell's own UI; `unusedFolder` is a folder gnome-screenshot names
+/// although it is neither running nor bound, watched for strays all the same.
+std::unique_ptr<CaptureBackend> gnomeShell(const QString& unusedFolder = {});
 std::unique_ptr<CaptureBackend> gnomeScreenshot();
 /// Spectacle of Plasma 6 (`plasma` 6) or Plasma 5 (`plasma` 5).
 std::unique_ptr<CaptureBackend> spectacle(int plasma);

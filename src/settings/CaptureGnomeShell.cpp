@@ -17,6 +17,8 @@ QString shellText(const char* english) {
 
 class GnomeShell final : public CaptureBackend {
 public:
+    explicit GnomeShell(QString unusedFolder)
+        : m_unusedFolder(std::move(unusedFolder)) {}
     QString id() const override { return QStringLiteral("gnome-shell"); }
     QString toolName() const override { return QStringLiteral("GNOME Shell screenshot UI"); }
     QString savedLocation() const override { return defaultLocation(); }
@@ -39,10 +41,16 @@ public:
         }
         return QStringLiteral("Screenshot from ");
     }
+    QStringList otherFolders() const override {
+        return m_unusedFolder.isEmpty() ? QStringList() : QStringList{m_unusedFolder};
+    }
+
+private:
+    QString m_unusedFolder;
 };
 
 } // namespace
 
-std::unique_ptr<CaptureBackend> CaptureBackends::gnomeShell() {
-    return std::make_unique<GnomeShell>();
+std::unique_ptr<CaptureBackend> CaptureBackends::gnomeShell(const QString& unusedFolder) {
+    return std::make_unique<GnomeShell>(unusedFolder);
 }

@@ -15,6 +15,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
+#include <atomic>
 
 CaptureStep CaptureStep::command(QString program, QStringList args) {
     CaptureStep step;
@@ -148,9 +149,92 @@ std::unique_ptr<CaptureBackend> CaptureBackends::generic(const QString& desktop)
     return std::make_unique<Generic>(desktop);
 }
 
+namespace {
+
+std::atomic<int> g_detections{0};
+
+// gsettings' printed string list ("['a', 'b']", "@as []") as strings.
+QStringList parseStringList(const QString& printed) {
+    QString text = printed.trimmed();
+    if (text.startsWith(QLatin1String("@as ")))
+        text = text.mid(4).trimmed();
+    if (!text.startsWith(QLatin1Char('[')) || !text.endsWith(QLatin1Char(']')))
+        return {};
+    QStringList items;
+    for (const QString& item : text.mid(1, text.size() - 2).split(QLatin1Char(','))) {
+        if (const auto value = CaptureBackends::parseVariantString(item))
+            items.append(*value);
+    }
+    return items;
+}
+
+// Whether a custom shortcut of GNOME's settings runs gnome-screenshot.
+bool gnomeScreenshotBound() {
+    const QString schema = QStringLiteral("org.gnome.settings-daemon.plugins.media-keys");
+    const auto list = CaptureBackends::output(
+        QStringLiteral("gsettings"),
+        {QStringLiteral("get"), schema, QStringLiteral("custom-keybindings")});
+    if (!list)
+        return false;
+    for (const QString& path : parseStringList(*list)) {
+        const auto command = CaptureBackends::output(
+            QStringLiteral("gsettings"),
+            {QStringLiteral("get"), schema + QStringLiteral(".custom-keybinding:") + path,
+             QStringLiteral("command")});
+        if (command && command->contains(QLatin1String("gnome-screenshot")))
+            return true;
+    }
+    return false;
+}
+
+QString existingFolder(const QString& setting) {
+    const QString named = SystemCapture::pathFromSetting(setting);
+    if (!named.isEmpty() && QDir::isAbsolutePath(named) && QFileInfo(named).isDir())
+        return QDir::cleanPath(named);
+    return {};
+}
+
+QString locationOf(const CaptureBackend& backend) {
+    const QString named = existingFolder(backend.savedLocation());
+    if (!named.isEmpty())
+        return named;
+    const QString fallback = backend.defaultLocation();
+    if (!QDir().mkpath(fallback))
+        logFailure("create folder", fallback);
+    return fallback;
+}
+
+} // namespace
+
 namespace SystemCapture {
 
+int detections() {
+    return g_detections.load();
+}
+
+CaptureFacts facts() {
+    const auto backend = detect();
+    CaptureFacts facts;
+    facts.tool = backend->id();
+    facts.location = locationOf(*backend);
+    const QString recordings = existingFolder(backend->recordingLocation());
+    facts.recordingLocation = recordings.isEmpty() ? facts.location : recordings;
+    const auto prefix = backend->namePrefix();
+    if (prefix && !prefix->isEmpty())
+        facts.namePrefix = prefix;
+    QStringList folders{facts.location, facts.recordingLocation};
+    for (const QString& other : backend->otherFolders())
+        folders.append(existingFolder(other));
+    for (const QString& folder : std::as_const(folders)) {
+        const QString canonical = QFileInfo(folder).canonicalFilePath();
+        if (!canonical.isEmpty() && !facts.strayFolders.contains(canonical))
+            facts.strayFolders.append(canonical);
+    }
+    return facts;
+}
+
 std::unique_ptr<CaptureBackend> detect() {
+    g_detections.fetch_add(1);
     // A tool the user started outranks the desktop's own.
     if (ProcessProbe::isRunning(QStringLiteral("flameshot")))
         return CaptureBackends::flameshot();
@@ -166,16 +250,19 @@ std::unique_ptr<CaptureBackend> detect() {
         return CaptureBackends::spectacle(plasma5 ? 5 : 6);
     }
     if (hasDesktop(desktops, "GNOME")) {
-        // gnome-screenshot, when the user set it up to save somewhere, is the
-        // tool in use; otherwise the shell's own screenshot UI.
+        // Since GNOME 42 the Print key opens the shell's own screenshot UI.
+        // gnome-screenshot's folder is the tool's only while gnome-screenshot
+        // runs or a shortcut starts it; otherwise it is watched for strays.
         const auto saved = CaptureBackends::output(QStringLiteral("gsettings"),
                                                    {QStringLiteral("get"),
                                                     QStringLiteral("org.gnome.gnome-screenshot"),
                                                     QStringLiteral("auto-save-directory")});
         const auto folder = saved ? CaptureBackends::parseVariantString(*saved) : std::nullopt;
-        if (folder && !folder->isEmpty())
+        if (!folder || folder->isEmpty())
+            return CaptureBackends::gnomeShell();
+        if (ProcessProbe::isRunning(QStringLiteral("gnome-screenshot")) || gnomeScreenshotBound())
             return CaptureBackends::gnomeScreenshot();
-        return CaptureBackends::gnomeShell();
+        return CaptureBackends::gnomeShell(pathFromSetting(*folder));
     }
     if (hasDesktop(desktops, "XFCE"))
         return CaptureBackends::xfceScreenshooter();
@@ -211,21 +298,12 @@ QString pathFromSetting(const QString& setting) {
 }
 
 QString location() {
-    const auto backend = detect();
-    const QString named = pathFromSetting(backend->savedLocation());
-    if (!named.isEmpty() && QDir::isAbsolutePath(named) && QFileInfo(named).isDir())
-        return QDir::cleanPath(named);
-    const QString fallback = backend->defaultLocation();
-    if (!QDir().mkpath(fallback))
-        logFailure("create folder", fallback);
-    return fallback;
+    return locationOf(*detect());
 }
 
 QString recordingLocation() {
-    const QString named = pathFromSetting(detect()->recordingLocation());
-    if (!named.isEmpty() && QDir::isAbsolutePath(named) && QFileInfo(named).isDir())
-        return QDir::cleanPath(named);
-    return location();
+    const QString named = existingFolder(detect()->recordingLocation());
+    return named.isEmpty() ? location() : named;
 }
 
 bool matches(const QString& folder) {

@@ -44,6 +44,9 @@ public:
     virtual QString defaultLocation() const;
     /// The folder the tool names for screen recordings; empty when none.
     virtual QString recordingLocation() const { return {}; }
+    /// Further folders where screenshots may land (an installed tool that is
+    /// not the one in use); watched for strays only.
+    virtual QStringList otherFolders() const { return {}; }
     virtual QString type() const { return QStringLiteral("png"); }
     virtual bool showThumbnail() const { return true; }
     virtual bool disableShadow() const { return false; }
@@ -61,7 +64,23 @@ public:
 /// in which format, whether it shows a thumbnail, whether window shots get a
 /// shadow, and the file-name prefix. Stateless: every call detects the tool
 /// and reads its configuration afresh.
+/// What the library needs of the screenshot tool, taken from one detection.
+struct CaptureFacts {
+    QString tool;              // the backend's id
+    QString location;          // where screenshots go (an existing folder)
+    QString recordingLocation; // where recordings go (may equal location)
+    QStringList strayFolders;  // every folder to watch for strays, links resolved, no repeats
+    std::optional<QString> namePrefix;
+    bool operator==(const CaptureFacts&) const = default;
+};
+
 namespace SystemCapture {
+
+/// One full detection (slow: scans /proc and may run gsettings); for the
+/// cache in CaptureCache, which runs it off the main thread.
+CaptureFacts facts();
+/// The number of detections this process has made (tests).
+int detections();
 
 /// The tool in use: a running flameshot or ksnip first, then the desktop's
 /// own tool by XDG_CURRENT_DESKTOP, else the generic backend.

@@ -4,6 +4,7 @@
 
 #include "TestEnv.h"
 #include "library/Library.h"
+#include "settings/CaptureCache.h"
 #include "settings/Prefs.h"
 
 #include <QDateTime>
@@ -31,6 +32,10 @@ inline QStringList paths(const ShotList& shots) {
 /// A library on `root` after its first reload, recognition off; the system
 /// folder defaults to the root (no stray watcher).
 inline std::unique_ptr<Library> loaded(const QString& root, const QString& systemFolder = {}) {
+    // The tool's facts are taken here, on the test's thread, rather than by a
+    // detection in the background while tests change the environment.
+    if (!CaptureCache::shared().known())
+        CaptureCache::shared().detectNow();
     auto library = std::make_unique<Library>(root);
     library->setFeedText(false);
     const QString system = systemFolder.isEmpty() ? root : systemFolder;

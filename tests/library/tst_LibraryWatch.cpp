@@ -1,5 +1,6 @@
 #include "FileOpsSupport.h"
 #include "LibrarySupport.h"
+#include "RenameSpy.h"
 #include "platform/CaptureMark.h"
 
 #include <QSemaphore>
@@ -175,6 +176,38 @@ private slots:
         QCOMPARE(contents(numbered), QByteArray("new"));
         QCOMPARE(contents(m_root + "/Screenshot taken.png"), QByteArray("mine"));
         QVERIFY(QFile::exists(m_system + "/holiday.png"));
+    }
+
+    // A tool folder inside the library is part of it: nothing is pulled out of it.
+    void toolFolderInsideTheRootStaysPut() {
+        const QString filed = shot(m_root, "Screenshots/Screenshot filed.png", 30);
+        QVERIFY(load(m_root, m_root + "/Screenshots"));
+        QVERIFY(m_lib->strayDirs().isEmpty());
+        QVERIFY(lists(filed));
+        QVERIFY(QFile::exists(filed));
+    }
+
+    // Recordings in the tool's recordings folder are pulled in like screenshots,
+    // by a worker: the main thread makes no move of its own.
+    void recordingsArePulledInOffTheMainThread() {
+        const QString videos = m_dir.path() + "/Videos/Screencasts";
+        QDir().mkpath(videos);
+        RenameSpy::watch(QFile::encodeName(m_dir.path() + "/"));
+        m_lib = std::make_unique<Library>(m_root);
+        m_lib->setFeedText(false);
+        m_lib->setStrayFolders([this, videos] { return QStringList{m_system, videos}; });
+        m_lib->reload();
+        WAIT_FOR(m_lib->scanned());
+        QCOMPARE(m_lib->strayDirs(), QStringList({m_system, videos}));
+        Events events(*m_lib);
+        const QString recording = writeFile(videos + "/Screencast from today.webm", "frames");
+        const QString screenshot = writeFile(m_system + "/Screenshot today.png", "pixels");
+        WAIT_FOR(events.arrived().contains(m_root + "/Screencast from today.webm") &&
+                 events.arrived().contains(m_root + "/Screenshot today.png"));
+        QVERIFY(!QFile::exists(recording) && !QFile::exists(screenshot));
+        QVERIFY(RenameSpy::calls() >= 2);
+        QCOMPARE(RenameSpy::onMainThread(), 0);
+        RenameSpy::watch({});
     }
 
     // Files the library renames or moves itself are never announced, not even by the later rescan.

@@ -40,13 +40,16 @@ private slots:
                            : qputenv("XDG_CURRENT_DESKTOP", m_desktop);
     }
 
-    // A running tool beats the desktop's; GNOME uses gnome-screenshot only when its folder is set.
+    // A running tool beats the desktop's; GNOME uses gnome-screenshot only when
+    // its folder is set and it runs (the Print key opens the shell's own UI).
     void detection_data() {
         QTest::addColumn<QStringList>("setup");
         QTest::addColumn<QString>("expected");
         QTest::newRow("ksnip over GNOME") << QStringList{"GNOME", "ksnip", ""} << "ksnip";
         QTest::newRow("GNOME listed") << QStringList{"ubuntu:GNOME", "", "''"} << "gnome-shell";
-        QTest::newRow("with folder") << QStringList{"GNOME", "", "'/tmp'"} << "gnome-screenshot";
+        QTest::newRow("folder, not in use") << QStringList{"GNOME", "", "'/tmp'"} << "gnome-shell";
+        QTest::newRow("folder, running")
+            << QStringList{"GNOME", "gnome-screenshot", "'/tmp'"} << "gnome-screenshot";
         QTest::newRow("other desktop") << QStringList{"sway", "", ""} << "generic";
     }
     void detection() {
@@ -59,6 +62,26 @@ private slots:
         m_running = setup[1].split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const auto backend = SystemCapture::detect();
         QVERIFY(backend->id() == expected || backend->toolName() == expected);
+    }
+
+    // One detection names every folder to watch for strays: the shell's
+    // screenshots and recordings, and gnome-screenshot's folder while that
+    // tool is set up but not in use.
+    void strayFolders() {
+        TestEnv env;
+        Stubs stubs;
+        const QString other = env.mkdir(QStringLiteral("Grabs"));
+        stubs.addGsettings("'" + QFile::encodeName(other) + "'");
+        qputenv("XDG_CURRENT_DESKTOP", "GNOME");
+        const QString videos = env.mkdir(QStringLiteral("Videos/Screencasts"));
+        const int before = SystemCapture::detections();
+        const CaptureFacts facts = SystemCapture::facts();
+        QCOMPARE(SystemCapture::detections(), before + 1);
+        QCOMPARE(facts.tool, QStringLiteral("gnome-shell"));
+        QCOMPARE(
+            facts.strayFolders,
+            QStringList({env.home() + QStringLiteral("/Pictures/Screenshots"), videos, other}));
+        QCOMPARE(facts.recordingLocation, videos);
     }
 
     // A tool without a folder of its own falls back to Pictures/Screenshots,
@@ -173,6 +196,7 @@ private slots:
         qputenv("GSETTINGS_SCHEMA_DIR", QFile::encodeName(schemas));
         qputenv("GSETTINGS_BACKEND", "keyfile");
         qputenv("XDG_CURRENT_DESKTOP", "GNOME");
+        m_running = {QStringLiteral("gnome-screenshot")}; // its folder counts only while in use
         const QString odd = env.mkdir(QStringLiteral("Bob's \"odd\" 100% \\ folder"));
         QVERIFY(settle([&](auto done) { SystemCapture::setLocation(odd, done); }));
         QCOMPARE(SystemCapture::location(), odd);

@@ -15,6 +15,7 @@
 #include "library/Shot.h"
 #include "shelf/ChipRows.h"
 #include "shelf/Motion.h"
+#include "shelf/PerfStrip.h"
 #include "shelf/Scheduler.h"
 #include "shelf/ShelfView.h"
 

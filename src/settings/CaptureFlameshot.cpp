@@ -33,6 +33,9 @@ CaptureStep edit(const QString& key, const QString& value) {
 
 class Flameshot final : public CaptureBackend {
 public:
+    QStringList openCommand() const override {
+        return {QStringLiteral("flameshot"), QStringLiteral("config")};
+    }
     QString id() const override { return QStringLiteral("flameshot"); }
     QString toolName() const override { return QStringLiteral("Flameshot"); }
     QString savedLocation() const override { return read(QStringLiteral("savePath")).toString(); }

@@ -23,6 +23,9 @@ CaptureStep setStep(const QString& key, const QString& value) {
 
 class GnomeScreenshot final : public CaptureBackend {
 public:
+    QStringList openCommand() const override {
+        return {QStringLiteral("gnome-screenshot"), QStringLiteral("--interactive")};
+    }
     QString id() const override { return QStringLiteral("gnome-screenshot"); }
     QString toolName() const override { return QStringLiteral("GNOME (gnome-screenshot)"); }
     QString savedLocation() const override {

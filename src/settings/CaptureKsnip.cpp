@@ -16,6 +16,7 @@ QVariant read(const QString& key) {
 
 class Ksnip final : public CaptureBackend {
 public:
+    QStringList openCommand() const override { return {QStringLiteral("ksnip")}; }
     QString id() const override { return QStringLiteral("ksnip"); }
     QString toolName() const override { return QStringLiteral("ksnip"); }
     QString savedLocation() const override {

@@ -35,6 +35,7 @@ public:
         : m_plasma(plasma)
         , m_layout(plasma >= 6 ? kPlasma6 : kPlasma5) {}
 
+    QStringList openCommand() const override { return {QStringLiteral("spectacle")}; }
     QString id() const override { return QStringLiteral("spectacle"); }
     QString toolName() const override {
         return QStringLiteral("KDE Plasma %1 (Spectacle)").arg(m_plasma);

@@ -19,6 +19,7 @@ std::optional<QString> read(const QString& key) {
 
 class XfceScreenshooter final : public CaptureBackend {
 public:
+    QStringList openCommand() const override { return {QStringLiteral("xfce4-screenshooter")}; }
     QString id() const override { return QStringLiteral("xfce4-screenshooter"); }
     QString toolName() const override { return QStringLiteral("Xfce (xfce4-screenshooter)"); }
     QString savedLocation() const override {

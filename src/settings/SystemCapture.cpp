@@ -401,4 +401,11 @@ bool writable() {
     return detect()->writable();
 }
 
+QStringList openCommand() {
+    const QStringList command = detect()->openCommand();
+    if (command.isEmpty() || QStandardPaths::findExecutable(command.first()).isEmpty())
+        return {};
+    return command;
+}
+
 } // namespace SystemCapture

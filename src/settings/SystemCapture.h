@@ -53,6 +53,9 @@ public:
     virtual std::optional<QString> namePrefix() const { return std::nullopt; }
     /// Whether setLocation can change where the tool saves.
     virtual bool writable() const { return false; }
+    /// The program and arguments that open the tool's own window or settings;
+    /// empty when it has none.
+    virtual QStringList openCommand() const { return {}; }
 
     virtual QList<CaptureStep> locationSteps(const QString&) const { return {}; }
     virtual QList<CaptureStep> typeSteps(const QString&) const { return {}; }
@@ -121,6 +124,9 @@ std::optional<QString> namePrefix();
 QString toolName();
 /// Whether setLocation can change the tool's folder.
 bool writable();
+/// The command that opens the tool's own window or settings, when the tool
+/// has one and its program is on PATH; empty otherwise.
+QStringList openCommand();
 
 /// XDG Pictures + "Screenshots": where Linux desktops save by default. Not
 /// created here.

@@ -216,7 +216,6 @@ QAbstractButton* SettingsView::addSwitch(QWidget* group, const QString& title, c
     row->addWidget(label, 1);
     auto* toggle = new Switch(rowWidget);
     row->addWidget(toggle, 0, Qt::AlignVCenter);
-    label->setBuddy(toggle);
     if (key) {
         toggle->setObjectName(QString::fromLatin1(key));
         m_switches.append({toggle, key});
@@ -255,6 +254,14 @@ QButtonGroup* SettingsView::addSegments(QWidget* group, const QString& title,
         auto* button = smallButton(labels[i], rowWidget);
         button->setCheckable(true);
         button->setMinimumWidth(54);
+        // Fusion draws a checked push button barely darker; a segment must
+        // show clearly which one is chosen.
+        const QPalette palette = button->palette();
+        button->setStyleSheet(
+            QStringLiteral("QPushButton:checked { background: %1; color: %2; border: 1px solid %1;"
+                           " border-radius: 3px; padding: 3px 8px; }")
+                .arg(palette.color(QPalette::Highlight).name(),
+                     palette.color(QPalette::HighlightedText).name()));
         segments->addButton(button, i);
         strip->addWidget(button);
         if (buttons)

@@ -208,19 +208,19 @@ int foundTokens(const Sample& sample, const QString& text, int* total) {
 }
 
 QList<Sample> hardCorpus(const QString& dir) {
-    struct Spec {
+    struct WindowKind {
         QSize size;
         qreal ratio;
         bool dark;
     };
-    const Spec specs[] = {{{1440, 900}, 1.0, false},  {{1440, 900}, 1.0, true},
-                          {{1920, 1080}, 1.0, false}, {{1920, 1080}, 1.0, true},
-                          {{1440, 900}, 2.0, false},  {{1440, 900}, 2.0, true}};
+    const WindowKind kinds[] = {{{1440, 900}, 1.0, false},  {{1440, 900}, 1.0, true},
+                                {{1920, 1080}, 1.0, false}, {{1920, 1080}, 1.0, true},
+                                {{1440, 900}, 2.0, false},  {{1440, 900}, 2.0, true}};
     QList<Sample> samples;
     int index = 0;
-    for (const Spec& spec : specs) {
+    for (const WindowKind& kind : kinds) {
         const hard::Image image =
-            hard::window(kWords, kWordCount, index, spec.size, spec.ratio, spec.dark);
+            hard::window(kWords, kWordCount, index, kind.size, kind.ratio, kind.dark);
         Sample sample;
         sample.path = QStringLiteral("%1/hard-%2.png").arg(dir).arg(index++);
         sample.words = image.words;

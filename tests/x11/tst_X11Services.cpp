@@ -6,10 +6,12 @@
 
 #include <QDBusConnection>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextStream>
 #include <QtConcurrent>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <xcb/xcb.h>
@@ -38,9 +40,16 @@ struct ProbeKeyboard {
         }
         return 0;
     }
-    void setKeysyms(xcb_keycode_t code, QList<xcb_keysym_t> keysyms) {
-        keysyms.resize(perCode, 0);
-        xcb_change_keyboard_mapping(c, 1, code, perCode, keysyms.data());
+    // Exchanges the keysyms of two keycodes in one request, so the server
+    // announces one mapping change.
+    void exchange(xcb_keycode_t a, xcb_keycode_t b) {
+        const xcb_keycode_t first = std::min(a, b), last = std::max(a, b);
+        QList<xcb_keysym_t> range(syms() + (first - min) * perCode,
+                                  syms() + (last - min + 1) * perCode);
+        for (int i = 0; i < perCode; ++i)
+            std::swap(range[i], range[(last - first) * perCode + i]);
+        xcb_change_keyboard_mapping(c, static_cast<uint8_t>(last - first + 1), first, perCode,
+                                    range.data());
         xcb_flush(c);
     }
 
@@ -131,19 +140,13 @@ private slots:
         QCOMPARE(shortcut.grab(QStringLiteral("Ctrl+Alt+S")), GlobalShortcut::Status::grabbed);
         QSignalSpy regrabbed(&shortcut, &GlobalShortcut::regrabbed);
         QSignalSpy activated(&shortcut, &GlobalShortcut::activated);
-        keyboard.setKeysyms(original, {});
-        keyboard.setKeysyms(spare, {'s', 'S'});
+        keyboard.exchange(original, spare);
+        const auto restore = qScopeGuard(
+            [&] { ProbeKeyboard(X11Session::instance().probe()).exchange(original, spare); });
         QTRY_VERIFY(regrabbed.count() > 0);
-        // Regrabs triggered by the second change may still be on their way.
-        QTRY_COMPARE(ProbeKeyboard(X11Session::instance().probe()).codeOf('s'), spare);
-        X11Session::instance().sync();
-        QCoreApplication::processEvents();
         QCOMPARE(shortcut.status(), GlobalShortcut::Status::grabbed);
         QVERIFY(X11Session::xdotool({"key", "ctrl+alt+s"}));
-        const bool pressed = QTest::qWaitFor([&] { return activated.count() == 1; });
-        keyboard.setKeysyms(spare, {});
-        keyboard.setKeysyms(original, {'s', 'S'});
-        QVERIFY(pressed);
+        QTRY_COMPARE(activated.count(), 1);
     }
 
     // Compositors starting and stopping are seen as they happen.

@@ -179,16 +179,22 @@ bool GlobalShortcut::keyEvent(const xcb_key_press_event_t& event, bool press) {
     const bool ours = std::any_of(m_grabs.cbegin(), m_grabs.cend(),
                                   [&](const auto& grab) { return grab.first == event.detail; });
     if (!ours || withoutLocks(event.state & kModifierBits, m_masks) != m_mods) {
-        if (!press && ours)
-            m_down = false; // the modifiers went first; the key is up all the same
+        if (!press && ours) {
+            // The modifiers went first; the key is up all the same.
+            m_down = false;
+            m_releaseTime = event.time;
+        }
         return false;
     }
     if (!press) {
         m_down = false;
+        m_releaseTime = event.time;
         return true;
     }
     // Auto-repeat sends further presses while the key is held: one toggle.
-    if (!m_down)
+    // Servers that do not mark repeats send a release and a press with the
+    // same time instead.
+    if (!m_down && event.time != m_releaseTime)
         emit activated(event.time);
     m_down = true;
     return true;

@@ -66,6 +66,7 @@ private:
     // mapping change frees exactly what was grabbed.
     QList<std::pair<quint8, quint16>> m_grabs;
     bool m_down = false;
+    quint32 m_releaseTime = 0;
     bool m_remapPending = false;
     std::unique_ptr<Filter> m_filter;
 };

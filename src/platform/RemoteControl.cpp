@@ -1,12 +1,13 @@
 #include "platform/RemoteControl.h"
 
+#include "platform/RemoteControlAdaptor.h"
+
 #include "platform/Log.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
-#include <QPointer>
 #include <QTextStream>
 #include <QTimer>
 
@@ -14,34 +15,16 @@
 #define TAMBERK_VERSION "0"
 #endif
 
-// The object on the bus. Its slots are the interface's methods, so their
-// names are the D-Bus names.
-class RemoteControl::Adaptor : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.tamberk.Tamberk1")
-public:
-    Adaptor(RemoteTarget& target, QObject* parent)
-        : QObject(parent)
-        , m_target(target) {}
+QString RemoteControl::Adaptor::Version() const {
+    const QString version = QCoreApplication::applicationVersion();
+    return version.isEmpty() ? QStringLiteral(TAMBERK_VERSION) : version;
+}
 
-public slots:
-    void Toggle(const QString& token) { m_target.toggle(token); }
-    void Show(const QString& token) { m_target.show(token); }
-    void Hide() { m_target.hide(); }
-    void Quit() {
-        // The reply goes out when this returns; quitting first would leave
-        // the caller without an answer.
-        QTimer::singleShot(0, this, [this] { m_target.quit(); });
-    }
-    QString Version() const {
-        const QString version = QCoreApplication::applicationVersion();
-        return version.isEmpty() ? QStringLiteral(TAMBERK_VERSION) : version;
-    }
-    QVariantMap State() const { return m_target.state(); }
-
-private:
-    RemoteTarget& m_target;
-};
+void RemoteControl::Adaptor::Quit() {
+    // The reply goes out when this returns; quitting first would leave the
+    // caller without an answer.
+    QTimer::singleShot(0, this, [this] { m_target.quit(); });
+}
 
 RemoteControl::RemoteControl(RemoteTarget& target, QObject* parent)
     : QObject(parent)
@@ -126,5 +109,3 @@ int RemoteControl::forward(RemoteCommand command, QTextStream& err, const QDBusC
     err << "Tamberk did not take the command: " << reply.errorMessage() << "\n";
     return 1;
 }
-
-#include "RemoteControl.moc"

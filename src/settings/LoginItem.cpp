@@ -69,7 +69,7 @@ QString systemEntry() {
     if (dirs.isEmpty())
         dirs = QStringLiteral("/etc/xdg");
     for (const QString& dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
-        const QString path = dir + QLatin1String("/autostart/") + QLatin1String(kEntryName);
+        QString path = dir + QLatin1String("/autostart/") + QLatin1String(kEntryName);
         if (QFileInfo::exists(path))
             return path;
     }
@@ -111,7 +111,7 @@ bool isEnabled() {
 }
 
 QString program() {
-    const QString beside = QCoreApplication::applicationDirPath() + QLatin1String("/tamberk");
+    QString beside = QCoreApplication::applicationDirPath() + QLatin1String("/tamberk");
     if (QFileInfo(beside).isExecutable())
         return beside;
     return QStringLiteral("tamberk");

@@ -43,7 +43,11 @@ GridView::GridView(QWidget* parent, motion::Animator* animator, Thumbs* thumbs)
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     m_interaction = new GridInteraction(*this);
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    // The roll is drawn over the shelf's translucent card. A scroll area turns on
+    // its document's background fill, so the background itself is transparent.
+    QPalette transparent = palette();
+    transparent.setBrush(QPalette::Window, Qt::transparent);
+    setPalette(transparent);
     resize(236, 400);
 }
 

@@ -116,9 +116,13 @@ struct RollRig {
         grid->resize(width, std::max(grid->height(), area.viewport()->height()));
         grid->relayout(animated);
     }
+    // Paints the visible part the way the window's backing store does: one painter
+    // on the target, the grid's paint event for the exposed region.
     void paint(QImage& target) {
-        const QRectF visible = grid->visibleRect();
-        grid->render(&target, QPoint(), QRegion(visible.toAlignedRect()));
+        const QRect visible = grid->visibleRect().toAlignedRect();
+        QPainter painter(&target);
+        painter.translate(-visible.topLeft());
+        grid->render(&painter, visible.topLeft(), QRegion(visible), QWidget::DrawChildren);
     }
 };
 

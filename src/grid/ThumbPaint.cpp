@@ -178,11 +178,12 @@ void ThumbView::paintImage(QPainter& p) {
     const QImage& image = parts.image;
     QImage& baked = parts.baked;
     const QRectF r = parts.geometry.img;
-    p.setPen(Qt::NoPen);
-    p.setBrush(white(0.045));
-    p.drawRoundedRect(r, imageRadius, imageRadius);
-
-    if (!image.isNull()) {
+    if (image.isNull()) {
+        // The faint plate shows only until an image covers it.
+        p.setPen(Qt::NoPen);
+        p.setBrush(white(0.045));
+        p.drawRoundedRect(r, imageRadius, imageRadius);
+    } else {
         const qreal dpr = p.device()->devicePixelRatioF();
         const QSize px = (r.size() * dpr).toSize().expandedTo(QSize(1, 1));
         if (baked.size() != px || parts.bakedFrom != image.cacheKey()) {
@@ -214,7 +215,11 @@ void ThumbView::paintImage(QPainter& p) {
         const double fade = parts.imgLayer.value(Prop::Opacity, 1.0);
         const double base = p.opacity();
         p.setOpacity(base * fade);
-        p.drawImage(r.topLeft(), baked);
+        // The baked image carries its own antialiased corners. Without the hint the
+        // raster engine blits it, scaled by a flip in flight, on its fast path.
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.drawImage(r, baked, QRectF(baked.rect()));
+        p.setRenderHint(QPainter::Antialiasing, true);
         p.setOpacity(base);
     }
 
@@ -222,7 +227,11 @@ void ThumbView::paintImage(QPainter& p) {
     const QColor border =
         mix(QColor::fromRgba(parts.borderFrom), QColor::fromRgba(parts.borderTo), progress);
     if (border.alpha() > 0) {
-        p.setPen(QPen(border, 0.5));
+        // Half a point is one device pixel at ratio 2: a cosmetic pen of one pixel
+        // draws it through the fast hairline stroker.
+        QPen hairline(border, 0);
+        hairline.setCosmetic(true);
+        p.setPen(hairline);
         p.setBrush(Qt::NoBrush);
         p.drawRoundedRect(r.adjusted(0.25, 0.25, -0.25, -0.25), imageRadius - 0.25,
                           imageRadius - 0.25);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "app/ui/TrayMenu.h"
+
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+class AppDelegate;
+class QMenu;
+class QSystemTrayIcon;
+class TrayHost;
+
+/// The tray item: the film glyph with the tooltip "Tamberk" and the menu,
+/// made only once a StatusNotifierItem host exists (Qt remembers a missing
+/// tray for the life of the process). Without a tray, the edge tab's
+/// right-click opens the same menu.
+class TrayItem : public QObject {
+    Q_OBJECT
+public:
+    TrayItem(AppDelegate& app, TrayMenu::Hooks hooks, TrayHost* host, QObject* parent = nullptr);
+    ~TrayItem() override;
+
+    /// Starts looking for a tray host; the icon appears when one is found.
+    void start();
+    /// Whether the icon is in a tray.
+    bool inTray() const { return m_icon != nullptr; }
+    /// The menu (rebuilt on every opening).
+    QMenu* menu() const { return m_menu.get(); }
+    /// Opens the menu at a global position, as the tab's right-click does.
+    void popup(const QPoint& globalPos);
+    /// Opens the menu from right-clicks on `widget` (the edge tab).
+    void attachTo(QWidget* widget);
+
+    /// The film glyph in the light ink of panels and trays.
+    static QIcon icon();
+
+signals:
+    /// The menu opened (true) or closed (false).
+    void menuShown(bool shown);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void showIcon();
+
+    AppDelegate& m_app;
+    TrayMenu::Hooks m_hooks;
+    QPointer<TrayHost> m_host;
+    std::unique_ptr<QMenu> m_menu;
+    QSystemTrayIcon* m_icon = nullptr;
+};

@@ -1,0 +1,188 @@
+#pragma once
+
+#include "TestEnv.h"
+#include "app/AppDelegate.h"
+#include "app/DelayedWork.h"
+#include "platform/GlobalShortcut.h"
+#include "settings/CaptureTool.h"
+#include "settings/Hotkey.h"
+
+#include <QStringList>
+#include <memory>
+
+// Fakes of everything the application delegate drives, all writing into one
+// log so the order of calls across them can be checked.
+
+class FakeAppPanel final : public AppPanel {
+public:
+    explicit FakeAppPanel(QStringList& log)
+        : m_log(log) {}
+
+    bool isExpanded = false;
+    bool pointerInside = false;
+    double thumb = 224;
+
+    bool expanded() const override { return isExpanded; }
+    void expand(bool makeKey, quint32 timestamp) override {
+        m_log << QStringLiteral("expand key=%1 time=%2").arg(makeKey).arg(timestamp);
+        isExpanded = true;
+    }
+    void collapse(bool force) override {
+        m_log << QStringLiteral("collapse force=%1").arg(force);
+        isExpanded = false;
+    }
+    void scheduleCollapse(double delay) override {
+        m_log << QStringLiteral("scheduleCollapse %1").arg(delay);
+    }
+    bool mouseInside() const override { return pointerInside; }
+    void togglePin() override { m_log << QStringLiteral("togglePin"); }
+    void newFolderPrompt() override { m_log << QStringLiteral("newFolderPrompt"); }
+    void selectSession() override { m_log << QStringLiteral("selectSession"); }
+    void reposition() override { m_log << QStringLiteral("reposition"); }
+    void setTabShown(bool shown) override { m_log << QStringLiteral("tab %1").arg(shown); }
+    void reloadGrid(bool animated) override {
+        m_log << QStringLiteral("reloadGrid animated=%1").arg(animated);
+    }
+    void updatePin(bool pinned) override { m_log << QStringLiteral("updatePin %1").arg(pinned); }
+    void followThumb(double t) override {
+        // Like the real panel, only a size it does not show yet is news.
+        if (t == thumb)
+            return;
+        thumb = t;
+        m_log << QStringLiteral("thumb %1").arg(t);
+    }
+    void applyCaptureVisibility() override { m_log << QStringLiteral("captureVisibility"); }
+    void toast(const QString& text) override { m_log << QStringLiteral("toast ") + text; }
+    QVariantMap state() const override { return {{QStringLiteral("expanded"), isExpanded}}; }
+
+private:
+    QStringList& m_log;
+};
+
+class FakeAppLibrary final : public AppLibrary {
+public:
+    explicit FakeAppLibrary(QStringList& log)
+        : m_log(log) {}
+
+    QString rootPath;
+    bool isScanned = false;
+    qint64 session = 0;
+    std::function<void()> changed;
+
+    QString root() const override { return rootPath; }
+    bool scanned() const override { return isScanned; }
+    void setRoot(const QString& path) override {
+        m_log << QStringLiteral("setRoot ") + path;
+        rootPath = path;
+    }
+    void reload() override { m_log << QStringLiteral("reload"); }
+    void watchStrays() override { m_log << QStringLiteral("watchStrays"); }
+    void recognizeAll() override { m_log << QStringLiteral("recognizeAll"); }
+    qint64 sessionCount() const override { return session; }
+    void observe(std::function<void()> c) override {
+        m_log << QStringLiteral("observe");
+        changed = std::move(c);
+    }
+
+private:
+    QStringList& m_log;
+};
+
+/// A screenshot tool that answers at once.
+class FakeCaptureTool final : public CaptureTool {
+public:
+    explicit FakeCaptureTool(QStringList& log)
+        : m_log(log) {}
+
+    QString toolName = QStringLiteral("Spectacle");
+    QString location;
+    bool writable = true;
+    bool moves = true; // whether setLocation really changes the location
+
+    void read(QObject*, std::function<void(CaptureInfo)> done) override {
+        CaptureInfo info;
+        info.toolName = toolName;
+        info.location = location;
+        info.writable = writable;
+        done(info);
+    }
+    void readLocation(QObject*, std::function<void(QString)> done) override { done(location); }
+    void setLocation(const QString& folder, std::function<void()> done) override {
+        m_log << QStringLiteral("tool setLocation ") + folder;
+        if (moves)
+            location = folder;
+        done();
+    }
+    void setType(const QString&) override {}
+    void setShowThumbnail(bool) override {}
+    void setDisableShadow(bool) override {}
+    bool open(const QStringList&) override { return true; }
+
+private:
+    QStringList& m_log;
+};
+
+class FakeGrab final : public GlobalShortcut {
+public:
+    explicit FakeGrab(QStringList& log)
+        : m_log(log) {}
+    Status grab(const QString& keys) override {
+        m_log << QStringLiteral("grab ") + keys;
+        setStatus(Status::grabbed);
+        return status();
+    }
+    void ungrab() override {
+        if (status() == Status::grabbed)
+            m_log << QStringLiteral("ungrab");
+        setStatus(Status::none);
+    }
+    void press(quint32 time) { emit activated(time); }
+
+private:
+    QStringList& m_log;
+};
+
+/// A delegate on fakes, a manual clock and a private home.
+struct AppRig {
+    TestEnv env;
+    QStringList log;
+    double now = 1000;
+    DelayedWork work{[this] { return now; }};
+    FakeAppLibrary lib{log};
+    FakeCaptureTool tool{log};
+    FakeGrab grab{log};
+    Hotkey hotkey{&grab};
+    FakeAppPanel* panel = nullptr; // owned by the delegate once launched
+    int quits = 0;
+    std::unique_ptr<AppDelegate> app;
+
+    AppRig() { lib.rootPath = env.mkdir(QStringLiteral("Pictures/Screenshots")); }
+
+    /// Makes the delegate (reading the store as it stands) and launches it.
+    void launch() {
+        AppDelegate::Services s;
+        s.lib = &lib;
+        s.hotkey = &hotkey;
+        s.tool = &tool;
+        s.work = &work;
+        s.quit = [this] { ++quits; };
+        s.makePanel = [this]() -> std::unique_ptr<AppPanel> {
+            log << QStringLiteral("makePanel");
+            auto p = std::make_unique<FakeAppPanel>(log);
+            panel = p.get();
+            return p;
+        };
+        s.makeTrayItem = [this] { log << QStringLiteral("makeTrayItem"); };
+        app = std::make_unique<AppDelegate>(s);
+        app->launch();
+    }
+
+    /// Moves the clock on by `seconds` and runs what came due.
+    void advance(double seconds) {
+        now += seconds;
+        work.runDue();
+    }
+
+    /// The log from now on only.
+    void clearLog() { log.clear(); }
+};

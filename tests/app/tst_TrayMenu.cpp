@@ -1,0 +1,156 @@
+#include "AppRig.h"
+#include "app/ui/TrayMenu.h"
+#include "settings/LoginItem.h"
+#include "settings/Prefs.h"
+
+#include <QMenu>
+#include <QTest>
+
+namespace {
+
+QStringList titles(const QList<TrayRow>& rows) {
+    QStringList list;
+    for (const TrayRow& r : rows)
+        list << (r.separator ? QStringLiteral("-") : r.title);
+    return list;
+}
+
+} // namespace
+
+class tst_TrayMenu : public QObject {
+    Q_OBJECT
+private slots:
+    // The rows in their order, with the toggle's title and key, the session
+    // count's wording and the checks following the facts.
+    void rows_data() {
+        QTest::addColumn<bool>("expanded");
+        QTest::addColumn<qint64>("hotkey");
+        QTest::addColumn<qint64>("count");
+        QTest::addColumn<bool>("left");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("countText");
+        QTest::newRow("closed, default shortcut, none yet")
+            << false << qint64(1) << qint64(0) << false << "Show Tamberk"
+            << "Ctrl+Alt+S"
+            << "0 frames this session";
+        QTest::newRow("open, no shortcut, one")
+            << true << qint64(0) << qint64(1) << true << "Hide Tamberk"
+            << ""
+            << "1 frame this session";
+        QTest::newRow("fallback shortcut, many")
+            << false << qint64(9) << qint64(12) << false << "Show Tamberk"
+            << "Ctrl+Alt+S"
+            << "12 frames this session";
+        QTest::newRow("super preset") << false << qint64(4) << qint64(2) << true << "Show Tamberk"
+                                      << "Shift+Super+6"
+                                      << "2 frames this session";
+    }
+    void rows() {
+        QFETCH(bool, expanded);
+        QFETCH(qint64, hotkey);
+        QFETCH(qint64, count);
+        QFETCH(bool, left);
+        QFETCH(QString, first);
+        QFETCH(QString, key);
+        QFETCH(QString, countText);
+        TrayFacts f;
+        f.expanded = expanded;
+        f.hotkey = hotkey;
+        f.sessionCount = count;
+        f.root = QStringLiteral("/data/Shots");
+        f.side = left ? DockSide::left : DockSide::right;
+        f.pinned = !left;
+        f.launchAtLogin = left;
+        const QList<TrayRow> rows = TrayMenu::rows(f);
+        QCOMPARE(titles(rows),
+                 (QStringList{first, "-", countText, "Open Shots", "New Folder\u2026",
+                              "Start New Session", "-", "Keep Open", "Dock on Left Edge",
+                              "Launch at Login", "-", "Settings\u2026", "-", TrayMenu::brandText(),
+                              "Quit Tamberk"}));
+        QCOMPARE(rows[0].key, key);
+        QVERIFY(!rows[2].enabled);
+        QVERIFY(!rows[13].enabled);
+        QVERIFY(rows[7].checkable && rows[8].checkable && rows[9].checkable);
+        QCOMPARE(rows[7].checked, !left);
+        QCOMPARE(rows[8].checked, left);
+        QCOMPARE(rows[9].checked, left);
+        QCOMPARE(rows[11].key, QStringLiteral("Ctrl+,"));
+        QCOMPARE(rows[14].key, QStringLiteral("Ctrl+Q"));
+    }
+
+    // The actions: dock side flips, a session starts now, the autostart entry
+    // switches and is read back, the panel and hooks are reached.
+    void actions() {
+        AppRig rig;
+        Prefs::shared().set(Key::launched, true);
+        rig.launch();
+        rig.clearLog();
+        QString opened;
+        int settings = 0;
+        TrayMenu::Hooks hooks;
+        hooks.openFolder = [&](const QString& path) { opened = path; };
+        hooks.showSettings = [&] { ++settings; };
+        hooks.now = [] { return 1.75e9; };
+        AppDelegate& app = *rig.app;
+
+        TrayMenu::run(TrayAction::dockLeft, app, hooks);
+        QCOMPARE(Prefs::shared().string(Key::side), QStringLiteral("left"));
+        TrayMenu::run(TrayAction::dockLeft, app, hooks);
+        QCOMPARE(Prefs::shared().string(Key::side), QStringLiteral("right"));
+
+        TrayMenu::run(TrayAction::newSession, app, hooks);
+        QCOMPARE(Prefs::shared().number(Key::sessionReset), 1.75e9);
+
+        QVERIFY(!LoginItem::isEnabled());
+        TrayMenu::run(TrayAction::launchAtLogin, app, hooks);
+        QVERIFY(LoginItem::isEnabled());
+        QVERIFY(TrayFacts::read(app).launchAtLogin);
+        TrayMenu::run(TrayAction::launchAtLogin, app, hooks);
+        QVERIFY(!LoginItem::isEnabled());
+
+        TrayMenu::run(TrayAction::openFolder, app, hooks);
+        QCOMPARE(opened, rig.lib.rootPath);
+        TrayMenu::run(TrayAction::settings, app, hooks);
+        QCOMPARE(settings, 1);
+        TrayMenu::run(TrayAction::toggle, app, hooks);
+        TrayMenu::run(TrayAction::keepOpen, app, hooks);
+        TrayMenu::run(TrayAction::newFolder, app, hooks);
+        TrayMenu::run(TrayAction::quit, app, hooks);
+        QCOMPARE(rig.log, (QStringList{"expand key=1 time=0", "togglePin", "newFolderPrompt"}));
+        QCOMPARE(rig.quits, 1);
+    }
+
+    // Filling a menu reads the present state each time and keeps "&" in a
+    // folder's name as text.
+    void fillReadsEachTime() {
+        AppRig rig;
+        Prefs::shared().set(Key::launched, true);
+        rig.lib.rootPath = rig.env.mkdir(QStringLiteral("Fish & Chips"));
+        rig.launch();
+        QMenu menu;
+        TrayMenu::fill(&menu, *rig.app, {});
+        QList<QAction*> actions = menu.actions();
+        QCOMPARE(actions.size(), 15);
+        QCOMPARE(actions[0]->text(), QStringLiteral("Show Tamberk\tCtrl+Alt+S"));
+        QCOMPARE(actions[3]->text(), QStringLiteral("Open Fish && Chips"));
+        QVERIFY(!actions[8]->isChecked());
+
+        rig.panel->isExpanded = true;
+        rig.lib.session = 1;
+        Prefs::shared().set(Key::side, QStringLiteral("left"));
+        TrayMenu::fill(&menu, *rig.app, {});
+        actions = menu.actions();
+        QCOMPARE(actions.size(), 15);
+        QCOMPARE(actions[0]->text(), QStringLiteral("Hide Tamberk\tCtrl+Alt+S"));
+        QCOMPARE(actions[2]->text(), QStringLiteral("1 frame this session"));
+        QVERIFY(actions[8]->isChecked());
+
+        // Choosing a filled row runs its action.
+        actions[8]->trigger();
+        QCOMPARE(Prefs::shared().string(Key::side), QStringLiteral("right"));
+    }
+};
+
+TAMBERK_TEST(tst_TrayMenu)
+#include "tst_TrayMenu.moc"

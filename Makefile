@@ -5,7 +5,7 @@ RELEASE_BUILD ?= build/release
 TEST_BUILD ?= build/test
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench gallery format lint clean
+.PHONY: all deps configure build run test bench gallery format lint install clean
 
 all: build
 
@@ -26,6 +26,13 @@ run: build
 
 $(TEST_BUILD)/build.ninja:
 	cmake -S . -B $(TEST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMBERK_SANITIZE=ON -DTAMBERK_BENCH=OFF
+
+# Installs tamberk, tamberk-cli, the desktop entry and the icon under PREFIX.
+PREFIX ?= $(HOME)/.local
+install: build
+	cmake --install $(RELEASE_BUILD) --prefix $(PREFIX)
+	-update-desktop-database $(PREFIX)/share/applications 2>/dev/null
+	-gtk-update-icon-cache -q -t $(PREFIX)/share/icons/hicolor 2>/dev/null
 
 test: deps $(TEST_BUILD)/build.ninja
 	cmake --build $(TEST_BUILD) -j $(JOBS)

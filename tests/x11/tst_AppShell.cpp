@@ -1,0 +1,137 @@
+#include "TestEnv.h"
+#include "X11Session.h"
+#include "platform/RemoteControl.h"
+#include "settings/Prefs.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+// The real application, started the way a user's session starts it.
+class App {
+public:
+    App() {
+        m_process.setProgram(QStringLiteral(TAMBERK_APP));
+        m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+    }
+    ~App() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    void start() { m_process.start(); }
+    QProcess& process() { return m_process; }
+
+private:
+    QProcess m_process;
+};
+
+bool serviceRunning() {
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+        QString::fromLatin1(RemoteControl::serviceName));
+}
+
+QVariantMap state() {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(RemoteControl::serviceName),
+        QString::fromLatin1(RemoteControl::objectPath),
+        QString::fromLatin1(RemoteControl::interfaceName), QStringLiteral("State"));
+    const QDBusReply<QVariantMap> reply = QDBusConnection::sessionBus().call(call);
+    return reply.isValid() ? reply.value() : QVariantMap{};
+}
+
+bool expanded() {
+    return state().value(QStringLiteral("expanded")).toBool();
+}
+
+// Runs `tamberk` with `arguments` to its end, keeping the event loop alive.
+struct Run {
+    int code = -1;
+    QByteArray err;
+};
+Run tamberk(const QStringList& arguments) {
+    QProcess p;
+    p.start(QStringLiteral(TAMBERK_APP), arguments);
+    Run r;
+    if (!p.waitForStarted(10000))
+        return r;
+    while (p.state() != QProcess::NotRunning)
+        QTest::qWait(20);
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// Whether the panel window is on screen, asked of the X server. The window
+// is found by its title once; searching for visible windows each time can
+// fail while other windows of the application come and go.
+bool panelMapped() {
+    static QString id;
+    if (id.isEmpty()) {
+        QByteArray out;
+        if (!X11Session::run(QStringLiteral("xdotool"),
+                             {QStringLiteral("search"), QStringLiteral("--name"),
+                              QStringLiteral("^Tamberk Panel$")},
+                             &out))
+            return false;
+        id = QString::fromLatin1(out).split(QLatin1Char('\n')).value(0).trimmed();
+    }
+    QByteArray info;
+    if (!X11Session::run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id}, &info))
+        return false;
+    return info.contains("Map State: IsViewable");
+}
+
+} // namespace
+
+class tst_AppShell : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { X11_SESSION_REQUIRED(); }
+
+    // The running application's shortcut opens and closes the panel from
+    // the keyboard, and the command line forwards to it: toggle, a second
+    // plain start showing it, hide, quit, and "not running" afterwards.
+    void shortcutAndCommandLine() {
+        TestEnv env;
+        // A later launch: the panel starts closed.
+        Prefs::shared().set(Key::launched, true);
+        App app;
+        app.start();
+        QTRY_VERIFY_WITH_TIMEOUT(serviceRunning(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!state().isEmpty(), 10000);
+        QVERIFY(!expanded());
+
+        QVERIFY(X11Session::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+s")}));
+        QTRY_VERIFY_WITH_TIMEOUT(expanded(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(panelMapped(), 10000);
+        QVERIFY(X11Session::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+s")}));
+        QTRY_VERIFY_WITH_TIMEOUT(!expanded(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!panelMapped(), 10000);
+
+        QCOMPARE(tamberk({QStringLiteral("--toggle")}).code, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(expanded(), 10000);
+        QCOMPARE(tamberk({QStringLiteral("--hide")}).code, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!expanded(), 10000);
+        const Run second = tamberk({});
+        QCOMPARE(second.code, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(expanded(), 10000);
+        QCOMPARE(app.process().state(), QProcess::Running);
+
+        QCOMPARE(tamberk({QStringLiteral("--quit")}).code, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(app.process().state() == QProcess::NotRunning, 20000);
+        QCOMPARE(app.process().exitCode(), 0);
+        const Run gone = tamberk({QStringLiteral("--toggle")});
+        QCOMPARE(gone.code, 1);
+        QVERIFY2(gone.err.contains("Tamberk is not running."), gone.err.constData());
+    }
+};
+
+TAMBERK_TEST(tst_AppShell)
+#include "tst_AppShell.moc"

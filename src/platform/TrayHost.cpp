@@ -1,5 +1,7 @@
 #include "platform/TrayHost.h"
 
+#include "platform/SelectionWatch.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -10,10 +12,23 @@ TrayHost::TrayHost(const QDBusConnection& bus, QObject* parent)
     : QObject(parent)
     , m_bus(bus) {}
 
+TrayHost::~TrayHost() = default;
+
 void TrayHost::start() {
-    if (m_started || !m_bus.isConnected())
+    if (m_started)
         return;
     m_started = true;
+    // An XEmbed tray counts only once the bus has answered that it has no
+    // host: a StatusNotifierItem is the better icon where both exist.
+    m_xembed = new SelectionWatch(SelectionWatch::onScreen("_NET_SYSTEM_TRAY_S"), this);
+    connect(m_xembed, &SelectionWatch::ownerChanged, this, [this] {
+        if (m_answered && m_xembed->hasOwner())
+            found(Kind::xembed);
+    });
+    if (!m_bus.isConnected()) {
+        answered();
+        return;
+    }
     // A watcher that starts later, or restarts, is asked again.
     m_watcher = new QDBusServiceWatcher(QLatin1String(watcherService), m_bus,
                                         QDBusServiceWatcher::WatchForRegistration, this);
@@ -25,7 +40,7 @@ void TrayHost::start() {
 }
 
 void TrayHost::ask() {
-    if (m_available)
+    if (isAvailable())
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(
         QLatin1String(watcherService), QLatin1String(watcherPath),
@@ -40,12 +55,24 @@ void TrayHost::ask() {
                 const QDBusPendingReply<QDBusVariant> reply = *watcher;
                 if (!reply.isError() && reply.value().variant().toBool())
                     hostRegistered();
+                else
+                    answered();
             });
 }
 
 void TrayHost::hostRegistered() {
-    if (m_available)
+    found(Kind::statusNotifier);
+}
+
+void TrayHost::answered() {
+    m_answered = true;
+    if (m_xembed && m_xembed->hasOwner())
+        found(Kind::xembed);
+}
+
+void TrayHost::found(Kind kind) {
+    if (isAvailable())
         return;
-    m_available = true;
+    m_kind = kind;
     emit available();
 }

@@ -4,8 +4,11 @@
 #include <QObject>
 
 class QDBusServiceWatcher;
+class SelectionWatch;
 
-/// Whether a StatusNotifierItem host (a tray) exists on the session bus. Qt
+/// Whether a tray exists: a StatusNotifierItem host on the session bus, or,
+/// when the bus has none, an XEmbed system tray on the X screen (the trays of
+/// many lightweight panels). Qt
 /// decides once per process whether a tray icon can exist and remembers a
 /// "no", so the application creates its QSystemTrayIcon only after available().
 /// Hosts can appear well after login; the watcher's service and its
@@ -13,14 +16,19 @@ class QDBusServiceWatcher;
 class TrayHost : public QObject {
     Q_OBJECT
 public:
+    enum class Kind { none, statusNotifier, xembed };
+
     explicit TrayHost(const QDBusConnection& bus = QDBusConnection::sessionBus(),
                       QObject* parent = nullptr);
+    ~TrayHost() override;
 
     /// Asks the watcher now and keeps watching; available() follows (once)
     /// as soon as a host is registered.
     void start();
     /// Whether a host has been seen.
-    bool isAvailable() const { return m_available; }
+    bool isAvailable() const { return m_kind != Kind::none; }
+    /// Which tray was found first.
+    Kind kind() const { return m_kind; }
 
     static constexpr char watcherService[] = "org.kde.StatusNotifierWatcher";
     static constexpr char watcherPath[] = "/StatusNotifierWatcher";
@@ -36,9 +44,13 @@ private slots:
 
 private:
     void ask();
+    void answered();
+    void found(Kind kind);
 
     QDBusConnection m_bus;
     QDBusServiceWatcher* m_watcher = nullptr;
     bool m_started = false;
-    bool m_available = false;
+    SelectionWatch* m_xembed = nullptr;
+    bool m_answered = false; // the bus has said it has no host
+    Kind m_kind = Kind::none;
 };

@@ -1,8 +1,10 @@
+#include "PrivateBus.h"
 #include "TestEnv.h"
 #include "X11Session.h"
 #include "platform/CompositorWatch.h"
 #include "platform/GlobalShortcut.h"
 #include "platform/RemoteControl.h"
+#include "platform/TrayHost.h"
 
 #include <QDBusConnection>
 #include <QRegularExpression>
@@ -17,6 +19,31 @@
 #include <xcb/xcb.h>
 
 namespace {
+
+// Plays a StatusNotifierWatcher with a registered host.
+class WatcherWithHost : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+public:
+    bool hostRegistered() const { return true; }
+};
+
+// The probe takes (or gives up) the screen's XEmbed tray selection, as a
+// panel's tray does.
+void probeOwnsTray(bool own) {
+    X11Session& x = X11Session::instance();
+    xcb_connection_t* c = x.probe();
+    static xcb_window_t window = 0;
+    if (!window) {
+        window = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, x.root(), 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    }
+    xcb_set_selection_owner(c, own ? window : XCB_NONE, x.atom("_NET_SYSTEM_TRAY_S0"),
+                            XCB_CURRENT_TIME);
+    x.sync();
+}
 
 constexpr quint16 kControlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
 constexpr quint16 kNumLock = XCB_MOD_MASK_2;
@@ -160,6 +187,38 @@ private slots:
         QTRY_VERIFY(!watch.isComposited());
         QCOMPARE(changed.count(), 2);
         QCOMPARE(changed.at(0).first().toBool(), true);
+    }
+
+    // Without a StatusNotifierItem host, an XEmbed tray on the screen is
+    // used, also one that appears later; with a host, the host wins.
+    void trayFoundOnEitherKind() {
+        PrivateBus bus;
+        QVERIFY(bus.isRunning());
+        {
+            TrayHost tray(bus.connect(QStringLiteral("app-1")));
+            QSignalSpy available(&tray, &TrayHost::available);
+            tray.start();
+            QVERIFY(!tray.isAvailable());
+            probeOwnsTray(true);
+            QTRY_COMPARE(available.count(), 1);
+            QVERIFY(tray.kind() == TrayHost::Kind::xembed);
+            probeOwnsTray(false);
+        }
+        {
+            // Present before the start, but the bus has not answered yet.
+            probeOwnsTray(true);
+            auto cleanup = qScopeGuard([] { probeOwnsTray(false); });
+            QDBusConnection watcherBus = bus.connect(QStringLiteral("watcher"));
+            WatcherWithHost watcher;
+            QVERIFY(watcherBus.registerObject(QLatin1String(TrayHost::watcherPath), &watcher,
+                                              QDBusConnection::ExportAllContents));
+            QVERIFY(watcherBus.registerService(QLatin1String(TrayHost::watcherService)));
+            TrayHost tray(bus.connect(QStringLiteral("app-2")));
+            QSignalSpy available(&tray, &TrayHost::available);
+            tray.start();
+            QTRY_COMPARE(available.count(), 1);
+            QVERIFY(tray.kind() == TrayHost::Kind::statusNotifier);
+        }
     }
 
     // The instance answers outside callers on the session bus, and the

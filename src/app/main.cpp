@@ -104,6 +104,11 @@ int main(int argc, char** argv) {
     services.makeTrayItem = [&] {
         tray = std::make_unique<TrayItem>(*delegate, hooks, &trayHost);
         tray->attachTo(&docked->tab());
+        // While the menu is open the panel neither opens on the tab's hover
+        // nor closes under it, as with the panel's own menus.
+        QObject::connect(tray.get(), &TrayItem::menuShown, &docked->controller(), [&](bool shown) {
+            shown ? docked->controller().menuWillOpen() : docked->controller().menuDidClose();
+        });
         tray->start();
     };
     delegate = std::make_unique<AppDelegate>(services);

@@ -48,10 +48,6 @@ DockedPanel::DockedPanel(Library& lib, QObject* parent)
             &PanelController::screensChanged);
     connect(qGuiApp, &QGuiApplication::primaryScreenChanged, m_ctl.get(),
             &PanelController::screensChanged);
-
-    m_side = Prefs::shared().string(Key::side);
-    m_showTab = Prefs::shared().boolean(Key::showTab);
-    connect(&Prefs::shared(), &Prefs::changed, this, &DockedPanel::settingsChanged);
 }
 
 DockedPanel::~DockedPanel() = default;
@@ -60,20 +56,4 @@ void DockedPanel::watchScreen(QScreen* screen) {
     connect(screen, &QScreen::geometryChanged, m_ctl.get(), &PanelController::screensChanged);
     connect(screen, &QScreen::availableGeometryChanged, m_ctl.get(),
             &PanelController::screensChanged);
-}
-
-void DockedPanel::settingsChanged() {
-    // FIXME: the application shell re-applies every setting; until it exists
-    // the panel follows the two that move it.
-    const QString side = Prefs::shared().string(Key::side);
-    if (side != m_side) {
-        m_side = side;
-        m_ctl->reposition();
-    }
-    const bool showTab = Prefs::shared().boolean(Key::showTab);
-    if (showTab != m_showTab) {
-        m_showTab = showTab;
-        if (!m_ctl->expanded())
-            showTab ? m_tab->show() : m_tab->hide();
-    }
 }

@@ -26,13 +26,10 @@ public:
 
 private:
     void watchScreen(QScreen* screen);
-    void settingsChanged();
 
     std::unique_ptr<CompositorWatch> m_compositor;
     std::unique_ptr<ShelfPanel> m_panel;
     InterimCard* m_card = nullptr; // child of the panel
     std::unique_ptr<EdgeTab> m_tab;
     std::unique_ptr<PanelController> m_ctl; // last: goes first
-    QString m_side;
-    bool m_showTab = true;
 };

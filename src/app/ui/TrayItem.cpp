@@ -15,6 +15,8 @@ TrayItem::TrayItem(AppDelegate& app, TrayMenu::Hooks hooks, TrayHost* host, QObj
     , m_host(host)
     , m_menu(std::make_unique<QMenu>()) {
     m_menu->setToolTipsVisible(true);
+    m_menu->installEventFilter(this);
+    m_hooks.eventTime = [this] { return m_inputTime; };
     connect(m_menu.get(), &QMenu::aboutToShow, this, [this] {
         TrayMenu::fill(m_menu.get(), m_app, m_hooks);
         emit menuShown(true);
@@ -62,6 +64,12 @@ void TrayItem::attachTo(QWidget* widget) {
 }
 
 bool TrayItem::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_menu.get()) {
+        // On X11 an input event's timestamp is the server time of the click.
+        if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::KeyPress)
+            m_inputTime = quint32(static_cast<QInputEvent*>(event)->timestamp());
+        return QObject::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::RightButton) {

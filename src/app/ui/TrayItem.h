@@ -51,4 +51,5 @@ private:
     QPointer<TrayHost> m_host;
     std::unique_ptr<QMenu> m_menu;
     QSystemTrayIcon* m_icon = nullptr;
+    quint32 m_inputTime = 0; // X time of the last click or key in the menu
 };

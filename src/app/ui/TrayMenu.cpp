@@ -106,7 +106,7 @@ void run(TrayAction action, AppDelegate& app, const Hooks& hooks) {
     case TrayAction::none:
         break;
     case TrayAction::toggle:
-        app.togglePanel();
+        app.togglePanel(hooks.eventTime ? hooks.eventTime() : 0);
         break;
     case TrayAction::openFolder:
         if (hooks.openFolder)
@@ -145,9 +145,16 @@ void run(TrayAction action, AppDelegate& app, const Hooks& hooks) {
 }
 
 void fill(QMenu* menu, AppDelegate& app, const Hooks& hooks) {
-    menu->clear();
     QPointer<AppDelegate> self(&app);
-    for (const TrayRow& row : rows(TrayFacts::read(app))) {
+    fill(menu, rows(TrayFacts::read(app)), [self, hooks](TrayAction what) {
+        if (self)
+            run(what, *self, hooks);
+    });
+}
+
+void fill(QMenu* menu, const QList<TrayRow>& rows, std::function<void(TrayAction)> choose) {
+    menu->clear();
+    for (const TrayRow& row : rows) {
         if (row.separator) {
             menu->addSeparator();
             continue;
@@ -178,12 +185,7 @@ void fill(QMenu* menu, AppDelegate& app, const Hooks& hooks) {
         if (!row.key.isEmpty())
             title += QLatin1Char('\t') + row.key;
         auto* action = new BlockItem(
-            title, row.symbol, {},
-            [self, what, hooks] {
-                if (self)
-                    run(what, *self, hooks);
-            },
-            menu);
+            title, row.symbol, {}, [choose, what] { choose(what); }, menu);
         action->setEnabled(row.enabled);
         action->setCheckable(row.checkable);
         action->setChecked(row.checked);

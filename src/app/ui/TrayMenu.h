@@ -69,6 +69,9 @@ struct Hooks {
     std::function<void(const QString&)> openFolder;
     /// Seconds since 1970, for "Start New Session"; null: the system clock.
     std::function<double()> now;
+    /// The X time of the click that chose the row, for the panel's focus
+    /// request (window managers refuse requests without a recent time).
+    std::function<quint32()> eventTime;
 };
 
 /// Runs one row's action.
@@ -76,5 +79,7 @@ void run(TrayAction action, AppDelegate& app, const Hooks& hooks);
 
 /// Clears `menu` and fills it with the rows for the present state.
 void fill(QMenu* menu, AppDelegate& app, const Hooks& hooks);
+/// Clears `menu` and fills it with `rows`; choosing one calls `choose`.
+void fill(QMenu* menu, const QList<TrayRow>& rows, std::function<void(TrayAction)> choose);
 
 } // namespace TrayMenu

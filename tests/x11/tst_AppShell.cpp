@@ -96,12 +96,15 @@ private slots:
     void initTestCase() { X11_SESSION_REQUIRED(); }
 
     // The running application's shortcut opens and closes the panel from
-    // the keyboard, and the command line forwards to it: toggle, a second
-    // plain start showing it, hide, quit, and "not running" afterwards.
+    // the keyboard, the tab's menu opens it, and the command line forwards
+    // to it: toggle, a second plain start showing it, hide, quit, and "not
+    // running" afterwards.
     void shortcutAndCommandLine() {
         TestEnv env;
         // A later launch: the panel starts closed.
         Prefs::shared().set(Key::launched, true);
+        // Hovering the tab must not open the panel: the menu has to.
+        Prefs::shared().set(Key::reveal, false);
         App app;
         app.start();
         QTRY_VERIFY_WITH_TIMEOUT(serviceRunning(), 20000);
@@ -114,6 +117,15 @@ private slots:
         QVERIFY(X11Session::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+s")}));
         QTRY_VERIFY_WITH_TIMEOUT(!expanded(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!panelMapped(), 10000);
+
+        // Without a tray, the tab's right-click opens the menu; its first
+        // row opens the panel.
+        QVERIFY(X11Session::xdotool({"mousemove", "1437", "450", "click", "3"}));
+        QVERIFY(X11Session::xdotool({"key", "--delay", "100", "Down", "Return"}));
+        QTRY_VERIFY_WITH_TIMEOUT(expanded(), 10000);
+        QCOMPARE(tamberk({QStringLiteral("--hide")}).code, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!expanded(), 10000);
+        QVERIFY(X11Session::xdotool({"mousemove", "700", "450"}));
 
         QCOMPARE(tamberk({QStringLiteral("--toggle")}).code, 0);
         QTRY_VERIFY_WITH_TIMEOUT(expanded(), 10000);

@@ -1,10 +1,12 @@
 #include "app/ui/DockedShell.h"
 
 #include "library/Library.h"
+#include "panel/DialogPrompts.h"
 #include "panel/DockedPanel.h"
 #include "panel/EdgeTab.h"
 #include "panel/PanelController.h"
 #include "panel/PanelGeometry.h"
+#include "panel/PanelMenus.h"
 #include "panel/ShelfPanel.h"
 #include "platform/Log.h"
 
@@ -23,9 +25,47 @@ const GridPort* gridOf(DockedPanel& docked) {
 
 } // namespace
 
+// What the panel menus need when the shell asks them for a folder prompt:
+// the library, dialogs that hold the panel open, and the shell's toast. The
+// grid-facing calls go to the controller.
+class DockedShell::Host final : public MenuHost {
+public:
+    Host(DockedShell& shell, DockedPanel& docked, Library& lib)
+        : m_shell(shell)
+        , m_ctl(docked.controller())
+        , m_lib(lib)
+        , m_prompts([this](bool on) { m_ctl.hold(on); }) {}
+
+    Library& library() override { return m_lib; }
+    Prompts& prompts() override { return m_prompts; }
+    void toast(const QString& text, const QString&, std::function<void()>) override {
+        m_shell.toast(text);
+    }
+    void hold(bool on) override { m_ctl.hold(on); }
+    void open(const ShotList& shots) override { m_ctl.open(shots); }
+    void copy(const ShotList& shots) override { m_ctl.copy(shots); }
+    void trash(const ShotList& shots) override { m_ctl.trash(shots); }
+    void undo() override { m_lib.undo(); }
+    void togglePreview() override {}
+    void selectAll() override {}
+    ShotList draggedOrSelected() override { return {}; }
+    Scope scope() const override { return m_ctl.scope(); }
+    void replaceScope(const Scope& scope) override { m_ctl.select(scope); }
+
+private:
+    DockedShell& m_shell;
+    PanelController& m_ctl;
+    Library& m_lib;
+    DialogPrompts m_prompts;
+};
+
 DockedShell::DockedShell(DockedPanel& docked, Library& lib)
     : m_docked(&docked)
-    , m_lib(lib) {}
+    , m_lib(lib)
+    , m_host(std::make_unique<Host>(*this, docked, lib))
+    , m_menus(std::make_unique<PanelMenus>(*m_host)) {}
+
+DockedShell::~DockedShell() = default;
 
 bool DockedShell::expanded() const {
     return m_docked->controller().expanded();
@@ -54,6 +94,8 @@ void DockedShell::togglePin() {
 void DockedShell::newFolderPrompt() {
     if (newFolderHook)
         newFolderHook();
+    else
+        m_menus->newFolderPrompt({});
 }
 
 void DockedShell::selectSession() {

@@ -61,8 +61,31 @@ GridView::~GridView() {
 
 // ---- Listing -------------------------------------------------------------
 
+namespace {
+
+// Whether the listing holds the same paths in the same order.
+bool samePaths(const ShotList& a, const ShotList& b) {
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && a[i]->path != b[i]->path)
+            return false;
+    }
+    return true;
+}
+
+bool sameCaption(const Shot& a, const Shot& b) {
+    return a.created == b.created && a.isVideo == b.isVideo && a.duration == b.duration;
+}
+
+} // namespace
+
 void GridView::setShots(const ShotList& shots, bool animated, const QSet<QString>& fresh) {
     const bool live = animated && isVisible();
+    if (!m_shots.isEmpty() && samePaths(shots, m_shots)) {
+        refreshShots(shots, live);
+        return;
+    }
     // One hash serves as the new path set and the new index; the old index finds
     // the cells to keep.
     QHash<QString, int> oldIndex = std::move(m_index);
@@ -93,22 +116,20 @@ void GridView::setShots(const ShotList& shots, bool animated, const QSet<QString
         const int old = oldIndex.isEmpty() ? -1 : oldIndex.value(shot->path, -1);
         if (old >= 0 && oldCells[size_t(old)]) {
             slot = std::move(oldCells[size_t(old)]);
-            if (slot->shot->modified != shot->modified) {
-                slot->loaded = 0;
-                slot->requested = 0;
-            }
-            slot->shot = shot;
-            slot->updateCaption();
+            updateShot(*slot, shot);
         } else {
             slot = std::make_shared<ThumbView>(shot, this, m_animator);
             created.push_back(slot.get());
         }
+        slot->position = i;
         // The newest shot carries the highest number.
         if (slot->number != n - i) {
             slot->number = n - i;
             slot->updateCaption();
         }
     }
+    for (Stale& s : m_stale)
+        s.pos = s.cell->position;
 
     QSet<QString> kept = m_selection;
     for (auto it = kept.begin(); it != kept.end();)
@@ -120,7 +141,7 @@ void GridView::setShots(const ShotList& shots, bool animated, const QSet<QString
     const bool anySelected = !m_selection.isEmpty();
     for (ThumbView* cell : created) {
         cell->captions = m_captions;
-        cell->setFrame(m_layout.frames[size_t(n - cell->number)]);
+        cell->setFrame(m_layout.frames[size_t(cell->position)]);
         cell->selectMode = anySelected;
         cell->selected = anySelected && m_selection.contains(cell->shot->path);
     }
@@ -131,6 +152,41 @@ void GridView::setShots(const ShotList& shots, bool animated, const QSet<QString
             cell->develop();
     }
     update();
+    updateVisible();
+}
+
+void GridView::updateShot(ThumbView& cell, const ShotPtr& shot) {
+    if (cell.shot == shot)
+        return;
+    if (cell.shot->modified != shot->modified) {
+        // A new version of the file: its image is fetched afresh.
+        cell.loaded = 0;
+        cell.requested = 0;
+    }
+    if (!sameCaption(*cell.shot, *shot))
+        cell.updateCaption();
+    cell.shot = shot;
+}
+
+void GridView::refreshShots(const ShotList& shots, bool live) {
+    // The same listing again (a reload after an unrelated change): no cell is made
+    // or removed, the numbers and the selection stand, and the layout runs again
+    // only if its input changed.
+    bool reshaped = m_laidOut.width != width() || m_laidOut.target != m_target ||
+                    m_laidOut.captions != m_captions;
+    for (qsizetype i = 0; i < shots.size(); ++i) {
+        const ShotPtr& shot = shots[i];
+        if (m_shots[i] == shot)
+            continue;
+        reshaped = reshaped || m_shots[i]->pixelSize != shot->pixelSize;
+        updateShot(*m_cells[size_t(i)], shot);
+    }
+    m_shots = shots;
+    if (reshaped) {
+        runLayout();
+        apply(live, false, 0);
+        update();
+    }
     updateVisible();
 }
 
@@ -165,7 +221,7 @@ void GridView::stopFlip(ThumbView* cell) {
 
 void GridView::forgetRemoved() {
     auto gone = [](ThumbView* cell) { return !cell->listed; };
-    std::erase_if(m_stale, gone);
+    std::erase_if(m_stale, [](const Stale& s) { return !s.cell->listed; });
     std::erase_if(m_animating, gone);
     std::erase_if(m_baked, gone);
 }
@@ -175,6 +231,7 @@ void GridView::forgetRemoved() {
 void GridView::runLayout() {
     const double w = width();
     m_layout = GridLayout::compute(m_shots, {w, m_target, m_captions, m_columns});
+    m_laidOut = {w, m_target, m_captions};
     m_columns = m_layout.columns;
     const double height = std::max(m_layout.contentHeight, m_viewportHeight);
     if (std::abs(height - this->height()) > 0.5)
@@ -291,7 +348,7 @@ void GridView::apply(bool animated, bool wave, double scrollShift) {
         if (!near(target) && !near(cell->frame())) {
             if (!cell->stale) {
                 cell->stale = true;
-                m_stale.push_back(cell);
+                m_stale.push_back({cell, int(i), cell->frame()});
             }
             continue;
         }
@@ -304,7 +361,8 @@ void GridView::apply(bool animated, bool wave, double scrollShift) {
             applyAnimated(cell, target, band, wave, scrollShift);
         }
     }
-    std::erase_if(m_stale, [](ThumbView* cell) { return !cell->stale; });
+    std::erase_if(m_stale, [](const Stale& s) { return !s.cell->stale; });
+    m_staleClear = joined ? band : QRectF();
     m_lastApplied = applied;
 }
 
@@ -384,23 +442,7 @@ double GridView::backingScale() const {
 void GridView::updateVisible() {
     if (!scrollArea())
         return;
-    if (!m_stale.empty()) {
-        const QRectF band = visibleBand(0);
-        for (ThumbView* cell : m_stale) {
-            const int pos = m_index.value(cell->shot->path, -1);
-            if (pos < 0) {
-                cell->stale = false;
-                continue;
-            }
-            const QRectF& target = m_layout.frames[size_t(pos)];
-            if (target.intersects(band) || cell->frame().intersects(band)) {
-                stopFlip(cell);
-                cell->setFrame(target);
-                cell->stale = false;
-            }
-        }
-        std::erase_if(m_stale, [](ThumbView* cell) { return !cell->stale; });
-    }
+    applyStale(visibleBand(0));
 
     const QRectF visible = visibleRect();
     const double margin = std::max(0.8 * visible.height(), 320.0);
@@ -419,6 +461,23 @@ void GridView::updateVisible() {
             return true;
         });
     }
+}
+
+void GridView::applyStale(const QRectF& band) {
+    if (m_stale.empty()) {
+        m_staleClear = QRectF();
+        return;
+    }
+    for (Stale& s : m_stale) {
+        const QRectF& target = m_layout.frames[size_t(s.pos)];
+        if (target.intersects(band) || s.frame.intersects(band)) {
+            stopFlip(s.cell);
+            s.cell->setFrame(target);
+            s.cell->stale = false;
+        }
+    }
+    std::erase_if(m_stale, [](const Stale& s) { return !s.cell->stale; });
+    m_staleClear = band;
 }
 
 void GridView::cascadeIn(bool fromRight) {
@@ -551,15 +610,16 @@ void GridView::paintEvent(QPaintEvent* event) {
         return true;
     });
     std::vector<int> positions = m_layout.intersecting(area.adjusted(-8, -8, 8, 8));
-    auto addOthers = [&](const std::vector<ThumbView*>& cells) {
-        for (ThumbView* cell : cells) {
-            const int pos = m_index.value(cell->shot->path, -1);
-            if (pos >= 0)
-                positions.push_back(pos);
+    for (const ThumbView* cell : m_animating)
+        positions.push_back(cell->position);
+    // Stale cells stay away from the area last cleared of them; only a paint
+    // reaching past it has to look for them.
+    if (!m_stale.empty() && !m_staleClear.contains(area)) {
+        for (const Stale& s : m_stale) {
+            if (s.frame.adjusted(-4, -4, 4, 4).intersects(area))
+                positions.push_back(s.pos);
         }
-    };
-    addOthers(m_animating);
-    addOthers(m_stale);
+    }
     std::sort(positions.begin(), positions.end());
     positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
 

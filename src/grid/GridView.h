@@ -139,6 +139,8 @@ private:
         double fraction = 0;
     };
 
+    void refreshShots(const ShotList& shots, bool live);
+    static void updateShot(ThumbView& cell, const ShotPtr& shot);
     void runLayout();
     void apply(bool animated, bool wave, double scrollShift);
     void applyAnimated(ThumbView* cell, const QRectF& target, const QRectF& band, bool wave,
@@ -161,6 +163,11 @@ private:
     QHash<QString, int> m_index;   // position of each path in the listing
     std::vector<ThumbPtr> m_cells; // the cell of each shot, in listing order
     GridLayout::Result m_layout;   // frames in listing order and the per-column index
+    struct LaidOut {
+        double width = -1;
+        double target = 0;
+        bool captions = true;
+    } m_laidOut; // what the layout was computed for
     int m_columns = 1;
     double m_target = 224;
     bool m_captions = true;
@@ -168,7 +175,16 @@ private:
     QSet<QString> m_selection;
     QRectF m_endLabelFrame;
 
-    std::vector<ThumbView*> m_stale;
+    // A stale cell keeps its old frame until it comes near the viewport; the
+    // entries carry what the checks read, so a scroll scans one compact array.
+    struct Stale {
+        ThumbView* cell;
+        int pos;
+        QRectF frame;
+    };
+    void applyStale(const QRectF& band);
+    std::vector<Stale> m_stale;
+    QRectF m_staleClear; // no stale cell's frame reaches into this area
     std::vector<ThumbView*> m_animating;
     std::vector<ThumbView*> m_baked;
     std::vector<ThumbPtr> m_vanishing;

@@ -16,6 +16,7 @@ constexpr double imageRadius = 6;
 constexpr double ringRadius = 9;
 constexpr double buttonRadius = 7;
 constexpr double buttonPoint = 10.5;
+constexpr double ringMargin = 4; // the ring reaches 3 points outside the image
 
 QColor mix(const QColor& a, const QColor& b, double p) {
     auto f = [p](float x, float y) { return float(x + (y - x) * p); };
@@ -58,6 +59,98 @@ const QString& markText() {
     return text;
 }
 
+// A rounded rectangle (fill and a half-point border) cut into nine parts. The
+// corners are drawn once per look, radius and pixel ratio; a frame then paints
+// with image blits only. Filling and stroking a tall rounded path would hand its
+// hundreds of spans to worker threads and wait for them, on every cell.
+class FrameTiles {
+public:
+    enum class Part { Frame, Mask };
+
+    // The tile: corners of `corner` points around a middle of one point.
+    const QImage& tile(double radius, QRgb fill, QRgb border, qreal dpr) {
+        const Key key{radius, fill, border, dpr};
+        for (const Entry& e : m_entries) {
+            if (e.key == key)
+                return e.image;
+        }
+        if (m_entries.size() >= 32)
+            m_entries.erase(m_entries.begin());
+        const int corner = int(std::ceil(radius)) + 1;
+        const double side = 2 * corner + 1;
+        QImage image(QSize(int(std::ceil(side * dpr)), int(std::ceil(side * dpr))),
+                     QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(dpr);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor::fromRgba(fill));
+        p.drawRoundedRect(QRectF(0, 0, side, side), radius, radius);
+        if (qAlpha(border) > 0) {
+            p.setPen(QPen(QColor::fromRgba(border), 0.5));
+            p.setBrush(Qt::NoBrush);
+            p.drawRoundedRect(QRectF(0.25, 0.25, side - 0.5, side - 0.5), radius - 0.25,
+                              radius - 0.25);
+        }
+        p.end();
+        image.setDevicePixelRatio(1);
+        m_entries.push_back({key, image});
+        return m_entries.back().image;
+    }
+
+    // Paints the tile's look stretched over `r` (in the painter's points): corners
+    // as they are, edges and middle stretched from the tile's middle row and column.
+    // False when `r` is too small to hold the corners.
+    bool paint(QPainter& p, const QRectF& r, double radius, QRgb fill, QRgb border,
+               QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver) {
+        const qreal dpr = p.device()->devicePixelRatioF();
+        const int corner = int(std::ceil(radius)) + 1;
+        if (r.width() < 2 * corner + 1 || r.height() < 2 * corner + 1)
+            return false;
+        const QImage& t = tile(radius, fill, border, dpr);
+        const double c = corner, d = corner * dpr, m = dpr; // points, pixels, middle pixels
+        const double xs[] = {r.left(), r.left() + c, r.right() - c, r.right()};
+        const double ys[] = {r.top(), r.top() + c, r.bottom() - c, r.bottom()};
+        const double sx[] = {0, d, d + m, 2 * d + m};
+        const QPainter::CompositionMode before = p.compositionMode();
+        p.setCompositionMode(mode);
+        for (int row = 0; row < 3; ++row) {
+            for (int col = 0; col < 3; ++col) {
+                // Masking leaves the middle alone: the mask is opaque there.
+                if (mode != QPainter::CompositionMode_SourceOver && (row == 1 || col == 1))
+                    continue;
+                // A transparent middle adds nothing.
+                if (row == 1 && col == 1 && qAlpha(fill) == 0)
+                    continue;
+                p.drawImage(QRectF(QPointF(xs[col], ys[row]), QPointF(xs[col + 1], ys[row + 1])), t,
+                            QRectF(QPointF(sx[col], sx[row]), QPointF(sx[col + 1], sx[row + 1])));
+            }
+        }
+        p.setCompositionMode(before);
+        return true;
+    }
+
+private:
+    struct Key {
+        double radius;
+        QRgb fill;
+        QRgb border;
+        qreal dpr;
+        bool operator==(const Key&) const = default;
+    };
+    struct Entry {
+        Key key;
+        QImage image;
+    };
+    std::vector<Entry> m_entries;
+};
+
+FrameTiles& frameTiles() {
+    static FrameTiles tiles;
+    return tiles;
+}
+
 // Runs `draw` with the painter scaled by the layer's Scale about `rect`'s centre.
 template <typename Draw>
 void scaledAbout(QPainter& p, const motion::Layer& layer, const QRectF& rect, Draw draw) {
@@ -87,9 +180,14 @@ QRgb ThumbView::borderTarget() const {
 
 void ThumbView::ensureCaption() {
     Parts& p = parts();
-    if (!p.captionDirty)
+    // The cache fills in a recording's duration on the shot itself, so the inputs
+    // are compared as well as the flag.
+    if (!p.captionDirty && p.captionCreated == shot->created && p.captionDuration == shot->duration)
         return;
     p.captionDirty = false;
+    p.captionCreated = shot->created;
+    p.captionDuration = shot->duration;
+    invalidateComposed();
     const QString stamp =
         Theme::stamp(QDateTime::fromMSecsSinceEpoch(qint64(std::floor(shot->created * 1000))));
     p.time = shot->isVideo ? QStringLiteral("REC ") + stamp : stamp;
@@ -135,7 +233,76 @@ void ThumbView::paint(QPainter& p) {
     if (scale[0] != 1 || scale[1] != 1)
         p.scale(scale[0], scale[1]);
     p.translate(-m_frame.width() / 2, -m_frame.height() / 2);
+    // A cell is composed the second time it is painted at rest: the first paint
+    // of a listing or of a cell scrolling in draws its parts directly, which costs
+    // less than composing them for one use.
+    Parts& mutableParts = *m_parts;
+    if (partsAtRest() && (mutableParts.composedValid || mutableParts.restPaints > 0)) {
+        paintComposed(p);
+    } else {
+        paintParts(p, alpha);
+        if (partsAtRest())
+            ++mutableParts.restPaints;
+    }
+    paintButtons(p);
+    p.restore();
+}
 
+bool ThumbView::partsAtRest() const {
+    const Parts& p = *m_parts;
+    return !p.imgLayer.animating() && !p.flashLayer.animating() && !p.ringLayer.animating() &&
+           !p.checkLayer.animating();
+}
+
+void ThumbView::paintComposed(QPainter& p) {
+    Parts& parts = *m_parts;
+    const qreal dpr = p.device()->devicePixelRatioF();
+    // Only the ring reaches outside the frame; without it the margin would be
+    // transparent pixels blended for nothing.
+    const double m = parts.ringOn ? ringMargin : 0;
+    if (!parts.composedValid || parts.composedRatio != dpr) {
+        const QSizeF size = m_frame.size() + QSizeF(2 * m, 2 * m);
+        QImage image((size * dpr).toSize().expandedTo(QSize(1, 1)),
+                     QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(dpr);
+        image.fill(Qt::transparent);
+        QPainter compose(&image);
+        compose.setRenderHint(QPainter::Antialiasing);
+        compose.translate(m, m);
+        paintParts(compose, 1.0);
+        compose.end();
+        // Kept in plain device pixels: painting then never rescales it by the ratio.
+        image.setDevicePixelRatio(1);
+        parts.composed = image;
+        parts.composedRatio = dpr;
+        parts.composedValid = true;
+        // The composed look holds the image; the baked copy is made again only if a
+        // part starts to animate.
+        parts.baked = QImage();
+        parts.bakedFrom = 0;
+        if (grid)
+            grid->noteBaked(this);
+    }
+    const QImage& image = parts.composed;
+    const QTransform device = p.deviceTransform();
+    if (device.type() <= QTransform::TxScale && qFuzzyCompare(device.m11(), dpr) &&
+        qFuzzyCompare(device.m22(), dpr)) {
+        // Unscaled: one blit at whole device pixels, the raster engine's fastest path.
+        const QPointF at = device.map(QPointF(-m, -m));
+        p.save();
+        p.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
+        p.drawImage(QPoint(qRound(at.x()), qRound(at.y())), image);
+        p.restore();
+        return;
+    }
+    // Scaled by a flip in flight: the image carries its own antialiased edges.
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.drawImage(QRectF(QPointF(-m, -m), QSizeF(image.size()) / dpr), image, QRectF(image.rect()));
+    p.setRenderHint(QPainter::Antialiasing, true);
+}
+
+void ThumbView::paintParts(QPainter& p, double alpha) {
+    const Parts& parts = *m_parts;
     const Geometry& g = parts.geometry;
     const double ring = parts.ringLayer.value(Prop::Opacity, parts.ringOn ? 1.0 : 0.0);
     if (ring > 0.001) {
@@ -169,8 +336,6 @@ void ThumbView::paint(QPainter& p) {
     paintCheck(p);
     if (captions)
         paintCaption(p);
-    paintButtons(p);
-    p.restore();
 }
 
 void ThumbView::paintImage(QPainter& p) {
@@ -178,12 +343,20 @@ void ThumbView::paintImage(QPainter& p) {
     const QImage& image = parts.image;
     QImage& baked = parts.baked;
     const QRectF r = parts.geometry.img;
+    const double progress = parts.imgLayer.value(Prop::Param, 1.0);
+    const QRgb border =
+        mix(QColor::fromRgba(parts.borderFrom), QColor::fromRgba(parts.borderTo), progress).rgba();
     if (image.isNull()) {
         // The faint plate shows only until an image covers it.
-        p.setPen(Qt::NoPen);
-        p.setBrush(white(0.045));
-        p.drawRoundedRect(r, imageRadius, imageRadius);
-    } else {
+        if (!frameTiles().paint(p, r, imageRadius, white(0.045).rgba(), border)) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(white(0.045));
+            p.drawRoundedRect(r, imageRadius, imageRadius);
+            paintBorder(p, r, border);
+        }
+        return;
+    }
+    {
         const qreal dpr = p.device()->devicePixelRatioF();
         const QSize px = (r.size() * dpr).toSize().expandedTo(QSize(1, 1));
         if (baked.size() != px || parts.bakedFrom != image.cacheKey()) {
@@ -197,17 +370,26 @@ void ThumbView::paintImage(QPainter& p) {
                     .convertToFormat(QImage::Format_ARGB32_Premultiplied);
             baked = QImage(px, QImage::Format_ARGB32_Premultiplied);
             baked.fill(Qt::transparent);
-            QPainter bake(&baked);
-            bake.setRenderHint(QPainter::Antialiasing);
-            bake.setPen(Qt::NoPen);
-            QBrush brush(scaled);
-            brush.setTransform(QTransform::fromTranslate((px.width() - drawn.width()) / 2,
-                                                         (px.height() - drawn.height()) / 2));
-            bake.setBrush(brush);
-            bake.drawRoundedRect(QRectF(QPointF(0, 0), QSizeF(px)), imageRadius * dpr,
-                                 imageRadius * dpr);
-            bake.end();
             baked.setDevicePixelRatio(dpr);
+            QPainter bake(&baked);
+            bake.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr)); // in pixels
+            bake.drawImage(
+                QPoint((px.width() - drawn.width()) / 2, (px.height() - drawn.height()) / 2),
+                scaled);
+            bake.resetTransform();
+            // Round the corners: keep only what lies inside an opaque rounded mask.
+            const QRectF all(QPointF(0, 0), QSizeF(px) / dpr);
+            if (!frameTiles().paint(bake, all, imageRadius, qRgba(255, 255, 255, 255), 0,
+                                    QPainter::CompositionMode_DestinationIn)) {
+                QPainterPath outside;
+                outside.addRect(all);
+                QPainterPath inside;
+                inside.addRoundedRect(all, imageRadius, imageRadius);
+                bake.setRenderHint(QPainter::Antialiasing);
+                bake.setCompositionMode(QPainter::CompositionMode_Clear);
+                bake.fillPath(outside.subtracted(inside), Qt::transparent);
+            }
+            bake.end();
             parts.bakedFrom = image.cacheKey();
             if (grid)
                 grid->noteBaked(this);
@@ -223,19 +405,16 @@ void ThumbView::paintImage(QPainter& p) {
         p.setOpacity(base);
     }
 
-    const double progress = parts.imgLayer.value(Prop::Param, 1.0);
-    const QColor border =
-        mix(QColor::fromRgba(parts.borderFrom), QColor::fromRgba(parts.borderTo), progress);
-    if (border.alpha() > 0) {
-        // Half a point is one device pixel at ratio 2: a cosmetic pen of one pixel
-        // draws it through the fast hairline stroker.
-        QPen hairline(border, 0);
-        hairline.setCosmetic(true);
-        p.setPen(hairline);
-        p.setBrush(Qt::NoBrush);
-        p.drawRoundedRect(r.adjusted(0.25, 0.25, -0.25, -0.25), imageRadius - 0.25,
-                          imageRadius - 0.25);
-    }
+    if (!frameTiles().paint(p, r, imageRadius, 0, border))
+        paintBorder(p, r, border);
+}
+
+void ThumbView::paintBorder(QPainter& p, const QRectF& r, QRgb color) {
+    if (qAlpha(color) == 0)
+        return;
+    p.setPen(QPen(QColor::fromRgba(color), 0.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(r.adjusted(0.25, 0.25, -0.25, -0.25), imageRadius - 0.25, imageRadius - 0.25);
 }
 
 void ThumbView::paintCheck(QPainter& p) const {

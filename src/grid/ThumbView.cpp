@@ -100,11 +100,24 @@ void ThumbView::layoutLayers() {
     g.copyB = QRectF(g.trashB.left() - 28, g.trashB.top(), 24, 24);
     g.buttonsShown = g.img.width() >= buttonsMinWidth && g.img.height() >= buttonsMinHeight;
     m_parts->baked = QImage();
+    invalidateComposed();
+}
+
+void ThumbView::invalidateComposed() {
+    if (!m_parts)
+        return;
+    m_parts->restPaints = 0;
+    if (!m_parts->composedValid)
+        return;
+    m_parts->composedValid = false;
+    m_parts->composed = QImage();
 }
 
 void ThumbView::updateCaption() {
-    if (m_parts)
+    if (m_parts) {
         m_parts->captionDirty = true;
+        invalidateComposed();
+    }
 }
 
 void ThumbView::updateState(bool animated) {
@@ -206,6 +219,7 @@ void ThumbView::setImage(const QImage& image, bool fade) {
     const bool first = p.image.isNull();
     p.image = image;
     p.baked = QImage();
+    invalidateComposed();
     if (fade && first) {
         p.imgLayer.add("fade", Animation::basic(Prop::Opacity, 0, 1, fadeInDuration));
         if (grid)
@@ -374,4 +388,5 @@ void ThumbView::dropCache() {
         return;
     m_parts->baked = QImage();
     m_parts->bakedFrom = 0;
+    invalidateComposed();
 }

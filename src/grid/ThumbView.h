@@ -58,12 +58,22 @@ public:
         motion::Layer buttonsLayer; ///< hover fade of both buttons.
         QImage image;
         // The image scaled to the image rectangle with its corners rounded, at the
-        // device pixel ratio it was last painted with: painting is then one blit.
+        // device pixel ratio it was last painted with. Needed only while a part of
+        // the cell animates; dropped once the composed look below is made.
         QImage baked;
         qint64 bakedFrom = 0;
+        // The whole cell at rest (ring, image, border, badge, check, caption) in
+        // device pixels with a margin for the ring: while only the cell as a whole
+        // moves, scales or fades, a frame paints it with one blit.
+        QImage composed;
+        qreal composedRatio = 0;
+        bool composedValid = false;
+        int restPaints = 0; // paints at rest since the look last changed
         QString time;
         QString badge;
         bool captionDirty = true;
+        double captionCreated = 0; // the shot's values the texts were built from
+        double captionDuration = 0;
         QRectF shown; // the area last reported for repainting
         // What updateState last applied, so an animated change starts from the look on screen.
         QRgb borderFrom = 0;
@@ -84,6 +94,7 @@ public:
     GridView* grid = nullptr; ///< The owning grid; cleared when the cell leaves it.
     ShotPtr shot;
     int number = 0;    ///< Frame number in the caption (the newest shot has the highest).
+    int position = 0;  ///< Index in the grid's listing.
     int loaded = 0;    ///< Bucket of the image shown, 0 for none.
     int requested = 0; ///< Bucket of the image being loaded, 0 for none.
     bool selected = false;
@@ -164,9 +175,14 @@ public:
 
 private:
     void changed();
+    void invalidateComposed();
     void ensureCaption();
+    bool partsAtRest() const;
+    void paintParts(QPainter& painter, double alpha);
+    void paintComposed(QPainter& painter);
     QRgb borderTarget() const;
     void paintImage(QPainter& painter);
+    static void paintBorder(QPainter& painter, const QRectF& rect, QRgb color);
     void paintCheck(QPainter& painter) const;
     void paintButtons(QPainter& painter) const;
     void paintCaption(QPainter& painter) const;

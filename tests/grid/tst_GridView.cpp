@@ -103,6 +103,30 @@ private slots:
         QCOMPARE(roll.grid->lastAppliedCount(), 0);
     }
 
+    // The same paths with new values still reach the cells: a new pixel size lays
+    // the roll out again, a recording's new duration shows in its badge.
+    void sameListingTakesNewValues() {
+        Roll roll;
+        ShotList shots = mixed(6);
+        shots[2] = shot("rec.mp4", {1920, 1080}, 1000, true);
+        roll.grid->setShots(shots, false);
+        ThumbView* rec = roll.grid->cell(shots[2]->path);
+        QCOMPARE(rec->badgeText(), QStringLiteral("▶"));
+        const double before = roll.grid->frameOf(shots[0]->path)->height();
+
+        ShotList next = shots;
+        next[0] = shot("s0.png", {1000, 1000});
+        next[2] = std::make_shared<Shot>(*shots[2]);
+        next[2]->duration = 75.9;
+        roll.grid->setShots(next, false);
+        QVERIFY(roll.grid->frameOf(shots[0]->path)->height() > before);
+        QCOMPARE(roll.grid->cell(shots[0]->path)->frame(), *roll.grid->frameOf(shots[0]->path));
+        QCOMPARE(rec->badgeText(), QStringLiteral("▶ 1:15"));
+        // The cache fills a duration in on the shot itself: the badge follows too.
+        next[2]->duration = 5;
+        QCOMPARE(rec->badgeText(), QStringLiteral("▶ 0:05"));
+    }
+
     // A new modification date throws the old image away and loads the file again.
     void newModificationReloads() {
         Roll roll;

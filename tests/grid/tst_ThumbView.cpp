@@ -312,37 +312,65 @@ private slots:
     }
 
     // A painted selected cell shows its accent ring and filled check over the
-    // image; a resting cell shows the image alone, corners rounded.
+    // image; a resting cell shows the image alone, corners rounded. Painting the
+    // composed look of a cell at rest gives the same picture as painting its parts.
+    void paintsItsLook_data() {
+        QTest::addColumn<int>("ratio");
+        QTest::newRow("ratio 1") << 1;
+        QTest::newRow("ratio 2") << 2;
+    }
     void paintsItsLook() {
+        QFETCH(int, ratio);
         Rig rig;
         auto c = rig.cell(shot("a.png", {800, 600}), QRectF(10, 10, 200, 170));
         QImage red(400, 300, QImage::Format_RGB32);
         red.fill(Qt::red);
         c->setImage(red, false);
         auto render = [&] {
-            QImage out(220, 200, QImage::Format_ARGB32_Premultiplied);
+            QImage out(220 * ratio, 200 * ratio, QImage::Format_ARGB32_Premultiplied);
+            out.setDevicePixelRatio(ratio);
             out.fill(Qt::black);
             QPainter p(&out);
             p.setRenderHint(QPainter::Antialiasing);
             c->paint(p);
             return out;
         };
+        auto at = [&](const QImage& image, int x, int y) {
+            return image.pixelColor(x * ratio, y * ratio);
+        };
+        auto differs = [](const QImage& a, const QImage& b) {
+            int worst = 0;
+            for (int y = 0; y < a.height(); ++y) {
+                for (int x = 0; x < a.width(); ++x) {
+                    const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+                    worst =
+                        std::max({worst, std::abs(qRed(p) - qRed(q)),
+                                  std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+                }
+            }
+            return worst;
+        };
         const QColor accent = Theme::accentCG(1);
         auto near = [](QColor a, QColor b) {
             return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 &&
                    std::abs(a.blue() - b.blue()) < 40;
         };
-        QImage rest = render();
-        QVERIFY(near(rest.pixelColor(110, 80), Qt::red));
-        QVERIFY(near(rest.pixelColor(8, 90), Qt::black));  // no ring
-        QVERIFY(near(rest.pixelColor(10, 10), Qt::black)); // rounded corner
-        QVERIFY(near(rest.pixelColor(26, 26), Qt::red));   // no check
+        const QImage rest = render();
+        QVERIFY(near(at(rest, 110, 80), Qt::red));
+        QVERIFY(near(at(rest, 8, 90), Qt::black));  // no ring
+        QVERIFY(near(at(rest, 10, 10), Qt::black)); // rounded corner
+        QVERIFY(near(at(rest, 26, 26), Qt::red));   // no check
+        QVERIFY(differs(render(), rest) <= 2);      // composed
+        QVERIFY(c->partsIfMade()->composedValid);
+
         c->selected = c->selectMode = true;
         c->updateState(false);
-        QImage selected = render();
-        QVERIFY(near(selected.pixelColor(8, 90), accent));
-        QVERIFY(near(selected.pixelColor(21, 21), accent)); // inside the check, off the tick
-        QVERIFY(near(selected.pixelColor(110, 80), Qt::red));
+        const QImage selected = render();
+        QVERIFY(near(at(selected, 8, 90), accent));
+        QVERIFY(near(at(selected, 21, 21), accent)); // inside the check, off the tick
+        QVERIFY(near(at(selected, 110, 80), Qt::red));
+        QVERIFY(differs(render(), selected) <= 2);
+        QVERIFY(differs(render(), rest) > 100); // the composed look followed the state
     }
 
     // The drag picture is the image area without the caption, grey without an image.

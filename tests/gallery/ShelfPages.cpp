@@ -2,6 +2,10 @@
 // with toasts, with the selection bar, as a strip and as a board, and drawn
 // opaque for desktops without a compositor.
 #include "Gallery.h"
+#include "SampleShots.h"
+
+#include "content/Thumbs.h"
+#include "grid/GridView.h"
 
 #include "shelf/EmptyStateView.h"
 #include "shelf/FineSlider.h"
@@ -47,6 +51,7 @@ struct Scene {
     DockSide side = DockSide::right;
     QSize size{268, 720};
     bool composited = true;
+    int shots = 24; // frames on the roll; the empty states show none
     std::function<void(ShelfView&, ManualScheduler&)> setup;
 };
 
@@ -54,7 +59,9 @@ struct Scene {
 QImage render(const Scene& scene, double dpr) {
     motion::Animator animator(0.0);
     ManualScheduler scheduler(0, &animator);
-    ShelfView shelf(nullptr, &animator, &scheduler);
+    // The cells get their images from the samples, never from files.
+    Thumbs thumbs([](const QString&, bool, int) { return Thumbs::Made{}; });
+    ShelfView shelf(nullptr, &animator, &scheduler, &thumbs);
     shelf.setAttribute(Qt::WA_DontShowOnScreen);
     shelf.resize(scene.size);
     shelf.setSide(scene.side);
@@ -62,9 +69,13 @@ QImage render(const Scene& scene, double dpr) {
     shelf.show();
     Folders folders;
     shelf.updateChips(folders.source(), Scope::session());
-    shelf.setCount(7, 142);
+    const ShotList shots = gallery::sampleRoll(scene.shots);
+    shelf.setCount(shots.size(), 142);
     shelf.footer()->slider()->setValue(224);
     shelf.layoutAll();
+    shelf.grid()->setShots(shots, false);
+    shelf.layoutGrid(false);
+    gallery::showSamples(*shelf.grid(), shots);
     if (scene.setup)
         scene.setup(shelf, scheduler);
     scheduler.advanceTo(scheduler.now() + 0.5); // every fade has settled by then
@@ -88,9 +99,18 @@ QImage render(const Scene& scene, double dpr) {
     }
     // Rendered on its own first: views with graphics effects land at the wrong
     // place when rendered at an offset.
+    // The first paint draws the cells' parts, later ones their composed looks:
+    // the picture shown is the one a settled roll shows.
+    gallery::renderWidget(shelf, dpr);
     const QImage card = gallery::renderWidget(shelf, dpr);
     QPainter(&image).drawImage(QPointF(m, m), card);
     return image;
+}
+
+Scene emptyScene() {
+    Scene s;
+    s.shots = 0;
+    return s;
 }
 
 void emptyState(ShelfView& shelf, const EmptyStateView::State& state) {
@@ -120,7 +140,7 @@ GALLERY_IMAGE_PAGE(shelf_opaque, [](double dpr) {
 })
 
 GALLERY_IMAGE_PAGE(shelf_empty_loading, [](double dpr) {
-    Scene s;
+    Scene s = emptyScene();
     s.setup = [](ShelfView& shelf, ManualScheduler&) {
         emptyState(shelf, EmptyStateView::State::loading());
     };
@@ -128,7 +148,7 @@ GALLERY_IMAGE_PAGE(shelf_empty_loading, [](double dpr) {
 })
 
 GALLERY_IMAGE_PAGE(shelf_empty_noshots, [](double dpr) {
-    Scene s;
+    Scene s = emptyScene();
     s.setup = [](ShelfView& shelf, ManualScheduler&) {
         shelf.setCount(0);
         emptyState(shelf, EmptyStateView::State::noShots());
@@ -137,7 +157,7 @@ GALLERY_IMAGE_PAGE(shelf_empty_noshots, [](double dpr) {
 })
 
 GALLERY_IMAGE_PAGE(shelf_empty_folder, [](double dpr) {
-    Scene s;
+    Scene s = emptyScene();
     s.setup = [](ShelfView& shelf, ManualScheduler&) {
         Folders folders;
         shelf.updateChips(folders.source(), Scope::folder(folders.root + "/Receipts"));
@@ -147,7 +167,7 @@ GALLERY_IMAGE_PAGE(shelf_empty_folder, [](double dpr) {
 })
 
 GALLERY_IMAGE_PAGE(shelf_empty_nomatches, [](double dpr) {
-    Scene s;
+    Scene s = emptyScene();
     s.setup = [](ShelfView& shelf, ManualScheduler&) {
         shelf.showSearch(false);
         emptyState(shelf, EmptyStateView::State::noMatches("invoice 2024"));
@@ -156,7 +176,7 @@ GALLERY_IMAGE_PAGE(shelf_empty_nomatches, [](double dpr) {
 })
 
 GALLERY_IMAGE_PAGE(shelf_empty_unreadable, [](double dpr) {
-    Scene s;
+    Scene s = emptyScene();
     s.setup = [](ShelfView& shelf, ManualScheduler&) {
         emptyState(shelf, EmptyStateView::State::unreadable("Screenshots"));
     };
@@ -177,7 +197,11 @@ GALLERY_IMAGE_PAGE(shelf_toast_undo, [](double dpr) {
 
 GALLERY_IMAGE_PAGE(shelf_selection, [](double dpr) {
     Scene s;
-    s.setup = [](ShelfView& shelf, ManualScheduler&) { shelf.updateSelection(3); };
+    s.setup = [](ShelfView& shelf, ManualScheduler&) {
+        const ShotList& shots = shelf.grid()->shots();
+        shelf.grid()->setSelection({shots[0]->path, shots[2]->path, shots[3]->path});
+        shelf.updateSelection(3);
+    };
     return render(s, dpr);
 })
 

@@ -1,13 +1,14 @@
 #include "panel/DockedPanel.h"
 
 #include "content/Thumbs.h"
-#include "grid/Clip.h"
+#include "grid/GridView.h"
+#include "panel/CardPorts.h"
 #include "panel/EdgeTab.h"
-#include "panel/InterimCard.h"
 #include "panel/PanelController.h"
 #include "panel/ShelfPanel.h"
 #include "platform/CompositorWatch.h"
 #include "platform/Log.h"
+#include "shelf/ShelfView.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -17,15 +18,16 @@ DockedPanel::DockedPanel(Library& lib, QObject* parent)
     , m_compositor(std::make_unique<CompositorWatch>()) {
     const bool composited = m_compositor->isComposited();
     m_panel = std::make_unique<ShelfPanel>(composited);
-    m_card = new InterimCard;
-    m_card->setComposited(composited);
-    m_panel->setCard(m_card);
+    m_shelf = new ShelfView;
+    m_shelf->setComposited(composited);
+    m_panel->setCard(m_shelf);
+    m_shelfPort = std::make_unique<ShelfViewPort>(*m_shelf);
+    m_gridPort = std::make_unique<GridViewPort>(*m_shelf->grid());
     m_tab = std::make_unique<EdgeTab>(composited);
 
-    PanelEnv env;
-    env.copyShot = [](const ShotPtr& shot) { Clip::copy({shot}); };
     m_ctl = std::make_unique<PanelController>(
-        lib, PanelParts{m_panel.get(), m_tab.get(), m_card, m_card}, env);
+        lib, PanelParts{m_panel.get(), m_tab.get(), m_shelfPort.get(), m_gridPort.get()});
+    connectCard(*m_shelf, *m_ctl);
     m_panel->setController(m_ctl.get());
     m_tab->setController(m_ctl.get());
 
@@ -34,7 +36,7 @@ DockedPanel::DockedPanel(Library& lib, QObject* parent)
             &PanelController::aspectChanged);
     connect(m_compositor.get(), &CompositorWatch::compositedChanged, this, [this](bool on) {
         m_panel->setComposited(on);
-        m_card->setComposited(on);
+        m_shelf->setComposited(on);
         m_tab->setComposited(on);
     });
 
@@ -50,7 +52,18 @@ DockedPanel::DockedPanel(Library& lib, QObject* parent)
             &PanelController::screensChanged);
 }
 
-DockedPanel::~DockedPanel() = default;
+DockedPanel::~DockedPanel() {
+    // The card outlives the controller by a moment: it must not call it then.
+    disconnectCard(*m_shelf);
+}
+
+void DockedPanel::setTabMenu(std::function<QMenu*()> menu) {
+    m_tab->setMenu(std::move(menu));
+}
+
+void DockedPanel::setShowSettings(std::function<void()> show) {
+    m_ctl->setShowSettings(std::move(show));
+}
 
 void DockedPanel::watchScreen(QScreen* screen) {
     connect(screen, &QScreen::geometryChanged, m_ctl.get(), &PanelController::screensChanged);

@@ -1,15 +1,19 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 #include <memory>
 
 class CompositorWatch;
 class EdgeTab;
-class InterimCard;
+class GridViewPort;
 class Library;
 class PanelController;
+class QMenu;
 class QScreen;
 class ShelfPanel;
+class ShelfView;
+class ShelfViewPort;
 
 /// The docked panel as it runs on the desktop: the panel window with its
 /// card, the edge tab and the controller between them, kept in step with the
@@ -23,13 +27,22 @@ public:
     PanelController& controller() { return *m_ctl; }
     ShelfPanel& panel() { return *m_panel; }
     EdgeTab& tab() { return *m_tab; }
+    ShelfView& shelf() { return *m_shelf; }
+
+    /// The menu a right-click on the edge tab pops (the tray's menu, for
+    /// desktops without a tray); nullptr from it pops nothing.
+    void setTabMenu(std::function<QMenu*()> menu);
+    /// What the settings button, the empty state's button and Ctrl+, run.
+    void setShowSettings(std::function<void()> show);
 
 private:
     void watchScreen(QScreen* screen);
 
     std::unique_ptr<CompositorWatch> m_compositor;
     std::unique_ptr<ShelfPanel> m_panel;
-    InterimCard* m_card = nullptr; // child of the panel
+    ShelfView* m_shelf = nullptr; // the card, a child of the panel
+    std::unique_ptr<ShelfViewPort> m_shelfPort;
+    std::unique_ptr<GridViewPort> m_gridPort;
     std::unique_ptr<EdgeTab> m_tab;
     std::unique_ptr<PanelController> m_ctl; // last: goes first
 };

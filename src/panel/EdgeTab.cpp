@@ -5,6 +5,7 @@
 #include "shelf/Theme.h"
 
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
@@ -200,8 +201,33 @@ void EdgeTab::leaveEvent(QEvent*) {
 }
 
 void EdgeTab::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        if (m_ctl && m_menu)
+            m_ctl->tabPressed(); // the menu, not a hover opening
+        popMenu(event->globalPosition().toPoint());
+        return;
+    }
     if (m_ctl && event->button() == Qt::LeftButton)
         m_ctl->tabPressed();
+}
+
+void EdgeTab::popMenu(const QPoint& at) {
+    if (!m_menu || m_openMenu)
+        return;
+    QMenu* menu = m_menu();
+    if (!menu)
+        return;
+    m_openMenu = menu;
+    QPointer<PanelController> ctl = m_ctl;
+    if (ctl)
+        ctl->menuWillOpen();
+    // The hold goes on the next turn (menuDidClose), after the chosen item ran.
+    connect(menu, &QMenu::aboutToHide, menu, [menu, ctl] {
+        if (ctl)
+            ctl->menuDidClose();
+        menu->deleteLater();
+    });
+    menu->popup(at);
 }
 
 void EdgeTab::mouseReleaseEvent(QMouseEvent* event) {

@@ -4,8 +4,10 @@
 #include "panel/TabLayout.h"
 #include "shelf/Motion.h"
 
+#include <QMenu>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 class PanelController;
 
@@ -20,6 +22,12 @@ public:
     ~EdgeTab() override;
 
     void setController(PanelController* ctl) { m_ctl = ctl; }
+    /// Makes the menu a right-click on the tab pops (none when it returns
+    /// nullptr). The tab owns each menu it is given and deletes it once closed;
+    /// the panel is held while it is open.
+    void setMenu(std::function<QMenu*()> menu) { m_menu = std::move(menu); }
+    /// The menu popped by the last right-click, while it exists.
+    QMenu* openMenu() const { return m_openMenu; }
     /// A compositor started or stopped: translucent pill or a window shaped to it.
     void setComposited(bool composited);
 
@@ -52,7 +60,11 @@ private:
     void applyShape();
     void frameChanged();
 
+    void popMenu(const QPoint& at);
+
     QPointer<PanelController> m_ctl;
+    std::function<QMenu*()> m_menu;
+    QPointer<QMenu> m_openMenu;
     bool m_composited = false;
     DockSide m_side = DockSide::right;
     int m_unseen = 0;

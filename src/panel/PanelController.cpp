@@ -2,11 +2,16 @@
 
 #include "grid/Clip.h"
 #include "library/Library.h"
+#include "panel/DialogPrompts.h"
+#include "panel/ShareMenu.h"
+#include "platform/FileManager.h"
 #include "platform/Log.h"
 #include "shelf/Motion.h"
 
 #include <QCursor>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QPointer>
 #include <QTimer>
 
@@ -14,9 +19,30 @@ PanelController::PanelController(Library& lib, PanelParts parts, PanelEnv env, Q
     : QObject(parent)
     , m_lib(lib)
     , m_parts(parts)
-    , m_env(std::move(env)) {
+    , m_env(std::move(env))
+    , m_menus(*this) {
     m_deadlines =
         m_env.clock ? std::make_unique<Deadlines>(m_env.clock) : std::make_unique<Deadlines>();
+    if (m_env.prompts) {
+        m_prompts = m_env.prompts;
+    } else {
+        m_ownPrompts = std::make_unique<DialogPrompts>([this](bool on) { hold(on); });
+        m_prompts = m_ownPrompts.get();
+    }
+    if (!m_env.copyShot)
+        m_env.copyShot = [](const ShotPtr& shot) { Clip::copy({shot}); };
+    if (!m_env.copyShots)
+        m_env.copyShots = [](const ShotList& shots) { Clip::copy(shots); };
+    if (!m_env.openFiles)
+        m_env.openFiles = [](const QStringList& paths) { return FileManager::open(paths); };
+    if (!m_env.popup)
+        m_env.popup = [](QMenu* menu, const QPoint& at) { menu->popup(at); };
+    m_commands = std::make_unique<PanelCommands>(
+        m_lib, *m_prompts,
+        [this](const QString& text, const QString& action, std::function<void()> run) {
+            toast(text, action, std::move(run));
+        },
+        m_env.copyShots, m_env.openFiles);
     Prefs& prefs = Prefs::shared();
     m_width = prefs.number(Key::width);
     m_thumb = PanelGeometry::clampThumb(prefs.number(Key::thumb));
@@ -224,12 +250,12 @@ void PanelController::stopPassThrough() {
     m_parts.panel->setIgnoresMouse(false);
 }
 
-void PanelController::gridDrag(bool active) {
+void PanelController::gridDrag(GridView*, bool active) {
     m_draggingOut = active;
     pointerCheck();
 }
 
-void PanelController::gridDragMoved() {
+void PanelController::gridDragMoved(GridView*) {
     pointerCheck();
 }
 
@@ -271,7 +297,7 @@ void PanelController::menuDidClose() {
 void PanelController::libArrived(const ShotList& shots) {
     if (shots.isEmpty())
         return;
-    if (Prefs::shared().boolean(Key::autoCopy) && !shots.first()->isVideo && m_env.copyShot)
+    if (Prefs::shared().boolean(Key::autoCopy) && !shots.first()->isVideo)
         m_env.copyShot(shots.first());
 
     QSet<QString> arrived;
@@ -347,36 +373,8 @@ void PanelController::reload(bool animated, const QSet<QString>& fresh) {
     m_parts.shelf->updateSelection(m_parts.grid->selectionCount());
 }
 
-// Grid host operations that belong to the panel's commands.
-
-void PanelController::open(const ShotList& shots) {
-    // FIXME: opening files comes with the panel commands; until then it only logs.
-    qCInfo(lcTamberk) << "open" << shots.size() << "shots: not wired yet";
-}
-
-void PanelController::copy(const ShotList& shots) {
-    if (shots.isEmpty())
-        return;
-    Clip::copy(shots);
-    // FIXME: the "Copied" toast comes with the panel commands.
-}
-
-void PanelController::trash(const ShotList& shots) {
-    // FIXME: trashing with confirmation and undo comes with the panel commands.
-    qCInfo(lcTamberk) << "trash" << shots.size() << "shots: not wired yet";
-}
-
-QMenu* PanelController::menuFor(const ShotList& shots) {
-    // FIXME: the context menus come with the panel's menus and prompts.
-    qCInfo(lcTamberk) << "menu for" << shots.size() << "shots: not wired yet";
-    return nullptr;
-}
-
-void PanelController::gridSelectionChanged(qsizetype count) {
-    m_parts.shelf->updateSelection(count);
-}
-
-void PanelController::gridSearch(const QString& seed) {
-    // FIXME: the seeded search field comes with the panel commands.
-    qCInfo(lcTamberk) << "search seeded with" << seed << ": not wired yet";
+void PanelController::replaceScope(const Scope& scope) {
+    m_scope = scope;
+    Prefs::shared().set(Key::scope, scope.id());
+    reload(false, {});
 }

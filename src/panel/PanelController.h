@@ -1,10 +1,14 @@
 #pragma once
 
+#include "grid/GridHost.h"
 #include "library/Scope.h"
 #include "library/Shot.h"
 #include "panel/Deadlines.h"
+#include "panel/PanelCommands.h"
 #include "panel/PanelGeometry.h"
+#include "panel/PanelMenus.h"
 #include "panel/PanelPorts.h"
+#include "shelf/ShelfReceiver.h"
 
 #include <QObject>
 #include <QPointF>
@@ -12,7 +16,9 @@
 #include <memory>
 
 class Library;
+class QKeyEvent;
 class QMenu;
+class QPoint;
 namespace motion {
 class Animator;
 }
@@ -44,11 +50,16 @@ struct PanelParts {
 /// Where the controller's time, pointer and screen come from. The defaults
 /// are the real ones; tests pass a manual animator, clock, pointer and screen.
 struct PanelEnv {
-    motion::Animator* animator = nullptr;         ///< null: the shared animator
-    Deadlines::Clock clock;                       ///< set: manual delayed tasks on this clock
-    std::function<QPointF()> pointer;             ///< null: QCursor::pos()
-    std::function<ScreenFrames()> screen;         ///< null: the primary screen
-    std::function<void(const ShotPtr&)> copyShot; ///< puts one shot on the clipboard
+    motion::Animator* animator = nullptr;             ///< null: the shared animator
+    Deadlines::Clock clock;                           ///< set: manual delayed tasks on this clock
+    std::function<QPointF()> pointer;                 ///< null: QCursor::pos()
+    std::function<ScreenFrames()> screen;             ///< null: the primary screen
+    std::function<void(const ShotPtr&)> copyShot;     ///< null: the clipboard (auto-copy)
+    std::function<void(const ShotList&)> copyShots;   ///< null: the clipboard (Copy)
+    std::function<int(const QStringList&)> openFiles; ///< null: the default applications
+    Prompts* prompts = nullptr;                       ///< null: modal dialogs
+    /// Pops a menu at a global point (the tests record it instead).
+    std::function<void(QMenu*, const QPoint&)> popup;
 };
 
 /// Opens and closes the docked panel: hover on the tab, clicks, the shortcut,
@@ -56,7 +67,7 @@ struct PanelEnv {
 /// the panel losing focus and the brief peek when a frame lands. Also the
 /// card's width and the thumbnail size. Knows the windows only through the
 /// small interfaces of PanelPorts.h, so it runs in tests without a display.
-class PanelController : public QObject {
+class PanelController : public QObject, public GridHost, public ShelfReceiver, public MenuHost {
     Q_OBJECT
 public:
     enum class State { collapsed, expanded };
@@ -69,19 +80,18 @@ public:
     /// user action of X time `timestamp` and focuses the grid.
     void expand(bool makeKey, quint32 timestamp = 0);
     /// Closes the panel; without `force` it refuses while held or pinned.
-    void collapse(bool force);
+    void collapse(bool force) override;
     /// Closes after `delay` seconds unless the pointer comes back, a hold is
     /// taken or the panel gets pinned meanwhile.
     void scheduleCollapse(double delay, bool ignoreEditing);
     /// Takes (true) or releases (false) one hold; the panel stays open while held.
-    void hold(bool on);
-    void togglePin();
-    void escape();
+    void hold(bool on) override;
+    void togglePin() override;
     /// The panel lost keyboard focus.
     void resignedKey();
 
     // Input from the card and the tab.
-    void mouseInPanel(bool inside);
+    void mouseInPanel(bool inside) override;
     void tabHover(bool hovering);
     void tabPressed();
     /// A click released inside the tab: toggles the panel.
@@ -93,8 +103,8 @@ public:
     // The library.
     void libArrived(const ShotList& shots);
     void libChanged();
-    void select(const Scope& scope);
-    void setQuery(const QString& text);
+    void select(const Scope& scope) override;
+    void setQuery(const QString& text) override;
     void reload(bool animated, const QSet<QString>& fresh);
 
     // Geometry, width and thumbnail size.
@@ -117,15 +127,49 @@ public:
     void gripDoubleClicked();
 
     // Grid host.
-    void open(const ShotList& shots);
-    void copy(const ShotList& shots);
-    void trash(const ShotList& shots);
-    void gridHold(bool on) { hold(on); }
-    QMenu* menuFor(const ShotList& shots);
-    void gridDrag(bool active);
-    void gridDragMoved();
-    void gridSelectionChanged(qsizetype count);
-    void gridSearch(const QString& seed);
+    void open(const ShotList& shots) override;
+    void copy(const ShotList& shots) override;
+    void trash(const ShotList& shots) override;
+    void escape() override;
+    void gridHold(bool on) override { hold(on); }
+    QMenu* menuFor(GridView* grid, const ShotList& shots) override;
+    void gridDrag(GridView* grid, bool active) override;
+    void gridDragMoved(GridView* grid) override;
+    void gridSelectionChanged(int count) override;
+    void gridSearch(const QString& seed) override;
+
+    // Shelf receiver (the rest is above).
+    void undo() override;
+    void showSettings() override;
+    void makeKey() override;
+    void newFolderPrompt(const ShotList& moving, const QString& parent) override;
+    void dropSelection(const QString& folder) override;
+    QMenu* folderMenu(const QString& folder) override;
+
+    // Menu host (the rest is above).
+    Library& library() override { return m_lib; }
+    Prompts& prompts() override { return *m_prompts; }
+    void toast(const QString& text, const QString& action = {},
+               std::function<void()> run = {}) override;
+    void togglePreview() override { m_parts.grid->togglePreview(); }
+    void selectAll() override { m_parts.grid->selectAll(); }
+    ShotList draggedOrSelected() override;
+    Scope scope() const override { return m_scope; }
+    void replaceScope(const Scope& scope) override;
+
+    // Commands of the panel.
+    /// The panel's Ctrl shortcuts; false when neither the panel nor the grid used the key.
+    bool handleKeyEquivalent(QKeyEvent* event);
+    /// The selection bar's share button: the share menu at `below` (global).
+    void share(const QPoint& below);
+    /// The selection bar's move button: the move menu at `below` (global).
+    void popMoveMenu(const QPoint& below);
+    /// What the settings button and Ctrl+, run (the application shell fills it).
+    void setShowSettings(std::function<void()> show) { m_showSettings = std::move(show); }
+    /// Nothing on X11: no desktop lets a window keep out of other programs'
+    /// captures, so the setting is kept but has nothing to apply.
+    void applyCaptureVisibility() {}
+    PanelMenus& menus() { return m_menus; }
 
     // State, for the windows, the remote control and the tests.
     State state() const { return m_state; }
@@ -135,7 +179,6 @@ public:
     int unseen() const { return m_unseen; }
     double width() const { return m_width; }
     double thumb() const { return m_thumb; }
-    const Scope& scope() const { return m_scope; }
     const QString& query() const { return m_query; }
     bool resizing() const { return m_resizing; }
     bool polling() const { return m_pollId != 0; }
@@ -150,6 +193,7 @@ private:
     enum Work { collapseWork, hoverWork, queryWork, saveWork, aspectWork };
 
     void pointerCheck();
+    void pop(QMenu* menu, const QPoint& at);
     bool wantsIgnore(bool inside) const;
     bool pointerInCard() const;
     void startPassThrough();
@@ -163,6 +207,11 @@ private:
     PanelParts m_parts;
     PanelEnv m_env;
     std::unique_ptr<Deadlines> m_deadlines;
+    std::unique_ptr<Prompts> m_ownPrompts;
+    Prompts* m_prompts = nullptr;
+    PanelMenus m_menus;
+    std::unique_ptr<PanelCommands> m_commands;
+    std::function<void()> m_showSettings;
 
     State m_state = State::collapsed;
     Scope m_scope = Scope::session();

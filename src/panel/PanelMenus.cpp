@@ -61,13 +61,15 @@ QString PanelMenus::displayName(const QString& path) {
     return QDir::cleanPath(path).section(QLatin1Char('/'), -1);
 }
 
-// An open menu holds the panel open; the hold is released on the next turn of
-// the event loop, so the chosen command still runs while the panel is held.
 QMenu* PanelMenus::held(QMenu* menu) {
     MenuHost* host = &m_host;
+    QObject* releases = &m_releases;
     QObject::connect(menu, &QMenu::aboutToShow, menu, [host] { host->hold(true); });
-    QObject::connect(menu, &QMenu::aboutToHide, menu,
-                     [host, menu] { QTimer::singleShot(0, menu, [host] { host->hold(false); }); });
+    // Not in the menu's context: whoever showed the menu may delete it as soon
+    // as it closed, and the release must come all the same.
+    QObject::connect(menu, &QMenu::aboutToHide, menu, [host, releases] {
+        QTimer::singleShot(0, releases, [host] { host->hold(false); });
+    });
     return menu;
 }
 
@@ -230,11 +232,13 @@ void PanelMenus::renameFolder(const QString& folder) {
         QStringLiteral("Rename Folder"), last, last, QStringLiteral("Rename"));
     if (!name)
         return;
+    // Taken before the rename: the library's change notice during the rename
+    // already finds the old folder gone and drops a scope on it.
+    const Scope scope = m_host.scope();
     const std::optional<QString> renamed = m_host.library().renameFolder(folder, *name);
     if (!renamed)
         return;
     // A scope on the folder or inside it follows it to its new place.
-    const Scope scope = m_host.scope();
     if (scope.kind() != Scope::Kind::folder)
         return;
     const QString current = scope.path();

@@ -3,6 +3,7 @@
 #include "library/Scope.h"
 #include "library/Shot.h"
 
+#include <QObject>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -77,11 +78,16 @@ public:
     /// How the panel names a folder: the last path component, "Home" for the home folder.
     static QString displayName(const QString& path);
 
+    /// Makes `menu` hold the panel while it is open. The hold is released on
+    /// the next turn of the event loop after it closed, so the chosen command
+    /// still runs while the panel is held, even when the menu is deleted at once.
+    QMenu* held(QMenu* menu);
+
 private:
     void addMoveItem(QMenu* menu, const QString& folder, const ShotList& shots);
     void copyPaths(const ShotList& shots);
     void copyText(const QString& text);
-    QMenu* held(QMenu* menu);
 
     MenuHost& m_host;
+    QObject m_releases; // the context of pending releases: lives as long as the menus' owner
 };

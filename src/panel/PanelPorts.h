@@ -11,6 +11,7 @@
 #include <optional>
 
 class Library;
+class QKeyEvent;
 
 // The three things the panel controller drives, seen from the controller:
 // the panel window, the edge tab and the card with its grid. The windows
@@ -41,7 +42,8 @@ public:
     virtual void setIgnoresMouse(bool ignore) = 0;
     virtual bool ignoresMouse() const = 0;
 
-    /// Takes keyboard focus for the user action of X time `timestamp`.
+    /// Takes keyboard focus for the user action of X time `timestamp` (0: the
+    /// last press the window received).
     virtual void makeKey(quint32 timestamp) = 0;
     /// Stops accepting focus again (hover and peek opens never take it).
     virtual void resignFocus() = 0;
@@ -90,6 +92,13 @@ public:
     virtual void setCount(qsizetype shown, qsizetype total, bool plain) = 0;
     virtual void setEmptyState(const EmptyState& state) = 0;
     virtual void updateSelection(qsizetype count) = 0;
+    /// Opens the search band; with `focus` it takes the keyboard, seeded with `seed`.
+    virtual void showSearch(bool focus, const std::optional<QString>& seed) = 0;
+    /// Ctrl+A, C, V, X or Z (`key`) applied to the search field being edited.
+    virtual void editSearch(int key) = 0;
+    /// A toast; with an `action`, a button that runs `run`.
+    virtual void showToast(const QString& text, const QString& action,
+                           std::function<void()> run) = 0;
 };
 
 /// The grid of frames inside the card.
@@ -113,4 +122,12 @@ public:
     virtual void focus() = 0;
     /// Closes the preview window when it is open.
     virtual void closePreview() = 0;
+    /// Opens the preview of the selection, or closes it.
+    virtual void togglePreview() = 0;
+    virtual ShotList selectedShots() const = 0;
+    virtual void selectAll() = 0;
+    /// The shots of the drag-out in progress, if any.
+    virtual ShotList draggedShots() const = 0;
+    /// A Ctrl combination the panel did not use; true when the grid did.
+    virtual bool command(QKeyEvent* event) = 0;
 };

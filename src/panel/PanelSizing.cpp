@@ -60,8 +60,7 @@ void PanelController::setThumb(double t, bool live) {
 }
 
 void PanelController::stepThumb(bool larger) {
-    const double factor = larger ? PanelGeometry::resizeStep : 1 / PanelGeometry::resizeStep;
-    const double t = PanelGeometry::clampThumb(m_thumb * factor);
+    const double t = PanelCommands::steppedThumb(m_thumb, larger);
     m_parts.shelf->setSliderValue(t);
     setThumb(t, false);
 }

@@ -3,6 +3,7 @@
 #include "panel/PanelController.h"
 #include "platform/X11Window.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -31,9 +32,29 @@ ShelfPanel::ShelfPanel(bool composited)
     setFocusPolicy(Qt::NoFocus);
     resize(268, 700);
     createNative();
+    // Key presses go to the focused widget first; the panel's shortcuts are
+    // looked at before that widget sees them.
+    qApp->installEventFilter(this);
 }
 
-ShelfPanel::~ShelfPanel() = default;
+ShelfPanel::~ShelfPanel() {
+    qApp->removeEventFilter(this);
+}
+
+bool ShelfPanel::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::MouseButtonPress)
+        return false;
+    if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this)
+        return false;
+    auto* input = static_cast<QInputEvent*>(event);
+    m_lastUserTime = quint32(input->timestamp());
+    // A key travels up from the focused widget; look at it once, at its start.
+    if (type != QEvent::KeyPress || !m_ctl ||
+        watched != (QApplication::focusWidget() ? QApplication::focusWidget() : this))
+        return false;
+    return m_ctl->handleKeyEquivalent(static_cast<QKeyEvent*>(event));
+}
 
 void ShelfPanel::createNative() {
     // The visual is chosen when the native window is made: ARGB only when a
@@ -179,6 +200,8 @@ void ShelfPanel::setFocusable(bool focusable) {
 }
 
 void ShelfPanel::makeKey(quint32 timestamp) {
+    if (timestamp == 0)
+        timestamp = m_lastUserTime;
     setFocusable(true);
     if (!X11Window::activate(windowHandle(), timestamp))
         activateWindow();

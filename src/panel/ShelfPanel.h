@@ -55,6 +55,7 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -70,5 +71,6 @@ private:
     bool m_composited = false;
     bool m_visualStale = false; // the compositor changed while shown
     bool m_ignoresMouse = false;
-    motion::Layer m_motion; // window opacity and the card's slide
+    quint32 m_lastUserTime = 0; // X time of the last press inside the panel
+    motion::Layer m_motion;     // window opacity and the card's slide
 };

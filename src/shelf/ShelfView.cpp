@@ -177,7 +177,10 @@ void ShelfView::layoutAll() {
 }
 
 void ShelfView::layoutGrid(bool animated) {
-    const QSize s = m_roll->viewport()->size();
+    // Not the viewport's own size: a hidden scroll area lays its viewport out
+    // only when shown, and the panel fills the roll before it maps. With both
+    // scroll bars off the two sizes are the same once shown.
+    const QSize s = m_roll->maximumViewportSize();
     m_grid->setViewportHeight(s.height());
     if (std::abs(m_grid->width() - s.width()) > 0.5)
         m_grid->resize(s.width(), std::max(m_grid->height(), s.height()));

@@ -8,6 +8,26 @@
 #include "shelf/Motion.h"
 
 #include <QCoreApplication>
+#include <QMenu>
+#include <QPointer>
+
+/// Answers the panel's prompts from a script and records what was asked.
+struct ScriptedPrompts : Prompts {
+    QList<std::optional<QString>> answers;
+    QList<bool> confirmations;
+    QStringList asked; // title + "|" + info
+    int beeps = 0;
+    std::optional<QString> prompt(const QString& title, const QString& info, const QString&,
+                                  const QString&) override {
+        asked << title + "|" + info;
+        return answers.isEmpty() ? std::nullopt : answers.takeFirst();
+    }
+    bool confirm(const QString& title, const QString& info, const QString&) override {
+        asked << title + "|" + info;
+        return !confirmations.isEmpty() && confirmations.takeFirst();
+    }
+    void beep() override { ++beeps; }
+};
 
 class FakePanel : public PanelWindow {
 public:
@@ -100,7 +120,23 @@ public:
     }
     void setEmptyState(const EmptyState& state) override { empty = state; }
     void updateSelection(qsizetype n) override { selection = n; }
+    void showSearch(bool focus, const std::optional<QString>& seed) override {
+        searchShown = true;
+        editing = editing || focus;
+        if (seed)
+            text = *seed;
+        searches.append(seed.value_or(QStringLiteral("<none>")));
+    }
+    void editSearch(int key) override { edits.append(key); }
+    void showToast(const QString& t, const QString& action, std::function<void()> run) override {
+        toasts << (action.isEmpty() ? t : t + " [" + action + "]");
+        toastAction = std::move(run);
+    }
 
+    QStringList searches;
+    QList<int> edits;
+    QStringList toasts;
+    std::function<void()> toastAction;
     bool editing = false;
     bool searchShown = false;
     QString text;
@@ -136,7 +172,20 @@ public:
     void scrollToTop() override { ++topScrolls; }
     void focus() override { ++focuses; }
     void closePreview() override { ++previewCloses; }
+    void togglePreview() override { ++previewToggles; }
+    ShotList selectedShots() const override { return chosen; }
+    void selectAll() override { chosen = list; }
+    ShotList draggedShots() const override { return dragged; }
+    bool command(QKeyEvent*) override {
+        ++commands;
+        return takesCommands;
+    }
 
+    ShotList chosen;
+    ShotList dragged;
+    int previewToggles = 0;
+    int commands = 0;
+    bool takesCommands = false;
     ShotList list;
     double target = 0;
     bool captions = false;
@@ -165,6 +214,16 @@ struct PanelRig {
         env.pointer = [this] { return pointer; };
         env.screen = [this] { return screen; };
         env.copyShot = [this](const ShotPtr& shot) { copied.append(shot); };
+        env.copyShots = [this](const ShotList& shots) { copied.append(shots); };
+        env.openFiles = [this](const QStringList& paths) {
+            opened.append(paths);
+            return int(paths.size());
+        };
+        env.prompts = &prompts;
+        env.popup = [this](QMenu* menu, const QPoint& at) {
+            popped.append(menu);
+            poppedAt.append(at);
+        };
         ctl = std::make_unique<PanelController>(lib, PanelParts{&panel, &tab, &shelf, &grid}, env);
     }
 
@@ -196,5 +255,9 @@ struct PanelRig {
     FakeShelf shelf;
     FakeGrid grid;
     ShotList copied;
+    QStringList opened;
+    ScriptedPrompts prompts;
+    QList<QPointer<QMenu>> popped;
+    QList<QPoint> poppedAt;
     std::unique_ptr<PanelController> ctl;
 };

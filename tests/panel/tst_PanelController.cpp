@@ -247,7 +247,7 @@ private slots:
             r->ctl->hold(true);
         if (resizing)
             r->ctl->gripBegan();
-        r->ctl->gridDrag(dragging);
+        r->ctl->gridDrag(nullptr, dragging);
         r->pointer = inside ? r->inCard() : QPointF(200, 400);
         r->advanceBy(0.05);
         QCOMPARE(r->panel.ignoring, ignores);

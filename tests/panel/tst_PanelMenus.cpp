@@ -253,13 +253,15 @@ private slots:
     }
 
     // An open menu holds the panel; the hold ends on the next turn of the event
-    // loop after it closes, so the chosen command runs while still held.
+    // loop after it closes, so the chosen command runs while still held, also
+    // when its owner deletes the menu right after it closed (as a chip does).
     void menusHoldThePanel() {
         std::unique_ptr<QMenu> menu(m_menus->gridMenu({byName("Screenshot a.png")}));
         emit menu->aboutToShow();
         QCOMPARE(m_host->holds, 1);
         emit menu->aboutToHide();
         QCOMPARE(m_host->holds, 1);
+        menu.reset();
         QTRY_COMPARE(m_host->holds, 0);
     }
 

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "library/Shot.h"
+
+#include <QString>
+#include <functional>
+
+class Library;
+class Prompts;
+class QKeyEvent;
+
+/// What a Ctrl shortcut of the panel asks for; the controller carries it out.
+enum class PanelKey {
+    none,      ///< not a panel shortcut: the grid may take it
+    settings,  ///< Ctrl+,
+    search,    ///< Ctrl+F
+    close,     ///< Ctrl+W
+    undo,      ///< Ctrl+Z
+    newFolder, ///< Ctrl+N
+    moveToNew, ///< Ctrl+Shift+N: a new folder holding the selection
+    larger,    ///< Ctrl++ and Ctrl+=
+    smaller,   ///< Ctrl+-
+    session,   ///< Ctrl+1
+    all,       ///< Ctrl+2
+};
+
+/// The panel shortcut of a key press: only with Ctrl held, whatever else is.
+PanelKey panelKey(int key, Qt::KeyboardModifiers modifiers, const QString& text);
+
+/// The copy, trash, undo and open commands of the panel and what they tell the
+/// user. The file work is the library's.
+class PanelCommands {
+public:
+    using Toast =
+        std::function<void(const QString& text, const QString& action, std::function<void()> run)>;
+    using Copy = std::function<void(const ShotList&)>;
+    using Open = std::function<int(const QStringList& paths)>;
+
+    PanelCommands(Library& lib, Prompts& prompts, Toast toast, Copy copy, Open open);
+
+    /// Puts the shots on the clipboard: "Copied", "Copied n frames".
+    void copy(const ShotList& shots);
+    /// Moves the shots to the Trash, after asking when "t2.confirmDelete" is on.
+    void trash(const ShotList& shots);
+    /// Undoes the newest batch: "Undid <label>", "Nothing to undo".
+    void undo();
+    void open(const ShotList& shots);
+
+    /// The thumbnail size after Ctrl++ (`larger`) or Ctrl+- from `thumb`.
+    static double steppedThumb(double thumb, bool larger);
+
+private:
+    Library& m_lib;
+    Prompts& m_prompts;
+    Toast m_toast;
+    Copy m_copy;
+    Open m_open;
+};

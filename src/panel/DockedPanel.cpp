@@ -57,6 +57,14 @@ DockedPanel::~DockedPanel() {
     disconnectCard(*m_shelf);
 }
 
+ShelfPort& DockedPanel::shelfPort() {
+    return *m_shelfPort;
+}
+
+GridPort& DockedPanel::gridPort() {
+    return *m_gridPort;
+}
+
 void DockedPanel::setTabMenu(std::function<QMenu*()> menu) {
     m_tab->setMenu(std::move(menu));
 }

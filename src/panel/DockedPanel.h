@@ -6,12 +6,14 @@
 
 class CompositorWatch;
 class EdgeTab;
+class GridPort;
 class GridViewPort;
 class Library;
 class PanelController;
 class QMenu;
 class QScreen;
 class ShelfPanel;
+class ShelfPort;
 class ShelfView;
 class ShelfViewPort;
 
@@ -28,6 +30,9 @@ public:
     ShelfPanel& panel() { return *m_panel; }
     EdgeTab& tab() { return *m_tab; }
     ShelfView& shelf() { return *m_shelf; }
+    /// The card and its grid as the controller drives them.
+    ShelfPort& shelfPort();
+    GridPort& gridPort();
 
     /// The menu a right-click on the edge tab pops (the tray's menu, for
     /// desktops without a tray); nullptr from it pops nothing.

@@ -26,7 +26,12 @@ PanelController::PanelController(Library& lib, PanelParts parts, PanelEnv env, Q
     if (m_env.prompts) {
         m_prompts = m_env.prompts;
     } else {
-        m_ownPrompts = std::make_unique<DialogPrompts>([this](bool on) { hold(on); });
+        m_ownPrompts = std::make_unique<DialogPrompts>([this](bool on) {
+            hold(on);
+            // The dialog had the keyboard; an open panel takes it back.
+            if (!on && expanded())
+                m_parts.panel->makeKey(0);
+        });
         m_prompts = m_ownPrompts.get();
     }
     if (!m_env.copyShot)

@@ -43,13 +43,13 @@ QString ChipRows::signature(const QString& parent, const QStringList& children) 
     return out;
 }
 
-std::vector<ChipSpec> ChipRows::buildMain(const ChipSource& source) {
+std::vector<ChipDef> ChipRows::buildMain(const ChipSource& source) {
     const QString& root = source.root;
     // The home folder reads "Home", like the file manager shows it.
     const QString rootTitle = root == QDir::homePath()
                                   ? QStringLiteral("Home")
                                   : (source.name ? source.name(root) : lastComponent(root));
-    std::vector<ChipSpec> chips;
+    std::vector<ChipDef> chips;
     chips.push_back({ChipKind::scope,
                      Scope::session(),
                      {},
@@ -71,9 +71,9 @@ std::vector<ChipSpec> ChipRows::buildMain(const ChipSource& source) {
     return chips;
 }
 
-std::vector<ChipSpec> ChipRows::buildSub(const ChipSource& source, const QString& parent) {
+std::vector<ChipDef> ChipRows::buildSub(const ChipSource& source, const QString& parent) {
     const QString name = source.name ? source.name(parent) : lastComponent(parent);
-    std::vector<ChipSpec> chips;
+    std::vector<ChipDef> chips;
     chips.push_back({ChipKind::folder, Scope::folder(parent), parent, QStringLiteral("All ") + name,
                      QStringLiteral("square.stack")});
     for (const QString& child : source.children(parent)) {
@@ -100,15 +100,15 @@ bool ChipRows::refreshState(Chip& chip, bool mainRow, const ChipSource& source,
                             const Scope& scope) {
     qint64 count = chip.count;
     bool active = chip.active;
-    const ChipSpec& spec = chip.spec;
-    if (spec.kind == ChipKind::add)
+    const ChipDef& def = chip.def;
+    if (def.kind == ChipKind::add)
         return false;
-    if (spec.kind == ChipKind::scope && spec.scope) {
-        const bool session = spec.scope->kind() == Scope::Kind::session;
+    if (def.kind == ChipKind::scope && def.scope) {
+        const bool session = def.scope->kind() == Scope::Kind::session;
         count = session ? source.counts.session : source.counts.all;
-        active = scope == *spec.scope;
+        active = scope == *def.scope;
     } else {
-        const QString& p = spec.path;
+        const QString& p = def.path;
         count = source.counts.perFolder.value(p, 0);
         active = scope == Scope::folder(p);
         // A first-level chip stays lit while one of its descendants is selected.
@@ -129,8 +129,8 @@ ChipRows::Update ChipRows::update(const ChipSource& source, const Scope& scope) 
     if (mainSig != m_mainSignature) {
         m_mainSignature = mainSig;
         m_main.clear();
-        for (ChipSpec& spec : buildMain(source))
-            m_main.push_back(Chip{std::move(spec), 0, false});
+        for (ChipDef& def : buildMain(source))
+            m_main.push_back(Chip{std::move(def), 0, false});
         out.mainRebuilt = true;
     }
 
@@ -149,8 +149,8 @@ ChipRows::Update ChipRows::update(const ChipSource& source, const Scope& scope) 
         if (subSig != m_subSignature) {
             m_subSignature = subSig;
             m_sub.clear();
-            for (ChipSpec& spec : buildSub(source, *parent))
-                m_sub.push_back(Chip{std::move(spec), 0, false});
+            for (ChipDef& def : buildSub(source, *parent))
+                m_sub.push_back(Chip{std::move(def), 0, false});
             out.subRebuilt = true;
         }
     }

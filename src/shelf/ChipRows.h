@@ -16,7 +16,7 @@ class Library;
 enum class ChipKind { scope, folder, add };
 
 /// One chip as built: fixed for the chip's life.
-struct ChipSpec {
+struct ChipDef {
     ChipKind kind = ChipKind::scope;
     std::optional<Scope> scope; // absent for the add chip
     QString path;               // the folder; empty for Session, All and the root's add chip
@@ -45,7 +45,7 @@ struct ChipSource {
 class ChipRows {
 public:
     struct Chip {
-        ChipSpec spec;
+        ChipDef def;
         qint64 count = 0;
         bool active = false;
     };
@@ -72,8 +72,8 @@ public:
     /// The parent folder of the sub row for `scope`, if the sub row shows.
     static std::optional<QString> subParent(const ChipSource& source, const Scope& scope);
     static QString signature(const QString& parent, const QStringList& children);
-    static std::vector<ChipSpec> buildMain(const ChipSource& source);
-    static std::vector<ChipSpec> buildSub(const ChipSource& source, const QString& parent);
+    static std::vector<ChipDef> buildMain(const ChipSource& source);
+    static std::vector<ChipDef> buildSub(const ChipSource& source, const QString& parent);
 
 private:
     // Refreshes one chip's count and flag; true when either changed.

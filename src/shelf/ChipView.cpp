@@ -33,20 +33,20 @@ QString tildePath(const QString& path) {
 
 } // namespace
 
-ChipView::ChipView(const ChipSpec& spec, QWidget* parent)
+ChipView::ChipView(const ChipDef& def, QWidget* parent)
     : QWidget(parent)
-    , m_spec(spec) {
+    , m_def(def) {
     resize(60, 24);
-    if (!m_spec.path.isEmpty() || m_spec.kind == ChipKind::add)
-        setToolTip(m_spec.kind == ChipKind::add ? QStringLiteral("New folder")
-                                                : tildePath(m_spec.path));
+    if (!m_def.path.isEmpty() || m_def.kind == ChipKind::add)
+        setToolTip(m_def.kind == ChipKind::add ? QStringLiteral("New folder")
+                                               : tildePath(m_def.path));
     // Only folder chips take drops; the add chip's folder is where new folders go.
-    setAcceptDrops(m_spec.kind != ChipKind::add && !m_spec.path.isEmpty());
+    setAcceptDrops(m_def.kind != ChipKind::add && !m_def.path.isEmpty());
     refresh();
 }
 
 QString ChipView::text() const {
-    return m_spec.title + QStringLiteral("  ") + QString::number(m_count);
+    return m_def.title + QStringLiteral("  ") + QString::number(m_count);
 }
 
 void ChipView::setState(qint64 count, bool active) {
@@ -59,8 +59,8 @@ void ChipView::setState(qint64 count, bool active) {
 
 void ChipView::refresh() {
     ++m_refreshes;
-    if (m_spec.kind != ChipKind::add) {
-        const double w = QFontMetricsF(titleFont()).horizontalAdvance(m_spec.title + "  ") +
+    if (m_def.kind != ChipKind::add) {
+        const double w = QFontMetricsF(titleFont()).horizontalAdvance(m_def.title + "  ") +
                          QFontMetricsF(countFont()).horizontalAdvance(QString::number(m_count));
         m_measured = std::ceil(w + 28 + 11);
     } else {
@@ -87,18 +87,18 @@ void ChipView::paintEvent(QPaintEvent*) {
 
     const QColor dark = QColor::fromRgbF(0.04, 0.04, 0.04, 1);
     const QColor tint = m_active ? dark : (m_hovering ? Theme::ink() : Theme::ink2());
-    if (m_spec.kind == ChipKind::add) {
-        Theme::paintSymbol(p, r, m_spec.symbol, 10.5, tint, QFont::Medium);
+    if (m_def.kind == ChipKind::add) {
+        Theme::paintSymbol(p, r, m_def.symbol, 10.5, tint, QFont::Medium);
         return;
     }
-    Theme::paintSymbol(p, QRectF(9, (r.height() - 14) / 2, 14, 14), m_spec.symbol, 10.5, tint,
+    Theme::paintSymbol(p, QRectF(9, (r.height() - 14) / 2, 14, 14), m_def.symbol, 10.5, tint,
                        QFont::Medium);
     // Title and count share one line; the count is quieter.
     const QRectF label(27, 0, std::max(0.0, r.width() - 27 - 9), r.height());
     const QFont tf = titleFont();
     const QFont cf = countFont();
     const QFontMetricsF tm(tf);
-    const QString title = m_spec.title + QStringLiteral("  ");
+    const QString title = m_def.title + QStringLiteral("  ");
     const double titleW = tm.horizontalAdvance(title);
     const QString count = QString::number(m_count);
     const double countW = QFontMetricsF(cf).horizontalAdvance(count);

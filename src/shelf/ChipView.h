@@ -15,10 +15,10 @@ class QMenu;
 class ChipView : public QWidget {
     Q_OBJECT
 public:
-    explicit ChipView(const ChipSpec& spec, QWidget* parent = nullptr);
+    explicit ChipView(const ChipDef& def, QWidget* parent = nullptr);
 
-    const ChipSpec& spec() const { return m_spec; }
-    ChipKind kind() const { return m_spec.kind; }
+    const ChipDef& def() const { return m_def; }
+    ChipKind kind() const { return m_def.kind; }
     qint64 count() const { return m_count; }
     bool active() const { return m_active; }
     bool hovering() const { return m_hovering; }
@@ -66,7 +66,7 @@ private:
     bool acceptsDrop(const QDropEvent* event) const;
     void setDropHover(bool hover);
 
-    ChipSpec m_spec;
+    ChipDef m_def;
     qint64 m_count = 0;
     bool m_active = false;
     bool m_hovering = false;

@@ -6,22 +6,16 @@
 #include <QPainter>
 
 ResizeGrip::ResizeGrip(QWidget* parent)
-    : QWidget(parent) {
+    : ResizeControl(parent) {
     setToolTip(QStringLiteral("Drag to resize  \u00b7  double-click: strip \u2194 board"));
-    setCursor(Qt::SizeHorCursor);
-}
-
-void ResizeGrip::setSide(DockSide side) {
-    m_side = side;
-    refreshIcon();
 }
 
 void ResizeGrip::paintEvent(QPaintEvent*) {
-    const bool active = m_hovering || m_dragging;
+    const bool active = hovering() || dragging();
     QColor background = Theme::fill();
-    if (m_dragging)
+    if (dragging())
         background = QColor::fromRgbF(1, 1, 1, 0.2);
-    else if (m_hovering)
+    else if (hovering())
         background = Theme::fill2();
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
@@ -32,26 +26,6 @@ void ResizeGrip::paintEvent(QPaintEvent*) {
                        active ? Theme::ink() : Theme::ink2(), QFont::DemiBold);
 }
 
-void ResizeGrip::enterEvent(QEnterEvent*) {
-    m_hovering = true;
-    update();
-}
-
-void ResizeGrip::leaveEvent(QEvent*) {
-    m_hovering = false;
-    update();
-}
-
-void ResizeGrip::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton)
-        return QWidget::mousePressEvent(event);
-    m_startX = event->globalPosition().x();
-    m_dragging = true;
-    update();
-    if (onBegin)
-        onBegin();
-}
-
 void ResizeGrip::mouseDoubleClickEvent(QMouseEvent* event) {
     // The second press of a pair starts no drag; the first one already ended its
     // zero-length drag on release.
@@ -59,17 +33,13 @@ void ResizeGrip::mouseDoubleClickEvent(QMouseEvent* event) {
         onDoubleClick();
 }
 
-void ResizeGrip::mouseMoveEvent(QMouseEvent* event) {
-    if (m_dragging && onDrag)
-        onDrag(event->globalPosition().x() - m_startX);
+void ResizeGrip::dragBegan(double screenX) {
+    m_startX = screenX;
+    if (onBegin)
+        onBegin();
 }
 
-void ResizeGrip::mouseReleaseEvent(QMouseEvent* event) {
-    if (!m_dragging || event->button() != Qt::LeftButton)
-        return;
-    m_dragging = false;
-    m_hovering = rect().contains(event->position().toPoint());
-    update();
-    if (onEnd)
-        onEnd();
+void ResizeGrip::dragMoved(double screenX) {
+    if (onDrag)
+        onDrag(screenX - m_startX);
 }

@@ -55,9 +55,9 @@ void ShelfView::updateChips(const ChipSource& source, const Scope& scope) {
 std::vector<ChipView*> ShelfView::buildRow(const std::vector<ChipRows::Chip>& row, QWidget* doc) {
     std::vector<ChipView*> views;
     views.reserve(row.size());
-    const QString root = m_rows.main().size() > 2 ? m_rows.main()[2].spec.path : QString();
+    const QString root = m_rows.main().size() > 2 ? m_rows.main()[2].def.path : QString();
     for (const ChipRows::Chip& chip : row) {
-        auto* view = new ChipView(chip.spec, doc);
+        auto* view = new ChipView(chip.def, doc);
         view->setState(chip.count, chip.active);
         wire(view, root);
         view->show();
@@ -67,24 +67,24 @@ std::vector<ChipView*> ShelfView::buildRow(const std::vector<ChipRows::Chip>& ro
 }
 
 void ShelfView::wire(ChipView* chip, const QString& root) {
-    const ChipSpec& spec = chip->spec();
+    const ChipDef& def = chip->def();
     QPointer<ShelfView> self(this);
-    if (spec.scope) {
-        const Scope scope = *spec.scope;
+    if (def.scope) {
+        const Scope scope = *def.scope;
         chip->onClick = [self, scope] {
             if (self && self->m_receiver)
                 self->m_receiver->select(scope);
         };
-    } else if (spec.kind == ChipKind::add) {
-        const QString parent = spec.path;
+    } else if (def.kind == ChipKind::add) {
+        const QString parent = def.path;
         chip->onClick = [self, parent] {
             if (self && self->m_receiver)
                 self->m_receiver->newFolderPrompt({}, parent);
         };
     }
-    if (spec.kind == ChipKind::add || spec.path.isEmpty())
+    if (def.kind == ChipKind::add || def.path.isEmpty())
         return;
-    const QString folder = spec.path;
+    const QString folder = def.path;
     chip->setDropSource(m_grid);
     chip->onDrop = [self, folder] {
         if (self && self->m_receiver)

@@ -19,7 +19,7 @@ using gallery::sampleShots;
 using gallery::thumb;
 
 // A cell painted on its own, at `frame`, with the given look.
-struct CellSpec {
+struct CellLook {
     QString label;
     std::function<void(ThumbView&, motion::Animator&)> setUp;
     QSizeF size{210, 170};
@@ -29,7 +29,7 @@ struct CellSpec {
 };
 
 QImage cellStatesPage(double dpr) {
-    const std::vector<CellSpec> specs{
+    const std::vector<CellLook> looks{
         {"rest", {}},
         {"hover", [](ThumbView& c, motion::Animator&) { c.setHover(true); }},
         {"hover on trash",
@@ -76,34 +76,34 @@ QImage cellStatesPage(double dpr) {
     };
     const int cols = 4;
     const double cellW = 240, cellH = 220;
-    const int rows = int(specs.size() + cols - 1) / cols;
+    const int rows = int(looks.size() + cols - 1) / cols;
     QImage image = gallery::canvas(QSize(int(cols * cellW + 20), int(rows * cellH + 20)), dpr);
     gallery::paintCardBackdrop(image);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     const double now = double(QDateTime::currentSecsSinceEpoch());
-    for (size_t i = 0; i < specs.size(); ++i) {
-        const CellSpec& spec = specs[i];
+    for (size_t i = 0; i < looks.size(); ++i) {
+        const CellLook& look = looks[i];
         const QPointF origin(20 + double(i % cols) * cellW, 20 + double(i / cols) * cellH);
         motion::Animator animator(0.0);
         auto s = std::make_shared<Shot>(QStringLiteral("/shots/%1.png").arg(i), now - 3600 * i, now,
-                                        QSizeF(sampleShots()[i % 6].size()), spec.video, true);
-        s->duration = spec.video ? 75.9 : 0;
+                                        QSizeF(sampleShots()[i % 6].size()), look.video, true);
+        s->duration = look.video ? 75.9 : 0;
         auto cell = std::make_shared<ThumbView>(s, nullptr, &animator);
-        cell->number = int(specs.size() - i);
-        cell->captions = spec.captions;
-        cell->setFrame(QRectF(origin + QPointF(0, 24), spec.size));
+        cell->number = int(looks.size() - i);
+        cell->captions = look.captions;
+        cell->setFrame(QRectF(origin + QPointF(0, 24), look.size));
         cell->parts();
-        if (spec.image)
+        if (look.image)
             cell->setImage(thumb(sampleShots()[i % 6]), false);
-        if (spec.setUp)
-            spec.setUp(*cell, animator);
-        animator.advanceTo(animator.now() + (spec.label.startsWith("develop") ? 0 : 5));
+        if (look.setUp)
+            look.setUp(*cell, animator);
+        animator.advanceTo(animator.now() + (look.label.startsWith("develop") ? 0 : 5));
         cell->paint(p);
         p.setFont(Theme::monoFont(10));
         p.setPen(Theme::ink2());
         p.drawText(QRectF(origin, QSizeF(cellW - 20, 18)), Qt::AlignLeft | Qt::AlignVCenter,
-                   spec.label);
+                   look.label);
     }
     return image;
 }

@@ -324,7 +324,6 @@ private slots:
         QTest::addColumn<bool>("searches");
         QTest::newRow("letter") << "a" << int(Qt::NoModifier) << false << true;
         QTest::newRow("digit") << "7" << int(Qt::NoModifier) << false << true;
-        QTest::newRow("shifted letter") << "A" << int(Qt::ShiftModifier) << false << true;
         QTest::newRow("accented letter") << "é" << int(Qt::NoModifier) << false << true;
         QTest::newRow("keypad digit") << "3" << int(Qt::KeypadModifier) << false << true;
         QTest::newRow("punctuation") << "," << int(Qt::NoModifier) << false << false;

@@ -31,7 +31,7 @@ struct Tree {
 QStringList titles(const std::vector<ChipRows::Chip>& row) {
     QStringList out;
     for (const auto& chip : row)
-        out << (chip.spec.kind == ChipKind::add ? QStringLiteral("+") : chip.spec.title);
+        out << (chip.def.kind == ChipKind::add ? QStringLiteral("+") : chip.def.title);
     return out;
 }
 
@@ -39,7 +39,7 @@ QStringList lit(const std::vector<ChipRows::Chip>& row) {
     QStringList out;
     for (const auto& chip : row)
         if (chip.active)
-            out << chip.spec.title;
+            out << chip.def.title;
     return out;
 }
 
@@ -93,25 +93,25 @@ private slots:
     // Chips carry what their gestures need: scopes for clicks, folders for drops,
     // the folder to create in for the add chips, and a filled folder symbol only
     // for folders that have subfolders.
-    void chipSpecs() {
+    void chipDefs() {
         Tree tree;
         ChipRows rows;
         rows.update(tree.source(), Scope::folder("/s/a"));
         const auto& main = rows.main();
-        QCOMPARE(main[0].spec.symbol, QStringLiteral("clock"));
-        QCOMPARE(main[1].spec.symbol, QStringLiteral("square.grid.2x2"));
-        QCOMPARE(main[2].spec.symbol, QStringLiteral("tray"));
-        QCOMPARE(main[2].spec.path, QStringLiteral("/s"));
-        QCOMPARE(main[3].spec.symbol, QStringLiteral("folder.fill"));
-        QCOMPARE(main[4].spec.symbol, QStringLiteral("folder"));
-        QVERIFY(main[5].spec.kind == ChipKind::add && main[5].spec.path.isEmpty());
-        QVERIFY(!main[5].spec.scope);
-        QVERIFY(*main[3].spec.scope == Scope::folder("/s/a"));
+        QCOMPARE(main[0].def.symbol, QStringLiteral("clock"));
+        QCOMPARE(main[1].def.symbol, QStringLiteral("square.grid.2x2"));
+        QCOMPARE(main[2].def.symbol, QStringLiteral("tray"));
+        QCOMPARE(main[2].def.path, QStringLiteral("/s"));
+        QCOMPARE(main[3].def.symbol, QStringLiteral("folder.fill"));
+        QCOMPARE(main[4].def.symbol, QStringLiteral("folder"));
+        QVERIFY(main[5].def.kind == ChipKind::add && main[5].def.path.isEmpty());
+        QVERIFY(!main[5].def.scope);
+        QVERIFY(*main[3].def.scope == Scope::folder("/s/a"));
         const auto& sub = rows.sub();
-        QCOMPARE(sub[0].spec.symbol, QStringLiteral("square.stack"));
-        QCOMPARE(sub[1].spec.symbol, QStringLiteral("folder.fill")); // x holds deep
-        QCOMPARE(sub[2].spec.symbol, QStringLiteral("folder"));
-        QCOMPARE(sub.back().spec.path, QStringLiteral("/s/a")); // new folders go inside a
+        QCOMPARE(sub[0].def.symbol, QStringLiteral("square.stack"));
+        QCOMPARE(sub[1].def.symbol, QStringLiteral("folder.fill")); // x holds deep
+        QCOMPARE(sub[2].def.symbol, QStringLiteral("folder"));
+        QCOMPARE(sub.back().def.path, QStringLiteral("/s/a")); // new folders go inside a
         // Counts: scopes from the totals, folders from their subtree, 0 when absent.
         QCOMPARE(main[0].count, 4);
         QCOMPARE(main[1].count, 20);

@@ -72,7 +72,7 @@ struct Rig {
     ChipView* chip(const QString& title) const {
         for (const auto* row : {&shelf->chips(), &shelf->subChips()})
             for (ChipView* c : *row)
-                if (c->spec().title == title || (title == "+" && c->kind() == ChipKind::add))
+                if (c->def().title == title || (title == "+" && c->kind() == ChipKind::add))
                     return c;
         return nullptr;
     }
@@ -399,7 +399,7 @@ private slots:
             using ChipView::ChipView;
             const QObject* from = nullptr;
             const QObject* dragSource(const QDropEvent*) const override { return from; }
-        } probe(built->spec(), rig.shelf.get());
+        } probe(built->def(), rig.shelf.get());
         probe.from = source;
         probe.onDrop = built->onDrop;
         probe.setDropSource(rig.shelf->grid());
@@ -422,7 +422,7 @@ private slots:
         QCOMPARE(drop.isAccepted(), accepted);
         QVERIFY(!probe.dropHover());
         QCOMPARE(rig.receiver.calls, accepted
-                                         ? QStringList{"dropSelection(" + built->spec().path + ")"}
+                                         ? QStringList{"dropSelection(" + built->def().path + ")"}
                                          : QStringList{});
     }
 

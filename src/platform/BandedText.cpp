@@ -4,7 +4,7 @@
 #include "platform/ImageHeader.h"
 #include "platform/TextRecognizer.h"
 
-#include <QStringList>
+#include <QHash>
 #include <limits>
 
 namespace BandedText {
@@ -40,19 +40,42 @@ QImage load(const QString& path) {
 }
 
 QString recognize(TextRecognizer& engine, const QImage& image) {
-    QStringList lines;
-    QStringList previous; // the last lines of the band before
-    for (const QRect& band : bands(image.size())) {
-        const QStringList found =
-            engine.recognize(image.copy(band)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        // The overlap shows the last lines of one band again at the top of the next.
-        for (const QString& line : found) {
-            if (!previous.contains(line))
-                lines.append(line);
+    // Each band owns the rows from the middle of its overlap with the band
+    // above to the middle of its overlap with the band below. A line is kept
+    // from the band that owns its middle: there it is whole (the overlap is
+    // twice the height of any text line), it is read once however many bands
+    // show it, and a line that really occurs twice is kept twice.
+    QList<TextRecognizer::Word> kept;
+    int blocks = 0;
+    int lines = 0;
+    const QList<QRect> all = bands(image.size());
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        const QRect band = all[i];
+        const int from = i > 0 ? overlap / 2 : 0;
+        const int to = i + 1 < all.size() ? band.height() - overlap / 2 : band.height();
+        const QList<TextRecognizer::Word> words = engine.words(image.copy(band));
+        QHash<int, QRect> lineBoxes;
+        int lastBlock = -1;
+        int lastLine = -1;
+        for (const TextRecognizer::Word& word : words) {
+            lineBoxes[word.line] |= word.box;
+            lastBlock = std::max(lastBlock, word.block);
+            lastLine = std::max(lastLine, word.line);
         }
-        previous = found.mid(std::max<qsizetype>(0, found.size() - 8));
+        for (TextRecognizer::Word word : words) {
+            const int middle = lineBoxes.value(word.line).center().y();
+            if (middle < from || middle >= to)
+                continue;
+            // Numbered after the bands above, so no block or line spans two bands.
+            word.box.translate(0, band.top());
+            word.block += blocks;
+            word.line += lines;
+            kept.append(word);
+        }
+        blocks += lastBlock + 1;
+        lines += lastLine + 1;
     }
-    return lines.join(QLatin1Char('\n'));
+    return TextRecognizer::arrange(kept);
 }
 
 } // namespace BandedText

@@ -25,8 +25,8 @@ QList<QRect> bands(QSize size);
 /// The tall image at `path` decoded at full width within the decoder's
 /// memory budget; a null image when it is not tall or cannot be decoded.
 QImage load(const QString& path);
-/// The lines of every band in order, joined by "\n"; a line that the overlap
-/// read twice is kept once.
+/// The lines of the whole image in reading order, joined by "\n"; a line the
+/// overlap shows in two bands is read once, from the band holding its middle.
 QString recognize(TextRecognizer& engine, const QImage& image);
 
 } // namespace BandedText

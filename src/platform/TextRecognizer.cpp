@@ -113,7 +113,11 @@ QString TextRecognizer::recognize(const QString& path) {
     return recognize(image);
 }
 
-QString TextRecognizer::recognize(const QImage& source) {
+QString TextRecognizer::recognize(const QImage& image) {
+    return arrange(words(image));
+}
+
+QList<TextRecognizer::Word> TextRecognizer::words(const QImage& source) {
     if (!m_ready || source.isNull() || source.width() < 3 || source.height() < 3)
         return {};
     const QImage image = prepare(source);
@@ -143,7 +147,7 @@ QString TextRecognizer::recognize(const QImage& source) {
         } while (it->Next(tesseract::RIL_WORD));
     }
     m_api->Clear();
-    return arrange(words);
+    return words;
 }
 
 QString TextRecognizer::arrange(const QList<Word>& words) {

@@ -47,6 +47,9 @@ public:
     /// where a gap wider than twice the line's height parts columns; lines
     /// top to bottom within each block, pieces of one row left to right.
     static QString arrange(const QList<Word>& words);
+    /// The words the engine reads in an image already in memory, in the
+    /// engine's order; none when it is not ready or finds nothing.
+    QList<Word> words(const QImage& image);
 
     /// The engine of the calling thread, created on first use.
     static TextRecognizer& forThisThread();

@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QMutex>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
@@ -223,6 +225,71 @@ private slots:
         QVERIFY(bad.open(QIODevice::ReadOnly));
         QCOMPARE(bad.readAll(), damaged);
         QCOMPARE(readIndexFile().value_or(TextIndex::Map{}).size(), 1);
+    }
+
+    // An engine that cannot start stores nothing, neither for the file it was
+    // asked about nor for the rest, and is asked no more this session; a
+    // later run with a working engine reads those files. A file that was read
+    // and holds no text keeps its empty entry.
+    void unavailableEngineStoresNothing_data() {
+        QTest::addColumn<bool>("realEngine");
+        QTest::newRow("recogniser without an engine") << false;
+        QTest::newRow("no language data") << true;
+    }
+    void unavailableEngineStoresNothing() {
+        QFETCH(bool, realEngine);
+        const QString blank = writeFile(env->home() + "/shots/blank.png", "not an image");
+        ShotList shots{shot(blank, 7)};
+        for (const char* name : {"a.png", "b.png", "c.png"}) {
+            const QString path = env->home() + "/shots/" + name;
+            QImage image(64, 48, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QVERIFY(image.save(path));
+            shots.append(shot(path, 9));
+        }
+        std::atomic<int> asked{0};
+        {
+            // The engine starts on the index's worker, so the environment is set before.
+            const QByteArray savedPrefix = qgetenv("TESSDATA_PREFIX");
+            const auto restore = qScopeGuard([&] {
+                if (savedPrefix.isNull())
+                    qunsetenv("TESSDATA_PREFIX");
+                else
+                    qputenv("TESSDATA_PREFIX", savedPrefix);
+            });
+            qputenv("TESSDATA_PREFIX", env->mkdir("no-language-data").toUtf8());
+            if (realEngine)
+                QTest::ignoreMessage(QtWarningMsg,
+                                     "Tamberk text recognition failed: no English language data");
+
+            TextIndex index(indexFile(), [&](const QString& path) -> std::optional<QString> {
+                ++asked;
+                if (realEngine)
+                    return TextIndex::read(path);
+                if (path == blank)
+                    return QString();
+                return std::nullopt;
+            });
+            QSignalSpy recognized(&index, &TextIndex::recognized);
+            index.enqueue(shots);
+            QTRY_VERIFY_WITH_TIMEOUT(index.idle(), 30000);
+            QCOMPARE(index.entries(), (TextIndex::Map{{blank, TextIndex::Entry{7, QString()}}}));
+            QCOMPARE(recognized.count(), 1);
+            QCOMPARE(asked.load(), 2);
+            QVERIFY(index.unavailable());
+            index.enqueue(shots);
+            QVERIFY(index.idle());
+            QCOMPARE(asked.load(), 2);
+        }
+        QCOMPARE(readIndexFile().value_or(TextIndex::Map{}).keys(), QStringList{blank});
+
+        auto working = makeIndex();
+        QSignalSpy recognized(working.get(), &TextIndex::recognized);
+        working->enqueue(shots);
+        QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 3, 10000);
+        QTRY_VERIFY(working->idle());
+        QCOMPARE(engine->callList(), (QStringList{shots[1]->path, shots[2]->path, shots[3]->path}));
+        QCOMPARE(working->entries().value(shots[3]->path).t, QStringLiteral("text of c.png"));
     }
 
     // An undecodable file gets an empty entry and is not tried again while unchanged.

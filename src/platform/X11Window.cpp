@@ -1,13 +1,16 @@
 #include "platform/X11Window.h"
 
+#include "platform/Log.h"
 #include "platform/X11Connection.h"
 
+#include <QDeadlineTimer>
 #include <QVariant>
 #include <QWindow>
 #include <algorithm>
 #include <cstdlib>
 #include <initializer_list>
 #include <memory>
+#include <poll.h>
 #include <vector>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
@@ -23,6 +26,9 @@ constexpr std::uint32_t kAllDesktops = 0xFFFFFFFF;
 // for the user; window managers give a dock focus only on this source.
 constexpr std::uint32_t kSourcePager = 2;
 constexpr std::uint32_t kStateAdd = 1;
+// How long a show waits for the window manager to finish the last hide. It
+// takes milliseconds; the bound only keeps a stuck manager from freezing us.
+constexpr int kWithdrawalWaitMs = 2000;
 
 // The X window of `window`, or 0 when there is none (or no X at all).
 xcb_window_t handleOf(QWindow* window) {
@@ -58,6 +64,71 @@ void sendToManager(xcb_window_t id, const char* type, std::initializer_list<std:
     xcb_send_event(X11Connection::connection(), 0, X11Connection::root(),
                    XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char*>(&event));
+}
+
+template <typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+// Whether the window manager still holds `id` as a managed window: WM_STATE
+// is Normal or Iconic. It deletes the property (or sets Withdrawn) when it has
+// handled the unmap of a hide.
+bool managed(xcb_connection_t* c, xcb_window_t id) {
+    const xcb_atom_t wmState = X11Connection::atom("WM_STATE");
+    Reply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, id, wmState, wmState, 0, 1), nullptr),
+        &std::free);
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4)
+        return false;
+    return *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get())) != 0;
+}
+
+// A window may be mapped again only once the manager has withdrawn it: one
+// that is still busy with the unmap erases the states written for the next
+// map, and openbox, handed the map request of a window it has not yet let go
+// of, stalls for seconds before it shows the window. So a show right after a
+// hide waits for WM_STATE to go, watching for the change on a connection of
+// its own, which leaves Qt's event queue alone.
+void awaitWithdrawal(xcb_window_t id) {
+    xcb_connection_t* qt = X11Connection::connection();
+    // Without a window manager nobody ever sets WM_STATE: nothing to wait for.
+    if (!managed(qt, id))
+        return;
+    static bool gaveUp = false;
+    if (gaveUp)
+        return;
+    static xcb_connection_t* const own = [] {
+        xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+        return xcb_connection_has_error(c) ? (xcb_disconnect(c), nullptr) : c;
+    }();
+    if (!own)
+        return;
+    const std::uint32_t watch = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(own, id, XCB_CW_EVENT_MASK, &watch);
+    // Checked after the selection, so a change in between is not missed.
+    QDeadlineTimer deadline(kWithdrawalWaitMs);
+    bool withdrawn = !managed(own, id);
+    while (!withdrawn && !deadline.hasExpired()) {
+        pollfd ready{xcb_get_file_descriptor(own), POLLIN, 0};
+        if (::poll(&ready, 1, int(std::max<qint64>(1, deadline.remainingTime()))) < 0)
+            break;
+        bool changed = false;
+        while (xcb_generic_event_t* event = xcb_poll_for_event(own)) {
+            changed = changed || (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY;
+            std::free(event);
+        }
+        if (xcb_connection_has_error(own))
+            break;
+        if (changed)
+            withdrawn = !managed(own, id);
+    }
+    const std::uint32_t none = 0;
+    xcb_change_window_attributes(own, id, XCB_CW_EVENT_MASK, &none);
+    xcb_flush(own);
+    if (!withdrawn) {
+        // A manager that never withdraws would cost every show the full wait.
+        gaveUp = true;
+        logFailure("dock show", QStringLiteral("the window manager kept a hidden window managed"));
+    }
 }
 
 bool setShape(QWindow* window, xcb_shape_kind_t kind, const QRegion& region) {
@@ -107,6 +178,7 @@ bool applyDockStates(QWindow* window) {
                                             X11Connection::atom("_NET_WM_STATE_SKIP_PAGER"),
                                             X11Connection::atom("_NET_WM_STATE_STICKY")};
     if (!window->isVisible()) {
+        awaitWithdrawal(id);
         setAtoms(id, "_NET_WM_STATE", states);
         xcb_change_property(X11Connection::connection(), XCB_PROP_MODE_REPLACE, id,
                             X11Connection::atom("_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
@@ -170,7 +242,7 @@ bool blurBehindAvailable() {
         return false;
     const xcb_atom_t blur = X11Connection::atom("_KDE_NET_WM_BLUR_BEHIND_REGION");
     // The compositor announces the effect by putting the property on the root.
-    std::unique_ptr<xcb_list_properties_reply_t, decltype(&std::free)> reply(
+    Reply<xcb_list_properties_reply_t> reply(
         xcb_list_properties_reply(c, xcb_list_properties(c, X11Connection::root()), nullptr),
         &std::free);
     if (!reply)

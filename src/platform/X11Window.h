@@ -24,8 +24,9 @@ bool makeDock(QWindow* window);
 /// the desktop 0xFFFFFFFF. Window managers drop these on unmap, so call it
 /// before every show (it writes the properties the manager reads when it
 /// maps the window) and once more right after (it then asks the manager
-/// directly: a manager still busy with the previous unmap erases the
-/// properties written before the show).
+/// directly). Before a show that follows a hide at once, it first waits, on
+/// X events and for at most two seconds, until the manager has withdrawn the
+/// window: a manager still busy with the unmap would erase the new states.
 bool applyDockStates(QWindow* window);
 /// Shows a dock with its states applied before and after, as above.
 bool showDock(QWindow* window);

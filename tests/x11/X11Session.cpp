@@ -272,6 +272,10 @@ bool X11Session::waitForManager() const {
     return reparented;
 }
 
+bool X11Session::pauseManager(bool paused) const {
+    return m_wm.pid > 0 && ::kill(m_wm.pid, paused ? SIGSTOP : SIGCONT) == 0;
+}
+
 void X11Session::sync() const {
     std::free(xcb_get_input_focus_reply(m_probe, xcb_get_input_focus(m_probe), nullptr));
 }

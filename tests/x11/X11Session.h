@@ -29,6 +29,10 @@ public:
     QString failure() const { return m_failure; }
     QString display() const { return m_display; }
 
+    /// Stops or continues the window manager's process, to play a manager
+    /// that is slow to handle what it is sent.
+    bool pauseManager(bool paused) const;
+
     /// Starts or stops xcompmgr.
     bool startCompositor();
     void stopCompositor();

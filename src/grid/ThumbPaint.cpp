@@ -288,10 +288,15 @@ void ThumbView::paintComposed(QPainter& p) {
     if (device.type() <= QTransform::TxScale && qFuzzyCompare(device.m11(), dpr) &&
         qFuzzyCompare(device.m22(), dpr)) {
         // Unscaled: one blit at whole device pixels, the raster engine's fastest path.
+        // The world transform that maps the image's origin to that whole device
+        // pixel; whatever lies between world and device (a widget's offset while
+        // rendering, the ratio) stays as it is.
         const QPointF at = device.map(QPointF(-m, -m));
+        const QTransform world = p.transform();
         p.save();
-        p.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
-        p.drawImage(QPoint(qRound(at.x()), qRound(at.y())), image);
+        p.setTransform(QTransform::fromTranslate(qRound(at.x()), qRound(at.y())) *
+                       device.inverted() * world);
+        p.drawImage(QPoint(0, 0), image);
         p.restore();
         return;
     }

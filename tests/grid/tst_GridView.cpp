@@ -127,6 +127,33 @@ private slots:
         QCOMPARE(rec->badgeText(), QStringLiteral("▶ 0:05"));
     }
 
+    // A scrolled roll rendered into an image (the widget's offset lies between the
+    // painter and the device) shows the same picture once its cells are composed.
+    void composedCellsKeepTheirPlace() {
+        Roll roll;
+        const ShotList shots = mixed(30);
+        roll.grid->setShots(shots, false);
+        QImage red(400, 300, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        for (const ShotPtr& s : shots)
+            roll.grid->cell(s->path)->setImage(red, false);
+        roll.scrollTo(230);
+        auto render = [&] {
+            QImage out(roll.area.size(), QImage::Format_ARGB32_Premultiplied);
+            out.fill(Qt::black);
+            roll.area.render(&out, QPoint(), QRegion(), QWidget::DrawChildren);
+            return out;
+        };
+        const QImage parts = render(), composed = render();
+        QVERIFY(roll.grid->cell(shots[4]->path)->partsIfMade()->composedValid);
+        int differing = 0;
+        for (int y = 0; y < parts.height(); ++y) {
+            for (int x = 0; x < parts.width(); ++x)
+                differing += qAbs(qRed(parts.pixel(x, y)) - qRed(composed.pixel(x, y))) > 2;
+        }
+        QCOMPARE(differing, 0);
+    }
+
     // A new modification date throws the old image away and loads the file again.
     void newModificationReloads() {
         Roll roll;

@@ -22,3 +22,9 @@ struct CliCommand {
 /// stream (`watch`), so scripts see each line at once.
 QTextStream& out();
 QTextStream& err();
+
+/// A path for the line-based output, where a line feed or a tab in a file
+/// name would split a line or shift its fields: a backslash and every control
+/// character are written as C escapes ("\\", "\n", "\t", "\x1b"). The JSON
+/// output keeps names as they are.
+QString lineSafe(const QString& path);

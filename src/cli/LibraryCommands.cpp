@@ -113,7 +113,7 @@ void printShots(const ShotList& shots, bool json) {
         return;
     }
     for (const ShotPtr& shot : shots)
-        out() << shot->path << "\n";
+        out() << lineSafe(shot->path) << "\n";
 }
 
 int listWith(const char* command, const Options& options) {
@@ -177,7 +177,7 @@ int runCounts(const QStringList& args) {
     QStringList folders = counts.perFolder.keys();
     folders.sort();
     for (const QString& folder : folders)
-        out() << folder << " " << counts.perFolder.value(folder) << "\n";
+        out() << lineSafe(folder) << " " << counts.perFolder.value(folder) << "\n";
     return 0;
 }
 
@@ -220,7 +220,7 @@ int runWatch(const QStringList& args) {
                 // Screenshot names hold spaces; tabs keep the paths apart.
                 QStringList paths;
                 for (const ShotPtr& shot : shots)
-                    paths.append(shot->path);
+                    paths.append(lineSafe(shot->path));
                 out() << "arrived " << paths.join(QLatin1Char('\t'));
             }
             out() << Qt::endl;

@@ -61,16 +61,16 @@ void printLines(const QString& root, const FolderScanner::Tree& tree) {
     const QStringList order = walkOrder(root, tree);
     for (const QString& dir : order) {
         for (const ShotPtr& shot : tree.listing.value(dir)) {
-            out() << shot->path << '\t' << stamp(shot->created) << '\t' << stamp(shot->modified)
-                  << '\t' << (shot->isScreenshot ? "S" : "-") << '\t' << (shot->isVideo ? "V" : "-")
-                  << '\t' << qint64(shot->pixelSize.width()) << 'x'
+            out() << lineSafe(shot->path) << '\t' << stamp(shot->created) << '\t'
+                  << stamp(shot->modified) << '\t' << (shot->isScreenshot ? "S" : "-") << '\t'
+                  << (shot->isVideo ? "V" : "-") << '\t' << qint64(shot->pixelSize.width()) << 'x'
                   << qint64(shot->pixelSize.height()) << '\n';
         }
     }
     // Then the sorted subfolders of every directory whose subfolders were enumerated.
     for (const QString& dir : order) {
         for (const QString& child : tree.children.value(dir))
-            out() << dir << '\t' << child << '\n';
+            out() << lineSafe(dir) << '\t' << lineSafe(child) << '\n';
     }
 }
 

@@ -41,6 +41,27 @@ QTextStream& err() {
     return stream;
 }
 
+QString lineSafe(const QString& path) {
+    QString safe;
+    safe.reserve(path.size());
+    for (const QChar c : path) {
+        const char16_t u = c.unicode();
+        if (u == '\\')
+            safe += QLatin1String("\\\\");
+        else if (u == '\n')
+            safe += QLatin1String("\\n");
+        else if (u == '\t')
+            safe += QLatin1String("\\t");
+        else if (u == '\r')
+            safe += QLatin1String("\\r");
+        else if (u < 0x20 || u == 0x7f)
+            safe += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
+        else
+            safe += c;
+    }
+    return safe;
+}
+
 int main(int argc, char** argv) {
     // Image decoding and text rendering need a GUI application object, but
     // never a display.

@@ -152,7 +152,7 @@ void fill(QMenu* menu, AppDelegate& app, const Hooks& hooks) {
     });
 }
 
-void fill(QMenu* menu, const QList<TrayRow>& rows, std::function<void(TrayAction)> choose) {
+void fill(QMenu* menu, const QList<TrayRow>& rows, const std::function<void(TrayAction)>& choose) {
     menu->clear();
     for (const TrayRow& row : rows) {
         if (row.separator) {

@@ -80,6 +80,6 @@ void run(TrayAction action, AppDelegate& app, const Hooks& hooks);
 /// Clears `menu` and fills it with the rows for the present state.
 void fill(QMenu* menu, AppDelegate& app, const Hooks& hooks);
 /// Clears `menu` and fills it with `rows`; choosing one calls `choose`.
-void fill(QMenu* menu, const QList<TrayRow>& rows, std::function<void(TrayAction)> choose);
+void fill(QMenu* menu, const QList<TrayRow>& rows, const std::function<void(TrayAction)>& choose);
 
 } // namespace TrayMenu

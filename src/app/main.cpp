@@ -99,16 +99,18 @@ int main(int argc, char** argv) {
     services.tool = &tool;
     services.makePanel = [&]() -> std::unique_ptr<AppPanel> {
         docked = std::make_unique<DockedPanel>(lib);
+        docked->setShowSettings([] { SettingsWindow::show(); });
         return std::make_unique<DockedShell>(*docked, lib);
     };
     services.makeTrayItem = [&] {
         tray = std::make_unique<TrayItem>(*delegate, hooks, &trayHost);
-        tray->attachTo(&docked->tab());
-        // While the menu is open the panel neither opens on the tab's hover
-        // nor closes under it, as with the panel's own menus.
+        // While the tray's menu is open the panel neither opens on the tab's
+        // hover nor closes under it, as with the panel's own menus (the tab
+        // holds the panel itself for the menu it pops).
         QObject::connect(tray.get(), &TrayItem::menuShown, &docked->controller(), [&](bool shown) {
             shown ? docked->controller().menuWillOpen() : docked->controller().menuDidClose();
         });
+        docked->setTabMenu([&] { return tray->makeMenu(); });
         tray->start();
     };
     delegate = std::make_unique<AppDelegate>(services);

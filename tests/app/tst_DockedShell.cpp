@@ -4,6 +4,8 @@
 #include "panel/DockedPanel.h"
 #include "panel/EdgeTab.h"
 #include "panel/PanelController.h"
+#include "shelf/ShelfView.h"
+#include "shelf/ToastView.h"
 #include "settings/Prefs.h"
 
 #include <QTest>
@@ -13,7 +15,7 @@ class tst_DockedShell : public QObject {
 private slots:
     // The shell's view of the real panel: state keys and types for the bus,
     // a thumbnail size from outside reaching the controller, the tab shown
-    // and hidden, and toasts going to the hook.
+    // and hidden, and toasts on the shelf without an action.
     void drivesTheRealPanel() {
         TestEnv env;
         Library lib(env.mkdir(QStringLiteral("Pictures/Screenshots")));
@@ -38,10 +40,10 @@ private slots:
         shell.setTabShown(false);
         QTRY_VERIFY(!docked.tab().isVisible()); // after its fade
 
-        QStringList toasts;
-        shell.toastHook = [&](const QString& text) { toasts << text; };
-        shell.toast(QStringLiteral("Created “A”"));
-        QCOMPARE(toasts, QStringList{"Created “A”"});
+        shell.toast(QStringLiteral("Spectacle now saves screenshots to “Shots”"));
+        QCOMPARE(docked.shelf().toast()->text(),
+                 QStringLiteral("Spectacle now saves screenshots to “Shots”"));
+        QVERIFY(!docked.shelf().toast()->action());
 
         QVERIFY(!shell.expanded());
         shell.expand(false, 0);

@@ -2,26 +2,14 @@
 
 #include "app/AppPorts.h"
 
-#include <QObject>
-#include <functional>
-#include <memory>
-
 class DockedPanel;
 class Library;
-class PanelMenus;
 
 /// The application shell's view of the docked panel on the desktop: the
 /// panel controller, the edge tab and the shelf behind the AppPanel calls.
 class DockedShell final : public AppPanel {
 public:
     DockedShell(DockedPanel& docked, Library& lib);
-    ~DockedShell() override;
-
-    /// Where the shelf's toasts and the new-folder prompt go, when the panel
-    /// offers them. Without them a toast is only logged, and the prompt is
-    /// the panel menus' own, asked on the shell's behalf.
-    std::function<void(const QString&)> toastHook;
-    std::function<void()> newFolderHook;
 
     bool expanded() const override;
     void expand(bool makeKey, quint32 timestamp) override;
@@ -43,7 +31,4 @@ public:
 private:
     DockedPanel* m_docked; // outlives the shell
     Library& m_lib;
-    class Host;
-    std::unique_ptr<Host> m_host;
-    std::unique_ptr<PanelMenus> m_menus;
 };

@@ -59,24 +59,19 @@ void TrayItem::popup(const QPoint& globalPos) {
     m_menu->popup(globalPos);
 }
 
-void TrayItem::attachTo(QWidget* widget) {
-    widget->installEventFilter(this);
+QMenu* TrayItem::makeMenu() {
+    auto* menu = new QMenu;
+    menu->installEventFilter(this);
+    TrayMenu::fill(menu, m_app, m_hooks);
+    return menu;
 }
 
 bool TrayItem::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_menu.get()) {
-        // On X11 an input event's timestamp is the server time of the click.
-        if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::KeyPress)
-            m_inputTime = quint32(static_cast<QInputEvent*>(event)->timestamp());
-        return QObject::eventFilter(watched, event);
-    }
-    if (event->type() == QEvent::MouseButtonPress) {
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::RightButton) {
-            popup(mouse->globalPosition().toPoint());
-            return true;
-        }
-    }
+    // On X11 an input event's timestamp is the server time of the click,
+    // which the panel's focus request needs.
+    if (qobject_cast<QMenu*>(watched) &&
+        (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::KeyPress))
+        m_inputTime = quint32(static_cast<QInputEvent*>(event)->timestamp());
     return QObject::eventFilter(watched, event);
 }
 

@@ -14,8 +14,8 @@ class TrayHost;
 
 /// The tray item: the film glyph with the tooltip "Tamberk" and the menu,
 /// made only once a StatusNotifierItem host exists (Qt remembers a missing
-/// tray for the life of the process). Without a tray, the edge tab's
-/// right-click opens the same menu.
+/// tray for the life of the process). The edge tab's right-click opens the
+/// same menu, made afresh by makeMenu().
 class TrayItem : public QObject {
     Q_OBJECT
 public:
@@ -28,10 +28,11 @@ public:
     bool inTray() const { return m_icon != nullptr; }
     /// The menu (rebuilt on every opening).
     QMenu* menu() const { return m_menu.get(); }
-    /// Opens the menu at a global position, as the tab's right-click does.
+    /// Opens the menu at a global position.
     void popup(const QPoint& globalPos);
-    /// Opens the menu from right-clicks on `widget` (the edge tab).
-    void attachTo(QWidget* widget);
+    /// A new menu with the same rows, for the caller to pop and delete (the
+    /// edge tab's right-click).
+    QMenu* makeMenu();
 
     /// The film glyph in the light ink of panels and trays.
     static QIcon icon();

@@ -1,9 +1,11 @@
 #include "PanelRig.h"
 #include "TestEnv.h"
+#include "panel/EdgeTab.h"
 #include "panel/PanelController.h"
 
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QTest>
 
 using LibrarySupport::shot;
@@ -267,6 +269,41 @@ private slots:
         QCOMPARE(Prefs::shared().string(Key::scope), Scope::folder(now).id());
         QCOMPARE(r->grid.list.size(), 1);
         QVERIFY(r->grid.list.first()->path.startsWith(now + "/"));
+    }
+
+    // A right-click on the tab pops the menu it was given and holds the panel
+    // while that menu is open; the menu is gone after it closed, and a tab
+    // without a menu pops nothing.
+    void tabMenuHoldsThePanel() {
+        auto r = rig();
+        EdgeTab tab(false);
+        tab.setController(r->ctl.get());
+        auto rightClick = [&tab] {
+            QMouseEvent press(QEvent::MouseButtonPress, QPointF(4, 60),
+                              tab.mapToGlobal(QPointF(4, 60)), Qt::RightButton, Qt::RightButton,
+                              Qt::NoModifier);
+            QCoreApplication::sendEvent(&tab, &press);
+        };
+        rightClick();
+        QVERIFY(!tab.openMenu());
+        int asked = 0;
+        tab.setMenu([&asked]() -> QMenu* {
+            ++asked;
+            auto* menu = new QMenu;
+            menu->addAction(QStringLiteral("Open Panel"));
+            return menu;
+        });
+        rightClick();
+        QCOMPARE(asked, 1);
+        QPointer<QMenu> menu = tab.openMenu();
+        QVERIFY(menu);
+        QCOMPARE(r->ctl->holds(), 1);
+        rightClick(); // one menu at a time
+        QCOMPARE(asked, 1);
+        menu->hide();
+        QCOMPARE(r->ctl->holds(), 1);
+        QTRY_COMPARE(r->ctl->holds(), 0);
+        QTRY_VERIFY(menu.isNull());
     }
 
     // Frames dropped on a chip are the dragged ones when a drag runs, else the

@@ -3,12 +3,16 @@
 #include "platform/CaptureMark.h"
 #include "platform/DirListing.h"
 #include "platform/ImageHeader.h"
+#include "platform/Log.h"
 #include "settings/CaptureCache.h"
 #include "settings/Prefs.h"
 
 #include <QCollator>
 #include <QLocale>
+#include <QMutex>
+#include <QSet>
 #include <algorithm>
+#include <cerrno>
 
 namespace FolderScanner {
 
@@ -170,6 +174,18 @@ ShotPtr classifyEntry(const FileJob& job, const QString& path) {
     return classify(job, path, *stat, {});
 }
 
+void reportUnreadable(const QString& dir, int error) {
+    static QMutex lock;
+    static QSet<QString> reported;
+    {
+        QMutexLocker locker(&lock);
+        if (reported.contains(dir))
+            return;
+        reported.insert(dir);
+    }
+    logFailure("read folder", QStringLiteral("%1: %2").arg(dir, qt_error_string(error)));
+}
+
 } // namespace
 
 ScanCounters& counters() {
@@ -180,8 +196,14 @@ std::optional<Listing> list(const QString& dir, bool filter, const ScanOptions& 
                             const ShotCache& cache, bool wantSubdirs, bool measure) {
     const auto listing =
         DirListing::list(dir, [](QStringView name) { return kindOf(name) != MediaKind::None; });
-    if (!listing)
+    if (!listing) {
+        // A folder that vanished meanwhile is no fault; one that cannot be read
+        // shows as empty, so the log says why, once per folder.
+        const int error = errno;
+        if (error != ENOENT && error != ENOTDIR)
+            reportUnreadable(dir, error);
         return std::nullopt;
+    }
     Listing result;
     for (const DirListing::Entry& entry : listing->entries) {
         bool isDir = entry.kind == DirListing::Kind::Dir;

@@ -29,29 +29,6 @@ struct Gate {
     void open() { release.release(100000); }
 };
 
-// While alive, the calling thread and the threads it starts lack the
-// capabilities that let root ignore file modes, so a mode-000 folder is
-// unreadable to the library's worker as it is to a user.
-class WithoutModeOverride {
-public:
-    WithoutModeOverride() {
-        if (::geteuid() != 0 || ::syscall(SYS_capget, &m_header, m_saved) != 0)
-            return;
-        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
-        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-        m_active = ::syscall(SYS_capset, &m_header, reduced) == 0;
-    }
-    ~WithoutModeOverride() {
-        if (m_active)
-            ::syscall(SYS_capset, &m_header, m_saved);
-    }
-
-private:
-    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct m_saved[2]{};
-    bool m_active = false;
-};
-
 int maxQueuedEvents() {
     QFile file(QStringLiteral("/proc/sys/fs/inotify/max_queued_events"));
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toInt() : 16384;

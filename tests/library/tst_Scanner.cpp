@@ -1,3 +1,4 @@
+#include "LibrarySupport.h"
 #include "TestEnv.h"
 #include "library/FolderScanner.h"
 
@@ -163,6 +164,28 @@ private slots:
         writeFile(root, "not a folder");
         const FolderScanner::RescanResult result = rescan(root, {}).run();
         QVERIFY(!result.rootOK && result.vanished.isEmpty());
+    }
+
+    // A folder that cannot be read is listed without shots and named in the
+    // log once, however often it is walked; one that is gone is not logged.
+    void unreadableFolderLogged() {
+        TestEnv env;
+        const QString root = env.mkdir("root");
+        writeFile(root + "/Locked/Screenshot 1.png", pngBytes());
+        const QByteArray locked = QFile::encodeName(root + "/Locked");
+        QCOMPARE(::chmod(locked.constData(), 0), 0);
+        const auto unlock = qScopeGuard([&] { ::chmod(locked.constData(), 0755); });
+        const LibrarySupport::WithoutModeOverride asUser;
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression("^Tamberk read folder failed: .*/root/Locked: Permission denied$"));
+        QTest::failOnWarning(QRegularExpression("read folder failed"));
+        for (int walks = 0; walks < 2; ++walks) {
+            const FolderScanner::Tree tree = walk(root);
+            QCOMPARE(tree.children.value(root), QStringList{root + "/Locked"});
+            QVERIFY(tree.listing.value(root + "/Locked").isEmpty());
+        }
+        QVERIFY(!walk(root + "/gone").ok);
     }
 
     // Hidden entries, pipes, links and non-UTF-8 names are skipped, never turned into another path.

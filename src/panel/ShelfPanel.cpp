@@ -49,9 +49,18 @@ bool ShelfPanel::eventFilter(QObject* watched, QEvent* event) {
         return false;
     auto* input = static_cast<QInputEvent*>(event);
     m_lastUserTime = quint32(input->timestamp());
+    if (type == QEvent::MouseButtonPress) {
+        // Clicking into the card gives it the keyboard, as clicking into any
+        // window does; only opening on hover or peek leaves the focus alone.
+        // A press travels up through the widgets that ignore it: ask once.
+        if (!isActiveWindow() && m_keyAskedAt != m_lastUserTime) {
+            m_keyAskedAt = m_lastUserTime;
+            makeKey(m_lastUserTime);
+        }
+        return false;
+    }
     // A key travels up from the focused widget; look at it once, at its start.
-    if (type != QEvent::KeyPress || !m_ctl ||
-        watched != (QApplication::focusWidget() ? QApplication::focusWidget() : this))
+    if (!m_ctl || watched != (QApplication::focusWidget() ? QApplication::focusWidget() : this))
         return false;
     return m_ctl->handleKeyEquivalent(static_cast<QKeyEvent*>(event));
 }

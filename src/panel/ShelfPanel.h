@@ -72,5 +72,6 @@ private:
     bool m_visualStale = false; // the compositor changed while shown
     bool m_ignoresMouse = false;
     quint32 m_lastUserTime = 0; // X time of the last press inside the panel
+    quint32 m_keyAskedAt = 0;   // the press whose focus request went out
     motion::Layer m_motion;     // window opacity and the card's slide
 };

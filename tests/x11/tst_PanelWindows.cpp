@@ -140,6 +140,16 @@ private slots:
         X11Session::instance().sync();
         QCOMPARE(activeWindow(), belowId);
 
+        // A click on the card takes the keyboard, so a frame clicked can be
+        // trashed or searched from the keys.
+        QVERIFY(X11Session::xdotool({"mousemove", "1200", "450"}));
+        QTRY_VERIFY(!panel.ignoresMouse());
+        QVERIFY(X11Session::xdotool({"click", "1"}));
+        QTRY_COMPARE(activeWindow(), quint32(panel.winId()));
+        QTRY_COMPARE(QGuiApplication::focusWindow(), panel.windowHandle());
+        below.windowHandle()->requestActivate();
+        QTRY_COMPARE(activeWindow(), belowId);
+
         // Pinned, the panel stays open while the pointer is outside the card.
         Prefs::shared().set(Key::pinned, true);
         QVERIFY(X11Session::xdotool({"mousemove", "500", "400"}));

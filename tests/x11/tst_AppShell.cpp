@@ -88,6 +88,16 @@ bool panelMapped() {
     return info.contains("Map State: IsViewable");
 }
 
+// How many of the application's windows are on screen (a popped menu adds one).
+int visibleWindows() {
+    QByteArray out;
+    X11Session::run(QStringLiteral("xdotool"),
+                    {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                     QStringLiteral("--class"), QStringLiteral("tamberk")},
+                    &out);
+    return int(out.trimmed().isEmpty() ? 0 : out.trimmed().count('\n') + 1);
+}
+
 } // namespace
 
 class tst_AppShell : public QObject {
@@ -108,7 +118,8 @@ private slots:
         App app;
         app.start();
         QTRY_VERIFY_WITH_TIMEOUT(serviceRunning(), 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(!state().isEmpty(), 10000);
+        // The scope is answered once the start-up has run, the shortcut grabbed.
+        QTRY_VERIFY_WITH_TIMEOUT(state().contains(QStringLiteral("scope")), 10000);
         QVERIFY(!expanded());
 
         QVERIFY(X11Session::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+s")}));
@@ -120,7 +131,10 @@ private slots:
 
         // Without a tray, the tab's right-click opens the menu; its first
         // row opens the panel.
+        const int windows = visibleWindows();
         QVERIFY(X11Session::xdotool({"mousemove", "1437", "450", "click", "3"}));
+        // Keys sent before the menu has the keyboard would go elsewhere.
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindows() > windows, 10000);
         QVERIFY(X11Session::xdotool({"key", "--delay", "100", "Down", "Return"}));
         QTRY_VERIFY_WITH_TIMEOUT(expanded(), 10000);
         QCOMPARE(tamberk({QStringLiteral("--hide")}).code, 0);

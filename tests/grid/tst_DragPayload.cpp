@@ -108,11 +108,9 @@ private slots:
         QTest::newRow("png") << "a.png" << qint64(10) << "image/png";
         QTest::newRow("upper-case jpeg") << "a.JPG" << qint64(10) << "image/jpeg";
         QTest::newRow("huge image") << "a.png" << qint64(400) * 1000 * 1000 << "image/png";
-        QTest::newRow("100 MB recording") << "a.mp4" << qint64(100) * 1000 * 1000 << "video/mp4";
         QTest::newRow("exactly 150 MiB")
             << "a.mov" << DragPayload::maxRecordingBytes << "video/quicktime";
         QTest::newRow("one byte more") << "a.mov" << DragPayload::maxRecordingBytes + 1 << "";
-        QTest::newRow("200 MB recording") << "a.webm" << qint64(200) * 1000 * 1000 << "";
         QTest::newRow("unknown extension") << "a.qqzx" << qint64(10) << "";
         QTest::newRow("no extension") << "Screenshot" << qint64(10) << "";
         QTest::newRow("text") << "a.txt" << qint64(10) << "";
@@ -135,7 +133,6 @@ private slots:
         QTest::newRow("screenshot") << "Screenshot.png" << qint64(0) << "image/png";
         QTest::newRow("100 MB recording")
             << "Recording.mp4" << qint64(100) * 1000 * 1000 << "video/mp4";
-        QTest::newRow("200 MB recording") << "Recording.mp4" << qint64(200) * 1000 * 1000 << "";
         QTest::newRow("unknown extension") << "Notes.qqzx" << qint64(0) << "";
     }
     void singleFileReadsBackAsAReceiverWould() {

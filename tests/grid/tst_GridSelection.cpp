@@ -125,8 +125,6 @@ private slots:
                                << "preview p4";
         QTest::newRow("hovered wins") << int(Qt::Key_Return) << false << "p1"
                                       << "open p1";
-        QTest::newRow("hovered copy") << int(Qt::Key_C) << true << "p2"
-                                      << "copy p2";
     }
     void plainClickTargetsTheKeyboard() {
         QFETCH(int, key);

@@ -31,7 +31,7 @@ QPushButton* button(QWidget* dialog, const QString& text) {
 class tst_DialogPrompts : public QObject {
     Q_OBJECT
 private slots:
-    // The name prompt shows its field as specified, focused, and returns the
+    // The name prompt shows its sized, named field with the given text, focused, and returns the
     // trimmed text only for the first button and a non-empty name; the hold is
     // released either way.
     void namePrompt_data() {

@@ -23,8 +23,6 @@ private slots:
         QTest::addColumn<Mods>("modifiers");
         const Mods ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
         QTest::newRow("Ctrl+Alt+S") << "Ctrl+Alt+S" << true << 0x73u << ctrlAlt;
-        QTest::newRow("Super+Alt+R")
-            << "Super+Alt+R" << true << 0x72u << Mods(Qt::MetaModifier | Qt::AltModifier);
         QTest::newRow("Shift+Super+6")
             << "Shift+Super+6" << true << 0x36u << Mods(Qt::ShiftModifier | Qt::MetaModifier);
         QTest::newRow("Ctrl+Alt+Space") << "Ctrl+Alt+Space" << true << 0x20u << ctrlAlt;

@@ -346,15 +346,6 @@ private slots:
         QVERIFY(!LoginItem::isEnabled());
     }
 
-    // The chooser asks for a folder with the form's wording.
-    void chooser() {
-        SettingsView view(&m_tool);
-        const std::unique_ptr<QFileDialog> dialog = view.makeChooser();
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Choose where your screenshots are saved"));
-        QCOMPARE(dialog->labelText(QFileDialog::Accept), QStringLiteral("Use Folder"));
-        QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
-    }
-
     // A second show raises the same window; closing only hides it.
     void singleWindow() {
         SettingsWindow::configure({&m_tool, nullptr, {}});

@@ -41,8 +41,6 @@ private slots:
         QTest::addColumn<double>("stiffness");
         QTest::addColumn<double>("damping");
         QTest::newRow("cells flip") << 1.0 << 300.0 << 30.0;
-        QTest::newRow("cascade") << 1.0 << 260.0 << 24.0;
-        QTest::newRow("slide in") << 1.0 << 320.0 << 30.0;
         QTest::newRow("develop pop") << 1.0 << 190.0 << 15.0;
         QTest::newRow("tab bulge") << 1.0 << 280.0 << 8.0;
         QTest::newRow("critical") << 1.0 << 100.0 << 20.0;

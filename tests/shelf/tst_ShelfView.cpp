@@ -198,7 +198,6 @@ private slots:
         QTest::newRow("return") << int(Qt::Key_Return) << true;
         QTest::newRow("enter") << int(Qt::Key_Enter) << true;
         QTest::newRow("up") << int(Qt::Key_Up) << false;
-        QTest::newRow("left") << int(Qt::Key_Left) << false;
     }
     void keysThatLeaveTheField() {
         QFETCH(int, key);

@@ -95,37 +95,12 @@ private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); }
     void cleanupTestCase() { QLocale::setDefault(QLocale::system()); }
 
-    // Every colour of the palette has its designed grey level and opacity.
-    void paletteValues_data() {
-        QTest::addColumn<QColor>("color");
-        QTest::addColumn<double>("red");
-        QTest::addColumn<double>("green");
-        QTest::addColumn<double>("blue");
-        QTest::addColumn<double>("alpha");
-        QTest::newRow("ink") << Theme::ink() << 1.0 << 1.0 << 1.0 << 0.94;
-        QTest::newRow("base") << Theme::base() << 0.043 << 0.044 << 0.049 << 0.66;
-        QTest::newRow("danger") << Theme::danger() << 1.0 << 0.40 << 0.37 << 1.0;
-    }
-    void paletteValues() {
-        QFETCH(QColor, color);
-        QFETCH(double, red);
-        QFETCH(double, green);
-        QFETCH(double, blue);
-        QFETCH(double, alpha);
-        // Qt keeps 16 bits per channel, so the values survive to 1/65535.
-        QVERIFY(qAbs(color.redF() - red) < 1e-4);
-        QVERIFY(qAbs(color.greenF() - green) < 1e-4);
-        QVERIFY(qAbs(color.blueF() - blue) < 1e-4);
-        QVERIFY(qAbs(color.alphaF() - alpha) < 1e-4);
-    }
-
     // Font sizes are device-independent pixels, including half pixels.
     void fontSizesArePixels_data() {
         QTest::addColumn<double>("size");
         QTest::addColumn<bool>("mono");
         QTest::newRow("system 12.5") << 12.5 << false;
         QTest::newRow("mono 10.5") << 10.5 << true;
-        QTest::newRow("mono 9") << 9.0 << true;
     }
     void fontSizesArePixels() {
         QFETCH(double, size);

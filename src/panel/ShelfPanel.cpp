@@ -127,6 +127,11 @@ void ShelfPanel::applyShape() {
             ? QRegion()
             : QRegion(QRectF(card.topLeft() * scale, card.size() * scale).toAlignedRect());
     X11Window::setInputRegion(windowHandle(), input);
+    // The tinted card is drawn over a blur of what lies behind it where the
+    // compositor offers one; without a compositor the card is opaque anyway.
+    if (!m_composited ||
+        !X11Window::setBlurBehind(windowHandle(), roundedRegion(card, radius, scale)))
+        X11Window::clearBlurBehind(windowHandle());
 }
 
 void ShelfPanel::applyMotion() {

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -115,6 +116,46 @@ private slots:
         // The tab was shown before the expand hid it; its place stays.
         QCOMPARE(xinfo(tab).geometry, QRect(1422, 380, 18, 140));
         QCOMPARE(xinfo(panel).geometry, QRect(1440 - 1373, 0, 1373, 900));
+    }
+
+    // The card asks for blur behind it only while composited and only where
+    // the compositor announces the effect; the request covers the card.
+    void blurBehindTheCard() {
+        QFETCH_GLOBAL(bool, composited);
+        const X11Session& x = X11Session::instance();
+        ShelfPanel& panel = m_docked->panel();
+        const quint32 blur = x.atom("_KDE_NET_WM_BLUR_BEHIND_REGION");
+        const quint32 none = 0;
+        xcb_change_property(x.probe(), XCB_PROP_MODE_REPLACE, x.root(), blur, XCB_ATOM_CARDINAL, 32,
+                            0, &none);
+        x.sync();
+        m_docked->controller().expand(false);
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        const quint32 id = quint32(panel.winId());
+        const QRect card = panel.cardRect().toAlignedRect();
+        if (composited) {
+            QTRY_VERIFY(!x.property32(id, "_KDE_NET_WM_BLUR_BEHIND_REGION").isEmpty());
+            QRegion asked;
+            const QList<quint32> values = x.property32(id, "_KDE_NET_WM_BLUR_BEHIND_REGION");
+            for (qsizetype i = 0; i + 3 < values.size(); i += 4)
+                asked += QRect(int(values[i]), int(values[i + 1]), int(values[i + 2]),
+                               int(values[i + 3]));
+            // The card sits at fractional points; the request may lose a pixel's edge.
+            const QRect bounds = asked.boundingRect();
+            QVERIFY2(card.contains(bounds), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                           .arg(bounds.x())
+                                                           .arg(bounds.y())
+                                                           .arg(bounds.width())
+                                                           .arg(bounds.height())));
+            QVERIFY(bounds.width() >= card.width() - 1 && bounds.height() >= card.height() - 1);
+            // Rounded: the corner pixel stays out.
+            QVERIFY(!asked.contains(card.topLeft()));
+        } else {
+            x.sync();
+            QVERIFY(x.property32(id, "_KDE_NET_WM_BLUR_BEHIND_REGION").isEmpty());
+        }
+        xcb_delete_property(x.probe(), x.root(), blur);
+        x.sync();
     }
 
     // Resting on the tab opens the panel without taking focus from the

@@ -182,20 +182,7 @@ std::optional<QRectF> GridViewPort::frameOf(const QString& path) const {
 }
 
 void GridViewPort::scrollToVisible(const QRectF& rect) {
-    QAbstractScrollArea* area = m_grid.scrollArea();
-    const QRectF visible = m_grid.visibleRect();
-    if (!area || visible.isEmpty())
-        return;
-    // The smallest scroll that shows the rectangle, its top first when it is taller.
-    double dy = 0;
-    if (rect.top() < visible.top())
-        dy = rect.top() - visible.top();
-    else if (rect.bottom() > visible.bottom())
-        dy = std::min(rect.bottom() - visible.bottom(), rect.top() - visible.top());
-    if (dy != 0) {
-        QScrollBar* bar = area->verticalScrollBar();
-        bar->setValue(bar->value() + int(std::round(dy)));
-    }
+    m_grid.interaction().scrollToVisible(rect);
 }
 
 void GridViewPort::scrollToTop() {

@@ -78,46 +78,69 @@ std::unique_ptr<Library> loaded(const QString& root) {
     return library;
 }
 
+// Times 40 arrivals, each written after a quiet gap: screenshots come
+// seconds apart, so each one is the first event after a quiet period. The
+// watcher under test calls `seen(path)` when it reports a file.
+struct ArrivalClock {
+    QEventLoop loop; // blocking, so every hop is handled the moment it is due
+    QElapsedTimer sinceClose;
+    QString waitingFor;
+    double latency = -1;
+
+    void seen(const QString& path) {
+        if (path == waitingFor && latency < 0) {
+            latency = double(sinceClose.nsecsElapsed()) / 1e6;
+            loop.quit();
+        }
+    }
+
+    // `pattern` has one %1 for the number; empty when a write or a wait failed.
+    QList<double> run(const QString& pattern, const QByteArray& bytes) {
+        QList<double> samples;
+        for (int i = 0; i < 40; ++i) {
+            QTimer::singleShot(400, &loop, &QEventLoop::quit);
+            loop.exec();
+            waitingFor = pattern.arg(i);
+            latency = -1;
+            const int fd = open(QFile::encodeName(waitingFor).constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            const bool written =
+                fd >= 0 && write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+            if (fd >= 0)
+                close(fd);
+            if (!written)
+                return {};
+            sinceClose.start();
+            QTimer timeout;
+            timeout.setSingleShot(true);
+            QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+            timeout.start(20000);
+            if (latency < 0)
+                loop.exec();
+            if (latency < 0)
+                return {};
+            samples.append(latency);
+        }
+        return samples;
+    }
+};
+
 // One arrival seen the plainest way: the directory's change signal, the same
 // 0.1 s of coalescing, then a listing that must hold the new name.
 QList<double> bareArrivals(const QString& root, const QByteArray& bytes) {
     QFileSystemWatcher watcher({root});
-    QEventLoop loop;
-    QElapsedTimer sinceClose;
-    QString waitingFor;
-    double latency = -1;
+    ArrivalClock clock;
     QTimer coalesce;
     coalesce.setSingleShot(true);
     coalesce.setInterval(100);
     QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &coalesce,
                      qOverload<>(&QTimer::start));
     QObject::connect(&coalesce, &QTimer::timeout, [&] {
-        const QStringList names = QDir(root).entryList(QDir::Files);
-        if (names.contains(QFileInfo(waitingFor).fileName())) {
-            latency = double(sinceClose.nsecsElapsed()) / 1e6;
-            loop.quit();
-        }
+        const QString name = QFileInfo(clock.waitingFor).fileName();
+        if (QDir(root).entryList(QDir::Files).contains(name))
+            clock.seen(clock.waitingFor);
     });
-    QList<double> samples;
-    for (int i = 0; i < 40; ++i) {
-        QTimer::singleShot(400, &loop, &QEventLoop::quit);
-        loop.exec();
-        waitingFor = root + QStringLiteral("/Anchor 2026-03-01 at %1.png").arg(i);
-        latency = -1;
-        if (!writeAll(waitingFor, bytes))
-            return {};
-        sinceClose.start();
-        QTimer timeout;
-        timeout.setSingleShot(true);
-        QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-        timeout.start(20000);
-        if (latency < 0)
-            loop.exec();
-        if (latency < 0)
-            return {};
-        samples.append(latency);
-    }
-    return samples;
+    return clock.run(root + QStringLiteral("/Anchor 2026-03-01 at %1.png"), bytes);
 }
 
 bool arrivalLatency(const QString& base) {
@@ -132,44 +155,15 @@ bool arrivalLatency(const QString& base) {
     if (!library)
         return false;
 
-    QString waitingFor;
-    QElapsedTimer sinceClose;
-    double latency = -1;
-    // A blocking event loop, so every hop is handled the moment it is due.
-    QEventLoop loop;
+    ArrivalClock clock;
     QObject::connect(library.get(), &Library::arrived, [&](const ShotList& shots) {
-        for (const ShotPtr& shot : shots) {
-            if (shot->path == waitingFor) {
-                latency = double(sinceClose.nsecsElapsed()) / 1e6;
-                loop.quit();
-            }
-        }
+        for (const ShotPtr& shot : shots)
+            clock.seen(shot->path);
     });
-
-    QList<double> samples;
-    for (int i = 0; i < 40; ++i) {
-        // Screenshots come seconds apart; a gap longer than the watcher's
-        // latency makes each one the first event after a quiet period.
-        QTimer::singleShot(400, &loop, &QEventLoop::quit);
-        loop.exec();
-        waitingFor = root + QStringLiteral("/Screenshot 2026-02-01 at %1.png").arg(i);
-        latency = -1;
-        const int fd = open(QFile::encodeName(waitingFor).constData(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0 || write(fd, bytes.constData(), size_t(bytes.size())) != bytes.size())
-            return false;
-        close(fd);
-        sinceClose.start();
-        QTimer timeout;
-        timeout.setSingleShot(true);
-        QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-        timeout.start(20000);
-        if (latency < 0)
-            loop.exec();
-        if (latency < 0)
-            return false;
-        samples.append(latency);
-    }
+    const QList<double> samples =
+        clock.run(root + QStringLiteral("/Screenshot 2026-02-01 at %1.png"), bytes);
+    if (samples.isEmpty())
+        return false;
     library.reset();
     const QList<double> bare = bareArrivals(root, bytes);
     if (bare.isEmpty())

@@ -106,6 +106,15 @@ int DirWatcher::kernelWatch(const QString& dir) {
 
 DirWatcher::DirWatcher(const QString& path, double latency, bool watchRoot, Handler handler,
                        int depth, QObject* parent)
+    : DirWatcher(path, latency, watchRoot,
+                 ChangeHandler([handler = std::move(handler)](const DirChanges& changes) {
+                     if (handler)
+                         handler(changes.dirs);
+                 }),
+                 depth, parent) {}
+
+DirWatcher::DirWatcher(const QString& path, double latency, bool watchRoot, ChangeHandler handler,
+                       int depth, QObject* parent)
     : QObject(parent)
     , m_path(stripSlashes(path))
     , m_latency(latency)
@@ -314,20 +323,22 @@ void DirWatcher::processEvent(int wd, quint32 mask, const QString& name) {
             !m_byPath.contains(child))
             watchTree(child, watch.depth + 1);
     }
-    report(watch.path);
+    report(watch.path, name);
 }
 
 void DirWatcher::report(const QString& path) {
-    const QString clean = stripSlashes(path);
-    if (!m_batch.contains(clean))
-        m_batch.append(clean);
+    m_batch.add(stripSlashes(path));
+}
+
+void DirWatcher::report(const QString& path, const QString& name) {
+    m_batch.add(stripSlashes(path), name);
 }
 
 void DirWatcher::deliver() {
     m_deliverTimer.stop();
     if (m_batch.isEmpty())
         return;
-    const QStringList batch = std::exchange(m_batch, {});
+    const DirChanges batch = std::exchange(m_batch, {});
     m_sinceDelivery.restart();
     if (m_handler)
         m_handler(batch);

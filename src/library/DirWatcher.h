@@ -25,6 +25,7 @@ class DirWatcher : public QObject {
     Q_OBJECT
 public:
     using Handler = std::function<void(const QStringList& paths)>;
+    using ChangeHandler = std::function<void(const DirChanges& changes)>;
 
     /// Polling interval of directories the kernel would not watch.
     static constexpr int pollMs = 2000;
@@ -32,6 +33,9 @@ public:
     /// Starts watching at once. With `watchRoot`, a move, deletion or
     /// re-creation of `path` or of one of its ancestors reports `path`.
     DirWatcher(const QString& path, double latency, bool watchRoot, Handler handler,
+               int depth = FolderScanner::depthLimit, QObject* parent = nullptr);
+    /// The same, with the names of the changed entries where they are known.
+    DirWatcher(const QString& path, double latency, bool watchRoot, ChangeHandler handler,
                int depth = FolderScanner::depthLimit, QObject* parent = nullptr);
     /// Stops watching; the handler is never called afterwards.
     ~DirWatcher() override;
@@ -65,6 +69,7 @@ private:
     void readEvents();
     void processEvent(int wd, quint32 mask, const QString& name);
     void report(const QString& path);
+    void report(const QString& path, const QString& name);
     void deliver();
     void poll();
     void logLimitOnce(const QString& why);
@@ -73,7 +78,7 @@ private:
     double m_latency;
     bool m_watchRoot;
     int m_depth;
-    Handler m_handler;
+    ChangeHandler m_handler;
 
     int m_fd = -1;
     QSocketNotifier* m_notifier = nullptr;
@@ -87,7 +92,7 @@ private:
     QHash<QString, int> m_polledDepth;
     QTimer m_pollTimer;
 
-    QStringList m_batch;
+    DirChanges m_batch;
     QTimer m_deliverTimer;
     QElapsedTimer m_sinceDelivery;
 };

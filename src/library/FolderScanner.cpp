@@ -193,7 +193,8 @@ ScanCounters& counters() {
 }
 
 std::optional<Listing> list(const QString& dir, bool filter, const ScanOptions& opts,
-                            const ShotCache& cache, bool wantSubdirs, bool measure) {
+                            const ShotCache& cache, bool wantSubdirs, bool measure,
+                            const QSet<QString>* changed) {
     const auto listing =
         DirListing::list(dir, [](QStringView name) { return kindOf(name) != MediaKind::None; });
     if (!listing) {
@@ -223,8 +224,19 @@ std::optional<Listing> list(const QString& dir, bool filter, const ScanOptions& 
         const MediaKind kind = kindOf(entry.name);
         if (kind == MediaKind::None)
             continue;
+        QString path = join(dir, entry.name);
+        if (changed && !changed->contains(entry.name)) {
+            // No event named it since it was listed: a stat would only confirm
+            // the cache, and on a large folder those stats are most of a rescan.
+            const auto cached = cache.constFind(path);
+            if (cached != cache.cend() && *cached) {
+                if (!filter || (*cached)->isScreenshot)
+                    result.shots.append(*cached);
+                continue;
+            }
+        }
         const FileJob job{*listing, entry, kind, filter, opts, cache, measure};
-        if (ShotPtr shot = classifyEntry(job, join(dir, entry.name)))
+        if (ShotPtr shot = classifyEntry(job, path))
             result.shots.append(std::move(shot));
     }
     sortFolders(result.subdirs);
@@ -298,7 +310,9 @@ RescanResult Rescan::run() const {
         const int depth = depths.value(path, 0);
         const bool isRoot = path == root;
         const bool wantSubdirs = depth < depthLimit;
-        auto listed = list(path, isRoot && opts.onlyShots, opts, cache, wantSubdirs, true);
+        const auto named = changed.constFind(path);
+        auto listed = list(path, isRoot && opts.onlyShots, opts, cache, wantSubdirs, true,
+                           named == changed.cend() ? nullptr : &*named);
         if (!listed) {
             if (isRoot)
                 result.rootOK = false;
@@ -333,6 +347,33 @@ RescanResult Rescan::run() const {
 }
 
 } // namespace FolderScanner
+
+void DirChanges::add(const QString& dir) {
+    if (!dirs.contains(dir))
+        dirs.append(dir);
+    names.remove(dir);
+}
+
+void DirChanges::add(const QString& dir, const QString& name) {
+    if (!dirs.contains(dir)) {
+        dirs.append(dir);
+        names[dir].insert(name);
+    } else if (const auto known = names.find(dir); known != names.end()) {
+        known->insert(name);
+    }
+}
+
+void DirChanges::merge(const DirChanges& other) {
+    for (const QString& dir : other.dirs) {
+        const auto theirs = other.names.constFind(dir);
+        if (theirs == other.names.cend()) {
+            add(dir);
+            continue;
+        }
+        for (const QString& name : *theirs)
+            add(dir, name);
+    }
+}
 
 ScanOptions ScanOptions::current() {
     ScanOptions opts;

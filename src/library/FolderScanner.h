@@ -24,6 +24,21 @@ struct ScanOptions {
 /// Shots already listed, keyed by path: an unchanged file is taken from here.
 using ShotCache = QHash<QString, ShotPtr>;
 
+/// Directories reported as changed and, where the events named them, the
+/// entries that changed in each. A directory without names may have changed
+/// anywhere: events were lost, it was polled, or it moved itself.
+struct DirChanges {
+    QStringList dirs;
+    QHash<QString, QSet<QString>> names;
+
+    /// `dir` changed in ways no name covers.
+    void add(const QString& dir);
+    /// The entry `name` of `dir` changed.
+    void add(const QString& dir, const QString& name);
+    void merge(const DirChanges& other);
+    bool isEmpty() const { return dirs.isEmpty(); }
+};
+
 /// Turns directories into shots. Pure: reads the file system, returns values,
 /// and may run on any thread.
 namespace FolderScanner {
@@ -44,9 +59,12 @@ struct Listing {
     QStringList subdirs; // sorted by sortFolders; empty unless asked for
 };
 
-/// Lists one directory; nothing when it cannot be listed.
+/// Lists one directory; nothing when it cannot be listed. With `changed`
+/// (the names of the entries known to have changed since `cache` was listed),
+/// a cached file whose name is not among them is taken as is, without a stat.
 std::optional<Listing> list(const QString& dir, bool filter, const ScanOptions& opts,
-                            const ShotCache& cache, bool wantSubdirs, bool measure);
+                            const ShotCache& cache, bool wantSubdirs, bool measure,
+                            const QSet<QString>* changed = nullptr);
 
 struct Tree {
     QHash<QString, ShotList> listing;
@@ -94,6 +112,9 @@ struct Rescan {
     QHash<QString, int> depths;
     QHash<QString, QStringList> oldChildren;
     ShotCache cache;
+    /// For directories whose changed entries are known, their names; the
+    /// other entries of those directories are taken from `cache` unchecked.
+    QHash<QString, QSet<QString>> changed;
 
     RescanResult run() const;
 };

@@ -61,6 +61,8 @@ Library::Library(const QString& root, QObject* parent)
     m_pullQueue.setMaxThreadCount(1);
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(flushDelayMs);
+    // A coarse timer may fire 5 % late, and every arrival waits on this one.
+    m_flushTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_flushTimer, &QTimer::timeout, this, &Library::flush);
     m_strayRetry.setSingleShot(true);
     m_strayRetry.setInterval(int(settleSeconds * 1000) + 100);

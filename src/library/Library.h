@@ -65,6 +65,8 @@ public:
     const ShotList& all() const { return m_all; }
     bool readable() const { return m_readable; }
     bool scanned() const { return m_scanned; }
+    /// Rescans handed to the worker whose results are not applied yet.
+    int rescansInFlight() const { return m_rescans; }
     const QHash<QString, ShotList>& listing() const { return m_listing; }
     const QHash<QString, QStringList>& childMap() const { return m_childMap; }
     const QList<UndoBatch>& undoStack() const { return m_undoStack; }
@@ -158,7 +160,8 @@ private:
     using Listing = QHash<QString, ShotList>;
     using Children = QHash<QString, QStringList>;
 
-    void handle(const QStringList& paths);
+    void handle(const DirChanges& changes);
+    void schedule(const DirChanges& changes);
     void flush();
     void apply(const FolderScanner::RescanResult& result, qint64 generation, quint64 since);
     bool stale(const FolderScanner::RescanResult& result, quint64 since) const;
@@ -195,7 +198,7 @@ private:
     QStringList m_strayDirs;
     QHash<QString, double> m_straySince; // per folder: strays created since then are taken
     qint64 m_generation = 0;
-    QSet<QString> m_pending;
+    DirChanges m_pending;
     // The touch count at the library's last own change of each directory,
     // kept while rescans are in flight; a result that lists a directory
     // touched after its rescan began would bring the old state back.
@@ -205,7 +208,7 @@ private:
     bool m_flushScheduled = false;
     // Events that arrive while a full reload walks the tree wait for it.
     bool m_reloading = false;
-    QStringList m_held;
+    DirChanges m_held;
     QList<UndoBatch> m_undoStack;
     TextIndex m_text;
 

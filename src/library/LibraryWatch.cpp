@@ -60,7 +60,7 @@ void Library::reload() {
     // meanwhile is held and replayed once the walk's result is applied, so a
     // file that lands during the walk is not lost.
     m_watcher.reset();
-    m_held.clear();
+    m_held = {};
     m_reloading = true;
     m_touched.clear();
     m_rescans = 0;
@@ -98,10 +98,11 @@ void Library::applyReload(const FolderScanner::Tree& tree) {
 
 void Library::startWatcher() {
     m_watcher = std::make_unique<DirWatcher>(
-        m_root, rootLatency, true, [self = QPointer<Library>(this)](const QStringList& paths) {
+        m_root, rootLatency, true,
+        DirWatcher::ChangeHandler([self = QPointer<Library>(this)](const DirChanges& changes) {
             if (self)
-                self->handle(paths);
-        });
+                self->handle(changes);
+        }));
 }
 
 void Library::setRoot(const QString& path) {
@@ -113,30 +114,43 @@ void Library::setRoot(const QString& path) {
     reload();
 }
 
-void Library::handle(const QStringList& paths) {
+void Library::handle(const DirChanges& changes) {
     if (m_reloading) {
-        m_held += paths;
+        m_held.merge(changes);
         return;
     }
-    QSet<QString> marked;
-    for (const QString& path : paths) {
+    DirChanges marked;
+    for (const QString& path : changes.dirs) {
         if (m_listing.contains(path)) {
-            marked.insert(path);
+            const auto names = changes.names.constFind(path);
+            if (names == changes.names.cend()) {
+                marked.add(path);
+                continue;
+            }
+            for (const QString& name : *names)
+                marked.add(path, name);
         } else if (isWithin(m_root, path)) {
             // The root itself or one of its ancestors moved, vanished or came back.
-            marked.insert(m_root);
+            marked.add(m_root);
         } else if (isWithin(path, m_root)) {
             const QString parent = parentPath(path);
             if (m_listing.contains(parent))
-                marked.insert(parent);
+                marked.add(parent);
         }
     }
     if (!marked.isEmpty())
-        refresh(marked);
+        schedule(marked);
 }
 
 void Library::refresh(const QSet<QString>& dirs) {
-    m_pending.unite(dirs);
+    DirChanges changes;
+    for (const QString& dir : dirs)
+        changes.add(dir);
+    schedule(changes);
+}
+
+void Library::schedule(const DirChanges& changes) {
+    m_pending.merge(changes);
     if (m_flushScheduled)
         return;
     m_flushScheduled = true;
@@ -149,17 +163,26 @@ void Library::flush() {
     // replace would be stale; the reload starts the flush when it lands.
     if (m_reloading)
         return;
+    const DirChanges pending = std::exchange(m_pending, {});
     QSet<QString> dirs;
-    for (const QString& path : std::as_const(m_pending)) {
+    for (const QString& path : pending.dirs) {
         if (m_listing.contains(path) || path == m_root)
             dirs.insert(path);
     }
-    m_pending.clear();
     if (dirs.isEmpty())
         return;
 
     FolderScanner::Rescan job;
     job.dirs = dirs;
+    // The names say what changed since the listing as it stands. A rescan
+    // still in flight will change that listing, and this one, built from the
+    // older state, must not keep unchecked entries from it.
+    if (m_rescans == 0) {
+        for (auto it = pending.names.cbegin(); it != pending.names.cend(); ++it) {
+            if (dirs.contains(it.key()))
+                job.changed.insert(it.key(), it.value());
+        }
+    }
     job.root = m_root;
     job.opts = ScanOptions::current();
     // The listings go to the worker as shared copies; the cache is keyed

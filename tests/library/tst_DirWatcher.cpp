@@ -9,12 +9,16 @@
 
 namespace {
 
-// Collects every batch a watcher delivers.
+// Collects every batch a watcher delivers, and all of them merged.
 struct Recorder {
     QList<QStringList> batches;
+    DirChanges all;
 
-    DirWatcher::Handler handler() {
-        return [this](const QStringList& paths) { batches.append(paths); };
+    DirWatcher::ChangeHandler handler() {
+        return [this](const DirChanges& changes) {
+            batches.append(changes.dirs);
+            all.merge(changes);
+        };
     }
     bool saw(const QString& path) const {
         return std::any_of(batches.begin(), batches.end(),
@@ -104,7 +108,26 @@ private slots:
         QVERIFY(!rec.saw(before + "/Deep"));
     }
 
-    // Folders the kernel refuses to watch are polled until watches are free again.
+    // A batch names the visible entries that changed; a file written under a
+    // hidden name and renamed into place is named by its final name.
+    void changedEntriesAreNamed() {
+        TestEnv env;
+        const QString root = env.mkdir("root");
+        const QString sub = env.mkdir("root/Sub");
+        writeFile(root + "/kept.png");
+        Recorder rec;
+        DirWatcher watcher(root, 0.05, false, rec.handler());
+        writeFile(root + "/a.png");
+        writeFile(root + "/.part");
+        QVERIFY(QFile::rename(root + "/.part", root + "/b.png"));
+        writeFile(sub + "/c.png");
+        WAIT_FOR(rec.all.names.value(root).contains("b.png") &&
+                 rec.all.names.value(sub).contains("c.png"));
+        QCOMPARE(rec.all.names.value(root), (QSet<QString>{"a.png", "b.png"}));
+    }
+
+    // Folders the kernel refuses to watch are polled until watches are free
+    // again; a poll cannot say which entries changed, so it names none.
     void exhaustedWatchesFallBackToPolling() {
         TestEnv env;
         const QString root = env.mkdir("root");
@@ -116,6 +139,7 @@ private slots:
         QCOMPARE(watcher.polledCount(), 2);
         writeFile(deeper + "/x.png");
         QTRY_VERIFY_WITH_TIMEOUT(rec.saw(deeper), 15000);
+        QVERIFY(!rec.all.names.contains(deeper));
         DirWatcher::setWatchLimitForTesting(-1);
         QTRY_COMPARE_WITH_TIMEOUT(watcher.polledCount(), 0, 15000);
     }

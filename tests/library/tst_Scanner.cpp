@@ -145,6 +145,30 @@ private slots:
         QVERIFY(!result.updates.contains(root + "/new/inner/deeper/deepest"));
     }
 
+    // A rescan told which entries changed re-reads only those and new ones;
+    // a folder it was told nothing about is checked entry by entry.
+    void knownChangesLimitTheRescan() {
+        TestEnv env;
+        const QString root = env.mkdir("root");
+        const QString a = writeFile(root + "/Screenshot a.png", pngBytes());
+        const QString b = writeFile(root + "/Screenshot b.png", pngBytes());
+        const FolderScanner::Tree tree = walk(root);
+        QVERIFY(setModified(a, 1500000000));
+        QVERIFY(setModified(b, 1500000000));
+        writeFile(root + "/Screenshot c.png", pngBytes());
+        FolderScanner::Rescan job = rescan(root, tree);
+        job.cache = cacheOf(tree.listing.value(root));
+        job.changed.insert(root, {"Screenshot b.png"});
+        const ShotCache named = cacheOf(job.run().updates.value(root));
+        QCOMPARE(named.size(), 3);
+        QCOMPARE(named.value(a).get(), job.cache.value(a).get());
+        QCOMPARE(named.value(b)->modified, 1500000000.0);
+
+        job.changed.clear();
+        const ShotCache whole = cacheOf(job.run().updates.value(root));
+        QCOMPARE(whole.value(a)->modified, 1500000000.0);
+    }
+
     // A walk enters at most 400 subfolders, in sorted order.
     void budgetLimit() {
         TestEnv env;

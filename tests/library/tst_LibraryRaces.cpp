@@ -1,8 +1,6 @@
 #include "LibrarySupport.h"
 #include "settings/CaptureCache.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -30,16 +28,6 @@ struct Gate {
     }
     void open() { release.release(100000); }
 };
-
-QByteArray png(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 // Puts new content at `path` the way editors and tools do: written under a
 // hidden name, then renamed over the old file.
@@ -152,7 +140,7 @@ private slots:
     // After the kernel dropped events (its queue overflowed) every listed
     // folder is rescanned, not only the root, and every entry is checked.
     void lostEventsRescanEveryFolder() {
-        writeFile(m_root + "/A/edited.png", png(8, 6));
+        writeFile(m_root + "/A/edited.png", pngBytes(8, 6));
         QVERIFY(load());
         // No event loop runs meanwhile: the watcher's queue fills and overflows.
         const QByteArray flood = QFile::encodeName(m_root + "/.flood");
@@ -161,7 +149,7 @@ private slots:
             ::rmdir(flood.constData());
         }
         shot(m_root, "A/late.png"); // its events are among the lost ones
-        QVERIFY(replace(m_root + "/A/edited.png", png(16, 12)));
+        QVERIFY(replace(m_root + "/A/edited.png", pngBytes(16, 12)));
         WAIT_FOR(listed().contains("A/late.png"));
         WAIT_FOR(find("A/edited.png") && find("A/edited.png")->pixelSize == QSizeF(16, 12));
     }
@@ -170,10 +158,10 @@ private slots:
     // listing; it checks every entry, so it never undoes what the first one
     // found.
     void laterRescanKeepsTheNewerState() {
-        writeFile(m_root + "/edited.png", png(8, 6));
+        writeFile(m_root + "/edited.png", pngBytes(8, 6));
         QVERIFY(load());
         Gate gate(*m_lib);
-        QVERIFY(replace(m_root + "/edited.png", png(16, 12)));
+        QVERIFY(replace(m_root + "/edited.png", pngBytes(16, 12)));
         WAIT_FOR(gate.entries.load() == 1); // listed the new content, not yet applied
         shot(m_root, "other.png");
         WAIT_FOR(m_lib->rescansInFlight() == 2);

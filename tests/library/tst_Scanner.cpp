@@ -2,10 +2,8 @@
 #include "TestEnv.h"
 #include "library/FolderScanner.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
@@ -14,16 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray pngBytes() {
-    QImage image(8, 6, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 ScanOptions options() {
     ScanOptions opts;
@@ -88,7 +76,7 @@ private slots:
         QFETCH(bool, video);
         TestEnv env;
         const QString dir = env.mkdir("shots");
-        writeFile(dir + "/" + name, pngBytes());
+        writeFile(dir + "/" + name, pngBytes(8, 6));
         const ShotList shots = ::listed(dir);
         QCOMPARE(shots.size(), listed ? 1 : 0);
         if (!listed)
@@ -102,7 +90,7 @@ private slots:
     void createdNeverAfterModified() {
         TestEnv env;
         const QString dir = env.mkdir("shots");
-        QVERIFY(setModified(writeFile(dir + "/Screenshot old.png", pngBytes()), 1000000000.25));
+        QVERIFY(setModified(writeFile(dir + "/Screenshot old.png", pngBytes(8, 6)), 1000000000.25));
         QCOMPARE(listed(dir).first()->created, 1000000000.25);
     }
 
@@ -110,8 +98,8 @@ private slots:
     void cacheReuseKeepsIdentity() {
         TestEnv env;
         const QString dir = env.mkdir("shots");
-        writeFile(dir + "/holiday.png", pngBytes());
-        const QString changed = writeFile(dir + "/Screenshot 2.png", pngBytes());
+        writeFile(dir + "/holiday.png", pngBytes(8, 6));
+        const QString changed = writeFile(dir + "/Screenshot 2.png", pngBytes(8, 6));
         FolderScanner::counters().reset();
         const ShotList first = listed(dir);
         QCOMPARE(FolderScanner::counters().markReads.load(), 1); // holiday.png only
@@ -128,13 +116,13 @@ private slots:
     void rescanFindsNewAndVanished() {
         TestEnv env;
         const QString root = env.mkdir("root");
-        writeFile(root + "/Screenshot 1.png", pngBytes());
+        writeFile(root + "/Screenshot 1.png", pngBytes(8, 6));
         env.mkdir("root/gone");
         const FolderScanner::Tree tree = walk(root);
         QVERIFY(QDir(root + "/gone").removeRecursively());
-        writeFile(root + "/Screenshot new.png", pngBytes());
-        writeFile(root + "/new/inner/deeper/pic.png", pngBytes());
-        writeFile(root + "/new/inner/deeper/deepest/pic.png", pngBytes());
+        writeFile(root + "/Screenshot new.png", pngBytes(8, 6));
+        writeFile(root + "/new/inner/deeper/pic.png", pngBytes(8, 6));
+        writeFile(root + "/new/inner/deeper/deepest/pic.png", pngBytes(8, 6));
         FolderScanner::Rescan job = rescan(root, tree);
         job.cache = cacheOf(tree.listing.value(root));
         FolderScanner::counters().reset();
@@ -150,12 +138,12 @@ private slots:
     void knownChangesLimitTheRescan() {
         TestEnv env;
         const QString root = env.mkdir("root");
-        const QString a = writeFile(root + "/Screenshot a.png", pngBytes());
-        const QString b = writeFile(root + "/Screenshot b.png", pngBytes());
+        const QString a = writeFile(root + "/Screenshot a.png", pngBytes(8, 6));
+        const QString b = writeFile(root + "/Screenshot b.png", pngBytes(8, 6));
         const FolderScanner::Tree tree = walk(root);
         QVERIFY(setModified(a, 1500000000));
         QVERIFY(setModified(b, 1500000000));
-        writeFile(root + "/Screenshot c.png", pngBytes());
+        writeFile(root + "/Screenshot c.png", pngBytes(8, 6));
         FolderScanner::Rescan job = rescan(root, tree);
         job.cache = cacheOf(tree.listing.value(root));
         job.changed.insert(root, {"Screenshot b.png"});
@@ -195,7 +183,7 @@ private slots:
     void unreadableFolderLogged() {
         TestEnv env;
         const QString root = env.mkdir("root");
-        writeFile(root + "/Locked/Screenshot 1.png", pngBytes());
+        writeFile(root + "/Locked/Screenshot 1.png", pngBytes(8, 6));
         const QByteArray locked = QFile::encodeName(root + "/Locked");
         QCOMPARE(::chmod(locked.constData(), 0), 0);
         const auto unlock = qScopeGuard([&] { ::chmod(locked.constData(), 0755); });
@@ -216,9 +204,9 @@ private slots:
     void oddEntriesSkipped() {
         TestEnv env;
         const QString root = env.mkdir("root");
-        const QString shot = writeFile(root + "/Screenshot é ✓.png", pngBytes());
-        writeFile(root + "/.Screenshot hidden.png", pngBytes());
-        writeFile(root + "/.hidden/Screenshot 2.png", pngBytes());
+        const QString shot = writeFile(root + "/Screenshot é ✓.png", pngBytes(8, 6));
+        writeFile(root + "/.Screenshot hidden.png", pngBytes(8, 6));
+        writeFile(root + "/.hidden/Screenshot 2.png", pngBytes(8, 6));
         env.mkdir("root/real");
         QVERIFY(QFile::link(shot, root + "/Screenshot link.png"));
         QVERIFY(QFile::link(root + "/real", root + "/linked"));

@@ -2,9 +2,11 @@
 
 #include "settings/Prefs.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <cmath>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -71,6 +73,16 @@ QString writeFile(const QString& path, const QByteArray& bytes) {
         return {};
     file.write(bytes);
     return path;
+}
+
+QByteArray pngBytes(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
 }
 
 bool setModified(const QString& path, double seconds) {

@@ -44,5 +44,7 @@ private:
 
 /// Writes a file of the given bytes, creating parent folders; returns its path.
 QString writeFile(const QString& path, const QByteArray& bytes = QByteArray("x"));
+/// A plain PNG of the given size, encoded in memory.
+QByteArray pngBytes(int width, int height);
 /// Sets a file's modification time (seconds since 1970).
 bool setModified(const QString& path, double seconds);

@@ -33,4 +33,7 @@ public:
     virtual void gridSelectionChanged(int count) = 0;
     /// A letter or digit was typed into the grid: open the search seeded with it.
     virtual void gridSearch(const QString& seed) = 0;
+    /// The preview closed while it had the keyboard: the grid's window may
+    /// take it back, or the keys go wherever the window manager sends them.
+    virtual void gridWantsKeyboard() {}
 };

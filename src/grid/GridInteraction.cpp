@@ -405,7 +405,14 @@ void GridInteraction::showPreview() {
         m_preview->onArrow = [this](Qt::Key key, Qt::KeyboardModifiers) {
             m_rules.previewArrow(directionOf(key));
         };
-        m_preview->onClosed = [this] { m_rules.previewEnded(); };
+        m_preview->onClosed = [this](bool hadKeyboard) {
+            // Asked while the preview still holds the panel open.
+            if (GridHost* host = m_grid.host(); host && hadKeyboard) {
+                m_grid.setFocus(Qt::OtherFocusReason);
+                host->gridWantsKeyboard();
+            }
+            m_rules.previewEnded();
+        };
     }
     m_preview->present(items);
     m_rules.previewBegan();

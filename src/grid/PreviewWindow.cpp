@@ -315,6 +315,7 @@ void PreviewWindow::zoomDone() {
     }
     m_state = State::Closed;
     stopVideo();
+    const bool hadKeyboard = isActiveWindow();
     QWidget::hide();
     ++m_generation;
     m_items.clear();
@@ -322,7 +323,7 @@ void PreviewWindow::zoomDone() {
     m_picture = QImage();
     m_transition = QImage();
     if (onClosed)
-        onClosed();
+        onClosed(hadKeyboard);
 }
 
 void PreviewWindow::paintEvent(QPaintEvent*) {

@@ -36,8 +36,9 @@ public:
     std::function<QImage(const Shot&)> transitionImage;
     /// An arrow key pressed in the preview.
     std::function<void(Qt::Key key, Qt::KeyboardModifiers modifiers)> onArrow;
-    /// The preview has closed, however that happened.
-    std::function<void()> onClosed;
+    /// The preview has closed, however that happened; `hadKeyboard` when it
+    /// had the keyboard until then, which on X11 no one hands back by itself.
+    std::function<void(bool hadKeyboard)> onClosed;
 
     /// Opens on `items`, zooming out of the first one's source frame; when it is
     /// open already, it just shows them.

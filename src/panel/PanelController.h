@@ -132,6 +132,7 @@ public:
     void trash(const ShotList& shots) override;
     void escape() override;
     void gridHold(bool on) override { hold(on); }
+    void gridWantsKeyboard() override;
     QMenu* menuFor(GridView* grid, const ShotList& shots) override;
     void gridDrag(GridView* grid, bool active) override;
     void gridDragMoved(GridView* grid) override;

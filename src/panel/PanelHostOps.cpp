@@ -89,6 +89,11 @@ void PanelController::makeKey() {
     m_parts.panel->makeKey(0);
 }
 
+void PanelController::gridWantsKeyboard() {
+    if (expanded())
+        m_parts.panel->makeKey(0);
+}
+
 void PanelController::pop(QMenu* menu, const QPoint& at) {
     m_env.popup(menu, at);
 }

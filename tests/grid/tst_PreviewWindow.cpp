@@ -17,6 +17,7 @@ ShotPtr still(const QString& path, QSizeF size) {
 
 struct Opened {
     int closed = 0;
+    bool hadKeyboard = false;
     QList<std::pair<Qt::Key, Qt::KeyboardModifiers>> arrows;
 };
 
@@ -37,7 +38,10 @@ class tst_PreviewWindow : public QObject {
             image.fill(Qt::gray);
             return image;
         };
-        preview->onClosed = [&seen] { ++seen.closed; };
+        preview->onClosed = [&seen](bool hadKeyboard) {
+            ++seen.closed;
+            seen.hadKeyboard = hadKeyboard;
+        };
         preview->onArrow = [&seen](Qt::Key key, Qt::KeyboardModifiers modifiers) {
             seen.arrows.append({key, modifiers});
         };
@@ -112,7 +116,8 @@ private slots:
     }
 
     // Arrow keys go to the grid with their modifiers and leave the preview open;
-    // Esc closes it, at once when the shot has no cell to zoom into.
+    // Esc closes it, at once when the shot has no cell to zoom into, and says
+    // whether the preview had the keyboard to hand back.
     void arrowsAreForwarded() {
         motion::Animator clock(0.0);
         Opened seen;
@@ -128,10 +133,24 @@ private slots:
         QCOMPARE(preview->state(), PreviewWindow::State::Open);
 
         const QRect open = preview->geometry();
+        QVERIFY(QTest::qWaitForWindowActive(preview.get()));
         QTest::keyClick(preview.get(), Qt::Key_Escape);
         clock.advanceTo(2.0);
         QCOMPARE(preview->geometry(), open);
         QCOMPARE(seen.closed, 1);
+        QVERIFY(seen.hadKeyboard);
+
+        // Closed after another window took the keyboard: nothing to hand back.
+        preview->present({still(m_env->home() + "/b.png", QSizeF(300, 200))});
+        clock.advanceTo(3.0);
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        preview->dismiss();
+        clock.advanceTo(4.0);
+        QCOMPARE(seen.closed, 2);
+        QVERIFY(!seen.hadKeyboard);
     }
 
     // New items keep the shown shot when it is still among them, show the first

@@ -1,6 +1,8 @@
 #include "PanelRig.h"
 #include "TestEnv.h"
+#include "grid/GridInteraction.h"
 #include "grid/GridView.h"
+#include "grid/PreviewWindow.h"
 #include "panel/CardPorts.h"
 #include "shelf/EmptyStateView.h"
 #include "shelf/FooterBar.h"
@@ -179,6 +181,34 @@ private slots:
         r.shelf->selBar()->clearB->onClick();
         QVERIFY(grid->selection().isEmpty());
         QCOMPARE(r.shelf->selBar()->n(), 0);
+    }
+
+    // A preview that had the keyboard hands it back to the open panel and its
+    // grid when Esc closes it; one closed by the panel's collapse asks for
+    // nothing.
+    void previewHandsTheKeysBack() {
+        CardRig r(*m_lib);
+        r.ctl->expand(false);
+        r.shelf->show();
+        GridView* grid = r.shelf->grid();
+        grid->setSelection({grid->shots().first()->path});
+        r.gridPort->togglePreview();
+        PreviewWindow* preview = grid->interaction().preview();
+        QVERIFY(preview && QTest::qWaitForWindowActive(preview));
+        r.settle(0.5);
+        r.panel.key = false;
+        QTest::keyClick(preview, Qt::Key_Escape);
+        r.settle(0.5);
+        QCOMPARE(preview->state(), PreviewWindow::State::Closed);
+        QVERIFY(r.panel.key);
+        QCOMPARE(r.shelf->focusWidget(), grid);
+
+        r.gridPort->togglePreview();
+        QVERIFY(QTest::qWaitForWindowActive(preview));
+        r.ctl->collapse(true);
+        r.settle(0.5);
+        QCOMPARE(preview->state(), PreviewWindow::State::Closed);
+        QVERIFY(!r.panel.key);
     }
 };
 

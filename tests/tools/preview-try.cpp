@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         preview.setItems({shots[index]});
     };
-    preview.onClosed = [&] {
+    preview.onClosed = [&](bool) {
         std::printf("closed\n");
         app.quit();
     };

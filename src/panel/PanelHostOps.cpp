@@ -7,6 +7,7 @@
 
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QTimer>
 
 namespace {
@@ -102,7 +103,11 @@ void PanelController::share(const QPoint& below) {
     const ShotList shots = m_parts.grid->selectedShots();
     if (shots.isEmpty())
         return;
-    QMenu* menu = deletedOnClose(m_menus.held(ShareMenu::create(pathsOf(shots))));
+    QMenu* menu = deletedOnClose(m_menus.held(ShareMenu::create(
+        pathsOf(shots), [self = QPointer<PanelController>(this)](const QString& text) {
+            if (self)
+                self->toast(text);
+        })));
     pop(menu, below);
 }
 

@@ -103,7 +103,8 @@ QMenu* PanelMenus::gridMenu(const ShotList& shots, QWidget* parent) {
     }
     item(menu, n == 1 ? QStringLiteral("Copy Path") : QStringLiteral("Copy Paths"), "link",
          [this, shots] { copyPaths(shots); });
-    menu->addMenu(held(ShareMenu::create(pathsOf(shots), menu)));
+    menu->addMenu(held(ShareMenu::create(
+        pathsOf(shots), [this](const QString& text) { m_host.toast(text); }, menu)));
     menu->addSeparator();
     QMenu* moveTo = moveMenu(shots, menu);
     moveTo->setTitle(QStringLiteral("Move to"));

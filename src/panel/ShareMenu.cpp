@@ -1,6 +1,5 @@
 #include "panel/ShareMenu.h"
 
-#include "platform/AppChooser.h"
 #include "shelf/BlockItem.h"
 #include "shelf/Theme.h"
 
@@ -8,20 +7,36 @@
 
 namespace ShareMenu {
 
-QMenu* create(const QStringList& paths, QWidget* parent) {
+QMenu* create(const QStringList& paths, Failed failed, QWidget* parent, Actions actions) {
     auto* menu = new QMenu(QStringLiteral("Share"), parent);
     menu->setIcon(Theme::symbolIcon(u"square.and.arrow.up"));
     // Looking the applications up reads the desktop's association files: done
     // when the submenu opens, not for every right-click.
-    QObject::connect(menu, &QMenu::aboutToShow, menu, [menu, paths] { fill(menu, paths); });
+    QObject::connect(menu, &QMenu::aboutToShow, menu,
+                     [menu, paths, failed = std::move(failed), actions = std::move(actions)] {
+                         fill(menu, paths, failed, actions);
+                     });
     return menu;
 }
 
-void fill(QMenu* menu, const QStringList& paths) {
+void fill(QMenu* menu, const QStringList& paths, const Failed& failed, const Actions& actions) {
     menu->clear();
-    for (const AppChooser::App& app : AppChooser::appsFor(paths)) {
-        auto* action = new BlockItem(
-            app.name, {}, {}, [id = app.id, paths] { AppChooser::launch(id, paths); }, menu);
+    // The reasons are in the log; the toast says only what did not happen.
+    const auto item = [&](const QString& title, const QString& icon, std::function<bool()> run,
+                          const QString& failure) {
+        return new BlockItem(
+            title, icon, {},
+            [run = std::move(run), failed, failure] {
+                if (!run() && failed)
+                    failed(failure);
+            },
+            menu);
+    };
+    for (const AppChooser::App& app : actions.apps(paths)) {
+        QAction* action = item(
+            app.name, {},
+            [launch = actions.launch, id = app.id, paths] { return launch(id, paths); },
+            QStringLiteral("Couldn't open in “%1”").arg(app.name));
         if (!app.iconName.isEmpty())
             action->setIcon(QIcon::fromTheme(app.iconName));
         menu->addAction(action);
@@ -29,14 +44,16 @@ void fill(QMenu* menu, const QStringList& paths) {
     if (!menu->isEmpty())
         menu->addSeparator();
     // The desktop's chooser takes one file at a time.
-    auto* other = new BlockItem(
-        QStringLiteral("Other Application…"), {}, {},
-        [paths] { AppChooser::chooseOther(paths.first()); }, menu);
+    QAction* other = item(
+        QStringLiteral("Other Application…"), {},
+        [choose = actions.chooseOther, paths] { return choose(paths.first()); },
+        QStringLiteral("Couldn't show the application chooser"));
     other->setEnabled(paths.size() == 1);
     menu->addAction(other);
-    menu->addAction(new BlockItem(
-        QStringLiteral("Email…"), QStringLiteral("envelope"), {},
-        [paths] { AppChooser::email(paths); }, menu));
+    menu->addAction(item(
+        QStringLiteral("Email…"), QStringLiteral("envelope"),
+        [email = actions.email, paths] { return email(paths); },
+        QStringLiteral("Couldn't start an email")));
 }
 
 } // namespace ShareMenu

@@ -1,6 +1,7 @@
 #include "../library/LibrarySupport.h"
 #include "content/TextIndex.h"
 #include "panel/PanelMenus.h"
+#include "panel/ShareMenu.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -133,6 +134,45 @@ private slots:
         QCOMPARE(m_host->toasts.last(), QStringLiteral("Text copied"));
         for (QAction* action : withText->actions())
             QVERIFY2(action->isSeparator() || !action->icon().isNull(), qPrintable(action->text()));
+    }
+
+    // The share menu lists the applications, then the desktop's chooser (one
+    // file at a time) and Email; each hands over every file, and one that
+    // does not start says so in words, and only then.
+    void shareMenuSaysWhatFailed() {
+        QStringList calls, failures;
+        ShareMenu::Actions actions;
+        actions.apps = [](const QStringList&) {
+            return QList<AppChooser::App>{{"viewer.desktop", "Viewer", {}, true}};
+        };
+        actions.launch = [&](const QString& id, const QStringList& paths) {
+            calls << id + " " + paths.join(',');
+            return false;
+        };
+        actions.chooseOther = [&](const QString& path) {
+            calls << "other " + path;
+            return false;
+        };
+        actions.email = [&](const QStringList& paths) {
+            calls << "email " + paths.join(',');
+            return true;
+        };
+        const auto failed = [&](const QString& text) { failures << text; };
+        QMenu two;
+        ShareMenu::fill(&two, {"/s/a.png", "/s/b.png"}, failed, actions);
+        QCOMPARE(titles(&two), (QStringList{"Viewer", "", "Other Application…", "Email…"}));
+        QVERIFY(!find(&two, "Other Application…")->isEnabled());
+        find(&two, "Viewer")->trigger();
+        find(&two, "Email…")->trigger();
+        QCOMPARE(calls,
+                 (QStringList{"viewer.desktop /s/a.png,/s/b.png", "email /s/a.png,/s/b.png"}));
+        QCOMPARE(failures, QStringList{"Couldn't open in “Viewer”"});
+
+        QMenu one;
+        ShareMenu::fill(&one, {"/s/a.png"}, failed, actions);
+        find(&one, "Other Application…")->trigger();
+        QCOMPARE(calls.last(), QStringLiteral("other /s/a.png"));
+        QCOMPARE(failures.last(), QStringLiteral("Couldn't show the application chooser"));
     }
 
     // "Copy Paths" puts one path per line and counts them in the toast.

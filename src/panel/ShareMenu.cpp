@@ -47,7 +47,7 @@ void fill(QMenu* menu, const QStringList& paths, const Failed& failed, const Act
     QAction* other = item(
         QStringLiteral("Other Application…"), {},
         [choose = actions.chooseOther, paths] { return choose(paths.first()); },
-        QStringLiteral("Couldn't show the application chooser"));
+        QStringLiteral("Couldn't open the chooser"));
     other->setEnabled(paths.size() == 1);
     menu->addAction(other);
     menu->addAction(item(

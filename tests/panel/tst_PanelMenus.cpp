@@ -172,7 +172,7 @@ private slots:
         ShareMenu::fill(&one, {"/s/a.png"}, failed, actions);
         find(&one, "Other Application…")->trigger();
         QCOMPARE(calls.last(), QStringLiteral("other /s/a.png"));
-        QCOMPARE(failures.last(), QStringLiteral("Couldn't show the application chooser"));
+        QCOMPARE(failures.last(), QStringLiteral("Couldn't open the chooser"));
     }
 
     // "Copy Paths" puts one path per line and counts them in the toast.

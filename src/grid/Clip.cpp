@@ -46,19 +46,19 @@ namespace Clip {
 PayloadMime* mimeData(const ShotList& shots) {
     if (shots.isEmpty())
         return nullptr;
-    QList<QUrl> urls;
+    QList<QFuture<QUrl>> urls;
     for (const ShotPtr& shot : shots)
-        urls << DragPayload::shareableURL(shot->url());
+        urls << DragPayload::publish(shot->url());
     auto* mime = new PayloadMime(urls);
     if (shots.size() == 1 && !shots.front()->isVideo &&
-        QFileInfo(urls.front().toLocalFile()).isReadable()) {
+        QFileInfo(shots.front()->path).isReadable()) {
         // The picture is made when a receiver first asks (clipboard managers do
-        // at once) and kept, so a second paste does not encode again.
-        const QString path = urls.front().toLocalFile();
+        // at once) and kept, so a second paste does not encode again. It comes
+        // from the published copy, which outlives a trash of the original.
         auto cached = std::make_shared<std::optional<QByteArray>>();
-        mime->offer(QStringLiteral("image/png"), [path, cached] {
+        mime->offer(QStringLiteral("image/png"), [published = urls.front(), cached] {
             if (!*cached)
-                *cached = pngOf(path);
+                *cached = pngOf(published.result().toLocalFile());
             return **cached;
         });
     }

@@ -33,8 +33,20 @@ std::optional<dev_t> deviceOf(const QString& path) {
 
 } // namespace
 
-PayloadMime::PayloadMime(QList<QUrl> urls)
+PayloadMime::PayloadMime(QList<QUrl> urls) {
+    for (const QUrl& url : urls)
+        m_urls << QtFuture::makeReadyFuture(url);
+}
+
+PayloadMime::PayloadMime(QList<QFuture<QUrl>> urls)
     : m_urls(std::move(urls)) {}
+
+QList<QUrl> PayloadMime::fileUrls() const {
+    QList<QUrl> urls;
+    for (const QFuture<QUrl>& url : m_urls)
+        urls << url.result();
+    return urls;
+}
 
 void PayloadMime::offer(const QString& type, std::function<QByteArray()> produce) {
     m_type = type;
@@ -56,7 +68,7 @@ bool PayloadMime::hasFormat(const QString& mimeType) const {
 
 QByteArray PayloadMime::uriList() const {
     QByteArray list;
-    for (const QUrl& url : m_urls)
+    for (const QUrl& url : fileUrls())
         list += url.toEncoded() + "\r\n";
     return list;
 }
@@ -66,7 +78,7 @@ QVariant PayloadMime::retrieveData(const QString& mimeType, QMetaType type) cons
         // QMimeData::urls() asks for a list; X11 receivers get the bytes.
         if (type.id() == QMetaType::QVariantList || type.id() == QMetaType::QUrl) {
             QVariantList urls;
-            for (const QUrl& url : m_urls)
+            for (const QUrl& url : fileUrls())
                 urls << url;
             return urls;
         }
@@ -74,7 +86,7 @@ QVariant PayloadMime::retrieveData(const QString& mimeType, QMetaType type) cons
     }
     if (mimeType == kGnomeCopied && !m_urls.isEmpty()) {
         QByteArrayList lines{"copy"};
-        for (const QUrl& url : m_urls)
+        for (const QUrl& url : fileUrls())
             lines << url.toEncoded();
         return lines.join('\n');
     }
@@ -89,12 +101,16 @@ QVariant PayloadMime::retrieveData(const QString& mimeType, QMetaType type) cons
 
 namespace DragPayload {
 
-Provider::Provider(QUrl url, QString type)
-    : url(std::move(url))
-    , type(std::move(type)) {}
+Provider::Provider(QFuture<QUrl> url, QString type)
+    : type(std::move(type))
+    , m_url(std::move(url)) {}
+
+QUrl Provider::url() const {
+    return m_url.result();
+}
 
 QByteArray Provider::bytes() const {
-    QFile file(url.toLocalFile());
+    QFile file(url().toLocalFile());
     if (!file.open(QIODevice::ReadOnly)) {
         logFailure("drag data", file.errorString());
         return {};
@@ -108,8 +124,12 @@ QString dropRoot() {
 }
 
 QUrl shareableURL(const QUrl& url) {
+    return publish(url).result();
+}
+
+QFuture<QUrl> publish(const QUrl& url) {
     if (!url.isLocalFile())
-        return url;
+        return QtFuture::makeReadyFuture(url);
     const QString root = dropRoot();
     QDir().mkpath(root);
     // Copying is only cheap within one file system; across them the file's
@@ -117,21 +137,29 @@ QUrl shareableURL(const QUrl& url) {
     const std::optional<dev_t> fileDevice = deviceOf(url.toLocalFile());
     const std::optional<dev_t> rootDevice = deviceOf(root);
     if (!fileDevice || !rootDevice || *fileDevice != *rootDevice)
-        return url;
+        return QtFuture::makeReadyFuture(url);
 
+    // One thread, in order: a receiver waits for the copies of its files only.
+    static QThreadPool* const copies = [] {
+        auto* threads = new QThreadPool;
+        threads->setMaxThreadCount(1);
+        return threads;
+    }();
     const QString dir =
         root + '/' + QUuid::createUuid().toString(QUuid::WithoutBraces).left(8).toLower();
-    const QString dest = dir + '/' + QFileInfo(url.toLocalFile()).fileName();
-    if (!QDir().mkpath(dir)) {
-        logFailure("drag copy", QStringLiteral("cannot create ") + dir);
+    return QtConcurrent::run(copies, [url, dir] {
+        const QString dest = dir + '/' + QFileInfo(url.toLocalFile()).fileName();
+        if (!QDir().mkpath(dir)) {
+            logFailure("drag copy", QStringLiteral("cannot create ") + dir);
+            return url;
+        }
+        QFile source(url.toLocalFile());
+        if (source.copy(dest))
+            return QUrl::fromLocalFile(dest);
+        logFailure("drag copy", source.errorString());
+        QDir(dir).removeRecursively();
         return url;
-    }
-    QFile source(url.toLocalFile());
-    if (source.copy(dest))
-        return QUrl::fromLocalFile(dest);
-    logFailure("drag copy", source.errorString());
-    QDir(dir).removeRecursively();
-    return url;
+    });
 }
 
 QString dataType(const QUrl& url) {
@@ -193,14 +221,15 @@ QFuture<int> beginSession() {
 }
 
 PayloadMime* mimeData(const QList<QUrl>& files) {
-    QList<QUrl> published;
+    QList<QFuture<QUrl>> published;
     for (const QUrl& url : files)
-        published << shareableURL(url);
+        published << publish(url);
     auto* mime = new PayloadMime(published);
     // One format carries one file's bytes, so only a single file offers them;
-    // with several, receivers read the files from the URI list.
+    // with several, receivers read the files from the URI list. The copy has
+    // the file's name and size, so the file answers for its type.
     if (published.size() == 1) {
-        const QString type = dataType(published.front());
+        const QString type = dataType(files.front());
         if (!type.isEmpty()) {
             auto provider = std::make_shared<const Provider>(published.front(), type);
             liveProviders().push_back(provider);

@@ -17,11 +17,15 @@ class PayloadMime : public QMimeData {
     Q_OBJECT
 public:
     explicit PayloadMime(QList<QUrl> urls);
+    /// URLs that may still be in the making (see DragPayload::publish); only
+    /// a receiver that asks for them waits.
+    explicit PayloadMime(QList<QFuture<QUrl>> urls);
 
     /// Offers `type`, whose bytes `produce` makes each time a receiver asks.
     void offer(const QString& type, std::function<QByteArray()> produce);
 
-    QList<QUrl> fileUrls() const { return m_urls; }
+    /// The published URLs, waiting for copies still being written.
+    QList<QUrl> fileUrls() const;
     QString offeredType() const { return m_type; }
 
     QStringList formats() const override;
@@ -33,7 +37,7 @@ protected:
 private:
     QByteArray uriList() const;
 
-    QList<QUrl> m_urls;
+    QList<QFuture<QUrl>> m_urls;
     QString m_type;
     std::function<QByteArray()> m_produce;
 };
@@ -52,13 +56,17 @@ inline constexpr qint64 sweepAge = 2592000;
 /// Reads one published file's bytes when a receiver asks for them.
 class Provider {
 public:
-    Provider(QUrl url, QString type);
+    Provider(QFuture<QUrl> url, QString type);
 
-    const QUrl url;
+    /// The published URL, once its copy is written.
+    QUrl url() const;
     const QString type;
 
     /// The whole file; empty when it cannot be read.
     QByteArray bytes() const;
+
+private:
+    QFuture<QUrl> m_url;
 };
 using ProviderPtr = std::shared_ptr<const Provider>;
 
@@ -69,6 +77,10 @@ QString dropRoot();
 /// under the same name, when the file lies on the drop folder's volume; the
 /// file's own URL when it does not, or when anything about the copy fails.
 QUrl shareableURL(const QUrl& url);
+/// The same without waiting: the copy is written on a worker, so a drag or a
+/// copy of a large recording does not hold up the main thread, and the future
+/// yields the URL once the copy is there (at once when none is made).
+QFuture<QUrl> publish(const QUrl& url);
 
 /// The MIME type under which the bytes of `url` are offered: its type by
 /// extension when that is an image, or audio or video of at most

@@ -84,15 +84,18 @@ private slots:
     }
 
     // When the copy cannot be made the file's own URL goes out and no empty
-    // folder stays behind; a missing file is handed out unchanged too.
+    // folder stays behind: no drop folder can be created (a file is in the
+    // way), or the copy itself fails (here: the source is a folder). A missing
+    // file is handed out unchanged too.
     void failedCopyFallsBackToTheFile() {
         const QString path = writeFile(m_env->home() + "/Screenshot 3.png", "picture");
-        QDir().mkpath(DragPayload::dropRoot());
-        if (!FileOpsSupport::makeReadOnly(DragPayload::dropRoot()))
-            QSKIP("cannot make the drop folder read-only");
-        const QUrl url = DragPayload::shareableURL(QUrl::fromLocalFile(path));
-        FileOpsSupport::makeWritable(DragPayload::dropRoot());
-        QCOMPARE(url, QUrl::fromLocalFile(path));
+        QDir(DragPayload::dropRoot()).removeRecursively();
+        writeFile(DragPayload::dropRoot(), "in the way");
+        QCOMPARE(DragPayload::shareableURL(QUrl::fromLocalFile(path)), QUrl::fromLocalFile(path));
+        QVERIFY(QFile::remove(DragPayload::dropRoot()));
+
+        const QUrl folder = QUrl::fromLocalFile(m_env->mkdir("Shots/not a file"));
+        QCOMPARE(DragPayload::shareableURL(folder), folder);
         QVERIFY(dropFolders().isEmpty());
 
         const QUrl missing = QUrl::fromLocalFile(m_env->home() + "/gone.png");

@@ -1,11 +1,15 @@
 #include "TestEnv.h"
 #include "X11Session.h"
+#include "grid/GridInteraction.h"
+#include "grid/GridView.h"
+#include "grid/PreviewWindow.h"
 #include "library/Library.h"
 #include "panel/DockedPanel.h"
 #include "panel/EdgeTab.h"
 #include "panel/PanelController.h"
 #include "panel/ShelfPanel.h"
 #include "settings/Prefs.h"
+#include "shelf/ShelfView.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -209,6 +213,39 @@ private slots:
         QTRY_VERIFY(ctl.expanded());
         QTRY_COMPARE(activeWindow(), quint32(panel.winId()));
         QTRY_COMPARE(QGuiApplication::focusWindow(), panel.windowHandle());
+        ctl.collapse(true);
+    }
+
+    // Space on a frame opens the preview with the keyboard; Esc closes it
+    // and the keyboard comes back to the open panel, not to the window the
+    // window manager would pick.
+    void previewGivesTheKeysBack() {
+        PanelController& ctl = m_docked->controller();
+        ShelfPanel& panel = m_docked->panel();
+        Below below;
+        below.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        below.setGeometry(200, 100, 700, 600);
+        below.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&below));
+        Prefs::shared().set(Key::pinned, true);
+        QVERIFY(X11Session::xdotool({"mousemove", "1436", "450"}));
+        QTRY_VERIFY(ctl.expanded());
+        QVERIFY(X11Session::xdotool({"mousemove", "1200", "450"}));
+        QTRY_VERIFY(!panel.ignoresMouse());
+        QVERIFY(X11Session::xdotool({"click", "1"}));
+        QTRY_COMPARE(activeWindow(), quint32(panel.winId()));
+
+        GridView* grid = m_docked->shelf().grid();
+        grid->setSelection({grid->shots().first()->path});
+        grid->setFocus();
+        QVERIFY(X11Session::xdotool({"key", "space"}));
+        QTRY_VERIFY(grid->interaction().preview() && grid->interaction().preview()->isShowing());
+        PreviewWindow* preview = grid->interaction().preview();
+        QTRY_COMPARE(activeWindow(), quint32(preview->winId()));
+        QVERIFY(X11Session::xdotool({"key", "Escape"}));
+        QTRY_COMPARE(preview->state(), PreviewWindow::State::Closed);
+        QTRY_COMPARE(activeWindow(), quint32(panel.winId()));
+        QTRY_COMPARE(panel.focusWidget(), static_cast<QWidget*>(grid));
         ctl.collapse(true);
     }
 };

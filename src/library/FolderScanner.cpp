@@ -363,16 +363,19 @@ void DirChanges::add(const QString& dir, const QString& name) {
     }
 }
 
-void DirChanges::merge(const DirChanges& other) {
-    for (const QString& dir : other.dirs) {
-        const auto theirs = other.names.constFind(dir);
-        if (theirs == other.names.cend()) {
-            add(dir);
-            continue;
-        }
-        for (const QString& name : *theirs)
-            add(dir, name);
+void DirChanges::add(const DirChanges& other, const QString& dir) {
+    const auto theirs = other.names.constFind(dir);
+    if (theirs == other.names.cend()) {
+        add(dir);
+        return;
     }
+    for (const QString& name : *theirs)
+        add(dir, name);
+}
+
+void DirChanges::merge(const DirChanges& other) {
+    for (const QString& dir : other.dirs)
+        add(other, dir);
 }
 
 ScanOptions ScanOptions::current() {

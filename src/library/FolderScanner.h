@@ -35,6 +35,8 @@ struct DirChanges {
     void add(const QString& dir);
     /// The entry `name` of `dir` changed.
     void add(const QString& dir, const QString& name);
+    /// `dir` as `other` reports it: with its names, or as changed anywhere.
+    void add(const DirChanges& other, const QString& dir);
     void merge(const DirChanges& other);
     bool isEmpty() const { return dirs.isEmpty(); }
 };

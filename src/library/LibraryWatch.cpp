@@ -122,13 +122,7 @@ void Library::handle(const DirChanges& changes) {
     DirChanges marked;
     for (const QString& path : changes.dirs) {
         if (m_listing.contains(path)) {
-            const auto names = changes.names.constFind(path);
-            if (names == changes.names.cend()) {
-                marked.add(path);
-                continue;
-            }
-            for (const QString& name : *names)
-                marked.add(path, name);
+            marked.add(changes, path);
         } else if (isWithin(m_root, path)) {
             // The root itself or one of its ancestors moved, vanished or came back.
             marked.add(m_root);

@@ -36,4 +36,6 @@ public:
     /// The preview closed while it had the keyboard: the grid's window may
     /// take it back, or the keys go wherever the window manager sends them.
     virtual void gridWantsKeyboard() {}
+    /// Show in File Manager (Ctrl+R); the host says when it could not.
+    virtual void reveal(const QStringList& paths) = 0;
 };

@@ -4,7 +4,6 @@
 #include "grid/GridHost.h"
 #include "grid/GridView.h"
 #include "grid/PreviewWindow.h"
-#include "platform/FileManager.h"
 #include "settings/Prefs.h"
 #include "shelf/Motion.h"
 #include "shelf/Theme.h"
@@ -89,12 +88,33 @@ bool GridInteraction::mouseRelease(QMouseEvent* event) {
 }
 
 bool GridInteraction::contextMenu(QContextMenuEvent* event) {
-    m_menuPos = event->globalPos();
-    m_rules.menuRequest(event->pos());
+    if (event->reason() != QContextMenuEvent::Keyboard) {
+        m_menuPos = event->globalPos();
+        m_rules.menuRequest(event->pos());
+        return true;
+    }
+    keyboardMenu();
     return true;
 }
 
+void GridInteraction::keyboardMenu() {
+    // The menu of what the keyboard acts on, at that frame rather than at the
+    // pointer, which may be anywhere.
+    const QStringList targets = m_rules.actionTargets();
+    const std::optional<QRectF> frame =
+        targets.isEmpty() ? std::nullopt : m_grid.frameOf(targets.first());
+    const QRectF visible = m_grid.visibleRect();
+    const QPointF at = frame ? frame->center() : visible.topLeft() + QPointF(24, 24);
+    m_menuPos = m_grid.mapToGlobal(at.toPoint());
+    m_rules.keyboardMenuRequest();
+}
+
 bool GridInteraction::keyPress(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Menu ||
+        (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        keyboardMenu();
+        return true;
+    }
     if (event->modifiers() & Qt::ControlModifier)
         return command(event);
     // Caps Lock is not among Qt's modifiers; the X11 state has it.
@@ -202,7 +222,8 @@ void GridInteraction::trash(const QStringList& paths) {
 }
 
 void GridInteraction::reveal(const QStringList& paths) {
-    FileManager::reveal(paths);
+    if (GridHost* host = m_grid.host())
+        host->reveal(paths);
 }
 
 void GridInteraction::escape() {

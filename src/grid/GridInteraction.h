@@ -34,6 +34,8 @@ public:
     bool mouseMove(QMouseEvent* event);
     bool mouseRelease(QMouseEvent* event);
     bool contextMenu(QContextMenuEvent* event);
+    /// The Menu key or Shift+F10: the menu of the frames the keyboard acts on.
+    void keyboardMenu();
     bool keyPress(QKeyEvent* event);
     /// A Ctrl combination the panel passes on; true when it belongs to the grid.
     bool command(QKeyEvent* event);

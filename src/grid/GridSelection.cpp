@@ -173,6 +173,11 @@ void GridSelection::menuRequest(QPointF point) {
     m_client.menu(m_client.selection().contains(*key) ? selectedPaths() : QStringList{*key});
 }
 
+void GridSelection::keyboardMenuRequest() {
+    if (m_client.hasHost())
+        m_client.menu(actionTargets());
+}
+
 bool GridSelection::keyDown(int key, Qt::KeyboardModifiers modifiers, const QString& text,
                             bool capsLock) {
     const bool host = m_client.hasHost();

@@ -94,6 +94,9 @@ public:
     void dragEnded();
     /// Right click: asks the host for the menu of the shots under `point`.
     void menuRequest(QPointF point);
+    /// The menu asked for from the keyboard: of the frames keys act on, or of
+    /// the empty space when there are none.
+    void keyboardMenuRequest();
 
     /// A key without Ctrl. `text` is what it types; `capsLock` whether Caps Lock
     /// is on. Returns whether it was handled.

@@ -112,7 +112,9 @@ public:
 
     // File operations (defined in LibraryFileOps.cpp)
     /// Moves the shots to the Trash; the number that went, with undo information.
-    int trash(const ShotList& shots);
+    /// `failure`, when given, receives the errno of the first file that could
+    /// not be trashed (0 when every one was).
+    int trash(const ShotList& shots, int* failure = nullptr);
     /// Files the shots into `folder` (numbered when a name is taken); the number moved.
     int move(const ShotList& shots, const QString& folder);
     /// What undo() did with the newest batch.

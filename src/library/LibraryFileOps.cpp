@@ -112,12 +112,16 @@ void Library::detach(const ShotPtr& shot) {
     it->removeIf([&path](const ShotPtr& listed) { return listed->path == path; });
 }
 
-int Library::trash(const ShotList& shots) {
+int Library::trash(const ShotList& shots, int* failure) {
     UndoBatch batch{QStringLiteral("Trash"), {}};
+    if (failure)
+        *failure = 0;
     for (const ShotPtr& shot : shots) {
         const Trash::Result result = Trash::trash(shot->path);
         if (!result) {
             logFailure("trash", describe(shot->path, result.message));
+            if (failure && !*failure)
+                *failure = result.error ? result.error : EIO;
             continue;
         }
         if (!landed(result.location, "trash"))

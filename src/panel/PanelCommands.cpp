@@ -5,6 +5,9 @@
 #include "panel/PanelMenus.h"
 #include "settings/Prefs.h"
 
+#include <QFileInfo>
+#include <cerrno>
+
 PanelKey panelKey(int key, Qt::KeyboardModifiers modifiers, const QString& text) {
     if (!(modifiers & Qt::ControlModifier))
         return PanelKey::none;
@@ -69,12 +72,35 @@ void PanelCommands::trash(const ShotList& shots) {
         if (!m_prompts.confirm(title, info, QStringLiteral("Move to Trash")))
             return;
     }
-    const int moved = m_lib.trash(shots);
-    if (moved <= 0)
+    int failure = 0;
+    const int moved = m_lib.trash(shots, &failure);
+    if (moved <= 0) {
+        // The files stay where they were; say so rather than nothing.
+        if (failure)
+            m_toast(trashFailure(int(n), failure), {}, {});
         return;
-    m_toast(moved == 1 ? QStringLiteral("Moved to Trash")
-                       : QStringLiteral("Moved %1 frames to Trash").arg(moved),
-            QStringLiteral("Undo"), [this] { undo(); });
+    }
+    QString text = moved == 1 ? QStringLiteral("Moved to Trash")
+                              : QStringLiteral("Moved %1 frames to Trash").arg(moved);
+    if (moved < n)
+        text = QStringLiteral("Moved %1 of %2 frames to Trash").arg(moved).arg(n);
+    m_toast(text, QStringLiteral("Undo"), [this] { undo(); });
+}
+
+QString PanelCommands::trashFailure(int count, int error) {
+    QString text = count == 1 ? QStringLiteral("Couldn't move it to the Trash")
+                              : QStringLiteral("Couldn't move them to the Trash");
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return text + QStringLiteral(": the disk is full");
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return text + QStringLiteral(": not allowed here");
+    default:
+        return text;
+    }
 }
 
 void PanelCommands::undo() {
@@ -94,8 +120,13 @@ void PanelCommands::open(const ShotList& shots) {
     QStringList paths;
     for (const ShotPtr& shot : shots)
         paths << shot->path;
-    if (!paths.isEmpty())
-        m_open(paths);
+    if (paths.isEmpty())
+        return;
+    // The toast may come after the opener ended, when this object may be gone:
+    // it captures only the toast function.
+    m_open(paths, [toast = m_toast](const QString& path) {
+        toast(QStringLiteral("Couldn't open “%1”").arg(QFileInfo(path).fileName()), {}, {});
+    });
 }
 
 double PanelCommands::steppedThumb(double thumb, bool larger) {

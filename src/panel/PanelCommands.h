@@ -34,7 +34,9 @@ public:
     using Toast =
         std::function<void(const QString& text, const QString& action, std::function<void()> run)>;
     using Copy = std::function<void(const ShotList&)>;
-    using Open = std::function<int(const QStringList& paths)>;
+    /// Called, maybe later, for a file no application opened.
+    using Failed = std::function<void(const QString& path)>;
+    using Open = std::function<int(const QStringList& paths, const Failed& failed)>;
 
     PanelCommands(Library& lib, Prompts& prompts, Toast toast, Copy copy, Open open);
 
@@ -44,7 +46,13 @@ public:
     void trash(const ShotList& shots);
     /// Undoes the newest batch: "Undid <label>", "Nothing to undo".
     void undo();
+    /// Opens the shots with their default applications: "Couldn't open “name”"
+    /// for one that none took.
     void open(const ShotList& shots);
+
+    /// What the toast says when none of `count` files could be trashed, for
+    /// the errno of the first failure.
+    static QString trashFailure(int count, int error);
 
     /// The thumbnail size after Ctrl++ (`larger`) or Ctrl+- from `thumb`.
     static double steppedThumb(double thumb, bool larger);

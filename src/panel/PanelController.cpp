@@ -6,6 +6,7 @@
 #include "panel/ShareMenu.h"
 #include "platform/FileManager.h"
 #include "platform/Log.h"
+#include "shelf/BlockItem.h"
 #include "shelf/Motion.h"
 
 #include <QCursor>
@@ -39,7 +40,9 @@ PanelController::PanelController(Library& lib, PanelParts parts, PanelEnv env, Q
     if (!m_env.copyShots)
         m_env.copyShots = [](const ShotList& shots) { Clip::copy(shots); };
     if (!m_env.openFiles)
-        m_env.openFiles = [](const QStringList& paths) { return FileManager::open(paths); };
+        m_env.openFiles = [](const QStringList& paths, const PanelCommands::Failed& failed) {
+            return FileManager::open(paths, failed);
+        };
     if (!m_env.popup)
         m_env.popup = [](QMenu* menu, const QPoint& at) { menu->popup(at); };
     m_commands = std::make_unique<PanelCommands>(
@@ -50,7 +53,8 @@ PanelController::PanelController(Library& lib, PanelParts parts, PanelEnv env, Q
         m_env.copyShots, m_env.openFiles);
     Prefs& prefs = Prefs::shared();
     m_width = prefs.number(Key::width);
-    m_thumb = PanelGeometry::clampThumb(prefs.number(Key::thumb));
+    m_storedThumb = prefs.number(Key::thumb);
+    m_thumb = PanelGeometry::clampThumb(m_storedThumb);
     m_scope = Scope::fromId(prefs.string(Key::scope)).value_or(Scope::session());
 
     m_parts.shelf->setSide(prefs.side());
@@ -293,8 +297,7 @@ void PanelController::menuWillOpen() {
 
 void PanelController::menuDidClose() {
     // A command chosen from the menu runs before the hold goes.
-    QMetaObject::invokeMethod(
-        this, [this] { hold(false); }, Qt::QueuedConnection);
+    BlockItem::afterChosen(this, [this] { hold(false); });
 }
 
 // The library

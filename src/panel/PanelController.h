@@ -50,14 +50,14 @@ struct PanelParts {
 /// Where the controller's time, pointer and screen come from. The defaults
 /// are the real ones; tests pass a manual animator, clock, pointer and screen.
 struct PanelEnv {
-    motion::Animator* animator = nullptr;             ///< null: the shared animator
-    Deadlines::Clock clock;                           ///< set: manual delayed tasks on this clock
-    std::function<QPointF()> pointer;                 ///< null: QCursor::pos()
-    std::function<ScreenFrames()> screen;             ///< null: the primary screen
-    std::function<void(const ShotPtr&)> copyShot;     ///< null: the clipboard (auto-copy)
-    std::function<void(const ShotList&)> copyShots;   ///< null: the clipboard (Copy)
-    std::function<int(const QStringList&)> openFiles; ///< null: the default applications
-    Prompts* prompts = nullptr;                       ///< null: modal dialogs
+    motion::Animator* animator = nullptr;           ///< null: the shared animator
+    Deadlines::Clock clock;                         ///< set: manual delayed tasks on this clock
+    std::function<QPointF()> pointer;               ///< null: QCursor::pos()
+    std::function<ScreenFrames()> screen;           ///< null: the primary screen
+    std::function<void(const ShotPtr&)> copyShot;   ///< null: the clipboard (auto-copy)
+    std::function<void(const ShotList&)> copyShots; ///< null: the clipboard (Copy)
+    PanelCommands::Open openFiles;                  ///< null: the default applications
+    Prompts* prompts = nullptr;                     ///< null: modal dialogs
     /// Pops a menu at a global point (the tests record it instead).
     std::function<void(QMenu*, const QPoint&)> popup;
 };
@@ -117,6 +117,9 @@ public:
     void setThumb(double t, bool live);
     /// Ctrl++ (`larger`) and Ctrl+-: the thumbnail size times or divided by 1.15.
     void stepThumb(bool larger);
+    /// The stored thumbnail size after a settings change. The panel's own
+    /// saves come back here too; only a size it did not write is followed.
+    void followStoredThumb(double stored);
     void persistSize();
     void animateWidth(double target);
     void aspectChanged();
@@ -138,6 +141,7 @@ public:
     void gridDragMoved(GridView* grid) override;
     void gridSelectionChanged(int count) override;
     void gridSearch(const QString& seed) override;
+    void reveal(const QStringList& paths) override { m_menus.reveal(paths); }
 
     // Shelf receiver (the rest is above).
     void undo() override;
@@ -222,6 +226,8 @@ private:
     int m_unseen = 0;
     double m_width = 268;
     double m_thumb = 224;
+    // The thumbnail size as the panel last read or wrote it in the store.
+    double m_storedThumb = 224;
     double m_dragStartWidth = 0;
     bool m_resizing = false;
     bool m_draggingOut = false;

@@ -19,8 +19,9 @@ QStringList pathsOf(const ShotList& shots) {
     return paths;
 }
 
-// A menu the panel pops itself is gone once it closed; the deletion waits for
-// the next turn so the chosen item's command runs first.
+// A menu the panel pops itself is gone once it closed. Its items run their
+// commands on a later turn (BlockItem), so no command is on the stack of a
+// menu that is being deleted.
 QMenu* deletedOnClose(QMenu* menu) {
     QObject::connect(menu, &QMenu::aboutToHide, menu, [menu] { menu->deleteLater(); });
     return menu;

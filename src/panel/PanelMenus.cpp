@@ -61,6 +61,22 @@ QString PanelMenus::displayName(const QString& path) {
     return QDir::cleanPath(path).section(QLatin1Char('/'), -1);
 }
 
+void PanelMenus::reveal(const QStringList& paths) {
+    QPointer<QObject> alive(&m_releases);
+    FileManager::reveal(paths, {}, [this, alive] {
+        if (alive)
+            m_host.toast(QStringLiteral("No file manager to show it in"));
+    });
+}
+
+void PanelMenus::openFolder(const QString& folder) {
+    QPointer<QObject> alive(&m_releases);
+    FileManager::open({folder}, [this, alive, folder](const QString&) {
+        if (alive)
+            m_host.toast(QStringLiteral("Couldn't open “%1”").arg(displayName(folder)));
+    });
+}
+
 QMenu* PanelMenus::held(QMenu* menu) {
     MenuHost* host = &m_host;
     QObject* releases = &m_releases;
@@ -68,7 +84,7 @@ QMenu* PanelMenus::held(QMenu* menu) {
     // Not in the menu's context: whoever showed the menu may delete it as soon
     // as it closed, and the release must come all the same.
     QObject::connect(menu, &QMenu::aboutToHide, menu, [host, releases] {
-        QTimer::singleShot(0, releases, [host] { host->hold(false); });
+        BlockItem::afterChosen(releases, [host] { host->hold(false); });
     });
     return menu;
 }
@@ -85,7 +101,7 @@ QMenu* PanelMenus::gridMenu(const ShotList& shots, QWidget* parent) {
         menu->addSeparator();
         const QString root = lib.root();
         item(menu, QStringLiteral("Open %1 in File Manager").arg(displayName(root)), "folder",
-             [root] { FileManager::open({root}); });
+             [this, root] { openFolder(root); });
         return menu;
     }
     const QString s = n == 1 ? QString() : QStringLiteral(" %1 Frames").arg(n);
@@ -114,7 +130,7 @@ QMenu* PanelMenus::gridMenu(const ShotList& shots, QWidget* parent) {
         item(menu, QStringLiteral("Rename…"), "pencil",
              [this, shot = shots.first()] { rename(shot); });
     item(menu, QStringLiteral("Show in File Manager"), "magnifyingglass",
-         [paths = pathsOf(shots)] { FileManager::reveal(paths); });
+         [this, paths = pathsOf(shots)] { reveal(paths); });
     menu->addSeparator();
     item(menu, QStringLiteral("Move to Trash"), "trash", [this, shots] { m_host.trash(shots); });
     return menu;
@@ -165,7 +181,7 @@ void PanelMenus::addMoveItem(QMenu* menu, const QString& folder, const ShotList&
 QMenu* PanelMenus::folderMenu(const QString& folder, QWidget* parent) {
     auto* menu = held(new QMenu(parent));
     item(menu, QStringLiteral("Open in File Manager"), "folder",
-         [folder] { FileManager::open({folder}); });
+         [this, folder] { openFolder(folder); });
     item(menu, QStringLiteral("New Folder Inside…"), "folder.badge.plus",
          [this, folder] { newFolderPrompt({}, folder); });
     item(menu, QStringLiteral("Rename…"), "pencil", [this, folder] { renameFolder(folder); });

@@ -72,6 +72,10 @@ public:
     void renameFolder(const QString& folder);
     void trashFolder(const QString& folder);
     void move(const ShotList& shots, const QString& folder);
+    /// Shows the files in the file manager, or says there is none to show them in.
+    void reveal(const QStringList& paths);
+    /// Opens a folder in the file manager, or says it could not.
+    void openFolder(const QString& folder);
     /// Frames dropped on a folder chip.
     void dropSelection(const QString& folder);
 

@@ -67,9 +67,24 @@ void PanelController::stepThumb(bool larger) {
 
 void PanelController::persistSize() {
     m_deadlines->schedule(saveWork, PanelDelay::save, [this] {
-        Prefs::shared().set(Key::width, m_width);
-        Prefs::shared().set(Key::thumb, m_thumb);
+        // Only what changed is written, so following a size set elsewhere
+        // does not rewrite the width.
+        Prefs& prefs = Prefs::shared();
+        if (prefs.number(Key::width) != m_width)
+            prefs.set(Key::width, m_width);
+        m_storedThumb = m_thumb;
+        if (prefs.number(Key::thumb) != m_thumb)
+            prefs.set(Key::thumb, m_thumb);
     });
+}
+
+void PanelController::followStoredThumb(double stored) {
+    // A save still waiting holds a newer size than the store.
+    if (m_deadlines->pending(saveWork) || std::abs(stored - m_storedThumb) <= 0.5)
+        return;
+    m_storedThumb = stored;
+    m_parts.shelf->setSliderValue(PanelGeometry::clampThumb(stored));
+    setThumb(stored, false);
 }
 
 void PanelController::aspectChanged() {

@@ -50,10 +50,16 @@ void fill(QMenu* menu, const QStringList& paths, const Failed& failed, const Act
         QStringLiteral("Couldn't open the chooser"));
     other->setEnabled(paths.size() == 1);
     menu->addAction(other);
+    const QString noEmail = QStringLiteral("Couldn't start an email");
     menu->addAction(item(
         QStringLiteral("Email…"), QStringLiteral("envelope"),
-        [email = actions.email, paths] { return email(paths); },
-        QStringLiteral("Couldn't start an email")));
+        [email = actions.email, paths, failed, noEmail] {
+            return email(paths, [failed, noEmail] {
+                if (failed)
+                    failed(noEmail);
+            });
+        },
+        noEmail));
 }
 
 } // namespace ShareMenu

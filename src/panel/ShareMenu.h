@@ -14,12 +14,14 @@ class QWidget;
 namespace ShareMenu {
 
 /// What the items look up and do: the desktop's by default. Each action says
-/// whether it started.
+/// whether it started; email also calls its second argument when the mail
+/// tool ended without starting a message.
 struct Actions {
     std::function<QList<AppChooser::App>(const QStringList& paths)> apps = AppChooser::appsFor;
     std::function<bool(const QString& appId, const QStringList& paths)> launch = AppChooser::launch;
     std::function<bool(const QString& path)> chooseOther = AppChooser::chooseOther;
-    std::function<bool(const QStringList& paths)> email = AppChooser::email;
+    std::function<bool(const QStringList& paths, const std::function<void()>& failedLater)> email =
+        AppChooser::email;
 };
 
 /// Hears, in words for a toast, that an item's action did not start.

@@ -4,6 +4,7 @@
 
 #include "platform/AppChooser.h"
 
+#include "platform/Launcher.h"
 #include "platform/Log.h"
 
 #include <QDBusConnection>
@@ -173,7 +174,7 @@ bool chooseOther(const QString& path) {
                       {QString(), QVariant::fromValue(fd), options});
 }
 
-bool email(const QStringList& paths) {
+bool email(const QStringList& paths, const std::function<void()>& failedLater) {
     qDBusRegisterMetaType<QList<QDBusUnixFileDescriptor>>(); // marshalled as "ah"
     QList<QDBusUnixFileDescriptor> fds;
     for (const QString& path : paths)
@@ -183,19 +184,11 @@ bool email(const QStringList& paths) {
     if (callPortal(QStringLiteral("org.freedesktop.portal.Email"), QStringLiteral("ComposeEmail"),
                    {QString(), options}))
         return true;
-    const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
-    if (tool.isEmpty()) {
-        logFailure("email", QStringLiteral("neither the portal nor xdg-email is available"));
-        return false;
-    }
     QStringList args;
     for (const QString& path : paths)
         args << QStringLiteral("--attach") << path;
-    if (!QProcess::startDetached(tool, args)) {
-        logFailure("email", QStringLiteral("xdg-email did not start"));
-        return false;
-    }
-    return true;
+    // xdg-email says "no method available" only by its exit status.
+    return Launcher::start(QStringLiteral("xdg-email"), args, failedLater);
 }
 
 } // namespace AppChooser

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 /// The applications that can take a set of files, for the share menu: the
 /// desktop's default application for their type first, then the recommended
@@ -35,7 +36,8 @@ bool launch(const QString& appId, const QStringList& paths);
 bool chooseOther(const QString& path);
 
 /// "Email…": a new message with the files attached, through the desktop
-/// portal, else `xdg-email --attach`. False when neither could start.
-bool email(const QStringList& paths);
+/// portal, else `xdg-email --attach`. False when neither could start;
+/// `failedLater` runs when xdg-email started but found no way to send mail.
+bool email(const QStringList& paths, const std::function<void()>& failedLater = {});
 
 } // namespace AppChooser

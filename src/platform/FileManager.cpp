@@ -1,44 +1,48 @@
 #include "platform/FileManager.h"
 
+#include "platform/Launcher.h"
 #include "platform/Log.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QUrl>
 #include <functional>
 
 namespace FileManager {
 
-namespace {
-
-bool openFolderWithDefault(const QString& folder) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
-}
-
-} // namespace
-
-int open(const QStringList& paths) {
+int open(const QStringList& paths, const std::function<void(const QString&)>& failed) {
     int opened = 0;
     for (const QString& path : paths) {
-        if (QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        const auto fail = [failed, path] {
+            if (failed)
+                failed(path);
+        };
+        if (Launcher::openPath(path, fail)) {
             ++opened;
-        else
+        } else {
             logFailure("open", QStringLiteral("no application opened %1").arg(path));
+            fail();
+        }
     }
     return opened;
 }
 
 void reveal(const QStringList& paths, const QString& startupId, const QDBusConnection& bus,
-            const std::function<bool(const QString&)>& openFolder) {
+            const OpenFolder& openFolder, const std::function<void()>& failed) {
     if (paths.isEmpty())
         return;
     const QString folder = QFileInfo(paths.first()).absolutePath();
-    auto fallBack = [folder, openFolder] {
-        if (!openFolder(folder))
+    auto fallBack = [folder, openFolder, failed] {
+        const auto fail = [failed] {
+            if (failed)
+                failed();
+        };
+        if (!openFolder(folder, fail)) {
             logFailure("reveal", QStringLiteral("could not open %1").arg(folder));
+            fail();
+        }
     };
     if (!bus.isConnected()) {
         fallBack();
@@ -66,8 +70,9 @@ void reveal(const QStringList& paths, const QString& startupId, const QDBusConne
                      });
 }
 
-void reveal(const QStringList& paths, const QString& startupId) {
-    reveal(paths, startupId, QDBusConnection::sessionBus(), openFolderWithDefault);
+void reveal(const QStringList& paths, const QString& startupId,
+            const std::function<void()>& failed) {
+    reveal(paths, startupId, QDBusConnection::sessionBus(), Launcher::openPath, failed);
 }
 
 } // namespace FileManager

@@ -11,4 +11,9 @@ public:
               std::function<void()> handler, QObject* parent = nullptr);
 
     std::function<void()> handler;
+
+    /// Runs `task` in `context` once the command of an item chosen from a menu
+    /// closing now has run: menus release their holds through this, so the
+    /// command still runs while the panel is held.
+    static void afterChosen(QObject* context, std::function<void()> task);
 };

@@ -148,6 +148,7 @@ private slots:
 
         // Choosing a filled row runs its action.
         actions[8]->trigger();
+        QCoreApplication::processEvents();
         QCOMPARE(Prefs::shared().string(Key::side), QStringLiteral("right"));
     }
 };

@@ -72,6 +72,7 @@ public:
     void gridDragMoved(GridView*) override {}
     void gridSelectionChanged(int count) override { selectionCounts << count; }
     void gridSearch(const QString&) override {}
+    void reveal(const QStringList&) override {}
 };
 
 } // namespace gridtest

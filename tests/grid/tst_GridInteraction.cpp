@@ -35,6 +35,9 @@ public:
     }
     void gridDrag(GridView*, bool active) override { log << (active ? "drag" : "drag end"); }
     void gridDragMoved(GridView*) override { log << "moved"; }
+    void reveal(const QStringList& paths) override {
+        log << "reveal " + QString::number(paths.size());
+    }
     void gridSelectionChanged(int count) override { log << QStringLiteral("count %1").arg(count); }
     void gridSearch(const QString& seed) override { log << "search " + seed; }
 };
@@ -153,6 +156,19 @@ private slots:
         QCoreApplication::sendEvent(m_grid.get(), &event);
         QCOMPARE(m_host->log, QStringList{"menu s5"});
         QCOMPARE(m_grid->selection().size(), 1);
+    }
+
+    // The Menu key and Shift+F10 ask for the menu of what the keys act on
+    // (the selection, else the last clicked frame), or of the empty space.
+    void keyboardAsksForTheMenu() {
+        QTest::keyClick(m_grid.get(), Qt::Key_Menu);
+        click(3);
+        QTest::keyClick(m_grid.get(), Qt::Key_F10, Qt::ShiftModifier);
+        click(1, Qt::ControlModifier);
+        click(4, Qt::ControlModifier);
+        QTest::keyClick(m_grid.get(), Qt::Key_Menu);
+        QCOMPARE(m_host->log,
+                 (QStringList{"menu ", "menu s3", "count 1", "count 2", "menu s1,s4"}));
     }
 
     // With "quicklook", a double click previews the frame and holds the panel;

@@ -215,8 +215,11 @@ struct PanelRig {
         env.screen = [this] { return screen; };
         env.copyShot = [this](const ShotPtr& shot) { copied.append(shot); };
         env.copyShots = [this](const ShotList& shots) { copied.append(shots); };
-        env.openFiles = [this](const QStringList& paths) {
+        env.openFiles = [this](const QStringList& paths, const PanelCommands::Failed& failed) {
             opened.append(paths);
+            for (const QString& path : paths)
+                if (unopenable.contains(path))
+                    failed(path);
             return int(paths.size());
         };
         env.prompts = &prompts;
@@ -256,6 +259,7 @@ struct PanelRig {
     FakeGrid grid;
     ShotList copied;
     QStringList opened;
+    QStringList unopenable; ///< paths whose opener reports that no application took them
     ScriptedPrompts prompts;
     QList<QPointer<QMenu>> popped;
     QList<QPoint> poppedAt;

@@ -39,7 +39,9 @@ struct CardRig {
         env.screen = [] { return standardScreen(); };
         env.copyShot = [](const ShotPtr&) {};
         env.copyShots = [this](const ShotList& shots) { copied = shots; };
-        env.openFiles = [](const QStringList& paths) { return int(paths.size()); };
+        env.openFiles = [](const QStringList& paths, const PanelCommands::Failed&) {
+            return int(paths.size());
+        };
         env.prompts = &prompts;
         env.popup = [](QMenu*, const QPoint&) {};
         ctl = std::make_unique<PanelController>(

@@ -44,7 +44,12 @@ private slots:
                 m_action = std::move(run);
             },
             [this](const ShotList& shots) { m_copied = paths(shots); },
-            [](const QStringList& p) { return int(p.size()); });
+            [this](const QStringList& p, const PanelCommands::Failed& failed) {
+                for (const QString& path : p)
+                    if (path.endsWith("b.png"))
+                        failed(path);
+                return int(p.size());
+            });
     }
     void cleanup() {
         m_commands.reset();
@@ -142,6 +147,32 @@ private slots:
         m_commands->undo();
         QCOMPARE(m_toasts.last(), QStringLiteral("Couldn't undo trash: the files are gone"));
         QVERIFY(!QFile::exists(one->path));
+    }
+
+    // A file that could not be trashed stays, and the toast says why, in
+    // words that fit the narrowest card.
+    void trashFailureIsSaid() {
+        Prefs::shared().set(Key::confirmDelete, false);
+        const QString trash =
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash";
+        QDir(trash).removeRecursively();
+        // Where the Trash's info folder should be there is a file: nothing
+        // can be recorded there, so nothing may be moved.
+        QDir().mkpath(trash + "/files");
+        writeFile(trash + "/info");
+        const ShotList two = m_lib->all().mid(0, 2);
+        m_commands->trash(two);
+        QDir(trash).removeRecursively();
+        QVERIFY(QFile::exists(two.first()->path));
+        QCOMPARE(m_toasts.last(), QStringLiteral("Couldn't move them to the Trash"));
+        QCOMPARE(PanelCommands::trashFailure(1, ENOSPC),
+                 QStringLiteral("Couldn't move it to the Trash: the disk is full"));
+    }
+
+    // Open hands every frame over; one that no application took is named.
+    void openSaysWhatFailed() {
+        m_commands->open(m_lib->all());
+        QCOMPARE(m_toasts, QStringList{"Couldn't open “Screenshot b.png”"});
     }
 
 private:

@@ -109,8 +109,7 @@ private slots:
         const double closed = r->animator.now();
         r->ctl->menuDidClose();
         QCOMPARE(r->ctl->holds(), 1);
-        QCoreApplication::sendPostedEvents();
-        QCOMPARE(r->ctl->holds(), 0);
+        QTRY_COMPARE(r->ctl->holds(), 0);
         r->advanceTo(closed + 0.59);
         QVERIFY(r->ctl->expanded());
         r->advanceTo(closed + 0.61);
@@ -444,6 +443,36 @@ private slots:
         QCOMPARE(writes.count(), 2); // width and thumbnail, once each
         QCOMPARE(Prefs::shared().number(Key::thumb), 320.0);
         QCOMPARE(Prefs::shared().number(Key::width), 364.0);
+    }
+
+    // Every save comes back as a settings change. The panel's own size, and a
+    // newer one still waiting to be saved, are never taken back; a size written
+    // elsewhere is followed, and a board's width is not rewritten for it.
+    void storedThumbFollowsOnlyOthers() {
+        Prefs::shared().set(Key::width, 700.0);
+        auto r = rig();
+        const auto stored = [] { return Prefs::shared().number(Key::thumb); };
+        r->ctl->stepThumb(true);
+        const double first = r->ctl->thumb();
+        r->advanceBy(0.41);
+        QCOMPARE(stored(), first);
+        r->ctl->stepThumb(true);
+        const double second = r->ctl->thumb();
+        r->ctl->followStoredThumb(stored()); // the pass after the first save
+        QCOMPARE(r->ctl->thumb(), second);
+        r->advanceBy(0.41);
+        r->ctl->followStoredThumb(stored()); // the pass after the second
+        QCOMPARE(r->ctl->thumb(), second);
+        QCOMPARE(stored(), second);
+
+        QSignalSpy writes(&Prefs::shared(), &Prefs::changed);
+        Prefs::shared().set(Key::thumb, 150.0);
+        r->ctl->followStoredThumb(150.0);
+        QCOMPARE(r->ctl->thumb(), 150.0);
+        QCOMPARE(r->shelf.slider, 150.0);
+        r->advanceBy(1);
+        QCOMPARE(writes.count(), 1);
+        QCOMPARE(Prefs::shared().number(Key::width), 700.0);
     }
 
     // A burst of aspect corrections re-lays the grid once, 0.15 s after the last.

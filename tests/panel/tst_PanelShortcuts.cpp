@@ -236,6 +236,7 @@ private slots:
         QCOMPARE(titles(menu),
                  (QStringList{"New Folder…", "Select All", "", "Open Shots in File Manager"}));
         menu->actions().at(1)->trigger();
+        QCoreApplication::processEvents();
         QCOMPARE(r->grid.chosen.size(), r->grid.list.size());
         emit menu->aboutToShow();
         emit menu->aboutToHide();

@@ -63,9 +63,7 @@ void DockedShell::updatePin(bool pinned) {
 }
 
 void DockedShell::followThumb(double thumb) {
-    PanelController& ctl = m_docked->controller();
-    if (std::abs(PanelGeometry::clampThumb(thumb) - ctl.thumb()) > 0.5)
-        ctl.setThumb(thumb, false);
+    m_docked->controller().followStoredThumb(thumb);
 }
 
 void DockedShell::applyCaptureVisibility() {

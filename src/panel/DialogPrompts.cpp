@@ -33,7 +33,8 @@ DialogPrompts::DialogPrompts(std::function<void(bool)> hold)
     : m_hold(std::move(hold)) {}
 
 std::optional<QString> DialogPrompts::prompt(const QString& title, const QString& info,
-                                             const QString& initial, const QString& ok) {
+                                             const QString& initial, const QString& ok,
+                                             const Attempt& attempt) {
     m_hold(true);
     QDialog dialog;
     dialog.setWindowTitle(title);
@@ -45,24 +46,54 @@ std::optional<QString> DialogPrompts::prompt(const QString& title, const QString
     layout->addWidget(heading);
     auto* text = new QLabel(info);
     text->setWordWrap(true);
+    text->setTextFormat(Qt::PlainText);
     layout->addWidget(text);
     auto* field = new QLineEdit(initial);
     field->setPlaceholderText(QStringLiteral("Name"));
     field->setFixedSize(280, 24);
     field->selectAll();
     layout->addWidget(field);
+    // Why the last name was not taken; empty until then.
+    auto* problem = new QLabel;
+    problem->setObjectName(QStringLiteral("problem"));
+    problem->setTextFormat(Qt::PlainText);
+    problem->setWordWrap(true);
+    QPalette warn = problem->palette();
+    warn.setColor(QPalette::WindowText, QColor(255, 138, 128));
+    problem->setPalette(warn);
+    problem->hide();
+    layout->addWidget(problem);
     auto* buttons = new QDialogButtonBox;
     QPushButton* accept = buttons->addButton(ok, QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
     accept->setDefault(true);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    const auto typed = [field] { return field->text().trimmed(); };
+    accept->setEnabled(!typed().isEmpty());
+    QObject::connect(field, &QLineEdit::textChanged, &dialog, [accept, problem, typed] {
+        accept->setEnabled(!typed().isEmpty());
+        problem->hide();
+    });
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+        const QString name = typed();
+        if (name.isEmpty())
+            return;
+        const QString why = attempt ? attempt(name) : QString();
+        if (why.isEmpty()) {
+            dialog.accept();
+            return;
+        }
+        problem->setText(why);
+        problem->show();
+        field->selectAll();
+        field->setFocus();
+    });
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
     dialog.setModal(true);
     present(&dialog);
     field->setFocus();
     const bool chosen = dialog.exec() == QDialog::Accepted;
-    const QString name = field->text().trimmed();
+    const QString name = typed();
     m_hold(false);
     if (!chosen || name.isEmpty())
         return std::nullopt;
@@ -71,7 +102,9 @@ std::optional<QString> DialogPrompts::prompt(const QString& title, const QString
 
 bool DialogPrompts::confirm(const QString& title, const QString& info, const QString& ok) {
     m_hold(true);
-    QMessageBox box(QMessageBox::Warning, title, title);
+    // Window managers shorten long titles mid-word; the question is in the body.
+    QMessageBox box(QMessageBox::Warning, ok, title);
+    box.setTextFormat(Qt::PlainText);
     box.setInformativeText(info);
     QPushButton* destructive = box.addButton(ok, QMessageBox::DestructiveRole);
     box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
@@ -81,8 +114,4 @@ bool DialogPrompts::confirm(const QString& title, const QString& info, const QSt
     const bool chosen = box.clickedButton() == destructive;
     m_hold(false);
     return chosen;
-}
-
-void DialogPrompts::beep() {
-    QApplication::beep();
 }

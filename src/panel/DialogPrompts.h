@@ -14,9 +14,8 @@ public:
     explicit DialogPrompts(std::function<void(bool)> hold);
 
     std::optional<QString> prompt(const QString& title, const QString& info, const QString& initial,
-                                  const QString& ok) override;
+                                  const QString& ok, const Attempt& attempt) override;
     bool confirm(const QString& title, const QString& info, const QString& ok) override;
-    void beep() override;
 
 private:
     std::function<void(bool)> m_hold;

@@ -219,40 +219,72 @@ void PanelMenus::newFolderPrompt(const ShotList& moving, const QString& parent) 
         info = QStringLiteral("The selected frame will move into it.");
     else
         info = QStringLiteral("The %1 selected frames will move into it.").arg(moving.size());
-    const std::optional<QString> name =
-        m_host.prompts().prompt(QStringLiteral("New Folder"), info, {}, QStringLiteral("Create"));
-    if (!name)
+    std::optional<QString> created;
+    const QString base = parent.isEmpty() ? lib.root() : parent;
+    const auto attempt = [&](const QString& name) -> QString {
+        if (const QString problem = nameProblem(name); !problem.isEmpty())
+            return problem;
+        created = lib.createFolder(name, parent);
+        if (created)
+            return {};
+        return QFileInfo(base).isDir() ? QStringLiteral("Couldn't create a folder here")
+                                       : QStringLiteral("The folder it goes in is gone");
+    };
+    m_host.prompts().prompt(QStringLiteral("New Folder"), info, {}, QStringLiteral("Create"),
+                            attempt);
+    if (!created)
         return;
-    const std::optional<QString> created = lib.createFolder(*name, parent);
-    if (!created) {
-        m_host.prompts().beep();
-        return;
-    }
     if (moving.isEmpty())
         m_host.toast(QStringLiteral("Created “%1”").arg(QFileInfo(*created).fileName()));
     else
         move(moving, *created);
 }
 
+QString PanelMenus::nameProblem(const QString& name) {
+    if (name.startsWith(QLatin1Char('.')))
+        return QStringLiteral("A name can't start with a dot");
+    return {};
+}
+
 void PanelMenus::rename(const ShotPtr& shot) {
     const QFileInfo file(shot->path);
-    const std::optional<QString> name =
-        m_host.prompts().prompt(QStringLiteral("Rename Frame"), file.fileName(),
-                                file.completeBaseName(), QStringLiteral("Rename"));
-    if (name && !m_host.library().rename(shot, *name))
-        m_host.prompts().beep();
+    Library& lib = m_host.library();
+    const auto attempt = [&](const QString& name) -> QString {
+        if (const QString problem = nameProblem(name); !problem.isEmpty())
+            return problem;
+        if (lib.rename(shot, name))
+            return {};
+        // The library keeps the extension; a name taken with it is the usual cause.
+        QString target = Library::cleanName(name);
+        if (QFileInfo(target).suffix().compare(file.suffix(), Qt::CaseInsensitive) != 0)
+            target += QLatin1Char('.') + file.suffix();
+        return QFileInfo::exists(file.absolutePath() + QLatin1Char('/') + target)
+                   ? QStringLiteral("That name is taken")
+                   : QStringLiteral("Couldn't rename it");
+    };
+    m_host.prompts().prompt(QStringLiteral("Rename Frame"), file.fileName(),
+                            file.completeBaseName(), QStringLiteral("Rename"), attempt);
 }
 
 void PanelMenus::renameFolder(const QString& folder) {
     const QString last = QFileInfo(folder).fileName();
-    const std::optional<QString> name = m_host.prompts().prompt(
-        QStringLiteral("Rename Folder"), last, last, QStringLiteral("Rename"));
-    if (!name)
-        return;
     // Taken before the rename: the library's change notice during the rename
     // already finds the old folder gone and drops a scope on it.
     const Scope scope = m_host.scope();
-    const std::optional<QString> renamed = m_host.library().renameFolder(folder, *name);
+    std::optional<QString> renamed;
+    const auto attempt = [&](const QString& name) -> QString {
+        if (const QString problem = nameProblem(name); !problem.isEmpty())
+            return problem;
+        renamed = m_host.library().renameFolder(folder, name);
+        if (renamed)
+            return {};
+        const QString target =
+            QFileInfo(folder).absolutePath() + QLatin1Char('/') + Library::cleanName(name);
+        return QFileInfo::exists(target) ? QStringLiteral("That name is taken")
+                                         : QStringLiteral("Couldn't rename the folder");
+    };
+    m_host.prompts().prompt(QStringLiteral("Rename Folder"), last, last, QStringLiteral("Rename"),
+                            attempt);
     if (!renamed)
         return;
     // A scope on the folder or inside it follows it to its new place.

@@ -17,12 +17,16 @@ class QWidget;
 class Prompts {
 public:
     virtual ~Prompts() = default;
-    /// A name prompt: the trimmed text when `ok` was chosen and it is not empty.
+    /// Tries a typed (trimmed, non-empty) name: empty when it was done, else
+    /// why not, in words for a line under the field.
+    using Attempt = std::function<QString(const QString& name)>;
+    /// A name prompt: asks until `attempt` takes a name (the name is returned)
+    /// or the prompt is cancelled (nothing). `ok` is disabled while the field is empty.
     virtual std::optional<QString> prompt(const QString& title, const QString& info,
-                                          const QString& initial, const QString& ok) = 0;
+                                          const QString& initial, const QString& ok,
+                                          const Attempt& attempt) = 0;
     /// A warning with the buttons `ok` and "Cancel"; true for `ok`.
     virtual bool confirm(const QString& title, const QString& info, const QString& ok) = 0;
-    virtual void beep() = 0;
 };
 
 /// What the menus need from the panel; the panel controller provides it.
@@ -78,6 +82,9 @@ public:
     void openFolder(const QString& folder);
     /// Frames dropped on a folder chip.
     void dropSelection(const QString& folder);
+
+    /// Why a typed name cannot be used whatever the folder holds, or nothing.
+    static QString nameProblem(const QString& name);
 
     /// How the panel names a folder: the last path component, "Home" for the home folder.
     static QString displayName(const QString& path);

@@ -11,22 +11,40 @@
 #include <QMenu>
 #include <QPointer>
 
+/// Types the scripted names into a prompt one after another, as a person
+/// would after each complaint (recorded in `problems`), until one is taken.
+inline std::optional<QString> scriptedName(QList<std::optional<QString>>& answers,
+                                           const Prompts::Attempt& attempt, QStringList& problems) {
+    while (!answers.isEmpty()) {
+        const std::optional<QString> typed = answers.takeFirst();
+        if (!typed)
+            return std::nullopt;
+        const QString name = typed->trimmed();
+        if (name.isEmpty())
+            continue;
+        const QString why = attempt ? attempt(name) : QString();
+        if (why.isEmpty())
+            return name;
+        problems << why;
+    }
+    return std::nullopt;
+}
+
 /// Answers the panel's prompts from a script and records what was asked.
 struct ScriptedPrompts : Prompts {
     QList<std::optional<QString>> answers;
     QList<bool> confirmations;
     QStringList asked; // title + "|" + info
-    int beeps = 0;
     std::optional<QString> prompt(const QString& title, const QString& info, const QString&,
-                                  const QString&) override {
+                                  const QString&, const Attempt& attempt) override {
         asked << title + "|" + info;
-        return answers.isEmpty() ? std::nullopt : answers.takeFirst();
+        return scriptedName(answers, attempt, problems);
     }
     bool confirm(const QString& title, const QString& info, const QString&) override {
         asked << title + "|" + info;
         return !confirmations.isEmpty() && confirmations.takeFirst();
     }
-    void beep() override { ++beeps; }
+    QStringList problems; // what the prompt said under its field
 };
 
 class FakePanel : public PanelWindow {

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -58,7 +59,7 @@ private slots:
         // leave it open and hang the test.
         QSize fieldSize;
         QString placeholder, initialText;
-        bool focused = false, checked = false;
+        bool focused = false, checked = false, createEnabled = false;
         whenShown([&](QWidget* dialog) {
             if (auto* field = dialog->findChild<QLineEdit*>()) {
                 fieldSize = field->size();
@@ -68,10 +69,15 @@ private slots:
                 field->setText(typed);
                 checked = true;
             }
-            button(dialog, press)->click();
+            // An empty name cannot be chosen at all.
+            createEnabled = button(dialog, "Create")->isEnabled();
+            QPushButton* pressed = button(dialog, press);
+            (pressed->isEnabled() ? pressed : button(dialog, "Cancel"))->click();
         });
-        const std::optional<QString> answer =
-            prompts.prompt("New Folder", "It goes inside “Shots”.", "initial", "Create");
+        const std::optional<QString> answer = prompts.prompt(
+            "New Folder", "It goes inside “Shots”.", "initial", "Create", [](const QString& name) {
+                return name.isEmpty() ? QStringLiteral("empty") : QString();
+            });
         QVERIFY(checked);
         QCOMPARE(fieldSize, QSize(280, 24));
         QCOMPARE(placeholder, QStringLiteral("Name"));
@@ -79,23 +85,58 @@ private slots:
         QVERIFY(focused);
         QCOMPARE(answer.value_or(QString()), expected);
         QCOMPARE(answer.has_value(), !expected.isEmpty());
+        QCOMPARE(createEnabled, !typed.trimmed().isEmpty());
         QCOMPARE(holds, (QList<bool>{true, false}));
+    }
+
+    // A name the attempt refuses keeps the prompt open with the reason under
+    // the field; typing clears it, and the next name is taken.
+    void refusedNameIsSaid() {
+        DialogPrompts prompts([](bool) {});
+        QString shown;
+        bool stillOpen = false, clearedByTyping = false;
+        whenShown([&](QWidget* dialog) {
+            auto* field = dialog->findChild<QLineEdit*>();
+            auto* problem = dialog->findChild<QLabel*>("problem");
+            field->setText(".hidden");
+            button(dialog, "Create")->click();
+            shown = problem->isVisible() ? problem->text() : QString();
+            stillOpen = dialog->isVisible();
+            field->setText("Receipts");
+            clearedByTyping = !problem->isVisible();
+            button(dialog, "Create")->click();
+        });
+        QStringList tried;
+        const std::optional<QString> answer =
+            prompts.prompt("New Folder", "", "", "Create", [&](const QString& name) {
+                tried << name;
+                return name.startsWith('.') ? QStringLiteral("A name can't start with a dot")
+                                            : QString();
+            });
+        QCOMPARE(shown, QStringLiteral("A name can't start with a dot"));
+        QVERIFY(stillOpen);
+        QVERIFY(clearedByTyping);
+        QCOMPARE(tried, (QStringList{".hidden", "Receipts"}));
+        QCOMPARE(answer.value_or(QString()), QStringLiteral("Receipts"));
     }
 
     // The confirmation is true only for its destructive button.
     void confirmation() {
         DialogPrompts prompts([](bool) {});
         for (const char* press : {"Move to Trash", "Cancel"}) {
-            QString info;
+            QString info, windowTitle;
             whenShown([&](QWidget* box) {
                 if (auto* message = qobject_cast<QMessageBox*>(box))
                     info = message->informativeText();
+                windowTitle = box->windowTitle();
                 button(box, press)->click();
             });
             const bool yes =
                 prompts.confirm("Delete 2 screenshots?", "They go to the Trash.", "Move to Trash");
             QCOMPARE(yes, QString(press) == "Move to Trash");
             QCOMPARE(info, QStringLiteral("They go to the Trash."));
+            // The window manager's title bar gets the short name of the action.
+            QCOMPARE(windowTitle, QStringLiteral("Move to Trash"));
         }
     }
 };

@@ -12,15 +12,14 @@ namespace {
 struct ScriptedPrompts : Prompts {
     QList<bool> confirmations;
     QStringList asked;
-    std::optional<QString> prompt(const QString&, const QString&, const QString&,
-                                  const QString&) override {
+    std::optional<QString> prompt(const QString&, const QString&, const QString&, const QString&,
+                                  const Attempt&) override {
         return std::nullopt;
     }
     bool confirm(const QString& title, const QString& info, const QString&) override {
         asked << title + "|" + info;
         return !confirmations.isEmpty() && confirmations.takeFirst();
     }
-    void beep() override {}
 };
 
 } // namespace

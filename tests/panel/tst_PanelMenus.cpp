@@ -1,4 +1,5 @@
 #include "../library/LibrarySupport.h"
+#include "PanelRig.h"
 #include "content/TextIndex.h"
 #include "panel/PanelMenus.h"
 #include "panel/ShareMenu.h"
@@ -20,7 +21,6 @@ struct FakeHost : MenuHost, Prompts {
     QStringList asked; // title + "|" + info of every prompt and confirmation
     QStringList toasts;
     std::function<void()> toastAction;
-    int beeps = 0;
     int holds = 0;
     int undos = 0;
     Scope current = Scope::session();
@@ -47,15 +47,15 @@ struct FakeHost : MenuHost, Prompts {
     void replaceScope(const Scope& scope) override { current = scope; }
 
     std::optional<QString> prompt(const QString& title, const QString& info, const QString& initial,
-                                  const QString&) override {
+                                  const QString&, const Attempt& attempt) override {
         asked << title + "|" + info + "|" + initial;
-        return answers.isEmpty() ? std::nullopt : answers.takeFirst();
+        return scriptedName(answers, attempt, problems);
     }
     bool confirm(const QString& title, const QString& info, const QString&) override {
         asked << title + "|" + info;
         return !confirmations.isEmpty() && confirmations.takeFirst();
     }
-    void beep() override { ++beeps; }
+    QStringList problems;
 };
 
 QStringList titles(const QMenu* menu) {
@@ -212,7 +212,7 @@ private slots:
     }
 
     // A new folder made with frames moves them and says so with the move toast;
-    // without frames it toasts the creation; a folder that cannot be made beeps.
+    // without frames it toasts the creation; a folder that cannot be made says why.
     void newFolder() {
         m_host->answers = {QStringLiteral("  Receipts  ")};
         m_menus->newFolderPrompt({byName("Screenshot a.png"), byName("Screenshot b.png")});
@@ -227,9 +227,16 @@ private slots:
         QCOMPARE(m_host->toasts.last(), QStringLiteral("Created “Later”"));
         QVERIFY(QFileInfo(m_root + "/A/Later").isDir());
 
+        // A refused name is said under the field and the prompt stays for
+        // another try.
+        m_host->answers = {QStringLiteral(".hidden"), QStringLiteral("Shown")};
+        m_menus->newFolderPrompt({});
+        QVERIFY(QFileInfo(m_root + "/Shown").isDir());
+        QVERIFY(!QFileInfo::exists(m_root + "/.hidden"));
         m_host->answers = {QStringLiteral("Nowhere")};
         m_menus->newFolderPrompt({}, m_root + "/Missing/Deeper");
-        QCOMPARE(m_host->beeps, 1);
+        QCOMPARE(m_host->problems,
+                 (QStringList{"A name can't start with a dot", "The folder it goes in is gone"}));
         const int toasts = m_host->toasts.size();
         m_menus->newFolderPrompt({}); // cancelled
         QCOMPARE(m_host->toasts.size(), toasts);
@@ -275,19 +282,17 @@ private slots:
         QVERIFY(QFileInfo(m_root + "/A/Screenshot d.png").isFile());
     }
 
-    // A frame rename that the library refuses (the name is taken) beeps; a
-    // cancelled one does nothing.
+    // A frame rename that the library refuses (the name is taken) says so
+    // and asks again; a cancelled one does nothing.
     void renameFrame() {
         const ShotPtr b = byName("Screenshot b.png");
-        m_host->answers = {QStringLiteral("Screenshot a")}; // taken
+        m_host->answers = {QStringLiteral("Screenshot a"), QStringLiteral("Kept")};
         m_menus->rename(b);
         QCOMPARE(m_host->asked.last(),
                  QStringLiteral("Rename Frame|Screenshot b.png|Screenshot b"));
-        QCOMPARE(m_host->beeps, 1);
-        m_menus->rename(b);
-        QCOMPARE(m_host->beeps, 1);
-        m_host->answers = {QStringLiteral("Kept")};
-        m_menus->rename(b);
+        QCOMPARE(m_host->problems, QStringList{"That name is taken"});
+        QVERIFY(QFile::exists(m_root + "/Kept.png"));
+        m_menus->rename(byName("Kept.png")); // cancelled
         QVERIFY(QFile::exists(m_root + "/Kept.png"));
     }
 

@@ -198,6 +198,16 @@ bool GridSelection::keyDown(int key, Qt::KeyboardModifiers modifiers, const QStr
         if (host)
             m_client.escape();
         return true;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        // The first or the last frame, as in any list.
+        if (const int n = m_client.count(); n > 0) {
+            const QString path = m_client.pathAt(key == Qt::Key_Home ? 0 : n - 1);
+            m_anchor = path;
+            m_client.setSelection({path});
+            scrollTo(path);
+        }
+        return true;
     case Qt::Key_Left:
         moveSelection(Direction::Left, modifiers & Qt::ShiftModifier);
         return true;

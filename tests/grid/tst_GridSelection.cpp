@@ -311,6 +311,14 @@ private slots:
         QCOMPARE(grid.scrolled.last(), grid.frames[4].adjusted(0, -14, 0, 14));
         grid.rules.keyDown(Qt::Key_Up, {}, {}, false);
         QCOMPARE(grid.sorted(), QStringList{"p1"});
+        // Home and End jump to the ends, as in any list, and Shift+arrow
+        // extends from there.
+        grid.rules.keyDown(Qt::Key_End, {}, {}, false);
+        QCOMPARE(grid.sorted(), QStringList{"p5"});
+        QCOMPARE(grid.scrolled.last(), grid.frames[5].adjusted(0, -14, 0, 14));
+        grid.rules.keyDown(Qt::Key_Home, {}, {}, false);
+        grid.rules.keyDown(Qt::Key_Right, Qt::ShiftModifier, {}, false);
+        QCOMPARE(grid.sorted(), (QStringList{"p0", "p1"}));
     }
 
     // One typed letter or digit opens the search seeded with it; punctuation,

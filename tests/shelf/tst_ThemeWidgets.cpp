@@ -6,6 +6,7 @@
 
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -280,6 +281,27 @@ private slots:
         plain->trigger();
         QCoreApplication::processEvents();
         QCOMPARE(runs, 3);
+    }
+
+    // A command chosen from a menu may end with the menu gone: a dialog's
+    // nested loop can run the closed menu's deferred deletion. The menu's own
+    // code that chose the item must have returned by then.
+    void chosenItemMayDeleteItsMenu() {
+        QPointer<QMenu> menu = new QMenu;
+        bool ran = false;
+        menu->addAction(new BlockItem(
+            QStringLiteral("Rename\u2026"), QString(), {},
+            [&] {
+                delete menu.data();
+                ran = true;
+            },
+            menu));
+        menu->popup(QPoint(10, 10));
+        QVERIFY(QTest::qWaitForWindowExposed(menu.data()));
+        QTest::keyClick(menu.data(), Qt::Key_Down);
+        QTest::keyClick(menu.data(), Qt::Key_Return);
+        QTRY_VERIFY(ran);
+        QVERIFY(menu.isNull());
     }
 };
 

@@ -1,104 +1,11 @@
 #include "TestEnv.h"
+#include "RealApp.h"
 #include "X11Session.h"
-#include "platform/RemoteControl.h"
 #include "settings/Prefs.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusReply>
-#include <QProcess>
 #include <QTest>
 
-namespace {
-
-// The real application, started the way a user's session starts it.
-class App {
-public:
-    App() {
-        m_process.setProgram(QStringLiteral(TAMBERK_APP));
-        m_process.setProcessChannelMode(QProcess::ForwardedChannels);
-    }
-    ~App() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    void start() { m_process.start(); }
-    QProcess& process() { return m_process; }
-
-private:
-    QProcess m_process;
-};
-
-bool serviceRunning() {
-    return QDBusConnection::sessionBus().interface()->isServiceRegistered(
-        QString::fromLatin1(RemoteControl::serviceName));
-}
-
-QVariantMap state() {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromLatin1(RemoteControl::serviceName),
-        QString::fromLatin1(RemoteControl::objectPath),
-        QString::fromLatin1(RemoteControl::interfaceName), QStringLiteral("State"));
-    const QDBusReply<QVariantMap> reply = QDBusConnection::sessionBus().call(call);
-    return reply.isValid() ? reply.value() : QVariantMap{};
-}
-
-bool expanded() {
-    return state().value(QStringLiteral("expanded")).toBool();
-}
-
-// Runs `tamberk` with `arguments` to its end, keeping the event loop alive.
-struct Run {
-    int code = -1;
-    QByteArray err;
-};
-Run tamberk(const QStringList& arguments) {
-    QProcess p;
-    p.start(QStringLiteral(TAMBERK_APP), arguments);
-    Run r;
-    if (!p.waitForStarted(10000))
-        return r;
-    while (p.state() != QProcess::NotRunning)
-        QTest::qWait(20);
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.err = p.readAllStandardError();
-    return r;
-}
-
-// Whether the panel window is on screen, asked of the X server. The window
-// is found by its title once; searching for visible windows each time can
-// fail while other windows of the application come and go.
-bool panelMapped() {
-    static QString id;
-    if (id.isEmpty()) {
-        QByteArray out;
-        if (!X11Session::run(QStringLiteral("xdotool"),
-                             {QStringLiteral("search"), QStringLiteral("--name"),
-                              QStringLiteral("^Tamberk Panel$")},
-                             &out))
-            return false;
-        id = QString::fromLatin1(out).split(QLatin1Char('\n')).value(0).trimmed();
-    }
-    QByteArray info;
-    if (!X11Session::run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id}, &info))
-        return false;
-    return info.contains("Map State: IsViewable");
-}
-
-// How many of the application's windows are on screen (a popped menu adds one).
-int visibleWindows() {
-    QByteArray out;
-    X11Session::run(QStringLiteral("xdotool"),
-                    {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                     QStringLiteral("--class"), QStringLiteral("tamberk")},
-                    &out);
-    return int(out.trimmed().isEmpty() ? 0 : out.trimmed().count('\n') + 1);
-}
-
-} // namespace
+using namespace realapp;
 
 class tst_AppShell : public QObject {
     Q_OBJECT
@@ -115,7 +22,7 @@ private slots:
         Prefs::shared().set(Key::launched, true);
         // Hovering the tab must not open the panel: the menu has to.
         Prefs::shared().set(Key::reveal, false);
-        App app;
+        RealApp app;
         app.start();
         QTRY_VERIFY_WITH_TIMEOUT(serviceRunning(), 20000);
         // The scope is answered once the start-up has run, the shortcut grabbed.

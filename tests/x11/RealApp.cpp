@@ -1,0 +1,114 @@
+#include "RealApp.h"
+
+#include "X11Session.h"
+#include "platform/RemoteControl.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QRegularExpression>
+#include <QTest>
+
+RealApp::RealApp() {
+    m_process.setProgram(QStringLiteral(TAMBERK_APP));
+    m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+}
+
+RealApp::~RealApp() {
+    if (running()) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+void RealApp::prependPath(const QString& dir) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"), dir + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
+    m_process.setProcessEnvironment(env);
+}
+
+void RealApp::start(const QStringList& arguments) {
+    m_process.setArguments(arguments);
+    m_process.start();
+}
+
+namespace realapp {
+
+bool serviceRunning() {
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+        QString::fromLatin1(RemoteControl::serviceName));
+}
+
+QVariantMap state() {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(RemoteControl::serviceName),
+        QString::fromLatin1(RemoteControl::objectPath),
+        QString::fromLatin1(RemoteControl::interfaceName), QStringLiteral("State"));
+    const QDBusReply<QVariantMap> reply = QDBusConnection::sessionBus().call(call, QDBus::Block,
+                                                                             10000);
+    return reply.isValid() ? reply.value() : QVariantMap{};
+}
+
+bool expanded() {
+    return state().value(QStringLiteral("expanded")).toBool();
+}
+
+Run tamberk(const QStringList& arguments) {
+    QProcess p;
+    p.start(QStringLiteral(TAMBERK_APP), arguments);
+    Run r;
+    if (!p.waitForStarted(10000))
+        return r;
+    while (p.state() != QProcess::NotRunning)
+        QTest::qWait(20);
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+bool panelMapped() {
+    // Found by its title once; searching for visible windows each time can
+    // fail while other windows of the application come and go.
+    static QString id;
+    static QString display;
+    if (id.isEmpty() || display != X11Session::instance().display()) {
+        QByteArray out;
+        if (!X11Session::run(QStringLiteral("xdotool"),
+                             {QStringLiteral("search"), QStringLiteral("--name"),
+                              QStringLiteral("^Tamberk Panel$")},
+                             &out))
+            return false;
+        id = QString::fromLatin1(out).split(QLatin1Char('\n')).value(0).trimmed();
+        display = X11Session::instance().display();
+    }
+    QByteArray info;
+    if (!X11Session::run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id}, &info))
+        return false;
+    return info.contains("Map State: IsViewable");
+}
+
+int visibleWindows() {
+    QByteArray out;
+    X11Session::run(QStringLiteral("xdotool"),
+                    {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                     QStringLiteral("--class"), QStringLiteral("tamberk")},
+                    &out);
+    return int(out.trimmed().isEmpty() ? 0 : out.trimmed().count('\n') + 1);
+}
+
+bool windowShown(const QString& title) {
+    return X11Session::run(QStringLiteral("xdotool"),
+                           {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                            QStringLiteral("--name"),
+                            QLatin1Char('^') + QRegularExpression::escape(title) +
+                                QLatin1Char('$')});
+}
+
+bool keys(const QStringList& names) {
+    return X11Session::xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"),
+                                           QStringLiteral("80")} +
+                               names);
+}
+
+} // namespace realapp

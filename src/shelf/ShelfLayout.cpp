@@ -120,14 +120,19 @@ SelectionBar selectionBar(QSizeF size) {
 }
 
 Toast toast(const QRectF& area, double textWidth, double actionWidth) {
-    const double tw = std::max(0.0, std::min(area.width() - 90, std::ceil(textWidth)));
     const double aw = actionWidth > 0 ? std::ceil(actionWidth) + 14 : 0;
-    const double w = tw + 28 + aw;
+    // A message wider than the band leaves 6 points beside the pill wraps
+    // onto a second line rather than being cut.
+    const double widest = std::max(0.0, area.width() - 40 - aw);
     Toast t;
-    t.pill = QRectF(area.center().x() - w / 2, area.bottom() - 30 - 14, w, 30);
-    t.label = QRectF(14, 7, tw, 16);
+    t.lines = std::ceil(textWidth) > widest ? 2 : 1;
+    const double tw = t.lines == 1 ? std::ceil(textWidth) : widest;
+    const double w = tw + 28 + aw;
+    const double h = 30 + 16 * (t.lines - 1);
+    t.pill = QRectF(area.center().x() - w / 2, area.bottom() - h - 14, w, h);
+    t.label = QRectF(14, 7, tw, 16 * t.lines);
     if (aw > 0)
-        t.action = QRectF(tw + 14 + 8, 5, aw - 8, 20);
+        t.action = QRectF(tw + 14 + 8, (h - 20) / 2, aw - 8, 20);
     return t;
 }
 

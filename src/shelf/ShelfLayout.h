@@ -95,6 +95,7 @@ struct Toast {
     QRectF pill;   // in the card's coordinates
     QRectF label;  // in the pill's coordinates
     QRectF action; // in the pill's coordinates; empty without an action
+    int lines = 1; // of the message: 2 when it does not fit on one
 };
 Toast toast(const QRectF& area, double textWidth, double actionWidth);
 

@@ -12,15 +12,34 @@
 
 namespace {
 
-QFont labelFont() {
-    return Theme::font(12, QFont::Medium);
-}
-
 QFont actionFont() {
     return Theme::font(12, QFont::Bold);
 }
 
 } // namespace
+
+QFont ToastView::labelFont() {
+    return Theme::font(12, QFont::Medium);
+}
+
+QStringList ToastView::wrapped(const QString& text, const QFont& font, double width, int lines) {
+    const QFontMetricsF metrics(font);
+    QStringList out;
+    QString rest = text;
+    while (out.size() < lines - 1 && metrics.horizontalAdvance(rest) > width) {
+        // Break at the last space that fits; a single long word breaks where it must.
+        qsizetype cut = rest.size();
+        while (cut > 1 && metrics.horizontalAdvance(rest.left(cut)) > width)
+            --cut;
+        const qsizetype space = rest.lastIndexOf(QLatin1Char(' '), cut);
+        if (space > 0)
+            cut = space;
+        out << rest.left(cut);
+        rest = rest.mid(cut).trimmed();
+    }
+    out << metrics.elidedText(rest, Qt::ElideRight, width);
+    return out;
+}
 
 ToastView::ToastView(QWidget* parent, motion::Animator* animator, Scheduler* scheduler)
     : QWidget(parent)
@@ -91,6 +110,7 @@ void ToastView::place() {
     setGeometry(t.pill.toAlignedRect());
     m_labelRect = t.label;
     m_actionRect = t.action;
+    m_lines = t.lines;
     update();
 }
 
@@ -104,9 +124,13 @@ void ToastView::paintEvent(QPaintEvent*) {
     const QFont font = labelFont();
     p.setFont(font);
     p.setPen(QColor::fromRgbF(0.05, 0.05, 0.05, 0.9));
-    const QString shown =
-        QFontMetricsF(font).elidedText(m_text, Qt::ElideRight, m_labelRect.width());
-    p.drawText(m_labelRect, Qt::AlignLeft | Qt::AlignVCenter, shown);
+    const QStringList lines = wrapped(m_text, font, m_labelRect.width(), m_lines);
+    QRectF line = m_labelRect;
+    line.setHeight(m_labelRect.height() / std::max<qsizetype>(1, m_lines));
+    for (const QString& text : lines) {
+        p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, text);
+        line.translate(0, line.height());
+    }
     if (m_action) {
         p.setFont(actionFont());
         p.setPen(Qt::black);

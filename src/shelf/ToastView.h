@@ -49,6 +49,12 @@ public:
     /// The message's rectangle in the toast's coordinates.
     QRectF labelRect() const { return m_labelRect; }
 
+    /// The message's font.
+    static QFont labelFont();
+    /// `text` broken at spaces into at most `lines` lines of `width`, the last
+    /// one elided.
+    static QStringList wrapped(const QString& text, const QFont& font, double width, int lines);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -66,5 +72,6 @@ private:
     QRectF m_area;
     QRectF m_labelRect;
     QRectF m_actionRect;
+    int m_lines = 1;
     bool m_pressedAction = false;
 };

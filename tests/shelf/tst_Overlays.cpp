@@ -7,6 +7,7 @@
 #include "shelf/ToastView.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
@@ -115,18 +116,45 @@ private slots:
         QCOMPARE(runs, 1);
     }
 
-    // A very long message is cut to the grid band's width minus 90 points, and
-    // the toast stays centred 14 points above the band's bottom.
-    void longToast() {
+    // Every message the panel says is read whole at the narrowest card: it
+    // wraps onto a second line at spaces, each line inside the pill.
+    void toastsFitTheNarrowestCard_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("action");
+        QTest::newRow("undo failed") << "Couldn't undo trash: the files are gone"
+                                     << "";
+        QTest::newRow("moved") << "Moved 3 frames to Trash"
+                               << "Undo";
+        QTest::newRow("partly moved") << "Moved 12 of 13 frames to Trash"
+                                      << "Undo";
+        QTest::newRow("disk full") << "Couldn't move them to the Trash: the disk is full"
+                                   << "";
+        QTest::newRow("moved to folder") << "Moved 12 frames to “Receipts 2026”"
+                                         << "Undo";
+        QTest::newRow("no file manager") << "No file manager to show it in"
+                                         << "";
+        QTest::newRow("no email") << "Couldn't start an email"
+                                  << "";
+    }
+    void toastsFitTheNarrowestCard() {
+        QFETCH(QString, text);
+        QFETCH(QString, action);
         ToastRig clock;
         ToastView& toast = clock.toast;
-        toast.show(QString(400, QLatin1Char('m')));
-        QCOMPARE(toast.labelRect().width(), 268.0 - 90);
-        QCOMPARE(toast.geometry().bottom() + 1, 654 - 14);
-        QCOMPARE(toast.geometry().x() * 2 + toast.width(), 268); // centred
-        toast.setArea(QRectF(0, 100, 200, 300)); // a layout re-places a visible toast
-        QCOMPARE(toast.labelRect().width(), 200.0 - 90);
-        QCOMPARE(toast.geometry().bottom() + 1, 400 - 14);
+        const QRectF area(0, 100, 228, 500);
+        toast.setArea(area);
+        toast.show(text, action.isEmpty() ? std::nullopt : std::optional<QString>(action));
+        QVERIFY(area.contains(QRectF(toast.geometry())));
+        const QRectF label = toast.labelRect();
+        const QStringList lines =
+            ToastView::wrapped(text, ToastView::labelFont(), label.width(), 2);
+        QCOMPARE(lines.join(' '), text);
+        const QFontMetricsF metrics(ToastView::labelFont());
+        for (const QString& line : lines)
+            QVERIFY2(metrics.horizontalAdvance(line) <= label.width(), qPrintable(line));
+        QVERIFY(label.height() >= 16 * lines.size());
+        if (!action.isEmpty())
+            QVERIFY(!toast.actionRect().intersects(label));
     }
 
     // Each empty state shows its own symbol and words with the Linux wording;

@@ -178,8 +178,9 @@ private slots:
         QCOMPARE(selectionBar(QSizeF(100, 34)).count.width(), 0.0);
     }
 
-    // The toast sits centred 14 points above the bottom of the grid band; a long
-    // message is cut to the band's width minus 90 points.
+    // The toast sits centred 14 points above the bottom of the grid band; a
+    // message wider than the band allows wraps onto a second line, the pill
+    // growing upwards and staying inside the band.
     void toastPlacement() {
         const QRectF area(0, 78, 268, 576);
         const Toast plain = toast(area, 80.4, 0);
@@ -189,7 +190,12 @@ private slots:
         const Toast undo = toast(area, 80, 30.2);
         QCOMPARE(undo.pill.width(), 80 + 28 + 45.0);
         QCOMPARE(undo.action, QRectF(80 + 22, 5, 37, 20));
-        QCOMPARE(toast(area, 5000, 0).label.width(), 268.0 - 90);
+        const Toast wide = toast(area, 400, 30.2);
+        QCOMPARE(wide.lines, 2);
+        QCOMPARE(wide.label.size(), QSizeF(268 - 40 - 45, 32));
+        QCOMPARE(wide.pill.bottom(), 654 - 14.0);
+        QVERIFY(area.contains(wide.pill));
+        QCOMPARE(wide.action.center().y(), wide.pill.height() / 2);
         QCOMPARE(toast(QRectF(0, 0, 40, 0), 100, 0).label.width(), 0.0);
     }
 

@@ -30,6 +30,7 @@ CaptureInfo SystemCaptureTool::readNow() {
     const auto backend = SystemCapture::detect();
     CaptureInfo info;
     info.toolName = backend->toolName();
+    info.known = backend->id() != QLatin1String("generic");
     info.location = SystemCapture::location();
     info.type = SystemCapture::normaliseType(backend->type());
     info.showThumbnail = backend->showThumbnail();

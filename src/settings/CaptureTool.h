@@ -9,6 +9,8 @@
 /// one go so that one background task answers everything.
 struct CaptureInfo {
     QString toolName;
+    /// False when no screenshot tool was recognised (the generic fallback).
+    bool known = true;
     QString location;
     QString type = QStringLiteral("png");
     bool showThumbnail = true;

@@ -121,6 +121,36 @@ private slots:
         QCOMPARE(rig.quits, 1);
     }
 
+    // The keys a row shows work while the menu is open, and close it; a
+    // checkable row carries no icon, which would stand in its check mark.
+    void shownKeysAndChecks() {
+        QList<TrayRow> rows;
+        TrayRow settings;
+        settings.title = QStringLiteral("Settings…");
+        settings.symbol = QStringLiteral("gearshape");
+        settings.action = TrayAction::settings;
+        settings.key = QStringLiteral("Ctrl+,");
+        TrayRow pin = settings;
+        pin.title = QStringLiteral("Keep Open");
+        pin.action = TrayAction::keepOpen;
+        pin.key.clear();
+        pin.checkable = pin.checked = true;
+        rows << settings << pin;
+        QList<TrayAction> chosen;
+        QMenu menu;
+        TrayMenu::fill(&menu, rows, [&](TrayAction what) { chosen << what; });
+        menu.popup(QPoint(10, 10));
+        QVERIFY(QTest::qWaitForWindowExposed(&menu));
+        QTest::keyClick(&menu, Qt::Key_Q, Qt::ControlModifier); // not shown: nothing
+        QVERIFY(menu.isVisible());
+        QTest::keyClick(&menu, Qt::Key_Comma, Qt::ControlModifier);
+        QVERIFY(!menu.isVisible());
+        QTRY_COMPARE(chosen, QList<TrayAction>{TrayAction::settings});
+        QVERIFY(!menu.actions()[0]->icon().isNull());
+        QVERIFY(menu.actions()[1]->icon().isNull());
+        QVERIFY(menu.actions()[1]->isChecked());
+    }
+
     // Filling a menu reads the present state each time and keeps "&" in a
     // folder's name as text.
     void fillReadsEachTime() {

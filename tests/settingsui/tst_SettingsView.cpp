@@ -160,7 +160,6 @@ private slots:
         QVERIFY(shown(match, view) && !match->isEnabled());
         QCOMPARE(match->toolTip(), QStringLiteral("Not available in Fake"));
         QVERIFY(!shown(button(view, QStringLiteral("Open Fake")), view));
-        QVERIFY(view.findChild<QLabel*>() != nullptr);
         bool pullIn = false;
         for (QLabel* label : view.findChildren<QLabel*>())
             pullIn |= label->text() == QStringLiteral("Bring Fake's screenshots into this folder");
@@ -219,6 +218,7 @@ private slots:
         child<QAbstractButton>(view, QString::fromLatin1(Key::showTab))->click();
         QCOMPARE(Prefs::shared().boolean(Key::showTab), false);
         QVERIFY(!reveal->isEnabled());
+        QVERIFY(!reveal->parentWidget()->findChild<QLabel*>()->isEnabled()); // its text greys too
         QVERIFY(reveal->isChecked());
         QCOMPARE(Prefs::shared().boolean(Key::reveal), true);
         auto* hide = child<QAbstractButton>(view, QString::fromLatin1(Key::hideFromCapture));
@@ -359,6 +359,53 @@ private slots:
         QCOMPARE(SettingsWindow::show(), first);
         QVERIFY(first->isVisible());
         QCOMPARE(QApplication::topLevelWidgets().count(first), 1);
+        // Esc and Ctrl+W close it like any settings window.
+        QVERIFY(QTest::qWaitForWindowActive(first));
+        QTest::keyClick(first, Qt::Key_Escape);
+        QVERIFY(!first->isVisible());
+        SettingsWindow::show();
+        QVERIFY(QTest::qWaitForWindowActive(first));
+        QTest::keyClick(first, Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(!first->isVisible());
+    }
+
+    // With no recognised screenshot tool the rows speak of the folder, not of
+    // a tool: no tool name anywhere, no green check claiming it saves here.
+    void noToolRecognised_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("follow");
+        QTest::newRow("the usual folder")
+            << QString() << "No screenshot tool recognised; new screenshots usually land here"
+            << false;
+        QTest::newRow("another folder")
+            << "Shots"
+            << "Screenshots usually land in Pictures \u203a Screenshots" << true;
+    }
+    void noToolRecognised() {
+        QFETCH(QString, folder);
+        QFETCH(QString, status);
+        QFETCH(bool, follow);
+        m_tool.info = CaptureInfo();
+        m_tool.info.known = false;
+        m_tool.info.toolName = QStringLiteral("Generic (no known desktop)");
+        m_tool.info.location = m_env->mkdir(QStringLiteral("Pictures/Screenshots"));
+        if (!folder.isEmpty())
+            Prefs::shared().set(Key::folder, m_env->mkdir(folder));
+        Prefs::shared().set(Key::syncSystem, false);
+        SettingsView view(&m_tool);
+        QCOMPARE(child<QLabel>(view, QStringLiteral("statusText"))->text(), status);
+        QCOMPARE(shown(button(view, QStringLiteral("Use That Folder")), view), follow);
+        QStringList texts;
+        for (QLabel* label : view.findChildren<QLabel*>())
+            if (shown(label, view))
+                texts << label->text();
+        for (QAbstractButton* b : view.findChildren<QAbstractButton*>())
+            if (shown(b, view))
+                texts << b->text() << b->toolTip();
+        QVERIFY2(!texts.join('|').contains("Generic"), qPrintable(texts.join('|')));
+        QVERIFY(texts.contains(QStringLiteral(
+            "Bring new screenshots from Pictures \u203a Screenshots into this folder")));
     }
 
 private:

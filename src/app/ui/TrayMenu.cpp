@@ -8,6 +8,8 @@
 
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
@@ -180,17 +182,48 @@ void fill(QMenu* menu, const QList<TrayRow>& rows, const std::function<void(Tray
         // A folder's name may hold "&", which a menu would take as a mnemonic.
         QString title = row.title;
         title.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        // The key is only shown: the menu is opened by the pointer, and the
-        // panel has its own shortcuts.
+        // Shown beside the title, and answered while the menu is open
+        // (MenuKeys): a popup's own actions get no shortcuts from Qt.
         if (!row.key.isEmpty())
             title += QLatin1Char('\t') + row.key;
+        // This style draws a row's icon in place of its check mark.
         auto* action = new BlockItem(
-            title, row.symbol, {}, [choose, what] { choose(what); }, menu);
+            title, row.checkable ? QString() : row.symbol, {}, [choose, what] { choose(what); },
+            menu);
         action->setEnabled(row.enabled);
         action->setCheckable(row.checkable);
         action->setChecked(row.checked);
+        // The presets say "Super" where Qt says "Meta".
+        action->setProperty(MenuKeys::property,
+                            QKeySequence::fromString(QString(row.key).replace(
+                                QLatin1String("Super"), QLatin1String("Meta"))));
         menu->addAction(action);
     }
+    MenuKeys::install(menu);
 }
 
 } // namespace TrayMenu
+
+const char MenuKeys::property[] = "tamberkKeys";
+
+void MenuKeys::install(QMenu* menu) {
+    if (!menu->findChild<MenuKeys*>(QString(), Qt::FindDirectChildrenOnly))
+        menu->installEventFilter(new MenuKeys(menu));
+}
+
+bool MenuKeys::eventFilter(QObject* watched, QEvent* event) {
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (!menu || event->type() != QEvent::KeyPress)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const QKeySequence pressed(key->keyCombination());
+    for (QAction* action : menu->actions()) {
+        const QKeySequence keys = action->property(property).value<QKeySequence>();
+        if (keys.isEmpty() || keys != pressed || !action->isEnabled())
+            continue;
+        menu->close();
+        action->trigger();
+        return true;
+    }
+    return false;
+}

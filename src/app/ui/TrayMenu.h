@@ -3,11 +3,29 @@
 #include "settings/Prefs.h"
 
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <functional>
 
 class AppDelegate;
 class QMenu;
+
+/// Answers the keys a menu shows beside its rows while it is open: Qt gives
+/// the actions of a popup opened on its own no shortcuts. A row's keys are
+/// its QKeySequence property `property`.
+class MenuKeys : public QObject {
+    Q_OBJECT
+public:
+    static const char property[];
+    /// Once per menu; the filter is the menu's child.
+    static void install(QMenu* menu);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    using QObject::QObject;
+};
 
 /// What a tray menu row does when chosen.
 enum class TrayAction {

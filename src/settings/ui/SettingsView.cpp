@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
@@ -115,6 +116,17 @@ QString tilde(const QString& path) {
     return path;
 }
 
+// A folder as people read it: below the home folder, its parts joined by
+// " › " ("Pictures › Screenshots"); elsewhere the path with "~".
+QString pretty(const QString& path) {
+    const QString home = QDir::homePath();
+    if (!path.startsWith(home + QLatin1Char('/')))
+        return tilde(path);
+    return path.mid(home.size() + 1)
+        .split(QLatin1Char('/'), Qt::SkipEmptyParts)
+        .join(QStringLiteral(" \u203a "));
+}
+
 // A path with links resolved; the cleaned path itself when it does not exist.
 QString resolved(const QString& path) {
     if (path.isEmpty())
@@ -133,6 +145,10 @@ SettingsView::SettingsView(CaptureTool* tool, QWidget* parent)
     setObjectName(QStringLiteral("settings"));
     setAutoFillBackground(true);
     m_info.toolName = QStringLiteral("the screenshot tool");
+    // A settings window closes from the keyboard like any other.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -215,6 +231,7 @@ QAbstractButton* SettingsView::addSwitch(QWidget* group, const QString& title, c
     label->setWordWrap(true);
     row->addWidget(label, 1);
     auto* toggle = new Switch(rowWidget);
+    toggle->setLabel(label);
     row->addWidget(toggle, 0, Qt::AlignVCenter);
     if (key) {
         toggle->setObjectName(QString::fromLatin1(key));
@@ -259,9 +276,13 @@ QButtonGroup* SettingsView::addSegments(QWidget* group, const QString& title,
         const QPalette palette = button->palette();
         button->setStyleSheet(
             QStringLiteral("QPushButton:checked { background: %1; color: %2; border: 1px solid %1;"
-                           " border-radius: 3px; padding: 3px 8px; }")
+                           " border-radius: 3px; padding: 3px 8px; }"
+                           "QPushButton:checked:disabled { background: %3; color: %4;"
+                           " border-color: %3; }")
                 .arg(palette.color(QPalette::Highlight).name(),
-                     palette.color(QPalette::HighlightedText).name()));
+                     palette.color(QPalette::HighlightedText).name(),
+                     palette.color(QPalette::Disabled, QPalette::Highlight).name(),
+                     palette.color(QPalette::Disabled, QPalette::ButtonText).name()));
         segments->addButton(button, i);
         strip->addWidget(button);
         if (buttons)
@@ -576,17 +597,26 @@ void SettingsView::refreshStatus() {
     m_statusRow->show();
     const bool same = matches();
     const QString tool = m_info.toolName;
+    // Without a recognised tool nothing is known to save here: no green check.
+    const QColor mark = !m_info.known ? palette().color(QPalette::Disabled, QPalette::WindowText)
+                        : same        ? green
+                                      : orange;
     m_statusIcon->setPixmap(
         Theme::symbolPixmap(same ? u"checkmark.circle.fill" : u"exclamationmark.triangle.fill", 13,
-                            same ? green : orange, QFont::Normal, devicePixelRatioF()));
-    m_statusText->setText(same
-                              ? QStringLiteral("%1 saves new screenshots here").arg(tool)
-                              : QStringLiteral("%1 saves to %2").arg(tool, tilde(m_info.location)));
+                            mark, QFont::Normal, devicePixelRatioF()));
+    if (!m_info.known)
+        m_statusText->setText(
+            same ? QStringLiteral("No screenshot tool recognised; new screenshots usually land "
+                                  "here")
+                 : QStringLiteral("Screenshots usually land in %1").arg(pretty(m_info.location)));
+    else
+        m_statusText->setText(
+            same ? QStringLiteral("%1 saves new screenshots here").arg(tool)
+                 : QStringLiteral("%1 saves to %2").arg(tool, tilde(m_info.location)));
     m_match->setVisible(!same);
     // A tool whose folder cannot be written cannot be matched.
     m_match->setEnabled(m_info.writable);
-    m_match->setToolTip(m_info.writable ? QString()
-                                        : QStringLiteral("Not available in %1").arg(tool));
+    m_match->setToolTip(m_info.writable ? QString() : unavailable());
     m_follow->setVisible(!same && !Prefs::shared().boolean(Key::syncSystem));
     update();
 }
@@ -594,16 +624,19 @@ void SettingsView::refreshStatus() {
 void SettingsView::refreshTool() {
     const QString tool = m_info.toolName;
     m_syncTitle->setText(
-        m_info.writable
+        !m_info.known ? QStringLiteral("Bring new screenshots from %1 into this folder")
+                            .arg(pretty(m_info.location))
+        : m_info.writable
             ? QStringLiteral("Override %1: save new screenshots in this folder").arg(tool)
             : QStringLiteral("Bring %1's screenshots into this folder").arg(tool));
-    m_follow->setText(QStringLiteral("Follow %1").arg(tool));
+    m_follow->setText(m_info.known ? QStringLiteral("Follow %1").arg(tool)
+                                   : QStringLiteral("Use That Folder"));
     m_open->setText(QStringLiteral("Open %1").arg(tool));
     m_open->setToolTip(
         QStringLiteral("Opens %1's own window, where you can see its options.").arg(tool));
     m_open->setVisible(!m_info.openCommand.isEmpty());
 
-    const QString missing = QStringLiteral("Not available in %1").arg(tool);
+    const QString missing = unavailable();
     static const QStringList types{QStringLiteral("png"), QStringLiteral("jpg"),
                                    QStringLiteral("heic"), QStringLiteral("tiff")};
     if (QAbstractButton* current = m_format->button(int(types.indexOf(m_info.type))))
@@ -623,9 +656,16 @@ void SettingsView::refreshTool() {
         m_thumbnail->setChecked(m_info.showThumbnail);
         m_shadow->setChecked(!m_info.disableShadow);
     }
-    m_captureFooter->setText(QStringLiteral("These are %1's own settings; Tamberk changes them "
-                                            "for you.")
-                                 .arg(tool));
+    m_captureFooter->setText(
+        m_info.known
+            ? QStringLiteral("These are %1's own settings; Tamberk changes them for you.").arg(tool)
+            : QStringLiteral("No screenshot tool was recognised on this desktop, so "
+                             "there are none of its settings to change here."));
+}
+
+QString SettingsView::unavailable() const {
+    return m_info.known ? QStringLiteral("Not available in %1").arg(m_info.toolName)
+                        : QStringLiteral("No screenshot tool recognised on this desktop");
 }
 
 void SettingsView::refreshHotkey() {

@@ -82,6 +82,8 @@ private:
     void refresh();
     void refreshStatus();
     void refreshTool();
+    /// The tooltip of a control the screenshot tool does not offer.
+    QString unavailable() const;
     void refreshHotkey();
 
     CaptureTool* m_tool;

@@ -1,5 +1,7 @@
 #include "settings/ui/Switch.h"
 
+#include <QEvent>
+#include <QLabel>
 #include <QPainter>
 
 Switch::Switch(QWidget* parent)
@@ -33,4 +35,16 @@ void Switch::paintEvent(QPaintEvent*) {
     p.setPen(Qt::NoPen);
     p.setBrush(isEnabled() ? QColor(0xf4, 0xf4, 0xf6) : QColor(0x8a, 0x8a, 0x90));
     p.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
+}
+
+void Switch::setLabel(QLabel* label) {
+    m_label = label;
+    if (m_label)
+        m_label->setEnabled(isEnabled());
+}
+
+void Switch::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange && m_label)
+        m_label->setEnabled(isEnabled());
+    QAbstractButton::changeEvent(event);
 }

@@ -1,5 +1,5 @@
-#include "TestEnv.h"
 #include "RealApp.h"
+#include "TestEnv.h"
 #include "X11Session.h"
 #include "settings/Prefs.h"
 

@@ -20,8 +20,8 @@ int pngs(const QString& folder) {
 QString clipboard(const QString& target) {
     QByteArray out;
     X11Session::run(QStringLiteral("xclip"),
-                    {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                     target, QStringLiteral("-o")},
+                    {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                     QStringLiteral("-t"), target, QStringLiteral("-o")},
                     &out);
     return QString::fromUtf8(out);
 }
@@ -114,8 +114,8 @@ private slots:
         // a bare desktop; a real one would open windows that take the keys.
         const QString bin = m_env->mkdir(QStringLiteral("bin"));
         for (const char* tool : {"xdg-open", "xdg-email"}) {
-            const QString path = writeFile(bin + QLatin1Char('/') + QLatin1String(tool),
-                                           "#!/bin/sh\nexit 3\n");
+            const QString path =
+                writeFile(bin + QLatin1Char('/') + QLatin1String(tool), "#!/bin/sh\nexit 3\n");
             QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
         }
         m_app->prependPath(bin);

@@ -48,6 +48,7 @@ public:
         std::fflush(stdout);
     }
     void gridSearch(const QString& seed) override { say(qPrintable("search " + seed)); }
+    void reveal(const QStringList& paths) override { say(qPrintable("reveal " + paths.join(' '))); }
 
     int moves = 0;
 

@@ -80,24 +80,23 @@ Run tamberk(const QStringList& arguments) {
 }
 
 bool panelMapped() {
-    // Found by its title once; searching for visible windows each time can
-    // fail while other windows of the application come and go.
-    static QString id;
-    static QString display;
-    if (id.isEmpty() || display != X11Session::instance().display()) {
-        QByteArray out;
-        if (!X11Session::run(QStringLiteral("xdotool"),
-                             {QStringLiteral("search"), QStringLiteral("--name"),
-                              QStringLiteral("^Tamberk Panel$")},
-                             &out))
-            return false;
-        id = QString::fromLatin1(out).split(QLatin1Char('\n')).value(0).trimmed();
-        display = X11Session::instance().display();
-    }
-    QByteArray info;
-    if (!X11Session::run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id}, &info))
+    // Asked of each window of that title: an earlier run's panel is gone,
+    // and a search for visible windows alone can miss one while others of
+    // the application come and go.
+    QByteArray out;
+    if (!X11Session::run(
+            QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^Tamberk Panel$")},
+            &out))
         return false;
-    return info.contains("Map State: IsViewable");
+    for (const QByteArray& id : out.trimmed().split('\n')) {
+        QByteArray info;
+        if (X11Session::run(QStringLiteral("xwininfo"),
+                            {QStringLiteral("-id"), QString::fromLatin1(id)}, &info) &&
+            info.contains("Map State: IsViewable"))
+            return true;
+    }
+    return false;
 }
 
 int visibleWindows() {

@@ -195,6 +195,15 @@ GALLERY_IMAGE_PAGE(shelf_toast_undo, [](double dpr) {
     return render(s, dpr);
 })
 
+GALLERY_IMAGE_PAGE(shelf_toast_long, [](double dpr) {
+    Scene s;
+    s.size = QSize(228, 720); // the narrowest card
+    s.setup = [](ShelfView& shelf, ManualScheduler&) {
+        shelf.showToast("Moved 12 frames to “Receipts 2026”", true);
+    };
+    return render(s, dpr);
+})
+
 GALLERY_IMAGE_PAGE(shelf_selection, [](double dpr) {
     Scene s;
     s.setup = [](ShelfView& shelf, ManualScheduler&) {

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QThread>
 #include <charconv>
 #include <cmath>
 
@@ -31,6 +32,8 @@ void shutDownShared() {
 Thumbs& Thumbs::shared() {
     static Thumbs* const instance = [] {
         sharedInstance = new Thumbs;
+        // More decodes than cores would only slow the first images down.
+        sharedInstance->setWorkers(QThread::idealThreadCount());
         if (QCoreApplication* app = QCoreApplication::instance()) {
             QObject::connect(app, &QCoreApplication::aboutToQuit, sharedInstance,
                              [] { sharedInstance->shutdown(kQuitWaitMs); });
@@ -64,6 +67,11 @@ bool Thumbs::shutdown(int timeoutMs) {
     if (!done)
         qCWarning(lcTamberk) << "thumbnails: a decode did not end in time; not waiting for it";
     return done;
+}
+
+void Thumbs::setWorkers(int count) {
+    m_workers = std::clamp(count, 1, maxDecodes);
+    m_pool.setMaxThreadCount(m_workers);
 }
 
 int Thumbs::bucket(double size) {
@@ -146,7 +154,7 @@ Thumbs::Ticket Thumbs::load(const ShotPtr& shot, int bucket, Completion completi
     job.waiters.append({ticket, std::move(completion)});
     if (!job.started)
         job.rank = ++m_lastRank;
-    pump();
+    schedulePump();
     return ticket;
 }
 
@@ -173,12 +181,27 @@ void Thumbs::bump(Ticket ticket) {
         job->rank = ++m_lastRank;
 }
 
+void Thumbs::schedulePump() {
+    // Decodes start once the caller has asked for (and ranked) everything it
+    // wants now, not with its first request.
+    if (m_pumpScheduled)
+        return;
+    m_pumpScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_pumpScheduled = false;
+            pump();
+        },
+        Qt::QueuedConnection);
+}
+
 int Thumbs::waiting() const {
     return int(m_jobs.size()) - m_running;
 }
 
 void Thumbs::pump() {
-    while (m_running < maxDecodes && !stopped()) {
+    while (m_running < m_workers && !stopped()) {
         auto best = m_jobs.end();
         for (auto it = m_jobs.begin(); it != m_jobs.end(); ++it) {
             if (!it->started && (best == m_jobs.end() || it->rank > best->rank))

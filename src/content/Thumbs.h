@@ -35,7 +35,7 @@ public:
     /// Screens of images the limit holds: the one shown, the prefetch margin
     /// on both sides, and some to scroll back to.
     static constexpr int screensKept = 8;
-    /// Decodes running at once.
+    /// Decodes running at once, at most; the shared cache runs one per core.
     static constexpr int maxDecodes = 4;
     /// Names one request for cancelling or bumping it; 0 for none.
     using Ticket = quint64;
@@ -100,6 +100,9 @@ public:
     /// Decodes waiting for a worker, and running.
     int waiting() const;
     int running() const { return m_running; }
+    /// Decodes run at once (maxDecodes unless set lower).
+    int workers() const { return m_workers; }
+    void setWorkers(int count);
 
 signals:
     /// A decoded image corrected the shot's pixel size.
@@ -114,6 +117,7 @@ private:
         bool started = false;
         qsizetype reserved = 0; // estimated bytes of the result, while someone waits for it
     };
+    void schedulePump();
     void pump();
     void start(const QString& key, Job& job);
     void finish(const QString& key, const Made& made);
@@ -126,6 +130,8 @@ private:
     Ticket m_lastTicket = 0;
     quint64 m_lastRank = 0;
     int m_running = 0;
+    int m_workers = maxDecodes;
+    bool m_pumpScheduled = false;
     qsizetype m_limit = maxLimit;
     qsizetype m_reserved = 0;
     std::shared_ptr<std::atomic<bool>> m_stopping = std::make_shared<std::atomic<bool>>(false);

@@ -181,10 +181,15 @@ private slots:
         };
         QStringList answered;
         QList<Thumbs::Ticket> tickets;
-        for (const QString name : {"a0", "a1", "a2", "a3", "b0", "b1", "b2", "b3", "b4", "b5"})
+        auto load = [&](const QString& name) {
             tickets << thumbs.load(makeShot(QStringLiteral("/s/") + name, 1.0), 160,
                                    [&answered, name](const QImage&) { answered << name; });
+        };
+        for (const QString name : {"a0", "a1", "a2", "a3"})
+            load(name);
         QTRY_COMPARE(startedCount(), 4);
+        for (const QString name : {"b0", "b1", "b2", "b3", "b4", "b5"})
+            load(name);
         for (const int cancelled : {5, 7, 9})
             thumbs.cancel(tickets[cancelled]);
         thumbs.bump(tickets[4]);
@@ -220,6 +225,7 @@ private slots:
         fake.gated = true;
         for (int i = 4; i < 8; ++i)
             thumbs.load(big(i), 2560, [](const QImage&) {});
+        QTRY_COMPARE(thumbs.running(), 4);
         QVERIFY(thumbs.held() <= thumbs.limit());
         for (int i = 0; i < 4; ++i)
             QVERIFY(!thumbs.cached(*big(i), 2560));

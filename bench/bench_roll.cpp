@@ -260,7 +260,6 @@ int main(int argc, char** argv) {
     bar->setValue(bar->maximum() / 2);
     QElapsedTimer ready;
     ready.start();
-    const double mainCpu = threadCpuMs();
     QList<ThumbView*> middle;
     for (;;) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
@@ -273,10 +272,6 @@ int main(int argc, char** argv) {
     }
     panel.repaint();
     const double readyMs = double(ready.nsecsElapsed()) / 1e6;
-    if (qEnvironmentVariableIsSet("BENCH_ROLL_DEBUG"))
-        std::fprintf(stderr, "ready: main thread %.0f ms, waiting %d, running %d\n",
-                     threadCpuMs() - mainCpu, Thumbs::shared().waiting(),
-                     Thumbs::shared().running());
     const double oneDecode = shown.isEmpty() ? 0 : anchorWall / double(shown.size());
     const double readyAnchor = double(middle.size()) * oneDecode / workers;
     std::printf("thumbs_viewport_ready: ours %.0f ms, anchor %.0f ms (%d cells × %.1f ms a decode "

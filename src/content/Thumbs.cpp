@@ -30,7 +30,7 @@ void shutDownShared() {
 } // namespace
 
 Thumbs& Thumbs::shared() {
-    static Thumbs* const instance = [] {
+    if (!sharedInstance) {
         sharedInstance = new Thumbs;
         // More decodes than cores would only slow the first images down.
         sharedInstance->setWorkers(QThread::idealThreadCount());
@@ -39,9 +39,8 @@ Thumbs& Thumbs::shared() {
                              [] { sharedInstance->shutdown(kQuitWaitMs); });
             qAddPostRoutine(shutDownShared);
         }
-        return sharedInstance;
-    }();
-    return *instance;
+    }
+    return *sharedInstance;
 }
 
 Thumbs::Thumbs(Decoder decoder, QObject* parent)

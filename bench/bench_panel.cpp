@@ -12,17 +12,13 @@
 // open at the top. Anchor: the process with the library loaded, before the
 // panel was built.
 //
-// panel_rss_10k_scrolled: the same after the card was widened to a board and
-// its roll scrolled from top to bottom one screenful at a time, every cell
-// passed having asked for its image. Same anchor.
+// Scrolling real-size images is measured by bench_roll.
 #include "grid/GridView.h"
 #include "library/Library.h"
 #include "panel/DockedPanel.h"
 #include "panel/PanelController.h"
-#include "panel/PanelGeometry.h"
 #include "panel/ShelfPanel.h"
 #include "settings/Prefs.h"
-#include "shelf/ShelfView.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -31,8 +27,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -183,28 +177,5 @@ int main(int argc, char** argv) {
     std::printf("panel_idle_cpu: ours %.1f ms, anchor %.1f ms (same process before the panel), "
                 "ratio %.2f; budget 10 ms\n",
                 cpu, cpuAnchor, ratio(cpu, cpuAnchor));
-    std::fflush(stdout);
-
-    // A board: the widest card the screen allows, several columns.
-    ctl.expand(false);
-    ctl.setWidthLive(PanelGeometry::maxWidth(ScreenFrames::of()));
-    ctl.widthDragEnded();
-    idle(300);
-    QScrollBar* bar = docked.shelf().roll()->verticalScrollBar();
-    const int step = std::max(1, docked.shelf().roll()->viewport()->height());
-    int screens = 0;
-    for (int y = 0; y <= bar->maximum(); y += step, ++screens) {
-        bar->setValue(y);
-        panel.repaint();
-        QCoreApplication::processEvents();
-    }
-    bar->setValue(bar->maximum());
-    idle(2000); // the decodes asked for on the way finish
-    const double scrolled = residentMb();
-    std::printf("panel_rss_10k_scrolled: ours %.0f MB, anchor %.0f MB (library loaded, no "
-                "panel), ratio %.2f; budget 150 MB above the thumbnail cache's 600 MiB limit "
-                "(%d columns, %d screens)\n",
-                scrolled, rssAnchor, ratio(scrolled, rssAnchor), docked.shelf().grid()->columns(),
-                screens);
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "panel/PanelController.h"
 #include "platform/GlobalShortcut.h"
 #include "platform/Log.h"
+#include "platform/Memory.h"
 #include "platform/RemoteControl.h"
 #include "platform/TrayHost.h"
 #include "platform/X11Connection.h"
@@ -72,6 +73,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    Memory::returnFreedImages();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tamberk"));
     QApplication::setApplicationVersion(AppDelegate::version());

@@ -52,11 +52,16 @@ GridView::GridView(QWidget* parent, motion::Animator* animator, Thumbs* thumbs)
 }
 
 GridView::~GridView() {
-    // Cells may still have completions queued in the cache; they hold cells weakly.
-    for (const ThumbPtr& cell : m_cells)
+    // Requests of cells no one will show are withdrawn; completions already
+    // queued hold cells weakly.
+    for (const ThumbPtr& cell : m_cells) {
+        cell->cancelLoad();
         cell->grid = nullptr;
-    for (const ThumbPtr& cell : m_vanishing)
+    }
+    for (const ThumbPtr& cell : m_vanishing) {
+        cell->cancelLoad();
         cell->grid = nullptr;
+    }
 }
 
 // ---- Listing -------------------------------------------------------------
@@ -160,8 +165,8 @@ void GridView::updateShot(ThumbView& cell, const ShotPtr& shot) {
         return;
     if (cell.shot->modified != shot->modified) {
         // A new version of the file: its image is fetched afresh.
+        cell.cancelLoad();
         cell.loaded = 0;
-        cell.requested = 0;
     }
     if (!sameCaption(*cell.shot, *shot))
         cell.updateCaption();
@@ -192,6 +197,7 @@ void GridView::refreshShots(const ShotList& shots, bool live) {
 
 void GridView::removeCell(const ThumbPtr& cell, bool live) {
     cell->listed = false;
+    cell->cancelLoad();
     if (cell->hover)
         hovered.reset();
     if (!live) {
@@ -224,6 +230,7 @@ void GridView::forgetRemoved() {
     std::erase_if(m_stale, [](const Stale& s) { return !s.cell->listed; });
     std::erase_if(m_animating, gone);
     std::erase_if(m_baked, gone);
+    std::erase_if(m_holding, gone);
 }
 
 // ---- Layout --------------------------------------------------------------
@@ -448,8 +455,31 @@ void GridView::updateVisible() {
     const double margin = std::max(0.8 * visible.height(), 320.0);
     const QRectF loadBand = visible.adjusted(0, -margin, 0, margin);
     const double scale = backingScale();
-    for (const int pos : m_layout.intersecting(loadBand))
-        m_cells[size_t(pos)]->load(scale);
+    m_thumbs->setLimit(Thumbs::limitFor(visible.size(), scale));
+    // The margin first, then the visible cells from the bottom up: the cache
+    // decodes the latest request first, so the top of the viewport comes first.
+    const std::vector<int> band = m_layout.intersecting(loadBand);
+    std::vector<ThumbView*> shown;
+    for (const int pos : band) {
+        ThumbView* cell = m_cells[size_t(pos)].get();
+        if (m_layout.frames[size_t(pos)].intersects(visible))
+            shown.push_back(cell);
+        else
+            loadCell(cell, scale);
+    }
+    for (auto it = shown.rbegin(); it != shown.rend(); ++it)
+        loadCell(*it, scale);
+
+    // Cells a screen beyond the margin give up their requests and images; the
+    // cache keeps what its limit allows for scrolling back.
+    const QRectF keepBand = loadBand.adjusted(0, -visible.height(), 0, visible.height());
+    std::erase_if(m_holding, [&](ThumbView* cell) {
+        if (cell->frame().intersects(keepBand))
+            return false;
+        cell->release();
+        cell->trackedHolding = false;
+        return true;
+    });
 
     // Rendering caches are only worth keeping near the viewport.
     if (m_baked.size() > bakedKept) {
@@ -460,6 +490,14 @@ void GridView::updateVisible() {
             cell->trackedBaked = false;
             return true;
         });
+    }
+}
+
+void GridView::loadCell(ThumbView* cell, double scale) {
+    cell->load(scale);
+    if (!cell->trackedHolding && cell->listed && (cell->requested || cell->loaded)) {
+        cell->trackedHolding = true;
+        m_holding.push_back(cell);
     }
 }
 

@@ -187,6 +187,8 @@ private:
     QRectF m_staleClear; // no stale cell's frame reaches into this area
     std::vector<ThumbView*> m_animating;
     std::vector<ThumbView*> m_baked;
+    std::vector<ThumbView*> m_holding; // cells with an image or a request
+    void loadCell(ThumbView* cell, double scale);
     std::vector<ThumbPtr> m_vanishing;
     int m_lastApplied = 0;
     bool m_batch = false; // inside setShots: one repaint at the end instead of one per cell

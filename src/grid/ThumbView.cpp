@@ -180,9 +180,13 @@ void ThumbView::load(double scale) {
         needed = std::max(r.width(), r.height()) * scale * 1.6;
     }
     const int b = Thumbs::bucket(needed);
-    if (loaded >= b || requested >= b)
-        return;
     Thumbs& thumbs = grid ? grid->thumbs() : Thumbs::shared();
+    if (loaded >= b)
+        return;
+    if (requested >= b) {
+        thumbs.bump(ticket);
+        return;
+    }
     if (loaded == 0) {
         if (auto cached = thumbs.cached(*shot, b)) {
             setImage(cached->first, false);
@@ -191,22 +195,45 @@ void ThumbView::load(double scale) {
                 return;
         }
     }
+    cancelLoad();
     requested = b;
     // The completion names the file version it asked for: a reply for an older
     // version of the same path must not settle the newer request.
     std::weak_ptr<ThumbView> weak = weak_from_this();
-    thumbs.load(shot, b,
-                [weak, b, path = shot->path, modified = shot->modified](const QImage& image) {
-                    const std::shared_ptr<ThumbView> self = weak.lock();
-                    if (!self || self->shot->path != path || self->shot->modified != modified)
-                        return;
-                    if (self->requested == b)
-                        self->requested = 0;
-                    if (!image.isNull() && self->loaded < b) {
-                        self->setImage(image, true);
-                        self->loaded = b;
-                    }
-                });
+    const Thumbs::Ticket t = thumbs.load(
+        shot, b, [weak, b, path = shot->path, modified = shot->modified](const QImage& image) {
+            const std::shared_ptr<ThumbView> self = weak.lock();
+            if (!self || self->shot->path != path || self->shot->modified != modified)
+                return;
+            if (self->requested == b) {
+                self->requested = 0;
+                self->ticket = 0;
+            }
+            if (!image.isNull() && self->loaded < b) {
+                self->setImage(image, true);
+                self->loaded = b;
+            }
+        });
+    if (requested == b)
+        ticket = t;
+}
+
+void ThumbView::cancelLoad() {
+    if (ticket != 0 && grid)
+        grid->thumbs().cancel(ticket);
+    ticket = 0;
+    requested = 0;
+}
+
+void ThumbView::release() {
+    cancelLoad();
+    loaded = 0;
+    if (!m_parts)
+        return;
+    m_parts->image = QImage();
+    m_parts->baked = QImage();
+    m_parts->bakedFrom = 0;
+    invalidateComposed();
 }
 
 const QImage& ThumbView::image() const {

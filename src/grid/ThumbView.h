@@ -93,21 +93,24 @@ public:
 
     GridView* grid = nullptr; ///< The owning grid; cleared when the cell leaves it.
     ShotPtr shot;
-    int number = 0;    ///< Frame number in the caption (the newest shot has the highest).
-    int position = 0;  ///< Index in the grid's listing.
-    int loaded = 0;    ///< Bucket of the image shown, 0 for none.
-    int requested = 0; ///< Bucket of the image being loaded, 0 for none.
+    int number = 0;     ///< Frame number in the caption (the newest shot has the highest).
+    int position = 0;   ///< Index in the grid's listing.
+    int loaded = 0;     ///< Bucket of the image shown, 0 for none.
+    int requested = 0;  ///< Bucket of the image being loaded, 0 for none.
+    quint64 ticket = 0; ///< The cache's name for that request, to withdraw it.
     bool selected = false;
     bool selectMode = false; ///< The grid has a selection: hollow checks show without hover.
     bool captions = true;
     bool hover = false;
 
     /// Bookkeeping of the grid: the cell is in its listing, in its list of animating
-    /// cells, waiting for its layout frame, holding a rendering cache.
+    /// cells, waiting for its layout frame, holding a rendering cache, holding an image or a
+    /// request.
     bool listed = true;
     bool trackedAnimating = false;
     bool stale = false;
     bool trackedBaked = false;
+    bool trackedHolding = false;
 
     /// The frame in grid coordinates as last set (the model, not the presentation).
     const QRectF& frame() const { return m_frame; }
@@ -123,8 +126,14 @@ public:
     void updateCaption();
     /// Applies selected, selectMode and hover to ring, border, check and buttons.
     void updateState(bool animated);
-    /// Makes sure an image of sufficient size for `scale` is shown or requested.
+    /// Makes sure an image of sufficient size for `scale` is shown or requested;
+    /// a request already waiting moves ahead of the others.
     void load(double scale);
+    /// Withdraws the request waiting for an image, if any.
+    void cancelLoad();
+    /// Withdraws the request and lets go of the image and the rendering caches:
+    /// the cell is far from the viewport. It loads again when it comes back.
+    void release();
     /// A new screenshot arriving: a white flash that fades and a small pop.
     void develop();
     /// Removal: the image shrinks while the cell fades; `removed` runs when the fade ends.

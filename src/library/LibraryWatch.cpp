@@ -232,8 +232,16 @@ void Library::apply(const FolderScanner::RescanResult& result, qint64 generation
         refresh(result.dirs);
         return;
     }
-    if (result.dirs.contains(m_root))
+    if (result.dirs.contains(m_root)) {
         m_readable = result.rootOK;
+        // A root that cannot be listed (moved away, deleted) shows nothing
+        // rather than files no longer behind it; when it returns it is
+        // walked afresh.
+        if (!result.rootOK) {
+            m_listing.clear();
+            m_childMap.clear();
+        }
+    }
     for (const QString& path : result.vanished)
         dropSubtree(path);
     for (auto it = result.updates.cbegin(); it != result.updates.cend(); ++it)

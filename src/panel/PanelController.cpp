@@ -75,8 +75,6 @@ PanelController::PanelController(Library& lib, PanelParts parts, PanelEnv env, Q
 
 PanelController::~PanelController() {
     // Only the ticker callbacks: the windows may already be gone.
-    if (m_pollId)
-        animator().removeFrameCallback(m_pollId);
     stopTween();
 }
 
@@ -92,8 +90,9 @@ QPointF PanelController::pointer() const {
     return m_env.pointer ? m_env.pointer() : QPointF(QCursor::pos());
 }
 
-bool PanelController::pointerInCard() const {
-    return cardScreenFrame().contains(pointer());
+bool PanelController::pointerInCard() {
+    m_lastPointer = pointer();
+    return cardScreenFrame().contains(m_lastPointer);
 }
 
 // Opening and closing
@@ -241,21 +240,36 @@ void PanelController::mouseInPanel(bool inside) {
         scheduleCollapse(PanelDelay::pointerLeft, false);
     else
         m_deadlines->cancel(collapseWork);
+    // The pointer moves: it is followed closely again.
+    if (m_polling) {
+        m_pollDelay = kPollFast;
+        m_deadlines->schedule(pointerWork, m_pollDelay, [this] { pollPointer(); });
+    }
 }
 
 void PanelController::startPassThrough() {
     stopPassThrough();
+    m_polling = true;
+    m_pollDelay = kPollFast;
+    pollPointer();
+}
+
+void PanelController::pollPointer() {
+    // The pointer is read only while the panel is open: at frame rate while it
+    // moves, and ever more rarely while it rests, so an open panel left alone
+    // costs next to nothing. Events of the panel's own windows poll at once.
+    const QPointF before = m_lastPointer;
     pointerCheck();
-    // The pointer is read on the animation ticker only while the panel is
-    // open; a collapsed panel costs nothing.
-    m_pollId = animator().addFrameCallback([this](double) { pointerCheck(); });
+    // A pending close is called off by the pointer's return: that is watched closely.
+    const bool resting = m_lastPointer == before && !m_deadlines->pending(collapseWork);
+    m_pollDelay = resting ? std::min(m_pollDelay * 2, kPollSlow) : kPollFast;
+    if (m_polling)
+        m_deadlines->schedule(pointerWork, m_pollDelay, [this] { pollPointer(); });
 }
 
 void PanelController::stopPassThrough() {
-    if (m_pollId) {
-        animator().removeFrameCallback(m_pollId);
-        m_pollId = 0;
-    }
+    m_polling = false;
+    m_deadlines->cancel(pointerWork);
     m_parts.panel->setIgnoresMouse(false);
 }
 

@@ -186,7 +186,7 @@ public:
     double thumb() const { return m_thumb; }
     const QString& query() const { return m_query; }
     bool resizing() const { return m_resizing; }
-    bool polling() const { return m_pollId != 0; }
+    bool polling() const { return m_polling; }
     bool tweening() const { return m_tweenId != 0; }
     Deadlines& deadlines() { return *m_deadlines; }
 
@@ -195,12 +195,16 @@ signals:
     void expandedChanged(bool expanded);
 
 private:
-    enum Work { collapseWork, hoverWork, queryWork, saveWork, aspectWork };
+    enum Work { collapseWork, hoverWork, queryWork, saveWork, aspectWork, pointerWork };
+    // Seconds between pointer reads while it moves, and at most while it rests.
+    static constexpr double kPollFast = 1.0 / 60;
+    static constexpr double kPollSlow = 0.25;
 
     void pointerCheck();
+    void pollPointer();
     void pop(QMenu* menu, const QPoint& at);
     bool wantsIgnore(bool inside) const;
-    bool pointerInCard() const;
+    bool pointerInCard();
     void startPassThrough();
     void stopPassThrough();
     void stopTween();
@@ -231,6 +235,8 @@ private:
     double m_dragStartWidth = 0;
     bool m_resizing = false;
     bool m_draggingOut = false;
-    int m_pollId = 0;  // the pointer check's frame callback while expanded
-    int m_tweenId = 0; // the width animation's frame callback
+    bool m_polling = false; // the pointer is read while expanded
+    double m_pollDelay = kPollFast;
+    QPointF m_lastPointer; // as last read
+    int m_tweenId = 0;     // the width animation's frame callback
 };

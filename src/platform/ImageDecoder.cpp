@@ -1,5 +1,6 @@
 #include "platform/ImageDecoder.h"
 
+#include "platform/ImageShrink.h"
 #include "platform/Log.h"
 #include "platform/RegularFile.h"
 
@@ -7,6 +8,7 @@
 #include <QImageReader>
 #include <QtEndian>
 #include <algorithm>
+#include <cmath>
 #include <libheif/heif.h>
 #include <memory>
 #include <optional>
@@ -72,40 +74,61 @@ std::optional<JpegFrame> readJpegFrame(const QString& name) {
     return std::nullopt;
 }
 
-// The bytes one decode of `reader` needs at most. JPEG: the DCT-scaled
-// bitmap plus any progressive coefficient arrays. Readers that scale while
-// decoding (PNG): the target bitmap and a few rows. Others: the decoded bitmap
-// and, when it must shrink, the converted copy smooth scaling makes.
-qint64 decodeCost(QImageReader& reader, const QString& name, QSize full, QSize target) {
+// libjpeg scales by M/8 while it decodes; Qt picks M from the size asked for
+// and smooth-scales whatever libjpeg returns to that size. The size asked for
+// is the exact output of the smallest M that covers `target` and that Qt picks
+// again from it, so nothing is scaled after decoding; empty when there is none.
+QSize jpegDecodeSize(QSize full, QSize target) {
+    for (int m = 1; m < 8; ++m) {
+        const QSize out((full.width() * m + 7) / 8, (full.height() * m + 7) / 8);
+        if (out.width() < target.width() || out.height() < target.height())
+            continue;
+        const double f =
+            std::min(double(full.width()) / out.width(), double(full.height()) / out.height());
+        if (std::clamp(int(std::ceil(8 / f)), 1, 8) == m)
+            return out;
+    }
+    return {};
+}
+
+// Qt's PNG reader shrinks 8-bit colour images that are not interlaced row by
+// row as it reads them; every other kind it decodes whole and smooth-scales.
+bool pngShrinksWhileReading(const RegularFile& source, QImage::Format format) {
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32)
+        return false;
+    char interlace = 1;
+    return ::pread(source.fd(), &interlace, 1, 28) == 1 && interlace == 0;
+}
+
+// The bytes one decode needs at most. JPEG: the DCT-scaled bitmap plus any
+// progressive coefficient arrays. A reader that shrinks while decoding: the
+// target bitmap and a few rows. Otherwise: the decoded bitmap and the target.
+qint64 decodeCost(QImageReader& reader, const QString& name, QSize full, QSize target,
+                  QSize decoded) {
     const qint64 pixels = qint64(full.width()) * full.height();
+    const qint64 out = qint64(target.width()) * target.height() * 4;
     if (reader.format() == "jpeg") {
         const std::optional<JpegFrame> frame = readJpegFrame(name);
         if (!frame)
             return pixels * 8;
-        // Qt asks libjpeg for 1/2, 1/4 or 1/8 of the size while that still covers the target.
-        int denom = 1;
-        while (denom < 8 && full.width() / (denom * 2) >= target.width() &&
-               full.height() / (denom * 2) >= target.height())
-            denom *= 2;
-        const qint64 scaled = qint64(full.width() / denom + 1) * (full.height() / denom + 1);
-        return scaled * 4 * 2 + (frame->progressive ? frame->coefficientBytes : 0);
+        // Twice the DCT-scaled bitmap: a conservative fence for a header that
+        // claims a huge frame, whatever libjpeg really holds besides.
+        const QSize scaled = decoded.isValid() ? decoded : full;
+        return qint64(scaled.width() + 1) * (scaled.height() + 1) * 4 * 2 +
+               (frame->progressive ? frame->coefficientBytes : 0);
     }
-    // Smooth scaling works on a 32-bit (or, for deep images, 64-bit) copy.
+    if (decoded.isValid())
+        return out + qint64(full.width()) * 4 * 6;
     const int bytes =
         std::max(1, int(QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel()) / 8);
-    if (target == full)
-        return pixels * bytes;
-    if (reader.supportsOption(QImageIOHandler::ScaledSize))
-        return qint64(target.width()) * target.height() * std::max(4, bytes) +
-               qint64(full.width()) * std::max(4, bytes) * 4;
-    return pixels * (bytes + std::max(4, bytes));
+    return pixels * bytes + out;
 }
 
-QImage smoothFit(const QImage& image, QSize box) {
+QImage fit(const QImage& image, QSize box) {
     const QSize size = ImageDecoder::fitted(image.size(), box);
     if (size == image.size())
         return image;
-    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return ImageShrink::to(image, size);
 }
 
 QImage decodeWithQt(const RegularFile& source, const QString& path, QSize box) {
@@ -122,25 +145,30 @@ QImage decodeWithQt(const RegularFile& source, const QString& path, QSize box) {
     // The size is the stored one; a quarter turn swaps the box's sides.
     const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
     const QSize target = ImageDecoder::fitted(full, turned ? box.transposed() : box);
+    // Only sizes the reader reaches without Qt's smooth scaling are asked
+    // for: that scaling runs on Qt's global thread pool (see ImageShrink).
+    QSize decoded;
+    if (target != full && reader.format() == "jpeg")
+        decoded = jpegDecodeSize(full, target);
+    else if (target != full && reader.format() == "png" &&
+             pngShrinksWhileReading(source, reader.imageFormat()))
+        decoded = target;
     const QString name = QFile::decodeName(source.name());
-    if (decodeCost(reader, name, full, target) > ImageDecoder::memoryBudget) {
+    if (decodeCost(reader, name, full, target, decoded) > ImageDecoder::memoryBudget) {
         qCWarning(lcTamberk) << "image too large to decode:" << path << full;
         return {};
     }
     // Our own budget is the fence; Qt's default per-image limit (128 MB)
     // would refuse tall pages that fit it.
     reader.setAllocationLimit(int(ImageDecoder::memoryBudget / (1024 * 1024)));
-    // JPEG decodes to about the target size through DCT scaling, PNG scales
-    // row by row while it decodes; other readers decode fully and are scaled
-    // smoothly afterwards.
-    if (target != full && reader.supportsOption(QImageIOHandler::ScaledSize))
-        reader.setScaledSize(target);
+    if (decoded.isValid())
+        reader.setScaledSize(decoded);
     QImage image = reader.read();
     if (image.isNull()) {
         qCWarning(lcTamberk) << "cannot decode" << path << reader.errorString();
         return {};
     }
-    return smoothFit(image, box);
+    return fit(image, box);
 }
 
 bool isHeif(const RegularFile& source) {
@@ -192,7 +220,7 @@ QImage decodeHeif(const RegularFile& source, const QString& path, QSize box) {
     // Without alpha the bytes scale as they are, with no converted copy.
     const QImage view(data, w, h, stride,
                       alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
-    QImage fitted = smoothFit(view, box);
+    QImage fitted = fit(view, box);
     // The view borrows libheif's buffer, which goes away with `image`.
     return fitted.constBits() == view.constBits() ? view.copy() : fitted;
 }

@@ -16,6 +16,9 @@ thread_local std::unique_ptr<TextRecognizer> t_engine;
 TextRecognizer::TextRecognizer()
     : m_api(std::make_unique<tesseract::TessBaseAPI>()) {
     limitThreads();
+    // The engine's own diagnostics ("guessing pitch as xheight", ...) would fill
+    // the app's log; our failure lines say what matters.
+    m_api->SetVariable("debug_file", "/dev/null");
     if (m_api->Init(nullptr, "eng", tesseract::OEM_LSTM_ONLY) != 0) {
         logFailure("text recognition", QStringLiteral("no English language data"));
         return;

@@ -1,13 +1,17 @@
 #include "TestEnv.h"
 #include "ThumbFixtures.h"
 #include "platform/ImageDecoder.h"
+#include "platform/ImageShrink.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
 #include <QPainter>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QThreadPool>
 
 using namespace ThumbFixtures;
 
@@ -49,6 +53,86 @@ private slots:
         const QImage image = ImageDecoder::thumbnail(file, 160);
         QCOMPARE(image.size(), QSize(160, 80));
         QVERIFY(near(image, 0.2, 0.5, Qt::red) && near(image, 0.8, 0.5, Qt::blue));
+    }
+
+    // Shrinking averages what each target pixel covers, also across uneven
+    // steps, and keeps translucency premultiplied.
+    void shrinkAverages_data() {
+        QTest::addColumn<QImage::Format>("format");
+        QTest::addColumn<QSize>("from");
+        QTest::addColumn<QSize>("to");
+        QTest::newRow("rgb32 by 3") << QImage::Format_RGB32 << QSize(300, 90) << QSize(100, 30);
+        QTest::newRow("argb32 uneven") << QImage::Format_ARGB32 << QSize(301, 97) << QSize(70, 31);
+        QTest::newRow("rgb888 uneven") << QImage::Format_RGB888 << QSize(199, 45) << QSize(53, 12);
+    }
+    void shrinkAverages() {
+        QFETCH(QImage::Format, format);
+        QFETCH(QSize, from);
+        QFETCH(QSize, to);
+        // A checkerboard averages to its mean; the left and right quarters keep their colour.
+        QImage source(from, format);
+        for (int y = 0; y < from.height(); ++y) {
+            for (int x = 0; x < from.width(); ++x) {
+                const QColor c = x < from.width() / 4        ? QColor(Qt::red)
+                                 : x >= from.width() * 3 / 4 ? QColor(0, 0, 255, 128)
+                                 : (x + y) % 2               ? QColor(200, 200, 200)
+                                                             : QColor(0, 0, 0);
+                source.setPixelColor(x, y, c);
+            }
+        }
+        const QImage out = ImageShrink::to(source, to);
+        QCOMPARE(out.size(), to);
+        QCOMPARE(out.hasAlphaChannel(), source.hasAlphaChannel());
+        QVERIFY(near(out, 0.1, 0.5, Qt::red));
+        const QColor mid = out.pixelColor(to.width() / 2, to.height() / 2);
+        QVERIFY2(std::abs(mid.red() - 100) <= 12 && mid.red() == mid.blue(),
+                 qPrintable(mid.name()));
+        if (source.hasAlphaChannel()) {
+            const QColor right = out.pixelColor(to.width() - 2, 1);
+            QVERIFY2(std::abs(right.alpha() - 128) <= 2 && right.blue() >= 250,
+                     qPrintable(right.name(QColor::HexArgb)));
+        }
+    }
+
+    // Decodes on a thread of our own never hand work to Qt's global pool: with
+    // that pool blocked, thumbnails of every kind Qt would otherwise
+    // smooth-scale there still arrive (a JPEG that libjpeg scales while
+    // decoding, PNGs the reader shrinks or decodes whole, WebP).
+    void decodesKeepOffTheGlobalPool() {
+        const QImage picture = halves({2000, 1200}, Qt::red, Qt::blue);
+        QStringList files;
+        files << path(QStringLiteral("pool.jpg")) << path(QStringLiteral("pool.png"))
+              << path(QStringLiteral("pool-indexed.png")) << path(QStringLiteral("pool.webp"));
+        QVERIFY(picture.save(files[0], "jpeg"));
+        QVERIFY(picture.convertToFormat(QImage::Format_ARGB32).save(files[1], "png"));
+        QVERIFY(picture.convertToFormat(QImage::Format_Indexed8).save(files[2], "png"));
+        QVERIFY(picture.save(files[3], "webp"));
+        QThreadPool* global = QThreadPool::globalInstance();
+        const int threads = global->maxThreadCount();
+        global->setMaxThreadCount(1);
+        QSemaphore blocked, release;
+        global->start([&] {
+            blocked.release();
+            release.acquire();
+        });
+        blocked.acquire();
+        QSemaphore done;
+        QList<QSize> sizes;
+        std::unique_ptr<QThread> worker(QThread::create([&] {
+            for (const QString& file : files)
+                sizes << ImageDecoder::thumbnail(file, 320).size();
+            done.release();
+        }));
+        worker->start();
+        // A decode waiting on the blocked pool never ends; this wait only
+        // bounds that fault, it measures nothing.
+        const bool finished = done.tryAcquire(1, 60000);
+        release.release();
+        worker->wait();
+        global->waitForDone();
+        global->setMaxThreadCount(threads);
+        QVERIFY(finished);
+        QCOMPARE(sizes, QList<QSize>(files.size(), QSize(320, 192)));
     }
 
     // Small images are never enlarged; an extreme strip keeps one pixel across.

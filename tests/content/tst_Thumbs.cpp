@@ -1,6 +1,7 @@
 #include "TestEnv.h"
 #include "content/Thumbs.h"
 
+#include <QMutex>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
@@ -131,37 +132,158 @@ private slots:
         }
     }
 
-    // At most four decodes run at once; a cache destroyed mid-decode waits
-    // and drops their completions instead of calling into a dead object.
-    void boundedDecodesAndDestruction() {
+    // At most four decodes run at once. Shutting down drops the waiting
+    // requests undecoded, waits for the running ones and answers none of them;
+    // a later load answers with nothing at once.
+    void boundedDecodesAndShutdown() {
         FakeDecoder fake;
         fake.gated = true;
-        auto thumbs = std::make_unique<Thumbs>(fake.decoder());
+        Thumbs thumbs(fake.decoder());
         int answers = 0;
         for (int i = 0; i < 10; ++i)
-            thumbs->load(makeShot(QStringLiteral("/s/%1.png").arg(i), 1.0), 160,
-                         [&answers](const QImage&) { ++answers; });
+            thumbs.load(makeShot(QStringLiteral("/s/%1.png").arg(i), 1.0), 160,
+                        [&answers](const QImage&) { ++answers; });
         QTRY_COMPARE(fake.active.load(), Thumbs::maxDecodes);
         fake.gate.release(4);
         QTRY_COMPARE(answers, 4);
         QTRY_COMPARE(fake.active.load(), Thumbs::maxDecodes);
         fake.gate.release(6);
-        thumbs.reset();
+        QVERIFY(thumbs.shutdown(-1));
         QCoreApplication::processEvents();
         QCOMPARE(answers, 4);
-        QCOMPARE(fake.active.load(), 0);
+        QCOMPARE(fake.calls.load(), 8);
         QCOMPARE(fake.maxActive.load(), Thumbs::maxDecodes);
+        bool nothing = false;
+        thumbs.load(makeShot(QStringLiteral("/s/late.png"), 1.0), 160,
+                    [&](const QImage& image) { nothing = image.isNull(); });
+        QVERIFY(nothing);
     }
 
-    // Beyond the cost limit in bitmap bytes the least recently used image goes.
+    // Requests wait newest first, a bumped one goes ahead of all, and a
+    // cancelled one is never decoded nor answered. Each gate permit frees one
+    // worker, so the decodes start one at a time in the cache's order.
+    void cancelAndOrder() {
+        FakeDecoder fake;
+        fake.gated = true;
+        QStringList started;
+        QMutex lock;
+        const Thumbs::Decoder inner = fake.decoder();
+        Thumbs thumbs([&](const QString& path, bool isVideo, int maxPixel) {
+            {
+                const QMutexLocker locked(&lock);
+                started << path.section(QLatin1Char('/'), -1);
+            }
+            return inner(path, isVideo, maxPixel);
+        });
+        auto startedCount = [&] {
+            const QMutexLocker locked(&lock);
+            return started.size();
+        };
+        QStringList answered;
+        QList<Thumbs::Ticket> tickets;
+        auto load = [&](const QString& name) {
+            tickets << thumbs.load(makeShot(QStringLiteral("/s/") + name, 1.0), 160,
+                                   [&answered, name](const QImage&) { answered << name; });
+        };
+        for (const QString name : {"a0", "a1", "a2", "a3"})
+            load(name);
+        QTRY_COMPARE(startedCount(), 4);
+        for (const QString name : {"b0", "b1", "b2", "b3", "b4", "b5"})
+            load(name);
+        for (const int cancelled : {5, 7, 9})
+            thumbs.cancel(tickets[cancelled]);
+        thumbs.bump(tickets[4]);
+        QCOMPARE(thumbs.waiting(), 3);
+        for (int i = 1; i <= 3; ++i) {
+            fake.gate.release();
+            QTRY_COMPARE(startedCount(), 4 + i);
+        }
+        fake.gate.release(4);
+        QTRY_COMPARE(answered.size(), 7);
+        QCOMPARE(started.mid(4), (QStringList{"b0", "b4", "b2"}));
+        for (const char* gone : {"b1", "b3", "b5"})
+            QVERIFY(!answered.contains(QLatin1String(gone)));
+    }
+
+    // The limit covers the cached images and the results of the decodes
+    // running: starting large decodes evicts cached images first.
+    void limitCountsDecodesInFlight() {
+        FakeDecoder fake;
+        fake.produce = [](bool, int) {
+            QImage image(2560, 1600, QImage::Format_RGB32);
+            image.fill(Qt::darkGray);
+            return Thumbs::Made{image, 0};
+        };
+        Thumbs thumbs(fake.decoder());
+        thumbs.setLimit(Thumbs::minLimit); // four such images
+        auto big = [](int i) {
+            return makeShot(QStringLiteral("/s/big%1.png").arg(i), 1.0, {2560, 1600});
+        };
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(!loadAndWait(thumbs, big(i), 2560).isNull());
+        QVERIFY(thumbs.cached(*big(0), 2560));
+        fake.gated = true;
+        for (int i = 4; i < 8; ++i)
+            thumbs.load(big(i), 2560, [](const QImage&) {});
+        QTRY_COMPARE(thumbs.running(), 4);
+        QVERIFY(thumbs.held() <= thumbs.limit());
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(!thumbs.cached(*big(i), 2560));
+        fake.gate.release(4);
+        QTRY_COMPARE(thumbs.running(), 0);
+        QVERIFY(thumbs.held() <= thumbs.limit());
+        QVERIFY(thumbs.cached(*big(7), 2560));
+    }
+
+    // A decode whose requests were all withdrawn while it ran answers no one;
+    // its image fills spare room but evicts nothing.
+    void lateResultOfWithdrawnRequest_data() {
+        QTest::addColumn<bool>("roomLeft");
+        QTest::newRow("room") << true;
+        QTest::newRow("full") << false;
+    }
+    void lateResultOfWithdrawnRequest() {
+        QFETCH(bool, roomLeft);
+        FakeDecoder fake;
+        fake.produce = [](bool, int) {
+            QImage image(2560, 1600, QImage::Format_RGB32);
+            image.fill(Qt::darkGray);
+            return Thumbs::Made{image, 0};
+        };
+        Thumbs thumbs(fake.decoder());
+        thumbs.setLimit(Thumbs::minLimit);
+        auto big = [](int i) {
+            return makeShot(QStringLiteral("/s/big%1.png").arg(i), 1.0, {2560, 1600});
+        };
+        for (int i = 0; i < 4; ++i)
+            loadAndWait(thumbs, big(i), 2560);
+        fake.gated = true;
+        bool answered = false;
+        const Thumbs::Ticket late =
+            thumbs.load(big(9), 2560, [&](const QImage&) { answered = true; });
+        QTRY_COMPARE(fake.active.load(), 1);
+        thumbs.cancel(late);
+        fake.gated = false;
+        if (!roomLeft)
+            loadAndWait(thumbs, big(5), 2560);
+        fake.gate.release();
+        QTRY_COMPARE(thumbs.running(), 0);
+        QVERIFY(!answered);
+        QCOMPARE(bool(thumbs.cached(*big(9), 2560)), roomLeft);
+        QCOMPARE(bool(thumbs.cached(*big(5), 2560)), !roomLeft);
+        QVERIFY(thumbs.held() <= thumbs.limit());
+    }
+
+    // Beyond the limit in bitmap bytes the least recently used image goes.
     void costLimitCountsBitmapBytes() {
         FakeDecoder fake;
         QImage big(2560, 2560, QImage::Format_RGB32);
         big.fill(Qt::darkGray);
         fake.produce = [big](bool, int) { return Thumbs::Made{big, 0}; };
         Thumbs thumbs(fake.decoder());
+        thumbs.setLimit(Thumbs::minLimit);
         const qsizetype cost = big.bytesPerLine() * big.height();
-        const int fit = int(Thumbs::costLimit / cost);
+        const int fit = int(thumbs.limit() / cost);
         QList<ShotPtr> shots;
         for (int i = 0; i <= fit; ++i) {
             shots.append(makeShot(QStringLiteral("/s/%1.png").arg(i), 1.0));

@@ -296,25 +296,42 @@ private slots:
         QCOMPARE(roll.grid->cell(shots[1]->path)->frame(), *roll.grid->frameOf(shots[1]->path));
     }
 
-    // Images load within the load band around the viewport and nowhere else.
+    // Images load within the load band around the viewport and nowhere else;
+    // cells left a screen beyond it withdraw their requests undecoded and let
+    // go of their images.
     void loadBand() {
         Roll roll(470, 600);
         const ShotList shots = mixed(400);
         roll.grid->setShots(shots, false);
+        QVERIFY(roll.cache.thumbs.waiting() > Thumbs::maxDecodes);
+        QTRY_COMPARE(roll.cache.thumbs.running(), Thumbs::maxDecodes);
         roll.scrollTo(10000);
-        // The band reaches max(0.8 * 600, 320) = 480 points above and below; the
-        // cells near the top asked when the listing arrived, unscrolled.
+        // The band reaches max(0.8 * 600, 320) = 480 points above and below.
         const QRectF band = roll.grid->visibleRect().adjusted(0, -480, 0, 480);
-        const QRectF first(0, -480, 470, 600 + 960);
+        const QRectF keep = band.adjusted(0, -600, 0, 600);
         int asked = 0;
         for (const ShotPtr& s : shots) {
             const ThumbView* cell = roll.grid->cell(s->path);
             const QRectF f = *roll.grid->frameOf(s->path);
-            const bool wanted = f.intersects(band) || f.intersects(first);
-            QCOMPARE(cell->loaded > 0 || cell->requested > 0, wanted);
-            asked += wanted;
+            const bool holds = cell->loaded > 0 || cell->requested > 0;
+            if (f.intersects(band))
+                QVERIFY(holds);
+            else if (!f.intersects(keep))
+                QVERIFY(!holds && cell->ticket == 0 && cell->image().isNull());
+            asked += f.intersects(band);
         }
         QVERIFY(asked > 10 && asked < 60);
+        // Only the decodes already running when the roll moved were made for
+        // the top; the band's cells were each decoded once.
+        QTRY_COMPARE(roll.cache.thumbs.running() + roll.cache.thumbs.waiting(), 0);
+        QCOMPARE(roll.cache.decodes->loadAcquire(), Thumbs::maxDecodes + asked);
+        roll.scrollTo(0);
+        for (const ShotPtr& s : shots) {
+            const QRectF f = *roll.grid->frameOf(s->path);
+            if (f.intersects(roll.grid->visibleRect()))
+                QVERIFY(roll.grid->cell(s->path)->requested > 0 ||
+                        roll.grid->cell(s->path)->loaded > 0);
+        }
     }
 
     // The cascade staggers at most 14 visible cells, top to bottom, each starting

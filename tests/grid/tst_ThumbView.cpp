@@ -170,9 +170,11 @@ private slots:
         auto c = rig.cell(before, QRectF(0, 0, 480, 320), false);
         c->load(2); // 1280 of version 1000: waits in the decoder
         QCOMPARE(c->requested, 1280);
+        QTRY_COMPARE(rig.cache.decodes->loadAcquire(), 1);
 
         c->shot = shot("a.png", {3000, 2000}, 2000); // what the grid does for a new date
-        c->loaded = c->requested = 0;
+        c->cancelLoad();
+        c->loaded = 0;
         c->setFrame(QRectF(0, 0, 240, 160));
         c->load(2); // 640 of version 2000
         QTRY_COMPARE(c->loaded, 640);

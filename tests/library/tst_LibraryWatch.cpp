@@ -130,6 +130,37 @@ private slots:
         WAIT_FOR(!m_lib->readable());
     }
 
+    // A root holding frames that is renamed away empties the listing and is
+    // unreadable; renamed back, its frames return. Through a link, the
+    // target's added and deleted files are both followed.
+    void rootMovesAndLinks_data() {
+        QTest::addColumn<bool>("linked");
+        QTest::newRow("folder") << false;
+        QTest::newRow("link") << true;
+    }
+    void rootMovesAndLinks() {
+        QFETCH(bool, linked);
+        const QString target = m_dir.path() + "/Target";
+        QStringList files;
+        for (int i = 0; i < 10; ++i)
+            files << shot(target, QStringLiteral("Screenshot %1.png").arg(i));
+        const QString root = linked ? m_dir.path() + "/Link" : target;
+        if (linked)
+            QVERIFY(QFile::link(target, root));
+        QVERIFY(load(root));
+        QCOMPARE(m_lib->all().size(), 10);
+        const QString added = shot(target, "Screenshot added.png");
+        const QString deleted = files.takeFirst();
+        QVERIFY(QFile::remove(deleted));
+        WAIT_FOR(lists(added) && !lists(deleted) && m_lib->all().size() == 10);
+        QVERIFY(QDir().rename(target, m_dir.path() + "/Away"));
+        WAIT_FOR(m_lib->all().isEmpty());
+        QVERIFY(!m_lib->readable());
+        QVERIFY(QDir().rename(m_dir.path() + "/Away", target));
+        WAIT_FOR(m_lib->all().size() == 10 && m_lib->readable());
+        QVERIFY(lists(added));
+    }
+
     // A reload drops a running rescan's result unannounced and loses no file landing mid-walk.
     void reloadRaces() {
         QVERIFY(load(m_root));

@@ -229,7 +229,10 @@ struct PanelRig {
         PanelEnv env;
         env.animator = &animator;
         env.clock = [this] { return animator.now(); };
-        env.pointer = [this] { return pointer; };
+        env.pointer = [this] {
+            ++pointerReads;
+            return pointer;
+        };
         env.screen = [this] { return screen; };
         env.copyShot = [this](const ShotPtr& shot) { copied.append(shot); };
         env.copyShots = [this](const ShotList& shots) { copied.append(shots); };
@@ -270,6 +273,7 @@ struct PanelRig {
 
     motion::Animator animator{0};
     QPointF pointer{1436, 450};
+    int pointerReads = 0;
     ScreenFrames screen = standardScreen();
     FakePanel panel;
     FakeTab tab;

@@ -253,16 +253,33 @@ private slots:
         QCOMPARE(r->ctl->mouseInside(), inside);
     }
 
-    // The pointer is read on every frame while the panel is open and not at
-    // all while it is closed.
+    // The pointer is read only while the panel is open: at frame rate while
+    // it moves, backing off to four reads a second while it rests, with no
+    // animation frames meanwhile; a move is seen within that quarter second.
     void pollsOnlyWhileOpen() {
         auto r = rig();
         QVERIFY(!r->animator.ticking());
         r->ctl->expand(false);
         QVERIFY(r->ctl->polling());
-        QVERIFY(r->animator.ticking());
+        r->advanceBy(1);
+        const int settled = r->pointerReads;
+        r->advanceBy(10);
+        QVERIFY(!r->animator.ticking());
+        QVERIFY2(r->pointerReads - settled <= 41, qPrintable(QString::number(r->pointerReads)));
+        r->pointer = r->inCard();
+        r->advanceBy(0.26);
+        QVERIFY(r->ctl->mouseInside());
+        const int moving = r->pointerReads;
+        for (int i = 0; i < 30; ++i) {
+            r->pointer += QPointF(0, 1);
+            r->advanceBy(1.0 / 60);
+        }
+        QVERIFY(r->pointerReads - moving >= 29);
         r->ctl->collapse(true);
         QVERIFY(!r->ctl->polling());
+        const int closed = r->pointerReads;
+        r->advanceBy(5);
+        QCOMPARE(r->pointerReads, closed);
         QVERIFY(!r->animator.ticking());
         QVERIFY(!r->panel.ignoring);
     }

@@ -1,11 +1,46 @@
 #include "RealApp.h"
 #include "TestEnv.h"
 #include "X11Session.h"
+#include "content/TextIndex.h"
 #include "settings/Prefs.h"
 
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 using namespace realapp;
+
+namespace {
+
+// A folder of `names` real-size screenshots with lines of text: a few
+// pictures, each linked under many names. False when it could not be made.
+bool fillWithScreenshots(const QString& dir, int pictures, int names) {
+    for (int i = 0; i < pictures; ++i) {
+        QImage image(1920, 1080, QImage::Format_RGB32);
+        image.fill(QColor(230, 232, 236));
+        QPainter p(&image);
+        p.setFont(QFont(QStringLiteral("DejaVu Sans"), 14));
+        for (int line = 0; line < 40; ++line)
+            p.drawText(80, 40 + line * 25,
+                       QStringLiteral("Picture %1, line %2: quarterly figures").arg(i).arg(line));
+        p.end();
+        if (!image.save(dir + QStringLiteral("/picture%1.png").arg(i)))
+            return false;
+    }
+    for (int n = 0; n < names; ++n) {
+        const QByteArray from =
+            QFile::encodeName(dir + QStringLiteral("/picture%1.png").arg(n % pictures));
+        const QByteArray to = QFile::encodeName(dir + QStringLiteral("/Screenshot %1.png").arg(n));
+        if (::link(from.constData(), to.constData()) != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
 
 class tst_AppShell : public QObject {
     Q_OBJECT
@@ -63,6 +98,36 @@ private slots:
         const Run gone = tamberk({QStringLiteral("--toggle")});
         QCOMPARE(gone.code, 1);
         QVERIFY2(gone.err.contains("Tamberk is not running."), gone.err.constData());
+    }
+
+    // Quitting while the roll's thumbnails decode and text is recognised ends
+    // the process normally every time, the text index whole or not written.
+    void quitUnderLoad() {
+        TestEnv env;
+        QTemporaryDir shots;
+        QVERIFY(fillWithScreenshots(shots.path(), 6, 240));
+        Prefs::shared().set(Key::launched, true);
+        Prefs::shared().set(Key::folder, shots.path());
+        Prefs::shared().set(Key::scope, QStringLiteral("all"));
+        Prefs::shared().set(Key::ocr, true);
+        Prefs::shared().set(Key::syncSystem, false);
+        for (int run = 0; run < 3; ++run) {
+            RealApp app;
+            app.start();
+            QTRY_VERIFY_WITH_TIMEOUT(serviceRunning(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(state().value(QStringLiteral("shown")).toInt() > 200, 20000);
+            QCOMPARE(tamberk({QStringLiteral("--show")}).code, 0);
+            QTRY_VERIFY_WITH_TIMEOUT(panelMapped(), 10000);
+            // To the end of the roll and back: every cell passed asks for its image.
+            QVERIFY(X11Session::xdotool({"key", "End", "Home", "End"}));
+            QCOMPARE(tamberk({QStringLiteral("--quit")}).code, 0);
+            QTRY_VERIFY_WITH_TIMEOUT(app.process().state() == QProcess::NotRunning, 30000);
+            QCOMPARE(app.process().exitStatus(), QProcess::NormalExit);
+            QCOMPARE(app.process().exitCode(), 0);
+            QFile index(TextIndex::defaultFile());
+            if (index.open(QIODevice::ReadOnly))
+                QVERIFY(TextIndex::decode(index.readAll()).has_value());
+        }
     }
 };
 

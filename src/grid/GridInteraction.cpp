@@ -412,6 +412,8 @@ void GridInteraction::showPreview() {
                 host->gridWantsKeyboard();
             }
             m_rules.previewEnded();
+            // Commands aim at the hovered frame: find it again under the still pointer.
+            m_grid.followPointer();
         };
     }
     m_preview->present(items);

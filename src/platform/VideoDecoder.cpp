@@ -64,12 +64,16 @@ double containerDuration(const AVFormatContext* format, const AVStream* stream) 
     return 0;
 }
 
-QImage toImage(const AVFrame* frame, AVRational sampleAspect, int maxPixel) {
+// The frame's size as shown: anamorphic streams at their display width.
+QSize displaySize(const AVFrame* frame, AVRational sampleAspect) {
     int width = frame->width;
-    // Anamorphic streams are shown at their display width.
     if (sampleAspect.num > 0 && sampleAspect.den > 0 && sampleAspect.num != sampleAspect.den)
         width = int(std::lround(width * av_q2d(sampleAspect)));
-    const QSize size = ImageDecoder::fitted(QSize(width, frame->height), maxPixel);
+    return QSize(width, frame->height);
+}
+
+QImage toImage(const AVFrame* frame, AVRational sampleAspect, int maxPixel) {
+    const QSize size = ImageDecoder::fitted(displaySize(frame, sampleAspect), maxPixel);
     if (size.isEmpty())
         return {};
     SwsContext* sws =
@@ -193,8 +197,13 @@ Poster poster(const QString& path, int maxPixel) {
         return result;
     }
     QImage image = toImage(frame.get(), stream->sample_aspect_ratio, maxPixel);
-    if (const int rotation = displayRotation(stream); rotation != 0 && !image.isNull())
+    if (image.isNull())
+        return result;
+    const QSize shown = displaySize(frame.get(), stream->sample_aspect_ratio);
+    const int rotation = displayRotation(stream);
+    if (rotation != 0)
         image = image.transformed(QTransform().rotate(rotation));
+    result.frameSize = rotation % 180 ? shown.transposed() : shown;
     result.image = image;
     return result;
 }

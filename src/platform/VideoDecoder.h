@@ -11,6 +11,7 @@ namespace VideoDecoder {
 struct Poster {
     QImage image;        ///< Null when no frame could be produced.
     double duration = 0; ///< Seconds; 0 when the container does not know.
+    QSize frameSize;     ///< The frame as shown (display aspect, turned); empty when unknown.
 };
 
 /// Where the poster frame is taken: min(duration / 3, 0.5) s, or 0 when the

@@ -63,6 +63,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(done, 30000);
         QVERIFY(near(result, 0.5, 0.1, Qt::blue) && near(result, 0.5, 0.9, Qt::red));
         QCOMPARE(shot->pixelSize, QSizeF(90, 160));
+        // A poster smaller than the frame still gives the frame's size.
+        const VideoDecoder::Poster small = VideoDecoder::poster(turned, 64);
+        QCOMPARE(small.image.size(), QSize(36, 64));
+        QCOMPARE(small.frameSize, QSize(90, 160));
         QCOMPARE(aspect.count(), 1);
     }
 

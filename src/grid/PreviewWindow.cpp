@@ -1,7 +1,9 @@
 #include "grid/PreviewWindow.h"
 
+#include "platform/CompositorWatch.h"
 #include "platform/ImageDecoder.h"
 #include "platform/VideoDecoder.h"
+#include "platform/X11Window.h"
 #include "shelf/Theme.h"
 
 #include <QAudioOutput>
@@ -63,9 +65,13 @@ QString durationText(double seconds) {
 PreviewWindow::PreviewWindow(motion::Animator* animator)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
     , m_animator(animator ? animator : &motion::Animator::shared())
-    , m_zoom([this] { zoomFrame(); }, m_animator) {
+    , m_zoom([this] { zoomFrame(); }, m_animator)
+    , m_compositor(std::make_unique<CompositorWatch>()) {
     setWindowTitle(QStringLiteral("Tamberk Preview"));
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    // Around the card the window is see-through: the zoom plays inside a window
+    // that keeps its size, so no frame shows an unpainted strip.
+    setAttribute(Qt::WA_TranslucentBackground);
+    composited = [this] { return m_compositor->isComposited(); };
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(1, 1);
 }
@@ -124,7 +130,7 @@ QRect PreviewWindow::destination(const Shot& shot) const {
 }
 
 QRect PreviewWindow::contentRect() const {
-    return rect().adjusted(0, titleHeight, 0, 0);
+    return m_card.adjusted(0, titleHeight, 0, 0);
 }
 
 void PreviewWindow::present(const ShotList& items) {
@@ -141,10 +147,28 @@ void PreviewWindow::present(const ShotList& items) {
     m_transition = transitionImage ? transitionImage(*shot) : QImage();
     const QRect to = destination(*shot);
     const QRect source = sourceFrame ? sourceFrame(*shot) : QRect();
-    // Reopening while it closes starts from where the window is now.
-    const QRect from = m_state == State::Closing ? geometry() : source.isEmpty() ? to : source;
+    // Reopening while it closes starts from where the card is now.
+    const bool closing = m_state == State::Closing;
+    const QRect from = closing ? cardGeometry() : source.isEmpty() ? to : source;
     showItem(0);
-    setGeometry(from);
+    if (from == to || !composited || !composited()) {
+        // Without a compositor a window cannot zoom without flashing: open in place.
+        m_zoom.removeAll();
+        m_from = m_to = to;
+        setGeometry(to);
+        placeCard(to);
+        m_state = State::Open;
+        QWidget::show();
+        passClicksAround();
+        raise();
+        activateWindow();
+        loadContent();
+        return;
+    }
+    const QRect bounds = (closing ? geometry() : QRect()).united(from).united(to);
+    if (geometry() != bounds || !isVisible())
+        setGeometry(bounds);
+    placeCard(from);
     QWidget::show();
     raise();
     activateWindow();
@@ -174,8 +198,12 @@ void PreviewWindow::setItems(const ShotList& items) {
     m_transition = transitionImage ? transitionImage(*items[index]) : QImage();
     showItem(index);
     m_to = destination(*items[index]);
-    if (m_state == State::Open)
-        setGeometry(m_to);
+    if (m_state == State::Open) {
+        if (!geometry().contains(m_to))
+            setGeometry(m_to);
+        placeCard(m_to);
+        passClicksAround();
+    }
     loadContent();
 }
 
@@ -187,7 +215,15 @@ void PreviewWindow::dismiss() {
     const QRect to = shot && sourceFrame ? sourceFrame(*shot) : QRect();
     if (!m_picture.isNull())
         m_transition = m_picture;
-    zoom(geometry(), to.isEmpty() ? geometry() : to, State::Closing);
+    // The zoom back plays only inside the window as it is: growing it would
+    // show a strip not painted yet.
+    if (to.isEmpty() || !geometry().contains(to) || !composited || !composited()) {
+        m_zoom.removeAll();
+        m_state = State::Closing;
+        zoomDone();
+        return;
+    }
+    zoom(cardGeometry(), to, State::Closing);
 }
 
 void PreviewWindow::showItem(int index) {
@@ -256,8 +292,8 @@ void PreviewWindow::showPoster() {
         return;
     m_content = Content::Poster;
     update();
-    const int maxPixel =
-        int(std::ceil(std::max(width(), height() - titleHeight) * devicePixelRatioF()));
+    const int maxPixel = int(
+        std::ceil(std::max(m_card.width(), m_card.height() - titleHeight) * devicePixelRatioF()));
     auto* watcher = new QFutureWatcher<VideoDecoder::Poster>(this);
     connect(watcher, &QFutureWatcher<VideoDecoder::Poster>::finished, this,
             [this, watcher, generation = m_generation] {
@@ -301,14 +337,28 @@ void PreviewWindow::zoomFrame() {
     if (m_state != State::Opening && m_state != State::Closing)
         return;
     const double t = m_zoom.value(motion::Prop::Param, 1.0);
-    setGeometry(lerp(m_from, m_to, t));
+    placeCard(lerp(m_from, m_to, t));
     update();
+}
+
+void PreviewWindow::passClicksAround() {
+    // Only the input region: reshaping what shows costs a compositor a frame.
+    if (windowHandle())
+        X11Window::setInputRegion(windowHandle(), m_card);
+}
+
+void PreviewWindow::placeCard(const QRect& global) {
+    m_card = global.translated(-geometry().topLeft());
+    if (m_video)
+        m_video->setGeometry(contentRect());
 }
 
 void PreviewWindow::zoomDone() {
     if (m_state == State::Opening) {
         m_state = State::Open;
-        setGeometry(m_to);
+        placeCard(m_to);
+        // Clicks around the card reach the windows below.
+        passClicksAround();
         loadContent();
         update();
         return;
@@ -329,17 +379,21 @@ void PreviewWindow::zoomDone() {
 void PreviewWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.fillRect(rect(), card());
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillRect(rect(), Qt::transparent);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.fillRect(m_card, card());
     if (m_state == State::Opening || m_state == State::Closing) {
-        drawFilled(p, rect(), m_transition);
+        drawFilled(p, m_card, m_transition);
         return;
     }
     p.setPen(Theme::hair());
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
-    p.drawLine(0, titleHeight - 1, width(), titleHeight - 1);
+    p.drawRect(m_card.adjusted(0, 0, -1, -1));
+    const int top = m_card.top();
+    p.drawLine(m_card.left(), top + titleHeight - 1, m_card.right(), top + titleHeight - 1);
     p.setFont(Theme::font(12, QFont::Medium));
     p.setPen(Theme::ink());
-    const QRect strip(12, 0, width() - 24, titleHeight - 1);
+    const QRect strip(m_card.left() + 12, top, m_card.width() - 24, titleHeight - 1);
     p.drawText(strip, Qt::AlignCenter,
                p.fontMetrics().elidedText(title(), Qt::ElideMiddle, strip.width()));
     if (m_content == Content::Video)

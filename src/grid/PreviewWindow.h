@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 
+class CompositorWatch;
 class QMediaPlayer;
 class QVideoWidget;
 class QAudioOutput;
@@ -39,6 +40,10 @@ public:
     /// The preview has closed, however that happened; `hadKeyboard` when it
     /// had the keyboard until then, which on X11 no one hands back by itself.
     std::function<void(bool hadKeyboard)> onClosed;
+    /// Whether a compositor runs, so the zoom can play in a window of fixed size
+    /// with see-through parts; without one the preview opens and closes at once.
+    /// Defaults to watching the X server.
+    std::function<bool()> composited;
 
     /// Opens on `items`, zooming out of the first one's source frame; when it is
     /// open already, it just shows them.
@@ -58,6 +63,8 @@ public:
     QImage picture() const { return m_picture; }
     /// The caption of the title strip: name, position among several, duration.
     QString title() const;
+    /// Where the dark card is on screen: the zoom's rectangle while it plays.
+    QRect cardGeometry() const { return m_card.translated(geometry().topLeft()); }
 
     /// The window's place for `shot` on `screen`: its picture at most at its own
     /// size, within 80 % of the available area, centred.
@@ -79,6 +86,8 @@ private:
     void zoom(const QRect& from, const QRect& to, State state);
     void zoomFrame();
     void zoomDone();
+    void placeCard(const QRect& global);
+    void passClicksAround();
     QRect contentRect() const;
     QRect destination(const Shot& shot) const;
 
@@ -92,7 +101,9 @@ private:
     QImage m_picture;
     QImage m_transition;
     double m_posterDuration = 0;
-    QRect m_from, m_to;
+    QRect m_from, m_to; // global
+    QRect m_card;       // the card in the window; the rest is see-through
+    std::unique_ptr<CompositorWatch> m_compositor;
     QMediaPlayer* m_player = nullptr;
     QAudioOutput* m_audio = nullptr;
     QVideoWidget* m_video = nullptr;

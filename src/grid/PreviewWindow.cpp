@@ -1,5 +1,6 @@
 #include "grid/PreviewWindow.h"
 
+#include "library/ShownName.h"
 #include "platform/CompositorWatch.h"
 #include "platform/ImageDecoder.h"
 #include "platform/VideoDecoder.h"
@@ -88,7 +89,7 @@ QString PreviewWindow::title() const {
     const ShotPtr shot = current();
     if (!shot)
         return {};
-    QString text = QFileInfo(shot->path).fileName();
+    QString text = shownName(QFileInfo(shot->path).fileName());
     if (m_items.size() > 1)
         text += QStringLiteral("  ·  %1 of %2").arg(m_index + 1).arg(m_items.size());
     const double duration = m_posterDuration > 0 ? m_posterDuration : shot->duration;

@@ -1,6 +1,7 @@
 #include "panel/PanelMenus.h"
 
 #include "library/Library.h"
+#include "library/ShownName.h"
 #include "panel/ShareMenu.h"
 #include "platform/FileManager.h"
 #include "shelf/BlockItem.h"
@@ -140,7 +141,7 @@ QMenu* PanelMenus::moveMenu(const ShotList& shots, QWidget* parent) {
 }
 
 void PanelMenus::addMoveItem(QMenu* menu, const QString& folder, const ShotList& shots) {
-    const QString name = QFileInfo(folder).fileName();
+    const QString name = shownName(QFileInfo(folder).fileName());
     const bool enabled = anyOutside(shots, folder);
     const QStringList children = m_host.library().childMap().value(folder);
     if (children.isEmpty()) {
@@ -184,7 +185,7 @@ void PanelMenus::trashFolder(const QString& folder) {
                                    .arg(n)
                                    .arg(n == 1 ? QString() : QStringLiteral("s"));
     const QString title =
-        QStringLiteral("Move “%1” to the Trash?").arg(QFileInfo(folder).fileName());
+        QStringLiteral("Move “%1” to the Trash?").arg(shownName(QFileInfo(folder).fileName()));
     if (!m_host.prompts().confirm(title, info, QStringLiteral("Move to Trash")))
         return;
     if (lib.trashFolder(folder))
@@ -198,7 +199,7 @@ void PanelMenus::newFolderPrompt(const ShotList& moving, const QString& parent) 
         parent.isEmpty() ? displayName(lib.root()) : lib.name(resolved(parent));
     QString info;
     if (moving.isEmpty())
-        info = QStringLiteral("It goes inside “%1”.").arg(parentName);
+        info = QStringLiteral("It goes inside “%1”.").arg(shownName(parentName));
     else if (moving.size() == 1)
         info = QStringLiteral("The selected frame will move into it.");
     else
@@ -213,7 +214,7 @@ void PanelMenus::newFolderPrompt(const ShotList& moving, const QString& parent) 
         return;
     }
     if (moving.isEmpty())
-        m_host.toast(QStringLiteral("Created “%1”").arg(QFileInfo(*created).fileName()));
+        m_host.toast(QStringLiteral("Created “%1”").arg(shownName(QFileInfo(*created).fileName())));
     else
         move(moving, *created);
 }
@@ -221,7 +222,7 @@ void PanelMenus::newFolderPrompt(const ShotList& moving, const QString& parent) 
 void PanelMenus::rename(const ShotPtr& shot) {
     const QFileInfo file(shot->path);
     const std::optional<QString> name =
-        m_host.prompts().prompt(QStringLiteral("Rename Frame"), file.fileName(),
+        m_host.prompts().prompt(QStringLiteral("Rename Frame"), shownName(file.fileName()),
                                 file.completeBaseName(), QStringLiteral("Rename"));
     if (name && !m_host.library().rename(shot, *name))
         m_host.prompts().beep();
@@ -230,7 +231,7 @@ void PanelMenus::rename(const ShotPtr& shot) {
 void PanelMenus::renameFolder(const QString& folder) {
     const QString last = QFileInfo(folder).fileName();
     const std::optional<QString> name = m_host.prompts().prompt(
-        QStringLiteral("Rename Folder"), last, last, QStringLiteral("Rename"));
+        QStringLiteral("Rename Folder"), shownName(last), last, QStringLiteral("Rename"));
     if (!name)
         return;
     // Taken before the rename: the library's change notice during the rename
@@ -252,7 +253,8 @@ void PanelMenus::move(const ShotList& shots, const QString& folder) {
     const int moved = lib.move(shots, folder);
     if (moved == 0)
         return;
-    const QString name = folder == lib.root() ? displayName(folder) : QFileInfo(folder).fileName();
+    const QString name =
+        shownName(folder == lib.root() ? displayName(folder) : QFileInfo(folder).fileName());
     const QString text = moved == 1
                              ? QStringLiteral("Moved to “%1”").arg(name)
                              : QStringLiteral("Moved %1 frames to “%2”").arg(moved).arg(name);

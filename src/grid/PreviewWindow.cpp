@@ -15,7 +15,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
-#include <QVideoWidget>
+#include <QVideoFrame>
+#include <QVideoSink>
 #include <QtConcurrent>
 #include <cmath>
 
@@ -263,9 +264,17 @@ void PreviewWindow::loadContent() {
     if (!m_player) {
         m_player = new QMediaPlayer(this);
         m_audio = new QAudioOutput(this);
-        m_video = new QVideoWidget(this);
+        // Frames are painted here, in the card: a video widget's own native
+        // window would not take part in the see-through window's drawing.
+        m_sink = new QVideoSink(this);
+        connect(m_sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
+            if (m_content != Content::Video)
+                return;
+            m_frame = std::make_unique<QVideoFrame>(frame);
+            update(contentRect());
+        });
         m_player->setAudioOutput(m_audio);
-        m_player->setVideoOutput(m_video);
+        m_player->setVideoOutput(m_sink);
         connect(m_player, &QMediaPlayer::errorOccurred, this, [this] {
             if (m_content == Content::Video)
                 showPoster();
@@ -280,8 +289,6 @@ void PreviewWindow::loadContent() {
         showPoster();
         return;
     }
-    m_video->setGeometry(contentRect());
-    m_video->show();
     m_player->setSource(shot->url());
     m_player->play();
 }
@@ -315,16 +322,14 @@ void PreviewWindow::stopVideo() {
         m_player->stop();
         m_player->setSource(QUrl());
     }
-    if (m_video)
-        m_video->hide();
+    m_frame.reset();
 }
 
 void PreviewWindow::zoom(const QRect& from, const QRect& to, State state) {
     m_from = from;
     m_to = to;
     m_state = state;
-    if (m_video)
-        m_video->hide();
+    m_frame.reset();
     m_zoom.add("zoom", motion::Animation::basic(motion::Prop::Param, 0, 1, zoomDuration,
                                                 motion::Timing::easeOut())
                            .onDone([this, state](bool finished) {
@@ -350,8 +355,6 @@ void PreviewWindow::passClicksAround() {
 
 void PreviewWindow::placeCard(const QRect& global) {
     m_card = global.translated(-geometry().topLeft());
-    if (m_video)
-        m_video->setGeometry(contentRect());
 }
 
 void PreviewWindow::zoomDone() {
@@ -397,9 +400,12 @@ void PreviewWindow::paintEvent(QPaintEvent*) {
     const QRect strip(m_card.left() + 12, top, m_card.width() - 24, titleHeight - 1);
     p.drawText(strip, Qt::AlignCenter,
                p.fontMetrics().elidedText(title(), Qt::ElideMiddle, strip.width()));
-    if (m_content == Content::Video)
-        return;
     const QRect area = contentRect();
+    if (m_content == Content::Video && m_frame && m_frame->isValid()) {
+        QVideoFrame frame = *m_frame; // painting maps it
+        frame.paint(&p, fitted(area, frame.size()), {});
+        return;
+    }
     const QImage& image = m_picture.isNull() ? m_transition : m_picture;
     if (!image.isNull())
         p.drawImage(fitted(area, image.size()), image);
@@ -449,12 +455,6 @@ void PreviewWindow::mousePressEvent(QMouseEvent* event) {
         return;
     }
     QWidget::mousePressEvent(event);
-}
-
-void PreviewWindow::resizeEvent(QResizeEvent* event) {
-    if (m_video)
-        m_video->setGeometry(contentRect());
-    QWidget::resizeEvent(event);
 }
 
 void PreviewWindow::closeEvent(QCloseEvent* event) {

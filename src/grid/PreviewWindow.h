@@ -8,10 +8,12 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class CompositorWatch;
 class QMediaPlayer;
-class QVideoWidget;
+class QVideoFrame;
+class QVideoSink;
 class QAudioOutput;
 
 /// The preview of frames: a dark window of our own above the panel that zooms
@@ -75,7 +77,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -106,5 +107,6 @@ private:
     std::unique_ptr<CompositorWatch> m_compositor;
     QMediaPlayer* m_player = nullptr;
     QAudioOutput* m_audio = nullptr;
-    QVideoWidget* m_video = nullptr;
+    QVideoSink* m_sink = nullptr;
+    std::unique_ptr<QVideoFrame> m_frame; // the recording's frame shown
 };

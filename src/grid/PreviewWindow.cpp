@@ -19,6 +19,7 @@
 #include <QVideoSink>
 #include <QtConcurrent>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -55,6 +56,55 @@ QRectF fitted(const QRect& target, QSize image) {
     QSizeF size(image);
     size.scale(target.size(), Qt::KeepAspectRatio);
     return QRectF(QPointF(target.center()) - QPointF(size.width() / 2, size.height() / 2), size);
+}
+
+// A played frame as the poster would show it: both go through the decoder's
+// conversion (Qt's own shows BT.709 frames with wrong greens).
+QImage frameImage(const QVideoFrame& played, QSizeF box) {
+    QVideoFrame frame = played;
+    const QVideoFrameFormat format = frame.surfaceFormat();
+    std::optional<VideoDecoder::Layout> layout;
+    switch (format.pixelFormat()) {
+    case QVideoFrameFormat::Format_YUV420P:
+        layout = VideoDecoder::Layout::i420;
+        break;
+    case QVideoFrameFormat::Format_YV12:
+        layout = VideoDecoder::Layout::yv12;
+        break;
+    case QVideoFrameFormat::Format_NV12:
+        layout = VideoDecoder::Layout::nv12;
+        break;
+    case QVideoFrameFormat::Format_NV21:
+        layout = VideoDecoder::Layout::nv21;
+        break;
+    default:
+        break;
+    }
+    if (!layout || !frame.map(QVideoFrame::ReadOnly))
+        return frame.toImage();
+    VideoDecoder::Colors colors = VideoDecoder::defaultColors(frame.height());
+    switch (format.colorSpace()) {
+    case QVideoFrameFormat::ColorSpace_BT601:
+        colors.matrix = VideoDecoder::Colors::Matrix::bt601;
+        break;
+    case QVideoFrameFormat::ColorSpace_BT709:
+        colors.matrix = VideoDecoder::Colors::Matrix::bt709;
+        break;
+    case QVideoFrameFormat::ColorSpace_BT2020:
+        colors.matrix = VideoDecoder::Colors::Matrix::bt2020;
+        break;
+    default:
+        break;
+    }
+    colors.fullRange = format.colorRange() == QVideoFrameFormat::ColorRange_Full;
+    const uchar* planes[3] = {frame.bits(0), frame.bits(1), frame.bits(2)};
+    const int strides[3] = {frame.bytesPerLine(0), frame.bytesPerLine(1), frame.bytesPerLine(2)};
+    QSizeF size(frame.size());
+    size.scale(box, Qt::KeepAspectRatio);
+    const QImage image = VideoDecoder::convert(*layout, frame.size(), planes, strides, colors,
+                                               size.toSize().expandedTo(QSize(1, 1)));
+    frame.unmap();
+    return image;
 }
 
 QString durationText(double seconds) {
@@ -270,7 +320,7 @@ void PreviewWindow::loadContent() {
         connect(m_sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
             if (m_content != Content::Video)
                 return;
-            m_frame = std::make_unique<QVideoFrame>(frame);
+            m_frame = frameImage(frame, contentRect().size() * devicePixelRatioF());
             update(contentRect());
         });
         m_player->setAudioOutput(m_audio);
@@ -322,14 +372,14 @@ void PreviewWindow::stopVideo() {
         m_player->stop();
         m_player->setSource(QUrl());
     }
-    m_frame.reset();
+    m_frame = QImage();
 }
 
 void PreviewWindow::zoom(const QRect& from, const QRect& to, State state) {
     m_from = from;
     m_to = to;
     m_state = state;
-    m_frame.reset();
+    m_frame = QImage();
     m_zoom.add("zoom", motion::Animation::basic(motion::Prop::Param, 0, 1, zoomDuration,
                                                 motion::Timing::easeOut())
                            .onDone([this, state](bool finished) {
@@ -401,9 +451,9 @@ void PreviewWindow::paintEvent(QPaintEvent*) {
     p.drawText(strip, Qt::AlignCenter,
                p.fontMetrics().elidedText(title(), Qt::ElideMiddle, strip.width()));
     const QRect area = contentRect();
-    if (m_content == Content::Video && m_frame && m_frame->isValid()) {
-        QVideoFrame frame = *m_frame; // painting maps it
-        frame.paint(&p, fitted(area, frame.size()), {});
+    if (m_content == Content::Video) {
+        if (!m_frame.isNull())
+            p.drawImage(fitted(area, m_frame.size()), m_frame);
         return;
     }
     const QImage& image = m_picture.isNull() ? m_transition : m_picture;

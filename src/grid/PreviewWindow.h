@@ -12,7 +12,6 @@
 
 class CompositorWatch;
 class QMediaPlayer;
-class QVideoFrame;
 class QVideoSink;
 class QAudioOutput;
 
@@ -108,5 +107,5 @@ private:
     QMediaPlayer* m_player = nullptr;
     QAudioOutput* m_audio = nullptr;
     QVideoSink* m_sink = nullptr;
-    std::unique_ptr<QVideoFrame> m_frame; // the recording's frame shown
+    QImage m_frame; // the recording's frame shown
 };

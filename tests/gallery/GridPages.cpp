@@ -67,6 +67,13 @@ QImage cellStatesPage(double dpr) {
         {"100 x 80: no buttons",
          [](ThumbView& c, motion::Animator&) { c.setHover(true); },
          {100, 80}},
+        {"hover, light picture",
+         [](ThumbView& c, motion::Animator&) {
+             QImage light(420, 300, QImage::Format_RGB32);
+             light.fill(QColor(246, 247, 249));
+             c.setImage(light, false);
+             c.setHover(true);
+         }},
         {"captions off, hover",
          [](ThumbView& c, motion::Animator&) { c.setHover(true); },
          {210, 150},

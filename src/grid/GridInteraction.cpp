@@ -394,6 +394,12 @@ void GridInteraction::showPreview() {
             ThumbView* cell = m_grid.cell(shot.path);
             return cell ? cell->dragImage() : QImage();
         };
+        m_preview->keepClear = [this] {
+            // The roll's visible part stands for the card: the preview opens beside it.
+            const QWidget* view = m_grid.scrollArea() ? m_grid.scrollArea()->viewport()
+                                                      : static_cast<QWidget*>(&m_grid);
+            return QRect(view->mapToGlobal(QPoint(0, 0)), view->size());
+        };
         m_preview->onArrow = [this](Qt::Key key, Qt::KeyboardModifiers) {
             m_rules.previewArrow(directionOf(key));
         };

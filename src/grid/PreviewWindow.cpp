@@ -149,8 +149,20 @@ QString PreviewWindow::title() const {
     return text;
 }
 
-QRect PreviewWindow::placement(const Shot& shot, QSize fallbackAspect, const QRect& available,
-                               qreal devicePixelRatio) {
+QRect PreviewWindow::placement(const Shot& shot, QSize fallbackAspect, QRect available,
+                               qreal devicePixelRatio, const QRect& keepClear) {
+    if (keepClear.intersects(available)) {
+        // The free part of the screen beside the card, when it is wide enough
+        // to be worth it; else the preview covers the card as before.
+        constexpr int margin = 16;
+        const QRect left(available.topLeft(),
+                         QPoint(keepClear.left() - margin - 1, available.bottom()));
+        const QRect right(QPoint(keepClear.right() + 1 + margin, available.top()),
+                          available.bottomRight());
+        const QRect wider = left.width() >= right.width() ? left : right;
+        if (wider.width() >= available.width() * 0.4)
+            available = wider.adjusted(margin, 0, -margin, 0);
+    }
     const QSizeF box(available.width() * 0.8, available.height() * 0.8 - titleHeight);
     QSizeF size;
     if (shot.pixelSize.width() > 1 && shot.pixelSize.height() > 1) {
@@ -178,7 +190,7 @@ QRect PreviewWindow::destination(const Shot& shot) const {
         screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1440, 900);
     return placement(shot, m_transition.size(), available,
-                     screen ? screen->devicePixelRatio() : 1.0);
+                     screen ? screen->devicePixelRatio() : 1.0, keepClear ? keepClear() : QRect());
 }
 
 QRect PreviewWindow::contentRect() const {

@@ -36,6 +36,8 @@ public:
     /// cell) and the picture the zoom starts from (null when none).
     std::function<QRect(const Shot&)> sourceFrame;
     std::function<QImage(const Shot&)> transitionImage;
+    /// The part of the screen to leave in view (the panel's card), if any.
+    std::function<QRect()> keepClear;
     /// An arrow key pressed in the preview.
     std::function<void(Qt::Key key, Qt::KeyboardModifiers modifiers)> onArrow;
     /// The preview has closed, however that happened; `hadKeyboard` when it
@@ -68,9 +70,10 @@ public:
     QRect cardGeometry() const { return m_card.translated(geometry().topLeft()); }
 
     /// The window's place for `shot` on `screen`: its picture at most at its own
-    /// size, within 80 % of the available area, centred.
-    static QRect placement(const Shot& shot, QSize fallbackAspect, const QRect& available,
-                           qreal devicePixelRatio);
+    /// size, within 80 % of the available area, centred; beside `keepClear`
+    /// (left or right of it, where there is more room) when that leaves room.
+    static QRect placement(const Shot& shot, QSize fallbackAspect, QRect available,
+                           qreal devicePixelRatio, const QRect& keepClear = {});
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -59,26 +59,38 @@ private slots:
         QTest::addColumn<QSizeF>("pixels");
         QTest::addColumn<QSize>("fallback");
         QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QRect>("keepClear");
         QTest::addColumn<QRect>("expected");
         const QSize none;
         QTest::newRow("large screenshot")
-            << QSizeF(3000, 2000) << none << 1.0 << QRect(203, 90, 1035, 720);
+            << QSizeF(3000, 2000) << none << 1.0 << QRect() << QRect(203, 90, 1035, 720);
         QTest::newRow("retina screenshot")
-            << QSizeF(800, 600) << none << 2.0 << QRect(520, 285, 400, 330);
+            << QSizeF(800, 600) << none << 2.0 << QRect() << QRect(520, 285, 400, 330);
         QTest::newRow("tiny picture")
-            << QSizeF(100, 50) << none << 1.0 << QRect(540, 375, 360, 150);
+            << QSizeF(100, 50) << none << 1.0 << QRect() << QRect(540, 375, 360, 150);
         QTest::newRow("tall picture")
-            << QSizeF(1000, 4000) << none << 1.0 << QRect(540, 90, 360, 720);
+            << QSizeF(1000, 4000) << none << 1.0 << QRect() << QRect(540, 90, 360, 720);
+        QTest::newRow("beside a card on the right")
+            << QSizeF(3000, 2000) << none << 1.0 << QRect(1140, 0, 300, 900)
+            << QRect(125, 144, 874, 612);
+        QTest::newRow("beside a card on the left")
+            << QSizeF(800, 600) << none << 1.0 << QRect(0, 0, 300, 900)
+            << QRect(478, 135, 800, 630);
+        QTest::newRow("a card too wide to open beside")
+            << QSizeF(800, 600) << none << 1.0 << QRect(300, 0, 900, 900)
+            << QRect(320, 135, 800, 630);
         QTest::newRow("unknown size")
-            << QSizeF() << QSize(160, 90) << 1.0 << QRect(144, 111, 1152, 678);
+            << QSizeF() << QSize(160, 90) << 1.0 << QRect() << QRect(144, 111, 1152, 678);
     }
     void placement() {
         QFETCH(QSizeF, pixels);
         QFETCH(QSize, fallback);
         QFETCH(qreal, ratio);
+        QFETCH(QRect, keepClear);
         QFETCH(QRect, expected);
         const Shot shot("/x.png", 0, 0, pixels, false, true);
-        QCOMPARE(PreviewWindow::placement(shot, fallback, QRect(0, 0, 1440, 900), ratio), expected);
+        QCOMPARE(PreviewWindow::placement(shot, fallback, QRect(0, 0, 1440, 900), ratio, keepClear),
+                 expected);
     }
 
     // Opening zooms the card from the cell's frame to its place, then shows the

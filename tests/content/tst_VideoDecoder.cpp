@@ -118,20 +118,24 @@ private slots:
     // Played frames are converted like posters: the same samples in every
     // layout give the same colour, by the matrix asked for.
     void playedFrames() {
-        // Red as BT.601 video-range samples.
+        // Red as BT.601 video-range samples, in planes with the padding a
+        // player's buffers have (the converter reads and writes in blocks).
+        constexpr int w = 64, h = 16, pad = 64;
+        const QSize size(w, h);
         const uchar y = 81, u = 90, v = 240;
-        const QSize size(4, 2);
-        QByteArray luma(8, char(y)), cb(2, char(u)), cr(2, char(v)), uv, vu;
-        for (int i = 0; i < 2; ++i) {
+        const QByteArray luma(w * h + pad, char(y)), cb(w * h / 4 + pad, char(u)),
+            cr(w * h / 4 + pad, char(v));
+        QByteArray uv, vu;
+        for (int i = 0; i < w * h / 4 + pad / 2; ++i) {
             uv += char(u), uv += char(v);
             vu += char(v), vu += char(u);
         }
         using VideoDecoder::Layout;
         const std::tuple<Layout, std::array<const QByteArray*, 3>, std::array<int, 3>> layouts[] = {
-            {Layout::i420, {&luma, &cb, &cr}, {4, 2, 2}},
-            {Layout::yv12, {&luma, &cr, &cb}, {4, 2, 2}},
-            {Layout::nv12, {&luma, &uv, nullptr}, {4, 4, 0}},
-            {Layout::nv21, {&luma, &vu, nullptr}, {4, 4, 0}}};
+            {Layout::i420, {&luma, &cb, &cr}, {w, w / 2, w / 2}},
+            {Layout::yv12, {&luma, &cr, &cb}, {w, w / 2, w / 2}},
+            {Layout::nv12, {&luma, &uv, nullptr}, {w, w, 0}},
+            {Layout::nv21, {&luma, &vu, nullptr}, {w, w, 0}}};
         for (const auto& [layout, bytes, strides] : layouts) {
             const uchar* planes[3];
             for (int i = 0; i < 3; ++i)
@@ -141,13 +145,13 @@ private slots:
             colors.matrix = VideoDecoder::Colors::Matrix::bt601;
             const QColor bt601 =
                 VideoDecoder::convert(layout, size, planes, strides.data(), colors, size)
-                    .pixelColor(1, 1);
+                    .pixelColor(w / 2, h / 2);
             QVERIFY2(bt601.red() >= 250 && bt601.green() <= 4 && bt601.blue() <= 4,
                      qPrintable(bt601.name()));
             colors.matrix = VideoDecoder::Colors::Matrix::bt709;
             const QColor bt709 =
                 VideoDecoder::convert(layout, size, planes, strides.data(), colors, size)
-                    .pixelColor(1, 1);
+                    .pixelColor(w / 2, h / 2);
             QVERIFY2(std::abs(bt709.green() - 23) <= 4, qPrintable(bt709.name()));
         }
     }

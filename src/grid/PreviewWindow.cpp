@@ -1,5 +1,6 @@
 #include "grid/PreviewWindow.h"
 
+#include "grid/PlayedFrame.h"
 #include "library/ShownName.h"
 #include "platform/CompositorWatch.h"
 #include "platform/ImageDecoder.h"
@@ -19,7 +20,6 @@
 #include <QVideoSink>
 #include <QtConcurrent>
 #include <cmath>
-#include <optional>
 
 namespace {
 
@@ -56,55 +56,6 @@ QRectF fitted(const QRect& target, QSize image) {
     QSizeF size(image);
     size.scale(target.size(), Qt::KeepAspectRatio);
     return QRectF(QPointF(target.center()) - QPointF(size.width() / 2, size.height() / 2), size);
-}
-
-// A played frame as the poster would show it: both go through the decoder's
-// conversion (Qt's own shows BT.709 frames with wrong greens).
-QImage frameImage(const QVideoFrame& played, QSizeF box) {
-    QVideoFrame frame = played;
-    const QVideoFrameFormat format = frame.surfaceFormat();
-    std::optional<VideoDecoder::Layout> layout;
-    switch (format.pixelFormat()) {
-    case QVideoFrameFormat::Format_YUV420P:
-        layout = VideoDecoder::Layout::i420;
-        break;
-    case QVideoFrameFormat::Format_YV12:
-        layout = VideoDecoder::Layout::yv12;
-        break;
-    case QVideoFrameFormat::Format_NV12:
-        layout = VideoDecoder::Layout::nv12;
-        break;
-    case QVideoFrameFormat::Format_NV21:
-        layout = VideoDecoder::Layout::nv21;
-        break;
-    default:
-        break;
-    }
-    if (!layout || !frame.map(QVideoFrame::ReadOnly))
-        return frame.toImage();
-    VideoDecoder::Colors colors = VideoDecoder::defaultColors(frame.height());
-    switch (format.colorSpace()) {
-    case QVideoFrameFormat::ColorSpace_BT601:
-        colors.matrix = VideoDecoder::Colors::Matrix::bt601;
-        break;
-    case QVideoFrameFormat::ColorSpace_BT709:
-        colors.matrix = VideoDecoder::Colors::Matrix::bt709;
-        break;
-    case QVideoFrameFormat::ColorSpace_BT2020:
-        colors.matrix = VideoDecoder::Colors::Matrix::bt2020;
-        break;
-    default:
-        break;
-    }
-    colors.fullRange = format.colorRange() == QVideoFrameFormat::ColorRange_Full;
-    const uchar* planes[3] = {frame.bits(0), frame.bits(1), frame.bits(2)};
-    const int strides[3] = {frame.bytesPerLine(0), frame.bytesPerLine(1), frame.bytesPerLine(2)};
-    QSizeF size(frame.size());
-    size.scale(box, Qt::KeepAspectRatio);
-    const QImage image = VideoDecoder::convert(*layout, frame.size(), planes, strides, colors,
-                                               size.toSize().expandedTo(QSize(1, 1)));
-    frame.unmap();
-    return image;
 }
 
 QString durationText(double seconds) {
@@ -332,7 +283,7 @@ void PreviewWindow::loadContent() {
         connect(m_sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
             if (m_content != Content::Video)
                 return;
-            m_frame = frameImage(frame, contentRect().size() * devicePixelRatioF());
+            m_frame = playedFrame(frame, contentRect().size() * devicePixelRatioF());
             update(contentRect());
         });
         m_player->setAudioOutput(m_audio);

@@ -96,9 +96,9 @@ QString Thumbs::key(const Shot& shot, int bucket) {
 Thumbs::Made Thumbs::make(const QString& path, bool isVideo, int maxPixel) {
     if (isVideo) {
         VideoDecoder::Poster poster = VideoDecoder::poster(path, maxPixel);
-        return {std::move(poster.image), poster.duration};
+        return {std::move(poster.image), poster.duration, poster.frameSize};
     }
-    return {ImageDecoder::thumbnail(path, maxPixel), 0};
+    return {ImageDecoder::thumbnail(path, maxPixel), 0, {}};
 }
 
 qsizetype Thumbs::limitFor(QSizeF viewport, double ratio) {
@@ -253,12 +253,19 @@ void Thumbs::finish(const QString& key, const Made& made) {
         if (!job.waiters.isEmpty() || m_cache.totalCost() + cost <= m_cache.maxCost())
             m_cache.insert(key, new QImage(made.image), cost);
         const QSizeF recorded = shot->pixelSize;
+        // A recording's size is its frame's, never the poster's (a bucket's).
+        const QSizeF frame = shot->isVideo && !made.size.isEmpty() ? QSizeF(made.size) : QSizeF();
         const double recordedAspect = recorded.width() > 1 && recorded.height() > 1
                                           ? recorded.height() / recorded.width()
                                           : 0.625;
         const double imageAspect = double(made.image.height()) / std::max(made.image.width(), 1);
-        if (recorded.width() < 1 ||
-            (shot->isVideo && std::abs(recordedAspect - imageAspect) > 0.01)) {
+        if (!frame.isEmpty()) {
+            if (recorded != frame) {
+                shot->pixelSize = frame;
+                emit aspectChanged(shot);
+            }
+        } else if (recorded.width() < 1 ||
+                   (shot->isVideo && std::abs(recordedAspect - imageAspect) > 0.01)) {
             shot->pixelSize = QSizeF(made.image.size());
             emit aspectChanged(shot);
         }

@@ -44,6 +44,7 @@ public:
     struct Made {
         QImage image;
         double duration = 0; ///< Seconds for a recording; 0 when unknown or a still image.
+        QSize size;          ///< A recording's frame size as shown; empty when unknown.
     };
     /// Decodes one file; runs on a worker thread.
     using Decoder = std::function<Made(const QString& path, bool isVideo, int maxPixel)>;

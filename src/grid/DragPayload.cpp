@@ -16,6 +16,11 @@
 namespace {
 
 const QString kUriList = QStringLiteral("text/uri-list");
+// The URI list as it is announced. Qt's X11 clipboard and drag code offer any
+// "text/uri-list" also as text/plain and text/x-moz-url, which would paste
+// cache paths into text fields. This spelling, with a trailing NUL, reaches X
+// under the same atom (atom names are C strings) without being recognised.
+const QString kUriListAnnounced = kUriList + QChar(0);
 const QString kGnomeCopied = QStringLiteral("x-special/gnome-copied-files");
 const QString kKdeCut = QStringLiteral("application/x-kde-cutselection");
 
@@ -58,12 +63,12 @@ QStringList PayloadMime::formats() const {
     if (!m_type.isEmpty())
         list << m_type;
     if (!m_urls.isEmpty())
-        list << kUriList << kGnomeCopied << kKdeCut;
+        list << kUriListAnnounced << kGnomeCopied << kKdeCut;
     return list;
 }
 
 bool PayloadMime::hasFormat(const QString& mimeType) const {
-    return formats().contains(mimeType);
+    return formats().contains(mimeType == kUriList ? kUriListAnnounced : mimeType);
 }
 
 QByteArray PayloadMime::uriList() const {
@@ -74,7 +79,7 @@ QByteArray PayloadMime::uriList() const {
 }
 
 QVariant PayloadMime::retrieveData(const QString& mimeType, QMetaType type) const {
-    if (mimeType == kUriList && !m_urls.isEmpty()) {
+    if ((mimeType == kUriList || mimeType == kUriListAnnounced) && !m_urls.isEmpty()) {
         // QMimeData::urls() asks for a list; X11 receivers get the bytes.
         if (type.id() == QMetaType::QVariantList || type.id() == QMetaType::QUrl) {
             QVariantList urls;

@@ -27,7 +27,9 @@ constexpr quint32 kX11LockMask = 0x2;
 
 // Each frame of a pile is at most this large, and the frames behind the top one
 // step this far down and right.
-constexpr int kPileSide = 160;
+// Small and see-through, so the chip or folder under the pointer shows its
+// drop highlight through and beside it.
+constexpr int kPileSide = 112;
 constexpr int kPileStep = 6;
 constexpr int kPileBehind = 3;
 
@@ -300,7 +302,7 @@ GridInteraction::Pile GridInteraction::pileImage(const QList<QImage>& images, in
         const QRect frame = pile.top.translated(i * kPileStep, i * kPileStep);
         QPainterPath path;
         path.addRoundedRect(frame, 6, 6);
-        p.setOpacity(i == 0 ? 0.9 : 0.75);
+        p.setOpacity(i == 0 ? 0.75 : 0.55);
         const QImage image = i < images.size() ? images[i] : QImage();
         if (image.isNull()) {
             p.fillPath(path, QColor(46, 46, 46));
@@ -334,25 +336,15 @@ void GridInteraction::beginDrag(const QStringList& paths) {
     // The pressed frame lies on top of the pile, the others behind it in order.
     const std::optional<QString> pressed = m_rules.downKey();
     QList<QImage> images;
-    std::optional<QRectF> topFrame;
     for (const ShotPtr& shot : shots) {
         ThumbView* cell = m_grid.cell(shot->path);
         const QImage image = cell ? cell->dragImage() : QImage();
-        if (pressed && shot->path == *pressed) {
+        if (pressed && shot->path == *pressed)
             images.prepend(image);
-            topFrame = m_grid.frameOf(shot->path);
-        } else {
+        else
             images.append(image);
-        }
     }
     const Pile pile = pileImage(images, int(shots.size()), m_grid.devicePixelRatioF());
-    // The pile hangs from the pointer where the press was in the top frame;
-    // without a cell it is centred on the pointer.
-    QPointF hotSpot = QPointF(pile.top.center());
-    if (topFrame && topFrame->width() > 0) {
-        const double scale = pile.top.width() / topFrame->width();
-        hotSpot = pile.top.topLeft() + (m_rules.downPoint() - topFrame->topLeft()) * scale;
-    }
     QList<QUrl> urls;
     for (const ShotPtr& shot : shots)
         urls << shot->url();
@@ -361,7 +353,7 @@ void GridInteraction::beginDrag(const QStringList& paths) {
     auto* drag = new QDrag(&m_grid);
     drag->setMimeData(DragPayload::mimeData(urls));
     drag->setPixmap(QPixmap::fromImage(pile.image));
-    drag->setHotSpot(hotSpot.toPoint());
+    drag->setHotSpot(pileHotSpot);
     GridHost* host = m_grid.host();
     if (host) {
         host->gridHold(true);
@@ -423,6 +415,12 @@ void GridInteraction::showPreview() {
             ThumbView* cell = m_grid.cell(shot.path);
             return cell ? cell->dragImage() : QImage();
         };
+        m_preview->keepClear = [this] {
+            // The roll's visible part stands for the card: the preview opens beside it.
+            const QWidget* view = m_grid.scrollArea() ? m_grid.scrollArea()->viewport()
+                                                      : static_cast<QWidget*>(&m_grid);
+            return QRect(view->mapToGlobal(QPoint(0, 0)), view->size());
+        };
         m_preview->onArrow = [this](Qt::Key key, Qt::KeyboardModifiers) {
             m_rules.previewArrow(directionOf(key));
         };
@@ -433,6 +431,8 @@ void GridInteraction::showPreview() {
                 host->gridWantsKeyboard();
             }
             m_rules.previewEnded();
+            // Commands aim at the hovered frame: find it again under the still pointer.
+            m_grid.followPointer();
         };
     }
     m_preview->present(items);

@@ -55,6 +55,8 @@ public:
         QRect top;
     };
     static Pile pileImage(const QList<QImage>& images, int count, qreal devicePixelRatio);
+    /// The pile hangs below and right of the pointer, leaving what it points at in view.
+    static constexpr QPoint pileHotSpot{-14, -10};
 
     // GridSelection::Client
     int count() const override;

@@ -7,6 +7,7 @@
 #include "shelf/Motion.h"
 
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QCursor>
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -371,6 +372,9 @@ void GridView::apply(bool animated, bool wave, double scrollShift) {
     std::erase_if(m_stale, [](const Stale& s) { return !s.cell->stale; });
     m_staleClear = joined ? band : QRectF();
     m_lastApplied = applied;
+    // New frames may put another cell under a resting pointer.
+    if (underMouse())
+        updateHover(mapFromGlobal(QCursor::pos()));
 }
 
 void GridView::applyAnimated(ThumbView* cell, const QRectF& target, const QRectF& band, bool wave,
@@ -752,6 +756,25 @@ bool GridView::command(QKeyEvent* event) {
 
 void GridView::contextMenuEvent(QContextMenuEvent* event) {
     m_interaction->contextMenu(event);
+}
+
+void GridView::enterEvent(QEnterEvent* event) {
+    // A pointer can arrive on a cell without moving over the grid first: from
+    // outside the panel in one jump, or when a window above the grid goes.
+    updateHover(event->position());
+    QWidget::enterEvent(event);
+}
+
+void GridView::followPointer() {
+    const QPoint global = QCursor::pos();
+    const QWidget* top = QApplication::widgetAt(global);
+    if (isVisible() && (top == this || isAncestorOf(top))) {
+        updateHover(mapFromGlobal(global));
+    } else if (hovered) {
+        if (ThumbView* c = cell(*hovered))
+            c->setHover(false);
+        hovered.reset();
+    }
 }
 
 void GridView::leaveEvent(QEvent* event) {

@@ -90,6 +90,9 @@ public:
 
     /// The cell under the pointer (kept by the cells).
     std::optional<QString> hovered;
+    /// Finds the cell under a pointer that has not moved, after something that
+    /// was above the grid (the preview) went away.
+    void followPointer();
     /// Pointer, keyboard, drag-out and preview handling of the roll.
     GridInteraction& interaction() const { return *m_interaction; }
     /// A Ctrl combination the panel did not handle itself; true when the grid did.
@@ -129,6 +132,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     bool event(QEvent* event) override;

@@ -1,7 +1,11 @@
 #include "grid/PreviewWindow.h"
 
+#include "grid/PlayedFrame.h"
+#include "library/ShownName.h"
+#include "platform/CompositorWatch.h"
 #include "platform/ImageDecoder.h"
 #include "platform/VideoDecoder.h"
+#include "platform/X11Window.h"
 #include "shelf/Theme.h"
 
 #include <QAudioOutput>
@@ -12,7 +16,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
-#include <QVideoWidget>
+#include <QVideoFrame>
+#include <QVideoSink>
 #include <QtConcurrent>
 #include <cmath>
 
@@ -63,9 +68,13 @@ QString durationText(double seconds) {
 PreviewWindow::PreviewWindow(motion::Animator* animator)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
     , m_animator(animator ? animator : &motion::Animator::shared())
-    , m_zoom([this] { zoomFrame(); }, m_animator) {
+    , m_zoom([this] { zoomFrame(); }, m_animator)
+    , m_compositor(std::make_unique<CompositorWatch>()) {
     setWindowTitle(QStringLiteral("Tamberk Preview"));
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    // Around the card the window is see-through: the zoom plays inside a window
+    // that keeps its size, so no frame shows an unpainted strip.
+    setAttribute(Qt::WA_TranslucentBackground);
+    composited = [this] { return m_compositor->isComposited(); };
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(1, 1);
 }
@@ -82,7 +91,7 @@ QString PreviewWindow::title() const {
     const ShotPtr shot = current();
     if (!shot)
         return {};
-    QString text = QFileInfo(shot->path).fileName();
+    QString text = shownName(QFileInfo(shot->path).fileName());
     if (m_items.size() > 1)
         text += QStringLiteral("  ·  %1 of %2").arg(m_index + 1).arg(m_items.size());
     const double duration = m_posterDuration > 0 ? m_posterDuration : shot->duration;
@@ -91,8 +100,20 @@ QString PreviewWindow::title() const {
     return text;
 }
 
-QRect PreviewWindow::placement(const Shot& shot, QSize fallbackAspect, const QRect& available,
-                               qreal devicePixelRatio) {
+QRect PreviewWindow::placement(const Shot& shot, QSize fallbackAspect, QRect available,
+                               qreal devicePixelRatio, const QRect& keepClear) {
+    if (keepClear.intersects(available)) {
+        // The free part of the screen beside the card, when it is wide enough
+        // to be worth it; else the preview covers the card as before.
+        constexpr int margin = 16;
+        const QRect left(available.topLeft(),
+                         QPoint(keepClear.left() - margin - 1, available.bottom()));
+        const QRect right(QPoint(keepClear.right() + 1 + margin, available.top()),
+                          available.bottomRight());
+        const QRect wider = left.width() >= right.width() ? left : right;
+        if (wider.width() >= available.width() * 0.4)
+            available = wider.adjusted(margin, 0, -margin, 0);
+    }
     const QSizeF box(available.width() * 0.8, available.height() * 0.8 - titleHeight);
     QSizeF size;
     if (shot.pixelSize.width() > 1 && shot.pixelSize.height() > 1) {
@@ -120,11 +141,11 @@ QRect PreviewWindow::destination(const Shot& shot) const {
         screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1440, 900);
     return placement(shot, m_transition.size(), available,
-                     screen ? screen->devicePixelRatio() : 1.0);
+                     screen ? screen->devicePixelRatio() : 1.0, keepClear ? keepClear() : QRect());
 }
 
 QRect PreviewWindow::contentRect() const {
-    return rect().adjusted(0, titleHeight, 0, 0);
+    return m_card.adjusted(0, titleHeight, 0, 0);
 }
 
 void PreviewWindow::present(const ShotList& items) {
@@ -141,10 +162,28 @@ void PreviewWindow::present(const ShotList& items) {
     m_transition = transitionImage ? transitionImage(*shot) : QImage();
     const QRect to = destination(*shot);
     const QRect source = sourceFrame ? sourceFrame(*shot) : QRect();
-    // Reopening while it closes starts from where the window is now.
-    const QRect from = m_state == State::Closing ? geometry() : source.isEmpty() ? to : source;
+    // Reopening while it closes starts from where the card is now.
+    const bool closing = m_state == State::Closing;
+    const QRect from = closing ? cardGeometry() : source.isEmpty() ? to : source;
     showItem(0);
-    setGeometry(from);
+    if (from == to || !composited || !composited()) {
+        // Without a compositor a window cannot zoom without flashing: open in place.
+        m_zoom.removeAll();
+        m_from = m_to = to;
+        setGeometry(to);
+        placeCard(to);
+        m_state = State::Open;
+        QWidget::show();
+        passClicksAround();
+        raise();
+        activateWindow();
+        loadContent();
+        return;
+    }
+    const QRect bounds = (closing ? geometry() : QRect()).united(from).united(to);
+    if (geometry() != bounds || !isVisible())
+        setGeometry(bounds);
+    placeCard(from);
     QWidget::show();
     raise();
     activateWindow();
@@ -174,8 +213,12 @@ void PreviewWindow::setItems(const ShotList& items) {
     m_transition = transitionImage ? transitionImage(*items[index]) : QImage();
     showItem(index);
     m_to = destination(*items[index]);
-    if (m_state == State::Open)
-        setGeometry(m_to);
+    if (m_state == State::Open) {
+        if (!geometry().contains(m_to))
+            setGeometry(m_to);
+        placeCard(m_to);
+        passClicksAround();
+    }
     loadContent();
 }
 
@@ -187,7 +230,15 @@ void PreviewWindow::dismiss() {
     const QRect to = shot && sourceFrame ? sourceFrame(*shot) : QRect();
     if (!m_picture.isNull())
         m_transition = m_picture;
-    zoom(geometry(), to.isEmpty() ? geometry() : to, State::Closing);
+    // The zoom back plays only inside the window as it is: growing it would
+    // show a strip not painted yet.
+    if (to.isEmpty() || !geometry().contains(to) || !composited || !composited()) {
+        m_zoom.removeAll();
+        m_state = State::Closing;
+        zoomDone();
+        return;
+    }
+    zoom(cardGeometry(), to, State::Closing);
 }
 
 void PreviewWindow::showItem(int index) {
@@ -226,9 +277,17 @@ void PreviewWindow::loadContent() {
     if (!m_player) {
         m_player = new QMediaPlayer(this);
         m_audio = new QAudioOutput(this);
-        m_video = new QVideoWidget(this);
+        // Frames are painted here, in the card: a video widget's own native
+        // window would not take part in the see-through window's drawing.
+        m_sink = new QVideoSink(this);
+        connect(m_sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
+            if (m_content != Content::Video)
+                return;
+            m_frame = playedFrame(frame, contentRect().size() * devicePixelRatioF());
+            update(contentRect());
+        });
         m_player->setAudioOutput(m_audio);
-        m_player->setVideoOutput(m_video);
+        m_player->setVideoOutput(m_sink);
         connect(m_player, &QMediaPlayer::errorOccurred, this, [this] {
             if (m_content == Content::Video)
                 showPoster();
@@ -243,8 +302,6 @@ void PreviewWindow::loadContent() {
         showPoster();
         return;
     }
-    m_video->setGeometry(contentRect());
-    m_video->show();
     m_player->setSource(shot->url());
     m_player->play();
 }
@@ -256,8 +313,8 @@ void PreviewWindow::showPoster() {
         return;
     m_content = Content::Poster;
     update();
-    const int maxPixel =
-        int(std::ceil(std::max(width(), height() - titleHeight) * devicePixelRatioF()));
+    const int maxPixel = int(
+        std::ceil(std::max(m_card.width(), m_card.height() - titleHeight) * devicePixelRatioF()));
     auto* watcher = new QFutureWatcher<VideoDecoder::Poster>(this);
     connect(watcher, &QFutureWatcher<VideoDecoder::Poster>::finished, this,
             [this, watcher, generation = m_generation] {
@@ -278,16 +335,14 @@ void PreviewWindow::stopVideo() {
         m_player->stop();
         m_player->setSource(QUrl());
     }
-    if (m_video)
-        m_video->hide();
+    m_frame = QImage();
 }
 
 void PreviewWindow::zoom(const QRect& from, const QRect& to, State state) {
     m_from = from;
     m_to = to;
     m_state = state;
-    if (m_video)
-        m_video->hide();
+    m_frame = QImage();
     m_zoom.add("zoom", motion::Animation::basic(motion::Prop::Param, 0, 1, zoomDuration,
                                                 motion::Timing::easeOut())
                            .onDone([this, state](bool finished) {
@@ -301,14 +356,26 @@ void PreviewWindow::zoomFrame() {
     if (m_state != State::Opening && m_state != State::Closing)
         return;
     const double t = m_zoom.value(motion::Prop::Param, 1.0);
-    setGeometry(lerp(m_from, m_to, t));
+    placeCard(lerp(m_from, m_to, t));
     update();
+}
+
+void PreviewWindow::passClicksAround() {
+    // Only the input region: reshaping what shows costs a compositor a frame.
+    if (windowHandle())
+        X11Window::setInputRegion(windowHandle(), m_card);
+}
+
+void PreviewWindow::placeCard(const QRect& global) {
+    m_card = global.translated(-geometry().topLeft());
 }
 
 void PreviewWindow::zoomDone() {
     if (m_state == State::Opening) {
         m_state = State::Open;
-        setGeometry(m_to);
+        placeCard(m_to);
+        // Clicks around the card reach the windows below.
+        passClicksAround();
         loadContent();
         update();
         return;
@@ -329,22 +396,29 @@ void PreviewWindow::zoomDone() {
 void PreviewWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.fillRect(rect(), card());
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillRect(rect(), Qt::transparent);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.fillRect(m_card, card());
     if (m_state == State::Opening || m_state == State::Closing) {
-        drawFilled(p, rect(), m_transition);
+        drawFilled(p, m_card, m_transition);
         return;
     }
     p.setPen(Theme::hair());
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
-    p.drawLine(0, titleHeight - 1, width(), titleHeight - 1);
+    p.drawRect(m_card.adjusted(0, 0, -1, -1));
+    const int top = m_card.top();
+    p.drawLine(m_card.left(), top + titleHeight - 1, m_card.right(), top + titleHeight - 1);
     p.setFont(Theme::font(12, QFont::Medium));
     p.setPen(Theme::ink());
-    const QRect strip(12, 0, width() - 24, titleHeight - 1);
+    const QRect strip(m_card.left() + 12, top, m_card.width() - 24, titleHeight - 1);
     p.drawText(strip, Qt::AlignCenter,
                p.fontMetrics().elidedText(title(), Qt::ElideMiddle, strip.width()));
-    if (m_content == Content::Video)
-        return;
     const QRect area = contentRect();
+    if (m_content == Content::Video) {
+        if (!m_frame.isNull())
+            p.drawImage(fitted(area, m_frame.size()), m_frame);
+        return;
+    }
     const QImage& image = m_picture.isNull() ? m_transition : m_picture;
     if (!image.isNull())
         p.drawImage(fitted(area, image.size()), image);
@@ -394,12 +468,6 @@ void PreviewWindow::mousePressEvent(QMouseEvent* event) {
         return;
     }
     QWidget::mousePressEvent(event);
-}
-
-void PreviewWindow::resizeEvent(QResizeEvent* event) {
-    if (m_video)
-        m_video->setGeometry(contentRect());
-    QWidget::resizeEvent(event);
 }
 
 void PreviewWindow::closeEvent(QCloseEvent* event) {

@@ -8,9 +8,11 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
+class CompositorWatch;
 class QMediaPlayer;
-class QVideoWidget;
+class QVideoSink;
 class QAudioOutput;
 
 /// The preview of frames: a dark window of our own above the panel that zooms
@@ -34,11 +36,17 @@ public:
     /// cell) and the picture the zoom starts from (null when none).
     std::function<QRect(const Shot&)> sourceFrame;
     std::function<QImage(const Shot&)> transitionImage;
+    /// The part of the screen to leave in view (the panel's card), if any.
+    std::function<QRect()> keepClear;
     /// An arrow key pressed in the preview.
     std::function<void(Qt::Key key, Qt::KeyboardModifiers modifiers)> onArrow;
     /// The preview has closed, however that happened; `hadKeyboard` when it
     /// had the keyboard until then, which on X11 no one hands back by itself.
     std::function<void(bool hadKeyboard)> onClosed;
+    /// Whether a compositor runs, so the zoom can play in a window of fixed size
+    /// with see-through parts; without one the preview opens and closes at once.
+    /// Defaults to watching the X server.
+    std::function<bool()> composited;
 
     /// Opens on `items`, zooming out of the first one's source frame; when it is
     /// open already, it just shows them.
@@ -58,17 +66,19 @@ public:
     QImage picture() const { return m_picture; }
     /// The caption of the title strip: name, position among several, duration.
     QString title() const;
+    /// Where the dark card is on screen: the zoom's rectangle while it plays.
+    QRect cardGeometry() const { return m_card.translated(geometry().topLeft()); }
 
     /// The window's place for `shot` on `screen`: its picture at most at its own
-    /// size, within 80 % of the available area, centred.
-    static QRect placement(const Shot& shot, QSize fallbackAspect, const QRect& available,
-                           qreal devicePixelRatio);
+    /// size, within 80 % of the available area, centred; beside `keepClear`
+    /// (left or right of it, where there is more room) when that leaves room.
+    static QRect placement(const Shot& shot, QSize fallbackAspect, QRect available,
+                           qreal devicePixelRatio, const QRect& keepClear = {});
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -79,6 +89,8 @@ private:
     void zoom(const QRect& from, const QRect& to, State state);
     void zoomFrame();
     void zoomDone();
+    void placeCard(const QRect& global);
+    void passClicksAround();
     QRect contentRect() const;
     QRect destination(const Shot& shot) const;
 
@@ -92,8 +104,11 @@ private:
     QImage m_picture;
     QImage m_transition;
     double m_posterDuration = 0;
-    QRect m_from, m_to;
+    QRect m_from, m_to; // global
+    QRect m_card;       // the card in the window; the rest is see-through
+    std::unique_ptr<CompositorWatch> m_compositor;
     QMediaPlayer* m_player = nullptr;
     QAudioOutput* m_audio = nullptr;
-    QVideoWidget* m_video = nullptr;
+    QVideoSink* m_sink = nullptr;
+    QImage m_frame; // the recording's frame shown
 };

@@ -430,8 +430,13 @@ void ThumbView::paintCheck(QPainter& p) const {
     const QRectF c = m_parts->geometry.check;
     const double base = p.opacity();
     p.setOpacity(base * shown);
-    p.setPen(QPen(mix(white(0.85), white(1), filled), 1.2));
-    p.setBrush(mix(black(0.28), Theme::accentCG(1), filled));
+    // A dark edge outside the white ring keeps the hollow check readable over
+    // light pictures, where white alone melts into the image.
+    p.setPen(QPen(black(0.6), 1.3));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(c.adjusted(-1.2, -1.2, 1.2, 1.2));
+    p.setPen(QPen(mix(white(0.9), white(1), filled), 1.2));
+    p.setBrush(mix(black(0.34), Theme::accentCG(1), filled));
     p.drawEllipse(c);
     if (filled > 0.001) {
         // The tick, drawn in the check's own 18-point box.
@@ -476,12 +481,20 @@ void ThumbView::paintCaption(QPainter& p) const {
     // Both runs of the number share one baseline, centred in the label's height.
     const double baseline =
         n.top() + (n.height() + f.numberMetrics.ascent() - f.numberMetrics.descent()) / 2;
-    p.setFont(f.mark);
-    p.setPen(Theme::ink4());
-    p.drawText(QPointF(n.left(), baseline), markText());
+    // The mark is drawn, not set: the font's triangle is a speck at small sizes.
+    // Four points high, centred on the digits' height, its tip on a whole pixel.
+    const double markWidth = f.markMetrics.horizontalAdvance(markText());
+    const double middle = baseline - f.numberMetrics.capHeight() / 2;
+    QPainterPath mark;
+    mark.moveTo(n.left() + 0.5, middle - 2.5);
+    mark.lineTo(n.left() + 4, middle);
+    mark.lineTo(n.left() + 0.5, middle + 2.5);
+    mark.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(selected ? Theme::accent() : Theme::ink3());
+    p.drawPath(mark);
     p.setFont(f.number);
     p.setPen(selected ? Theme::accent() : Theme::ink3());
-    const double markWidth = f.markMetrics.horizontalAdvance(markText());
     p.drawText(QPointF(n.left() + markWidth, baseline), QString::number(number));
 
     const QRectF t = g.timeL;

@@ -1,6 +1,7 @@
 #include "panel/PanelCommands.h"
 
 #include "library/Library.h"
+#include "library/ShownName.h"
 #include "panel/PanelGeometry.h"
 #include "panel/PanelMenus.h"
 #include "settings/Prefs.h"
@@ -125,7 +126,8 @@ void PanelCommands::open(const ShotList& shots) {
     // The toast may come after the opener ended, when this object may be gone:
     // it captures only the toast function.
     m_open(paths, [toast = m_toast](const QString& path) {
-        toast(QStringLiteral("Couldn't open “%1”").arg(QFileInfo(path).fileName()), {}, {});
+        toast(QStringLiteral("Couldn't open “%1”").arg(shownName(QFileInfo(path).fileName())), {},
+              {});
     });
 }
 

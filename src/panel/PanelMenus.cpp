@@ -1,6 +1,7 @@
 #include "panel/PanelMenus.h"
 
 #include "library/Library.h"
+#include "library/ShownName.h"
 #include "panel/ShareMenu.h"
 #include "platform/FileManager.h"
 #include "shelf/BlockItem.h"
@@ -73,7 +74,7 @@ void PanelMenus::openFolder(const QString& folder) {
     QPointer<QObject> alive(&m_releases);
     FileManager::open({folder}, [this, alive, folder](const QString&) {
         if (alive)
-            m_host.toast(QStringLiteral("Couldn't open “%1”").arg(displayName(folder)));
+            m_host.toast(QStringLiteral("Couldn't open “%1”").arg(shownName(displayName(folder))));
     });
 }
 
@@ -156,7 +157,7 @@ QMenu* PanelMenus::moveMenu(const ShotList& shots, QWidget* parent) {
 }
 
 void PanelMenus::addMoveItem(QMenu* menu, const QString& folder, const ShotList& shots) {
-    const QString name = QFileInfo(folder).fileName();
+    const QString name = shownName(QFileInfo(folder).fileName());
     const bool enabled = anyOutside(shots, folder);
     const QStringList children = m_host.library().childMap().value(folder);
     if (children.isEmpty()) {
@@ -200,7 +201,7 @@ void PanelMenus::trashFolder(const QString& folder) {
                                    .arg(n)
                                    .arg(n == 1 ? QString() : QStringLiteral("s"));
     const QString title =
-        QStringLiteral("Move “%1” to the Trash?").arg(QFileInfo(folder).fileName());
+        QStringLiteral("Move “%1” to the Trash?").arg(shownName(QFileInfo(folder).fileName()));
     if (!m_host.prompts().confirm(title, info, QStringLiteral("Move to Trash")))
         return;
     if (lib.trashFolder(folder))
@@ -214,7 +215,7 @@ void PanelMenus::newFolderPrompt(const ShotList& moving, const QString& parent) 
         parent.isEmpty() ? displayName(lib.root()) : lib.name(resolved(parent));
     QString info;
     if (moving.isEmpty())
-        info = QStringLiteral("It goes inside “%1”.").arg(parentName);
+        info = QStringLiteral("It goes inside “%1”.").arg(shownName(parentName));
     else if (moving.size() == 1)
         info = QStringLiteral("The selected frame will move into it.");
     else
@@ -235,7 +236,7 @@ void PanelMenus::newFolderPrompt(const ShotList& moving, const QString& parent) 
     if (!created)
         return;
     if (moving.isEmpty())
-        m_host.toast(QStringLiteral("Created “%1”").arg(QFileInfo(*created).fileName()));
+        m_host.toast(QStringLiteral("Created “%1”").arg(shownName(QFileInfo(*created).fileName())));
     else
         move(moving, *created);
 }
@@ -262,7 +263,7 @@ void PanelMenus::rename(const ShotPtr& shot) {
                    ? QStringLiteral("That name is taken")
                    : QStringLiteral("Couldn't rename it");
     };
-    m_host.prompts().prompt(QStringLiteral("Rename Frame"), file.fileName(),
+    m_host.prompts().prompt(QStringLiteral("Rename Frame"), shownName(file.fileName()),
                             file.completeBaseName(), QStringLiteral("Rename"), attempt);
 }
 
@@ -283,8 +284,8 @@ void PanelMenus::renameFolder(const QString& folder) {
         return QFileInfo::exists(target) ? QStringLiteral("That name is taken")
                                          : QStringLiteral("Couldn't rename the folder");
     };
-    m_host.prompts().prompt(QStringLiteral("Rename Folder"), last, last, QStringLiteral("Rename"),
-                            attempt);
+    m_host.prompts().prompt(QStringLiteral("Rename Folder"), shownName(last), last,
+                            QStringLiteral("Rename"), attempt);
     if (!renamed)
         return;
     // A scope on the folder or inside it follows it to its new place.
@@ -300,7 +301,8 @@ void PanelMenus::move(const ShotList& shots, const QString& folder) {
     const int moved = lib.move(shots, folder);
     if (moved == 0)
         return;
-    const QString name = folder == lib.root() ? displayName(folder) : QFileInfo(folder).fileName();
+    const QString name =
+        shownName(folder == lib.root() ? displayName(folder) : QFileInfo(folder).fileName());
     const QString text = moved == 1
                              ? QStringLiteral("Moved to “%1”").arg(name)
                              : QStringLiteral("Moved %1 frames to “%2”").arg(moved).arg(name);

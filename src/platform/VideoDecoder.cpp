@@ -64,17 +64,76 @@ double containerDuration(const AVFormatContext* format, const AVStream* stream) 
     return 0;
 }
 
-QImage toImage(const AVFrame* frame, AVRational sampleAspect, int maxPixel) {
+// The frame's size as shown: anamorphic streams at their display width.
+QSize displaySize(const AVFrame* frame, AVRational sampleAspect) {
     int width = frame->width;
-    // Anamorphic streams are shown at their display width.
     if (sampleAspect.num > 0 && sampleAspect.den > 0 && sampleAspect.num != sampleAspect.den)
         width = int(std::lround(width * av_q2d(sampleAspect)));
-    const QSize size = ImageDecoder::fitted(QSize(width, frame->height), maxPixel);
+    return QSize(width, frame->height);
+}
+
+int swsColorspace(VideoDecoder::Colors::Matrix matrix) {
+    switch (matrix) {
+    case VideoDecoder::Colors::Matrix::bt601:
+        return SWS_CS_ITU601;
+    case VideoDecoder::Colors::Matrix::bt2020:
+        return SWS_CS_BT2020;
+    case VideoDecoder::Colors::Matrix::bt709:
+        break;
+    }
+    return SWS_CS_ITU709;
+}
+
+// The colours the stream declares, else what players assume for it.
+VideoDecoder::Colors colorsOf(const AVFrame* frame) {
+    VideoDecoder::Colors colors = VideoDecoder::defaultColors(frame->height);
+    switch (frame->colorspace) {
+    case AVCOL_SPC_BT709:
+        colors.matrix = VideoDecoder::Colors::Matrix::bt709;
+        break;
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M:
+    case AVCOL_SPC_FCC:
+        colors.matrix = VideoDecoder::Colors::Matrix::bt601;
+        break;
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL:
+        colors.matrix = VideoDecoder::Colors::Matrix::bt2020;
+        break;
+    default:
+        break;
+    }
+    const auto format = AVPixelFormat(frame->format);
+    colors.fullRange = frame->color_range == AVCOL_RANGE_JPEG || format == AV_PIX_FMT_YUVJ420P ||
+                       format == AV_PIX_FMT_YUVJ422P || format == AV_PIX_FMT_YUVJ444P;
+    return colors;
+}
+
+// A scaler to RGB32 that reads YUV with `colors`; RGB sources ignore them.
+SwsContext* scaler(QSize from, AVPixelFormat format, QSize to, VideoDecoder::Colors colors) {
+    SwsContext* sws = sws_getContext(from.width(), from.height(), format, to.width(), to.height(),
+                                     AV_PIX_FMT_RGB32, SWS_AREA, nullptr, nullptr, nullptr);
+    if (!sws)
+        return nullptr;
+    int* inverse = nullptr;
+    int* table = nullptr;
+    int srcRange = 0, dstRange = 0, brightness = 0, contrast = 0, saturation = 0;
+    if (sws_getColorspaceDetails(sws, &inverse, &srcRange, &table, &dstRange, &brightness,
+                                 &contrast, &saturation) >= 0) {
+        // YUVJ formats come in as full range whatever is set; the others follow `colors`.
+        sws_setColorspaceDetails(sws, sws_getCoefficients(swsColorspace(colors.matrix)),
+                                 colors.fullRange ? 1 : srcRange, table, 1, brightness, contrast,
+                                 saturation);
+    }
+    return sws;
+}
+
+QImage toImage(const AVFrame* frame, AVRational sampleAspect, int maxPixel) {
+    const QSize size = ImageDecoder::fitted(displaySize(frame, sampleAspect), maxPixel);
     if (size.isEmpty())
         return {};
-    SwsContext* sws =
-        sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), size.width(),
-                       size.height(), AV_PIX_FMT_RGB32, SWS_AREA, nullptr, nullptr, nullptr);
+    SwsContext* sws = scaler(QSize(frame->width, frame->height), AVPixelFormat(frame->format), size,
+                             colorsOf(frame));
     if (!sws)
         return {};
     QImage image(size, QImage::Format_RGB32);
@@ -133,6 +192,44 @@ FramePtr frameAt(AVFormatContext* format, AVCodecContext* codec, const AVStream*
 } // namespace
 
 namespace VideoDecoder {
+
+Colors defaultColors(int height) {
+    Colors colors;
+    colors.matrix = height > 576 ? Colors::Matrix::bt709 : Colors::Matrix::bt601;
+    return colors;
+}
+
+QImage convert(Layout layout, QSize size, const uchar* const planes[3], const int strides[3],
+               Colors colors, QSize out) {
+    if (size.isEmpty() || out.isEmpty())
+        return {};
+    AVPixelFormat format = AV_PIX_FMT_YUV420P;
+    const uint8_t* data[4] = {planes[0], planes[1], planes[2], nullptr};
+    int lines[4] = {strides[0], strides[1], strides[2], 0};
+    switch (layout) {
+    case Layout::i420:
+        break;
+    case Layout::yv12: // the chroma planes the other way round
+        std::swap(data[1], data[2]);
+        std::swap(lines[1], lines[2]);
+        break;
+    case Layout::nv12:
+        format = AV_PIX_FMT_NV12;
+        break;
+    case Layout::nv21:
+        format = AV_PIX_FMT_NV21;
+        break;
+    }
+    SwsContext* sws = scaler(size, format, out, colors);
+    if (!sws)
+        return {};
+    QImage image(out, QImage::Format_RGB32);
+    uint8_t* target[4] = {image.bits(), nullptr, nullptr, nullptr};
+    const int targetLines[4] = {int(image.bytesPerLine()), 0, 0, 0};
+    const int rows = sws_scale(sws, data, lines, 0, size.height(), target, targetLines);
+    sws_freeContext(sws);
+    return rows > 0 ? image : QImage();
+}
 
 double sampleTime(double duration) {
     if (!(duration > 0) || !std::isfinite(duration))
@@ -193,8 +290,13 @@ Poster poster(const QString& path, int maxPixel) {
         return result;
     }
     QImage image = toImage(frame.get(), stream->sample_aspect_ratio, maxPixel);
-    if (const int rotation = displayRotation(stream); rotation != 0 && !image.isNull())
+    if (image.isNull())
+        return result;
+    const QSize shown = displaySize(frame.get(), stream->sample_aspect_ratio);
+    const int rotation = displayRotation(stream);
+    if (rotation != 0)
         image = image.transformed(QTransform().rotate(rotation));
+    result.frameSize = rotation % 180 ? shown.transposed() : shown;
     result.image = image;
     return result;
 }

@@ -1,5 +1,7 @@
 #include "shelf/ChipView.h"
 
+#include "library/ShownName.h"
+
 #include "shelf/Theme.h"
 
 #include <QContextMenuEvent>
@@ -60,8 +62,9 @@ void ChipView::setState(qint64 count, bool active) {
 void ChipView::refresh() {
     ++m_refreshes;
     if (m_def.kind != ChipKind::add) {
-        const double w = QFontMetricsF(titleFont()).horizontalAdvance(m_def.title + "  ") +
-                         QFontMetricsF(countFont()).horizontalAdvance(QString::number(m_count));
+        const double w =
+            QFontMetricsF(titleFont()).horizontalAdvance(shownName(m_def.title) + "  ") +
+            QFontMetricsF(countFont()).horizontalAdvance(QString::number(m_count));
         m_measured = std::ceil(w + 28 + 11);
     } else {
         m_measured = 24;
@@ -98,7 +101,7 @@ void ChipView::paintEvent(QPaintEvent*) {
     const QFont tf = titleFont();
     const QFont cf = countFont();
     const QFontMetricsF tm(tf);
-    const QString title = m_def.title + QStringLiteral("  ");
+    const QString title = shownName(m_def.title) + QStringLiteral("  ");
     const double titleW = tm.horizontalAdvance(title);
     const QString count = QString::number(m_count);
     const double countW = QFontMetricsF(cf).horizontalAdvance(count);

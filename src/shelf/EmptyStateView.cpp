@@ -1,5 +1,6 @@
 #include "shelf/EmptyStateView.h"
 
+#include "library/ShownName.h"
 #include "shelf/ShelfLayout.h"
 #include "shelf/Theme.h"
 
@@ -68,7 +69,9 @@ void EmptyStateView::setState(const std::optional<State>& state) {
         break;
     case State::Kind::unreadable:
         m_symbol = QStringLiteral("lock");
-        m_title = QStringLiteral("Can\u2019t read \u201c") + state->text + QStringLiteral("\u201d");
+        // One kind of apostrophe in all the app's texts: the straight one.
+        m_title =
+            QStringLiteral("Can't read \u201c") + shownName(state->text) + QStringLiteral("\u201d");
         m_sub = QStringLiteral("Check the folder's permissions, or choose another folder.");
         m_buttonShown = true;
         break;

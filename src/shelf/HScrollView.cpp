@@ -1,6 +1,8 @@
 #include "shelf/HScrollView.h"
 
 #include <QApplication>
+#include <QGraphicsOpacityEffect>
+#include <QLinearGradient>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -16,6 +18,44 @@ HScrollView::HScrollView(QWidget* parent)
     viewport()->setAutoFillBackground(false);
     setStyleSheet(QString());
     setBackgroundRole(QPalette::NoRole);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { updateFades(); });
+    connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this] { updateFades(); });
+}
+
+void HScrollView::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    updateFades();
+}
+
+void HScrollView::updateFades() {
+    const QScrollBar* bar = horizontalScrollBar();
+    const bool start = bar->value() > bar->minimum();
+    const bool end = bar->value() < bar->maximum();
+    const double width = viewport()->width();
+    if (start == m_fadesStart && end == m_fadesEnd && (!m_fade || width == m_fadedWidth))
+        return;
+    m_fadesStart = start;
+    m_fadesEnd = end;
+    m_fadedWidth = width;
+    if (!start && !end) {
+        // Nothing beyond either end: no offscreen pass for the row.
+        viewport()->setGraphicsEffect(nullptr);
+        m_fade = nullptr;
+        return;
+    }
+    if (!m_fade) {
+        m_fade = new QGraphicsOpacityEffect(viewport());
+        m_fade->setOpacity(1); // the mask alone fades
+        viewport()->setGraphicsEffect(m_fade);
+    }
+    // The mask's alpha fades the row's ends where more lies beyond them.
+    const double edge = width > 0 ? std::min(0.25, fadeWidth / width) : 0;
+    QLinearGradient mask(0, 0, width, 0);
+    mask.setColorAt(0, start ? Qt::transparent : Qt::black);
+    mask.setColorAt(edge, Qt::black);
+    mask.setColorAt(1 - edge, Qt::black);
+    mask.setColorAt(1, end ? Qt::transparent : Qt::black);
+    m_fade->setOpacityMask(mask);
 }
 
 int HScrollView::scrolledX(int x, double delta, bool precise, int documentWidth, int clipWidth) {

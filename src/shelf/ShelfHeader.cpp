@@ -35,16 +35,22 @@ ShelfHeader::ShelfHeader(QWidget* parent, motion::Animator* animator)
     closeB = headerButton("xmark", 11, "Close  Esc", this, animator);
 }
 
-void ShelfHeader::setCount(const QString& text) {
-    if (text == m_count)
+void ShelfHeader::setCount(const QString& text, const QString& widest) {
+    const QString measured = widest.isEmpty() ? text : widest;
+    if (text == m_count && measured == m_widest)
         return;
+    const bool relayout = measured != m_widest;
     m_count = text;
-    place();
+    m_widest = measured;
+    if (relayout)
+        place();
+    else
+        update(m_countRect.toAlignedRect());
 }
 
 void ShelfHeader::place() {
     const double brandWidth = brandCaps().size().width() + 6;
-    const double countWidth = QFontMetricsF(countFont()).horizontalAdvance(m_count) + 4;
+    const double countWidth = QFontMetricsF(countFont()).horizontalAdvance(m_widest) + 4;
     const ShelfLayout::Header h = ShelfLayout::header(width(), brandWidth, countWidth);
     m_iconRect = h.brandIcon;
     m_brandRect = h.brand;

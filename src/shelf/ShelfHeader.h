@@ -17,7 +17,10 @@ public:
     explicit ShelfHeader(QWidget* parent = nullptr, motion::Animator* animator = nullptr);
 
     /// Sets the counter's text; lays the header out again only when it changed.
-    void setCount(const QString& text);
+    /// The counter; the room it takes (and whether the brand yields it) is
+    /// measured on `widest`, the longest text the same total can give, so
+    /// the header does not jump while a search narrows the count.
+    void setCount(const QString& text, const QString& widest = {});
     QString count() const { return m_count; }
     /// Lays the brand, the counter and the buttons out for the current width.
     void place();
@@ -37,6 +40,7 @@ protected:
 
 private:
     QString m_count;
+    QString m_widest; // what the counter's room is measured on
     bool m_brandHidden = false;
     QRectF m_iconRect, m_brandRect, m_countRect;
 };

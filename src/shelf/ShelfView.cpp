@@ -202,7 +202,10 @@ QString ShelfView::countText() const {
 
 void ShelfView::setCount(qint64 n, std::optional<qint64> total) {
     const QString text = total ? QStringLiteral("%1/%2").arg(n).arg(*total) : QString::number(n);
-    m_header->setCount(text); // lays the header out only when the text changed
+    // With a total the count can grow to the total itself: room for that is
+    // decided once per total, not on every keystroke of a search.
+    const QString widest = total ? QStringLiteral("%1/%1").arg(*total) : text;
+    m_header->setCount(text, widest); // lays the header out only when the room changes
 }
 
 void ShelfView::updatePin(bool pinned) {

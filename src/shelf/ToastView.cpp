@@ -49,7 +49,7 @@ ToastView::ToastView(QWidget* parent, motion::Animator* animator, Scheduler* sch
     // The shadow falls outside the pill; the effect draws it without widening the
     // widget, so clicks beside the pill still reach the grid.
     auto* shadow = new QGraphicsDropShadowEffect(this);
-    shadow->setColor(QColor::fromRgbF(0, 0, 0, 0.35));
+    shadow->setColor(QColor::fromRgbF(0, 0, 0, 0.5));
     shadow->setBlurRadius(20);
     shadow->setOffset(0, 3);
     setGraphicsEffect(shadow);
@@ -118,9 +118,11 @@ void ToastView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setOpacity(m_alpha.value());
-    p.setPen(Qt::NoPen);
+    // A dark hairline keeps the light pill's edge where the picture behind is
+    // light too; the shadow alone fades into white.
+    p.setPen(QPen(QColor::fromRgbF(0, 0, 0, 0.28), 1));
     p.setBrush(QColor::fromRgbF(0.97, 0.97, 0.97, 0.96));
-    p.drawRoundedRect(QRectF(rect()), 15, 15);
+    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 14.5, 14.5);
     const QFont font = labelFont();
     p.setFont(font);
     p.setPen(QColor::fromRgbF(0.05, 0.05, 0.05, 0.9));

@@ -26,7 +26,7 @@ struct FakeDecoder {
     std::function<Thumbs::Made(bool isVideo, int maxPixel)> produce = [](bool, int maxPixel) {
         QImage image(maxPixel, maxPixel / 2, QImage::Format_RGB32);
         image.fill(Qt::gray);
-        return Thumbs::Made{image, 0};
+        return Thumbs::Made{image, 0, {}};
     };
 
     Thumbs::Decoder decoder() {
@@ -111,16 +111,19 @@ private slots:
     }
 
     // The decode fills in a missing pixel size and fixes a recording's wrong
-    // aspect, announcing each change once; a still image's size is trusted.
+    // aspect, announcing each change once; a still image's size is trusted. A
+    // recording takes its frame's size where the decoder knows it, not its poster's.
     void pixelSizeCorrections() {
-        const std::tuple<bool, QSizeF, QSize, QSizeF> cases[] = {
-            {false, QSizeF(), QSize(320, 200), QSizeF(320, 200)},
-            {false, QSizeF(1000, 500), QSize(320, 320), QSizeF(1000, 500)},
-            {true, QSizeF(1920, 1080), QSize(180, 320), QSizeF(180, 320)}};
-        for (const auto& [isVideo, recorded, decoded, expected] : cases) {
+        const std::tuple<bool, QSizeF, QSize, QSize, QSizeF> cases[] = {
+            {false, QSizeF(), QSize(320, 200), QSize(), QSizeF(320, 200)},
+            {false, QSizeF(1000, 500), QSize(320, 320), QSize(), QSizeF(1000, 500)},
+            {true, QSizeF(1920, 1080), QSize(180, 320), QSize(), QSizeF(180, 320)},
+            {true, QSizeF(), QSize(320, 180), QSize(1280, 720), QSizeF(1280, 720)},
+            {true, QSizeF(1920, 1080), QSize(180, 320), QSize(1080, 1920), QSizeF(1080, 1920)}};
+        for (const auto& [isVideo, recorded, decoded, frame, expected] : cases) {
             FakeDecoder fake;
-            fake.produce = [decoded = decoded](bool, int) {
-                return Thumbs::Made{QImage(decoded, QImage::Format_RGB32), 0};
+            fake.produce = [decoded = decoded, frame = frame](bool, int) {
+                return Thumbs::Made{QImage(decoded, QImage::Format_RGB32), 0, frame};
             };
             Thumbs thumbs(fake.decoder());
             QSignalSpy aspect(&thumbs, &Thumbs::aspectChanged);
@@ -279,7 +282,7 @@ private slots:
         FakeDecoder fake;
         QImage big(2560, 2560, QImage::Format_RGB32);
         big.fill(Qt::darkGray);
-        fake.produce = [big](bool, int) { return Thumbs::Made{big, 0}; };
+        fake.produce = [big](bool, int) { return Thumbs::Made{big, 0, {}}; };
         Thumbs thumbs(fake.decoder());
         thumbs.setLimit(Thumbs::minLimit);
         const qsizetype cost = big.bytesPerLine() * big.height();

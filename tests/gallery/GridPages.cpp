@@ -4,6 +4,7 @@
 #include "SampleShots.h"
 
 #include "content/Thumbs.h"
+#include "grid/GridInteraction.h"
 #include "grid/GridView.h"
 #include "grid/ThumbView.h"
 #include "shelf/Motion.h"
@@ -11,6 +12,7 @@
 
 #include <QDateTime>
 #include <QPainter>
+#include <QPainterPath>
 #include <QScrollArea>
 
 namespace {
@@ -67,6 +69,13 @@ QImage cellStatesPage(double dpr) {
         {"100 x 80: no buttons",
          [](ThumbView& c, motion::Animator&) { c.setHover(true); },
          {100, 80}},
+        {"hover, light picture",
+         [](ThumbView& c, motion::Animator&) {
+             QImage light(420, 300, QImage::Format_RGB32);
+             light.fill(QColor(246, 247, 249));
+             c.setImage(light, false);
+             c.setHover(true);
+         }},
         {"captions off, hover",
          [](ThumbView& c, motion::Animator&) { c.setHover(true); },
          {210, 150},
@@ -146,3 +155,36 @@ QImage rollPage(double dpr, int width) {
 GALLERY_IMAGE_PAGE(grid_cell_states, cellStatesPage)
 GALLERY_IMAGE_PAGE(grid_roll_strip, [](double dpr) { return rollPage(dpr, 268); })
 GALLERY_IMAGE_PAGE(grid_roll_board, [](double dpr) { return rollPage(dpr, 1200); })
+
+// Three frames dragged onto a folder chip: the chip's drop highlight must stay
+// in view beside the pile.
+GALLERY_IMAGE_PAGE(grid_drag_pile, [](double dpr) {
+    QImage image = gallery::canvas(QSize(360, 200), dpr);
+    gallery::paintCardBackdrop(image);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF chip(40, 40, 120, 30);
+    p.setPen(QPen(Theme::accent(), 1.5));
+    p.setBrush(Theme::withAlpha(Theme::accent(), 0.3));
+    p.drawRoundedRect(chip, 15, 15);
+    p.setPen(Theme::ink());
+    p.setFont(Theme::font(13));
+    p.drawText(chip, Qt::AlignCenter, QStringLiteral("Receipts"));
+    QList<QImage> shots;
+    for (int i = 0; i < 3; ++i)
+        shots << thumb(sampleShots()[size_t(i)]);
+    const auto pile = GridInteraction::pileImage(shots, 3, dpr);
+    const QPointF pointer = chip.center();
+    p.drawImage(pointer - QPointF(GridInteraction::pileHotSpot), pile.image);
+    // The pointer, an arrow with its tip at `pointer`.
+    QPainterPath arrow;
+    arrow.moveTo(pointer);
+    arrow.lineTo(pointer + QPointF(0, 16));
+    arrow.lineTo(pointer + QPointF(4, 12));
+    arrow.lineTo(pointer + QPointF(11, 12));
+    arrow.closeSubpath();
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::white);
+    p.drawPath(arrow);
+    return image;
+})

@@ -6,6 +6,7 @@
 
 #include "content/Thumbs.h"
 #include "grid/GridView.h"
+#include "grid/ThumbView.h"
 
 #include "shelf/EmptyStateView.h"
 #include "shelf/FineSlider.h"
@@ -186,6 +187,21 @@ GALLERY_IMAGE_PAGE(shelf_empty_unreadable, [](double dpr) {
 GALLERY_IMAGE_PAGE(shelf_toast, [](double dpr) {
     Scene s;
     s.setup = [](ShelfView& shelf, ManualScheduler&) { shelf.showToast("Copied 3 frames", false); };
+    return render(s, dpr);
+})
+
+// Over light screenshots, where a white pill must still stand out.
+GALLERY_IMAGE_PAGE(shelf_toast_light, [](double dpr) {
+    Scene s;
+    s.setup = [](ShelfView& shelf, ManualScheduler&) {
+        QImage light(640, 400, QImage::Format_RGB32);
+        light.fill(QColor(250, 250, 251));
+        for (const ShotPtr& shot : shelf.grid()->shots()) {
+            if (ThumbView* cell = shelf.grid()->cell(shot->path))
+                cell->setImage(light, false);
+        }
+        shelf.showToast("Copied 3 frames", false);
+    };
     return render(s, dpr);
 })
 

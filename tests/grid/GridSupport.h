@@ -46,7 +46,7 @@ struct CountingThumbs {
             return Thumbs::Made{};
         QImage image(maxPixel, maxPixel * 2 / 3, QImage::Format_RGB32);
         image.fill(Qt::darkCyan);
-        return Thumbs::Made{image, 0};
+        return Thumbs::Made{image, 0, {}};
     }};
 };
 

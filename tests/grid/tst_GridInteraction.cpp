@@ -193,15 +193,15 @@ private slots:
         QCOMPARE(m_host->log, (QStringList{"hold", "release"}));
     }
 
-    // A pile shows the first frame on top, at most 160 wide, three more behind
+    // A pile shows the first frame on top, at most 112 wide, three more behind
     // it and a count badge, drawn at the screen's pixel ratio.
     void pileOfFrames() {
         QImage wide(448, 252, QImage::Format_RGB32);
         wide.fill(Qt::red);
         const auto pile = GridInteraction::pileImage({wide, wide, wide, wide, wide}, 5, 2.0);
-        QCOMPARE(pile.top.size(), QSize(160, 90));
-        QCOMPARE(pile.image.deviceIndependentSize().toSize(), QSize(160 + 18 + 11, 90 + 18 + 11));
-        QCOMPARE(pile.image.size(), QSize(2 * (160 + 18 + 11), 2 * (90 + 18 + 11)));
+        QCOMPARE(pile.top.size(), QSize(112, 63));
+        QCOMPARE(pile.image.deviceIndependentSize().toSize(), QSize(112 + 18 + 11, 63 + 18 + 11));
+        QCOMPARE(pile.image.size(), QSize(2 * (112 + 18 + 11), 2 * (63 + 18 + 11)));
         const auto single = GridInteraction::pileImage({QImage()}, 1, 1.0);
         QCOMPARE(single.top, QRect(0, 0, 80, 60));
         QCOMPARE(single.image.size(), QSize(80, 60));

@@ -3,6 +3,7 @@
 #include "grid/GridView.h"
 #include "shelf/Motion.h"
 
+#include <QCursor>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -237,6 +238,30 @@ private slots:
                  qPrintable(QStringLiteral("scrolled to %1, anchor wants %2")
                                 .arg(roll.scroll())
                                 .arg(expected)));
+    }
+
+    // The hovered cell is the one under the pointer even when the pointer has
+    // not moved over the grid: it arrived in one jump, or a new listing slid
+    // another cell under it.
+    void hoverFollowsAStillPointer() {
+        Roll roll;
+        ShotList shots = mixed(6);
+        roll.grid->setShots(shots, false);
+        const QPointF at = roll.grid->frameOf(shots[0]->path)->center();
+        QEnterEvent enter(at, at, roll.grid->mapToGlobal(at));
+        QCoreApplication::sendEvent(roll.grid, &enter);
+        QCOMPARE(roll.grid->hovered, std::optional(shots[0]->path));
+        QVERIFY(roll.grid->cell(shots[0]->path)->hover);
+
+        QCursor::setPos(roll.grid->mapToGlobal(at.toPoint()));
+        QTRY_VERIFY(roll.grid->underMouse());
+
+        shots.removeFirst();
+        roll.grid->setShots(shots, false);
+        const ThumbView* under = roll.grid->cellAt(at);
+        QVERIFY(under);
+        QCOMPARE(roll.grid->hovered, std::optional(under->shot->path));
+        QVERIFY(under->hover);
     }
 
     // An animated column change moves the cells near the viewport from where they

@@ -30,6 +30,7 @@ class tst_PreviewWindow : public QObject {
     // A window on a manual clock whose items zoom out of fixed cell frames.
     std::unique_ptr<PreviewWindow> window(motion::Animator& clock, Opened& seen) {
         auto preview = std::make_unique<PreviewWindow>(&clock);
+        preview->composited = [] { return true; };
         preview->sourceFrame = [](const Shot& shot) {
             return shot.path.endsWith("a.png") ? QRect(40, 50, 200, 120) : QRect();
         };
@@ -58,30 +59,44 @@ private slots:
         QTest::addColumn<QSizeF>("pixels");
         QTest::addColumn<QSize>("fallback");
         QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QRect>("keepClear");
         QTest::addColumn<QRect>("expected");
         const QSize none;
         QTest::newRow("large screenshot")
-            << QSizeF(3000, 2000) << none << 1.0 << QRect(203, 90, 1035, 720);
+            << QSizeF(3000, 2000) << none << 1.0 << QRect() << QRect(203, 90, 1035, 720);
         QTest::newRow("retina screenshot")
-            << QSizeF(800, 600) << none << 2.0 << QRect(520, 285, 400, 330);
+            << QSizeF(800, 600) << none << 2.0 << QRect() << QRect(520, 285, 400, 330);
         QTest::newRow("tiny picture")
-            << QSizeF(100, 50) << none << 1.0 << QRect(540, 375, 360, 150);
+            << QSizeF(100, 50) << none << 1.0 << QRect() << QRect(540, 375, 360, 150);
         QTest::newRow("tall picture")
-            << QSizeF(1000, 4000) << none << 1.0 << QRect(540, 90, 360, 720);
+            << QSizeF(1000, 4000) << none << 1.0 << QRect() << QRect(540, 90, 360, 720);
+        QTest::newRow("beside a card on the right")
+            << QSizeF(3000, 2000) << none << 1.0 << QRect(1140, 0, 300, 900)
+            << QRect(125, 144, 874, 612);
+        QTest::newRow("beside a card on the left")
+            << QSizeF(800, 600) << none << 1.0 << QRect(0, 0, 300, 900)
+            << QRect(478, 135, 800, 630);
+        QTest::newRow("a card too wide to open beside")
+            << QSizeF(800, 600) << none << 1.0 << QRect(300, 0, 900, 900)
+            << QRect(320, 135, 800, 630);
         QTest::newRow("unknown size")
-            << QSizeF() << QSize(160, 90) << 1.0 << QRect(144, 111, 1152, 678);
+            << QSizeF() << QSize(160, 90) << 1.0 << QRect() << QRect(144, 111, 1152, 678);
     }
     void placement() {
         QFETCH(QSizeF, pixels);
         QFETCH(QSize, fallback);
         QFETCH(qreal, ratio);
+        QFETCH(QRect, keepClear);
         QFETCH(QRect, expected);
         const Shot shot("/x.png", 0, 0, pixels, false, true);
-        QCOMPARE(PreviewWindow::placement(shot, fallback, QRect(0, 0, 1440, 900), ratio), expected);
+        QCOMPARE(PreviewWindow::placement(shot, fallback, QRect(0, 0, 1440, 900), ratio, keepClear),
+                 expected);
     }
 
-    // Opening zooms from the cell's frame to the window's place, then shows the
+    // Opening zooms the card from the cell's frame to its place, then shows the
     // decoded still; Space zooms back into the cell and reports the close once.
+    // The window keeps its size while the card zooms inside it, see-through
+    // around the card, so no frame shows a strip the window has not painted.
     void zoomsOpenAndClosed() {
         motion::Animator clock(0.0);
         Opened seen;
@@ -90,14 +105,24 @@ private slots:
         preview->present({shot});
 
         QCOMPARE(preview->state(), PreviewWindow::State::Opening);
-        QCOMPARE(preview->geometry(), QRect(40, 50, 200, 120));
+        QCOMPARE(preview->cardGeometry(), QRect(40, 50, 200, 120));
+        const QRect window = preview->geometry();
         clock.advanceTo(PreviewWindow::zoomDuration / 2);
-        const QRect middle = preview->geometry();
+        const QRect middle = preview->cardGeometry();
         QVERIFY(middle.width() > 200 && middle.width() < 640);
+        QCOMPARE(preview->geometry(), window);
+        const QImage frame = preview->grab().toImage();
+        const QPoint inside = middle.center() - window.topLeft();
+        QCOMPARE(qAlpha(frame.pixel(inside)), 255);
+        for (const QPoint corner : {QPoint(0, 0), QPoint(frame.width() - 1, frame.height() - 1)}) {
+            if (!middle.contains(corner + window.topLeft()))
+                QCOMPARE(qAlpha(frame.pixel(corner)), 0);
+        }
         clock.advanceTo(PreviewWindow::zoomDuration + 0.01);
         QCOMPARE(preview->state(), PreviewWindow::State::Open);
+        QCOMPARE(preview->geometry(), window);
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-        const QRect open = preview->geometry();
+        const QRect open = preview->cardGeometry();
         QCOMPARE(open.size(), QSize(640, 400 + PreviewWindow::titleHeight));
         QVERIFY(qAbs((open.left() - available.left()) - (available.right() - open.right())) <= 1);
         QVERIFY(qAbs((open.top() - available.top()) - (available.bottom() - open.bottom())) <= 1);
@@ -109,9 +134,25 @@ private slots:
         clock.advanceTo(1.0);
         QCOMPARE(preview->state(), PreviewWindow::State::Closed);
         QVERIFY(!preview->isVisible());
-        QCOMPARE(preview->geometry(), QRect(40, 50, 200, 120));
+        QCOMPARE(preview->cardGeometry(), QRect(40, 50, 200, 120));
         QCOMPARE(seen.closed, 1);
         QTest::keyClick(preview.get(), Qt::Key_Escape);
+        QCOMPARE(seen.closed, 1);
+    }
+
+    // Without a compositor the window cannot zoom cleanly: it opens at its
+    // place at once and closes at once.
+    void opensInPlaceWithoutCompositor() {
+        motion::Animator clock(0.0);
+        Opened seen;
+        auto preview = window(clock, seen);
+        preview->composited = [] { return false; };
+        preview->present({still(m_env->home() + "/a.png", QSizeF(640, 400))});
+        QCOMPARE(preview->state(), PreviewWindow::State::Open);
+        QCOMPARE(preview->geometry().size(), QSize(640, 400 + PreviewWindow::titleHeight));
+        QCOMPARE(preview->cardGeometry(), preview->geometry());
+        preview->dismiss();
+        QCOMPARE(preview->state(), PreviewWindow::State::Closed);
         QCOMPARE(seen.closed, 1);
     }
 
@@ -132,11 +173,11 @@ private slots:
         QCOMPARE(seen.arrows[1].second, Qt::KeyboardModifiers(Qt::ShiftModifier));
         QCOMPARE(preview->state(), PreviewWindow::State::Open);
 
-        const QRect open = preview->geometry();
+        const QRect open = preview->cardGeometry();
         QVERIFY(QTest::qWaitForWindowActive(preview.get()));
         QTest::keyClick(preview.get(), Qt::Key_Escape);
         clock.advanceTo(2.0);
-        QCOMPARE(preview->geometry(), open);
+        QCOMPARE(preview->cardGeometry(), open);
         QCOMPARE(seen.closed, 1);
         QVERIFY(seen.hadKeyboard);
 
@@ -171,9 +212,9 @@ private slots:
         preview->setItems({c, b});
         QCOMPARE(preview->current(), c);
         QTRY_COMPARE(preview->picture().size(), QSize(200, 200));
+        // c has no cell to zoom into: the preview closes at once.
         preview->setItems({});
-        QCOMPARE(preview->state(), PreviewWindow::State::Closing);
-        clock.advanceTo(2.0);
+        QCOMPARE(preview->state(), PreviewWindow::State::Closed);
         QCOMPARE(seen.closed, 1);
     }
 

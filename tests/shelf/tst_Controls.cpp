@@ -135,6 +135,27 @@ private slots:
         QApplication::setWheelScrollLines(lines);
         QCOMPARE(row.horizontalScrollBar()->value(), x);
     }
+
+    // A row's end fades while more of it lies beyond; a row that fits fades nowhere.
+    void endsFadeWhileMoreLiesBeyond() {
+        HScrollView row;
+        row.resize(200, 30);
+        auto* doc = new QWidget;
+        doc->resize(500, 30);
+        row.setWidget(doc);
+        row.show();
+        const std::tuple<int, bool, bool> cases[] = {
+            {0, false, true}, {150, true, true}, {300, true, false}};
+        for (const auto& [x, start, end] : cases) {
+            row.horizontalScrollBar()->setValue(x);
+            QCOMPARE(row.fadesStart(), start);
+            QCOMPARE(row.fadesEnd(), end);
+        }
+        QCOMPARE(row.viewport()->graphicsEffect() != nullptr, true);
+        doc->resize(150, 30);
+        QVERIFY(!row.fadesStart() && !row.fadesEnd());
+        QVERIFY(!row.viewport()->graphicsEffect());
+    }
 };
 
 TAMBERK_TEST(tst_Controls)

@@ -176,7 +176,7 @@ private slots:
         QTest::newRow("unreadable")
             << int(K::unreadable) << "Shots"
             << "lock"
-            << "Can\u2019t read \u201cShots\u201d"
+            << "Can't read \u201cShots\u201d"
             << "Check the folder's permissions, or choose another folder." << QStringList{} << true;
         QTest::newRow("no shots") << int(K::noShots) << ""
                                   << "camera.viewfinder"

@@ -145,6 +145,14 @@ private slots:
         QVERIFY2(rig.shelf->header()->brandHidden(), "a long counter wins over the brand");
         rig.shelf->setCount(3, 12); // a shorter text lays the header out again
         QVERIFY(!rig.shelf->header()->brandHidden());
+        // While a search narrows the count, the brand stays or goes once per total.
+        for (int width = 200; width <= 320; width += 4) {
+            rig.shelf->resize(width, 700);
+            rig.shelf->setCount(50, 106);
+            const bool hidden = rig.shelf->header()->brandHidden();
+            rig.shelf->setCount(6, 106);
+            QCOMPARE(rig.shelf->header()->brandHidden(), hidden);
+        }
     }
 
     // The search button opens the band and takes the keyboard; pressed again with

@@ -248,6 +248,46 @@ private slots:
         QTRY_COMPARE(panel.focusWidget(), static_cast<QWidget*>(grid));
         ctl.collapse(true);
     }
+
+    // With the pointer resting on one frame and the last click on another,
+    // a preview opened and closed from the keys leaves the commands aimed at
+    // the frame under the pointer.
+    void previewRoundTripKeepsTheHoveredFrame() {
+        PanelController& ctl = m_docked->controller();
+        ShelfPanel& panel = m_docked->panel();
+        writeFile(m_shots->path() + QStringLiteral("/Screenshot 2.png"));
+        m_lib->reload();
+        QTRY_COMPARE(m_lib->all().size(), 2);
+        Prefs::shared().set(Key::pinned, true);
+        QVERIFY(X11Session::xdotool({"mousemove", "1436", "450"}));
+        QTRY_VERIFY(ctl.expanded());
+        GridView* grid = m_docked->shelf().grid();
+        QTRY_COMPARE(grid->shots().size(), 2);
+        auto onScreen = [&](int i) {
+            const QPointF centre = grid->frameOf(grid->shots()[i]->path)->center();
+            const QPoint global = grid->mapToGlobal(centre.toPoint());
+            return QStringList{QString::number(global.x()), QString::number(global.y())};
+        };
+        const QString clicked = grid->shots()[0]->path, pointed = grid->shots()[1]->path;
+        // The card may still be sliding in: the pointer is on the frame once it hovers it.
+        QTRY_VERIFY(X11Session::xdotool(QStringList{"mousemove"} + onScreen(0)) &&
+                    grid->hovered == clicked);
+        QTRY_VERIFY(!panel.ignoresMouse());
+        QVERIFY(X11Session::xdotool({"click", "1"}));
+        QTRY_COMPARE(activeWindow(), quint32(panel.winId()));
+        QVERIFY(X11Session::xdotool(QStringList{"mousemove"} + onScreen(1)));
+        QTRY_COMPARE(grid->hovered, std::optional(pointed));
+
+        QVERIFY(X11Session::xdotool({"key", "space"}));
+        QTRY_VERIFY(grid->interaction().preview() && grid->interaction().preview()->isShowing());
+        PreviewWindow* preview = grid->interaction().preview();
+        QTRY_COMPARE(preview->state(), PreviewWindow::State::Open);
+        QVERIFY(X11Session::xdotool({"key", "space"}));
+        QTRY_COMPARE(preview->state(), PreviewWindow::State::Closed);
+        QTRY_COMPARE(grid->hovered, std::optional(pointed));
+        QCOMPARE(grid->interaction().rules().actionTargets(), QStringList{pointed});
+        ctl.collapse(true);
+    }
 };
 
 TAMBERK_TEST(tst_PanelWindows)

@@ -1,12 +1,15 @@
 #include "PrivateBus.h"
 #include "TestEnv.h"
 #include "X11Session.h"
+#include "grid/Clip.h"
 #include "platform/CompositorWatch.h"
 #include "platform/GlobalShortcut.h"
 #include "platform/RemoteControl.h"
 #include "platform/TrayHost.h"
 
+#include <QClipboard>
 #include <QDBusConnection>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -255,6 +258,33 @@ private slots:
         QFuture<int> gone = forward(RemoteCommand::show);
         QTRY_VERIFY(gone.isFinished());
         QCOMPARE(gone.result(), 1);
+    }
+
+    // Copied frames reach other programs as files and a picture, never as
+    // text: a paste into a text field must not bring the drop folder's paths.
+    void copiedFramesOfferNoText() {
+        TestEnv env;
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        const QString path = env.home() + QStringLiteral("/Screenshot.png");
+        QVERIFY(image.save(path));
+        Clip::copy({std::make_shared<Shot>(path, 1.0, 1.0, QSizeF(40, 30), false, true)});
+        auto read = [](const QString& target) {
+            QByteArray out;
+            X11Session::run(QStringLiteral("xclip"),
+                            {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                             QStringLiteral("-t"), target, QStringLiteral("-o")},
+                            &out);
+            return out;
+        };
+        const QList<QByteArray> targets = read(QStringLiteral("TARGETS")).split('\n');
+        for (const char* offered : {"text/uri-list", "x-special/gnome-copied-files", "image/png"})
+            QVERIFY2(targets.contains(offered), offered);
+        for (const char* text : {"text/plain", "text/x-moz-url", "UTF8_STRING", "STRING", "TEXT"})
+            QVERIFY2(!targets.contains(text), text);
+        const QByteArray uris = read(QStringLiteral("text/uri-list"));
+        QVERIFY2(uris.startsWith("file://") && uris.endsWith("/Screenshot.png\r\n"), uris);
+        QGuiApplication::clipboard()->clear();
     }
 };
 

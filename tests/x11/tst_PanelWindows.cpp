@@ -9,11 +9,15 @@
 #include "panel/PanelController.h"
 #include "panel/ShelfPanel.h"
 #include "settings/Prefs.h"
+#include "settings/ui/SettingsView.h"
+#include "settings/ui/SettingsWindow.h"
 #include "shelf/ShelfView.h"
 
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
@@ -79,10 +83,13 @@ private slots:
             QVERIFY(x.startCompositor());
         else
             x.stopCompositor();
+        // Off the tab: a tab mapped under a pointer at rest is not hovered.
+        QVERIFY(X11Session::xdotool({"mousemove", "700", "450"}));
         m_shots = std::make_unique<QTemporaryDir>();
         writeFile(m_shots->path() + QStringLiteral("/Screenshot 1.png"));
         Prefs::shared().set(Key::scope, QStringLiteral("all"));
         Prefs::shared().set(Key::pinned, false);
+        Prefs::shared().set(Key::side, QStringLiteral("right"));
         m_lib = std::make_unique<Library>(m_shots->path());
         m_lib->setFeedText(false);
         m_lib->reload();
@@ -213,6 +220,123 @@ private slots:
         QTRY_VERIFY(ctl.expanded());
         QTRY_COMPARE(activeWindow(), quint32(panel.winId()));
         QTRY_COMPARE(QGuiApplication::focusWindow(), panel.windowHandle());
+        ctl.collapse(true);
+    }
+
+    // A hover is a pointer that moves onto the tab: the panel a hover opened
+    // and that closed by itself does not open again while the pointer rests
+    // where it was, although the tab came back under it; the smallest move
+    // then opens it.
+    void hoverIsAMoveOntoTheTab() {
+        PanelController& ctl = m_docked->controller();
+        EdgeTab& tab = m_docked->tab();
+        QVERIFY(X11Session::xdotool({"mousemove", "1437", "450"}));
+        QTRY_VERIFY(ctl.expanded());
+        QTRY_VERIFY_WITH_TIMEOUT(!ctl.expanded(), 10000);
+        QTRY_VERIFY(xinfo(tab).viewable);
+        QTRY_VERIFY(tab.pointerOver());
+        QVERIFY(!tab.hovered());
+        QVERIFY(!ctl.expanded());
+        QVERIFY(X11Session::xdotool({"mousemove_relative", "0", "2"}));
+        QTRY_VERIFY(tab.hovered());
+        QTRY_VERIFY(ctl.expanded());
+        ctl.collapse(true);
+    }
+
+    // The whole 18 × 140 tab takes the pointer, not only its pill: a hover
+    // opens the panel, a click opens it with the keyboard.
+    void wholeTabTakesThePointer() {
+        PanelController& ctl = m_docked->controller();
+        // 17 pixels from the screen's edge, 10 beside the pill.
+        QVERIFY(X11Session::xdotool({"mousemove", "1423", "450"}));
+        QTRY_VERIFY(ctl.expanded());
+        ctl.collapse(true);
+        QVERIFY(X11Session::xdotool({"mousemove", "700", "450"}));
+        QTRY_VERIFY(xinfo(m_docked->tab()).viewable);
+        // Above the pill's top.
+        QVERIFY(X11Session::xdotool({"mousemove", "1423", "390", "click", "1"}));
+        QTRY_VERIFY(ctl.expanded());
+        QTRY_COMPARE(activeWindow(), quint32(m_docked->panel().winId()));
+        ctl.collapse(true);
+    }
+
+    // The tab's menu closed with Esc over the tab opens nothing: the pointer
+    // it hands back has not moved.
+    void escOnTheTabMenuOpensNothing() {
+        PanelController& ctl = m_docked->controller();
+        EdgeTab& tab = m_docked->tab();
+        m_docked->setTabMenu([] {
+            auto* menu = new QMenu;
+            menu->addAction(QStringLiteral("One"));
+            return menu;
+        });
+        QVERIFY(X11Session::xdotool({"mousemove", "1425", "450", "click", "3"}));
+        QTRY_VERIFY(tab.openMenu() && tab.openMenu()->isVisible());
+        QTRY_VERIFY(!tab.pointerOver());
+        QVERIFY(X11Session::xdotool({"key", "Escape"}));
+        QTRY_VERIFY(!tab.openMenu());
+        QTRY_VERIFY(tab.pointerOver());
+        QVERIFY(!tab.hovered());
+        QCOMPARE(ctl.holds(), 0);
+        QVERIFY(!ctl.expanded());
+        QVERIFY(X11Session::xdotool({"mousemove", "700", "450"}));
+    }
+
+    // While the card is shown it takes a press that arrives together with the
+    // pointer (a tap, a warped pointer), before any pointer check saw it come.
+    void pressArrivingWithThePointer() {
+        PanelController& ctl = m_docked->controller();
+        ShelfPanel& panel = m_docked->panel();
+        Below below;
+        below.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        below.setGeometry(1000, 100, 420, 600); // under the card
+        below.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&below));
+        Prefs::shared().set(Key::pinned, true);
+        ctl.expand(false);
+        QTRY_VERIFY(xinfo(panel).viewable);
+        QVERIFY(X11Session::xdotool({"mousemove", "700", "450"}));
+        QTRY_VERIFY(panel.ignoresMouse());
+        QVERIFY(X11Session::xdotool({"mousemove", "1200", "450", "click", "1"}));
+        QTRY_COMPARE(activeWindow(), quint32(panel.winId()));
+        QCOMPARE(below.presses, 0);
+        ctl.collapse(true);
+    }
+
+    // The settings window opens fully on screen and beside the card, which
+    // as a dock stays above ordinary windows.
+    void settingsOpenBesideTheCard_data() {
+        QTest::addColumn<QString>("side");
+        QTest::newRow("right") << QStringLiteral("right");
+        QTest::newRow("left") << QStringLiteral("left");
+    }
+    void settingsOpenBesideTheCard() {
+        QFETCH(QString, side);
+        PanelController& ctl = m_docked->controller();
+        Prefs::shared().set(Key::side, side);
+        Prefs::shared().set(Key::pinned, true);
+        ctl.reposition();
+        ctl.setWidthLive(800);
+        ctl.expand(false);
+        QTRY_VERIFY(xinfo(m_docked->panel()).viewable);
+        const QRect card = ctl.cardScreenFrame().toAlignedRect();
+        SettingsWindow::configure({nullptr, nullptr, {}, [card] { return card; }});
+        const auto closeWindow = qScopeGuard([] {
+            SettingsWindow::destroyForTesting();
+            SettingsWindow::configure({});
+        });
+        SettingsView* view = SettingsWindow::show();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        const QRect screen(0, 0, 1440, 900);
+        // The frame is known once the window manager has told its extents.
+        QTRY_VERIFY(view->frameGeometry() != view->geometry());
+        QTRY_VERIFY2(screen.contains(view->frameGeometry()) &&
+                         !view->frameGeometry().intersects(card),
+                     qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                    .arg(view->frameGeometry().x())
+                                    .arg(view->frameGeometry().y())
+                                    .arg(view->frameGeometry().width())
+                                    .arg(view->frameGeometry().height())));
         ctl.collapse(true);
     }
 

@@ -2,6 +2,7 @@
 
 #include "panel/PanelController.h"
 #include "platform/InputOnlyWindow.h"
+#include "platform/Log.h"
 #include "platform/X11Window.h"
 #include "shelf/Theme.h"
 
@@ -21,6 +22,10 @@ namespace {
 constexpr Qt::WindowFlags kFlags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                    Qt::NoDropShadowWindowHint | Qt::WindowDoesNotAcceptFocus;
 constexpr motion::Timing kPillTiming{0.2, 0.9, 0.3, 1.0};
+// How long a mapped tab may take to reach the screen before it is mapped
+// again, and how often in a row: a window manager busy enough takes seconds.
+constexpr int kMapCheckMs = 3000;
+constexpr int kMaxRemaps = 5;
 
 QRectF lerp(const QRectF& a, const QRectF& b, double t) {
     return {a.x() + (b.x() - a.x()) * t, a.y() + (b.y() - a.y()) * t,
@@ -41,6 +46,9 @@ EdgeTab::EdgeTab(bool composited)
     setMouseTracking(true); // a move onto the tab is what makes a hover
     setFixedSize(int(TabLayout::width), int(TabLayout::height));
     m_pill = m_fromPill = TabLayout::pillRect(0, false, m_side);
+    m_mapCheck.setSingleShot(true);
+    m_mapCheck.setInterval(kMapCheckMs);
+    connect(&m_mapCheck, &QTimer::timeout, this, &EdgeTab::checkMapped);
     createNative();
 }
 
@@ -51,6 +59,7 @@ void EdgeTab::createNative() {
     setAttribute(Qt::WA_NoSystemBackground, m_composited);
     winId();
     X11Window::makeDock(windowHandle());
+    windowHandle()->installEventFilter(this);
     applyShape();
     // Without a compositor the window is only the pill: an input-only window
     // over the whole tab takes the pointer for it.
@@ -105,11 +114,44 @@ void EdgeTab::setComposited(bool composited) {
     destroy();
     createNative();
     if (shown) {
-        X11Window::applyDockStates(windowHandle());
-        QWidget::show();
-        X11Window::applyDockStates(windowHandle());
+        mapWindow();
         updateInputWindow();
     }
+}
+
+void EdgeTab::mapWindow() {
+    // The states go before the map, for the manager to read, and again after
+    // it, in case the manager was still busy with the last unmap.
+    X11Window::applyDockStates(windowHandle());
+    QWidget::show();
+    X11Window::applyDockStates(windowHandle());
+    if (X11Window::available())
+        m_mapCheck.start();
+}
+
+void EdgeTab::checkMapped() {
+    // A manager that lost the map request in a race with the last unmap
+    // leaves the window off screen while Qt takes it for shown.
+    if (!isVisible() || m_alpha < 0.5 || !windowHandle() || windowHandle()->isExposed())
+        return;
+    if (++m_remaps > kMaxRemaps)
+        return;
+    logFailure("edge tab", QStringLiteral("the window manager left the tab off screen; "
+                                          "showing it again"));
+    QWidget::hide();
+    mapWindow();
+    applyShape();
+    updateInputWindow();
+}
+
+bool EdgeTab::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose) {
+        if (windowHandle()->isExposed())
+            m_remaps = 0;
+        else if (isVisible() && m_alpha > 0.5 && X11Window::available())
+            m_mapCheck.start();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void EdgeTab::applyShape() {
@@ -175,11 +217,7 @@ void EdgeTab::show() {
             layoutPill(false);
         }
         noteStillPointer();
-        // The states go before the map, for the manager to read, and again
-        // after it, in case the manager was still busy with the last unmap.
-        X11Window::applyDockStates(windowHandle());
-        QWidget::show();
-        X11Window::applyDockStates(windowHandle());
+        mapWindow();
         applyShape();
     }
     m_window.add("fade", Animation::basic(Prop::Opacity, from, 1, TabLayout::showSeconds));

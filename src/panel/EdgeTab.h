@@ -6,6 +6,7 @@
 
 #include <QMenu>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -67,12 +68,17 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createNative();
     void applyShape();
     void frameChanged();
     void updateInputWindow();
+    /// Maps the window with the dock's states and checks it reached the screen.
+    void mapWindow();
+    /// The window should be on screen but is not: map it again.
+    void checkMapped();
 
     // The pointer, from Qt's events on the tab or from the input window, in
     // global coordinates.
@@ -95,6 +101,8 @@ private:
     int m_unseen = 0;
     bool m_hover = false;
     bool m_over = false;
+    QTimer m_mapCheck; // after a map, or a loss of the screen while shown
+    int m_remaps = 0;
     // Where the pointer rested when the tab appeared under it (mapped, or its
     // menu closed): an enter there is no hover until the pointer moves.
     std::optional<QPoint> m_still;

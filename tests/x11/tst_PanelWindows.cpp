@@ -260,6 +260,19 @@ private slots:
         ctl.collapse(true);
     }
 
+    // A tab that the window manager leaves off screen while Qt takes it for
+    // shown (a map lost in a race with the manager) maps itself again.
+    void tabLeftOffScreenComesBack() {
+        const X11Session& x = X11Session::instance();
+        EdgeTab& tab = m_docked->tab();
+        QTRY_VERIFY(xinfo(tab).viewable);
+        xcb_unmap_window(x.probe(), quint32(tab.winId()));
+        x.sync();
+        QTRY_VERIFY(!tab.windowHandle()->isExposed());
+        QTRY_VERIFY_WITH_TIMEOUT(xinfo(tab).viewable, 10000);
+        QVERIFY(tab.isVisible());
+    }
+
     // The tab's menu closed with Esc over the tab opens nothing: the pointer
     // it hands back has not moved.
     void escOnTheTabMenuOpensNothing() {

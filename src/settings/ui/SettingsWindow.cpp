@@ -60,9 +60,24 @@ SettingsView* show() {
         const QMargins known =
             view->windowHandle() ? view->windowHandle()->frameMargins() : QMargins();
         const QMargins margins = known.isNull() ? kFrameGuess : known;
+        const QRect placed =
+            placement(view->size().grownBy(margins), screen->availableGeometry(), clear);
         // A window's position is its frame's.
-        view->move(
-            placement(view->size().grownBy(margins), screen->availableGeometry(), clear).topLeft());
+        view->move(placed.topLeft());
+        // With no room beside the card the window goes over it, and the card
+        // is a dock above ordinary windows: keep this one above as well.
+        const bool above = placed.intersects(clear);
+        if (view->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != above) {
+            const Qt::WindowFlags flags =
+                view->windowFlags().setFlag(Qt::WindowStaysOnTopHint, above);
+            if (view->isVisible() && view->windowHandle()) {
+                // Changing a shown widget's flags would unmap it.
+                view->overrideWindowFlags(flags);
+                view->windowHandle()->setFlags(flags);
+            } else {
+                view->setWindowFlags(flags);
+            }
+        }
     }
     s.window->show();
     s.window->raise();

@@ -25,7 +25,8 @@ struct Services {
 void configure(const Services& services);
 
 /// Makes the window on the first call; every call brings it to the front,
-/// placed anew when it was hidden or lies under the card.
+/// placed anew when it was hidden or lies under the card. Placed over the
+/// card (no room beside it), it is kept above other windows, as the card is.
 SettingsView* show();
 
 /// Where a window whose frame is `frame` big opens on the `available` part

@@ -206,17 +206,17 @@ void EdgeTab::show() {
         return;
     const double from = isVisible() ? m_window.value(Prop::Opacity, m_alpha) : 0.0;
     m_alpha = 1;
+    // Appearing under a pointer at rest (mapped, or its input window back
+    // during a fade-out), the tab is not hovered: X reports an enter all the same.
+    noteStillPointer();
     if (!isVisible()) {
         if (m_composited)
             setWindowOpacity(0);
-        // Mapped under a pointer at rest, the tab is not hovered: X reports
-        // an enter all the same.
         m_over = false;
         if (m_hover) {
             m_hover = false;
             layoutPill(false);
         }
-        noteStillPointer();
         mapWindow();
         applyShape();
     }

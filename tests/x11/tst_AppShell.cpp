@@ -7,6 +7,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QHash>
 #include <QProcess>
 #include <QTest>
 
@@ -68,16 +69,17 @@ Run tamberk(const QStringList& arguments) {
     return r;
 }
 
-// Whether the panel window is on screen, asked of the X server. The window
-// is found by its title once; searching for visible windows each time can
-// fail while other windows of the application come and go.
-bool panelMapped() {
-    static QString id;
+// Whether the window of that title is on screen, asked of the X server. The
+// window is found by its title once; searching for visible windows each time
+// can fail while other windows of the application come and go.
+bool mapped(const QString& title) {
+    static QHash<QString, QString> ids;
+    QString& id = ids[title];
     if (id.isEmpty()) {
         QByteArray out;
         if (!X11Session::run(QStringLiteral("xdotool"),
                              {QStringLiteral("search"), QStringLiteral("--name"),
-                              QStringLiteral("^Tamberk Panel$")},
+                              QLatin1Char('^') + title + QLatin1Char('$')},
                              &out))
             return false;
         id = QString::fromLatin1(out).split(QLatin1Char('\n')).value(0).trimmed();
@@ -86,6 +88,10 @@ bool panelMapped() {
     if (!X11Session::run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id}, &info))
         return false;
     return info.contains("Map State: IsViewable");
+}
+
+bool panelMapped() {
+    return mapped(QStringLiteral("Tamberk Panel"));
 }
 
 // How many of the application's windows are on screen (a popped menu adds one).
@@ -131,6 +137,8 @@ private slots:
 
         // Without a tray, the tab's right-click opens the menu; its first
         // row opens the panel.
+        // The tab is back on screen once the window manager has mapped it again.
+        QTRY_VERIFY_WITH_TIMEOUT(mapped(QStringLiteral("Tamberk Tab")), 10000);
         const int windows = visibleWindows();
         QVERIFY(X11Session::xdotool({"mousemove", "1437", "450", "click", "3"}));
         // Keys sent before the menu has the keyboard would go elsewhere.

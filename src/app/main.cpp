@@ -129,7 +129,11 @@ int main(int argc, char** argv) {
         break;
     }
 
-    SettingsWindow::configure({&tool, &hotkey, [&lib] { lib.watchStrays(); }});
+    SettingsWindow::configure(
+        {&tool, &hotkey, [&lib] { lib.watchStrays(); },
+         [&docked] {
+             return docked ? docked->controller().cardScreenFrame().toAlignedRect() : QRect();
+         }});
     QTimer::singleShot(0, delegate.get(), [&] { delegate->launch(); });
     return app.exec();
 }

@@ -1,9 +1,12 @@
 #include "panel/EdgeTab.h"
 
 #include "panel/PanelController.h"
+#include "platform/InputOnlyWindow.h"
+#include "platform/Log.h"
 #include "platform/X11Window.h"
 #include "shelf/Theme.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
@@ -19,6 +22,10 @@ namespace {
 constexpr Qt::WindowFlags kFlags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                    Qt::NoDropShadowWindowHint | Qt::WindowDoesNotAcceptFocus;
 constexpr motion::Timing kPillTiming{0.2, 0.9, 0.3, 1.0};
+// How long a mapped tab may take to reach the screen before it is mapped
+// again, and how often in a row: a window manager busy enough takes seconds.
+constexpr int kMapCheckMs = 3000;
+constexpr int kMaxRemaps = 5;
 
 QRectF lerp(const QRectF& a, const QRectF& b, double t) {
     return {a.x() + (b.x() - a.x()) * t, a.y() + (b.y() - a.y()) * t,
@@ -36,8 +43,12 @@ EdgeTab::EdgeTab(bool composited)
     setWindowTitle(QStringLiteral("Tamberk Tab"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
+    setMouseTracking(true); // a move onto the tab is what makes a hover
     setFixedSize(int(TabLayout::width), int(TabLayout::height));
     m_pill = m_fromPill = TabLayout::pillRect(0, false, m_side);
+    m_mapCheck.setSingleShot(true);
+    m_mapCheck.setInterval(kMapCheckMs);
+    connect(&m_mapCheck, &QTimer::timeout, this, &EdgeTab::checkMapped);
     createNative();
 }
 
@@ -48,7 +59,50 @@ void EdgeTab::createNative() {
     setAttribute(Qt::WA_NoSystemBackground, m_composited);
     winId();
     X11Window::makeDock(windowHandle());
+    windowHandle()->installEventFilter(this);
     applyShape();
+    // Without a compositor the window is only the pill: an input-only window
+    // over the whole tab takes the pointer for it.
+    if (m_composited || !X11Window::available()) {
+        m_input.reset();
+    } else if (!m_input) {
+        m_input = std::make_unique<InputOnlyWindow>();
+        const auto global = [this](QPoint at) {
+            return (QPointF(at) / devicePixelRatioF()).toPoint();
+        };
+        connect(m_input.get(), &InputOnlyWindow::entered, this,
+                [this, global](QPoint at) { pointerMoved(global(at)); });
+        connect(m_input.get(), &InputOnlyWindow::moved, this,
+                [this, global](QPoint at) { pointerMoved(global(at)); });
+        connect(m_input.get(), &InputOnlyWindow::left, this, [this] { pointerLeft(); });
+        connect(m_input.get(), &InputOnlyWindow::pressed, this,
+                [this, global](int button, QPoint at, quint32) {
+                    pressed(button == 3   ? Qt::RightButton
+                            : button == 1 ? Qt::LeftButton
+                                          : Qt::NoButton,
+                            global(at));
+                });
+        connect(m_input.get(), &InputOnlyWindow::released, this,
+                [this, global](int button, QPoint at, quint32 time) {
+                    released(button == 1 ? Qt::LeftButton : Qt::NoButton, global(at), time);
+                });
+    }
+    if (m_input)
+        m_input->stayAbove(quint32(winId()));
+    updateInputWindow();
+}
+
+void EdgeTab::updateInputWindow() {
+    if (!m_input)
+        return;
+    const double scale = devicePixelRatioF();
+    m_input->setGeometry(
+        QRectF(QPointF(geometry().topLeft()) * scale, QSizeF(size()) * scale).toAlignedRect());
+    // Shown with the tab, gone as soon as the tab starts to fade out.
+    if (isVisible() && m_alpha > 0.5)
+        m_input->show();
+    else
+        m_input->hide();
 }
 
 void EdgeTab::setComposited(bool composited) {
@@ -60,10 +114,44 @@ void EdgeTab::setComposited(bool composited) {
     destroy();
     createNative();
     if (shown) {
-        X11Window::applyDockStates(windowHandle());
-        QWidget::show();
-        X11Window::applyDockStates(windowHandle());
+        mapWindow();
+        updateInputWindow();
     }
+}
+
+void EdgeTab::mapWindow() {
+    // The states go before the map, for the manager to read, and again after
+    // it, in case the manager was still busy with the last unmap.
+    X11Window::applyDockStates(windowHandle());
+    QWidget::show();
+    X11Window::applyDockStates(windowHandle());
+    if (X11Window::available())
+        m_mapCheck.start();
+}
+
+void EdgeTab::checkMapped() {
+    // A manager that lost the map request in a race with the last unmap
+    // leaves the window off screen while Qt takes it for shown.
+    if (!isVisible() || m_alpha < 0.5 || !windowHandle() || windowHandle()->isExposed())
+        return;
+    if (++m_remaps > kMaxRemaps)
+        return;
+    logFailure("edge tab", QStringLiteral("the window manager left the tab off screen; "
+                                          "showing it again"));
+    QWidget::hide();
+    mapWindow();
+    applyShape();
+    updateInputWindow();
+}
+
+bool EdgeTab::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose) {
+        if (windowHandle()->isExposed())
+            m_remaps = 0;
+        else if (isVisible() && m_alpha > 0.5 && X11Window::available())
+            m_mapCheck.start();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void EdgeTab::applyShape() {
@@ -110,6 +198,7 @@ void EdgeTab::show() {
         m_window.removeAll();
         m_alpha = 0;
         QWidget::hide();
+        updateInputWindow();
         return;
     }
     position();
@@ -117,18 +206,23 @@ void EdgeTab::show() {
         return;
     const double from = isVisible() ? m_window.value(Prop::Opacity, m_alpha) : 0.0;
     m_alpha = 1;
+    // Appearing under a pointer at rest (mapped, or its input window back
+    // during a fade-out), the tab is not hovered: X reports an enter all the same.
+    noteStillPointer();
     if (!isVisible()) {
         if (m_composited)
             setWindowOpacity(0);
-        // The states go before the map, for the manager to read, and again
-        // after it, in case the manager was still busy with the last unmap.
-        X11Window::applyDockStates(windowHandle());
-        QWidget::show();
-        X11Window::applyDockStates(windowHandle());
+        m_over = false;
+        if (m_hover) {
+            m_hover = false;
+            layoutPill(false);
+        }
+        mapWindow();
         applyShape();
     }
     m_window.add("fade", Animation::basic(Prop::Opacity, from, 1, TabLayout::showSeconds));
     pop();
+    updateInputWindow();
 }
 
 void EdgeTab::hide() {
@@ -136,6 +230,7 @@ void EdgeTab::hide() {
         return;
     const double from = m_window.value(Prop::Opacity, m_alpha);
     m_alpha = 0;
+    updateInputWindow();
     m_window.add("fade", Animation::basic(Prop::Opacity, from, 0, TabLayout::hideSeconds)
                              .onDone([self = QPointer<EdgeTab>(this)](bool finished) {
                                  // A show in between keeps the tab.
@@ -150,6 +245,7 @@ void EdgeTab::position() {
         return;
     m_side = Prefs::shared().side();
     setGeometry(TabLayout::windowFrame(screen, m_side).toAlignedRect());
+    updateInputWindow();
     layoutPill(false);
 }
 
@@ -186,29 +282,76 @@ void EdgeTab::advance(int arrived) {
     m_pillMotion.add("bulge", Animation::spring(Prop::ScaleX, 1.5, 1, motion::Spring{1, 280, 8}));
 }
 
-void EdgeTab::enterEvent(QEnterEvent*) {
-    m_hover = true;
-    layoutPill(true);
-    if (m_ctl)
-        m_ctl->tabHover(true);
+// The input window (without a compositor) and the tab's own window (with
+// one, and under the pill without one should the window manager stack the
+// tab over the input window) both report here.
+
+void EdgeTab::enterEvent(QEnterEvent* event) {
+    pointerMoved(event->globalPosition().toPoint());
 }
 
 void EdgeTab::leaveEvent(QEvent*) {
-    m_hover = false;
-    layoutPill(true);
-    if (m_ctl)
-        m_ctl->tabHover(false);
+    pointerLeft();
+}
+
+void EdgeTab::mouseMoveEvent(QMouseEvent* event) {
+    pointerMoved(event->globalPosition().toPoint());
 }
 
 void EdgeTab::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::RightButton) {
+    pressed(event->button(), event->globalPosition().toPoint());
+}
+
+void EdgeTab::mouseReleaseEvent(QMouseEvent* event) {
+    released(event->button(), event->globalPosition().toPoint(), quint32(event->timestamp()));
+}
+
+void EdgeTab::noteStillPointer() {
+    const QPoint at = QCursor::pos();
+    if (geometry().contains(at))
+        m_still = at;
+    else
+        m_still.reset();
+}
+
+void EdgeTab::pointerMoved(const QPoint& at) {
+    m_over = true;
+    // An enter where the pointer rested: the tab came to the pointer, not
+    // the pointer to the tab.
+    if (m_hover || m_still == at)
+        return;
+    m_still.reset();
+    setHover(true);
+}
+
+void EdgeTab::pointerLeft() {
+    m_over = false;
+    setHover(false);
+}
+
+void EdgeTab::setHover(bool hover) {
+    if (hover == m_hover)
+        return;
+    m_hover = hover;
+    layoutPill(true);
+    if (m_ctl)
+        m_ctl->tabHover(hover);
+}
+
+void EdgeTab::pressed(Qt::MouseButton button, const QPoint& at) {
+    if (button == Qt::RightButton) {
         if (m_ctl && m_menu)
             m_ctl->tabPressed(); // the menu, not a hover opening
-        popMenu(event->globalPosition().toPoint());
+        popMenu(at);
         return;
     }
-    if (m_ctl && event->button() == Qt::LeftButton)
+    if (m_ctl && button == Qt::LeftButton)
         m_ctl->tabPressed();
+}
+
+void EdgeTab::released(Qt::MouseButton button, const QPoint& at, quint32 time) {
+    if (m_ctl && button == Qt::LeftButton && geometry().contains(at))
+        m_ctl->tabClicked(time);
 }
 
 void EdgeTab::popMenu(const QPoint& at) {
@@ -221,6 +364,9 @@ void EdgeTab::popMenu(const QPoint& at) {
     QPointer<PanelController> ctl = m_ctl;
     if (ctl)
         ctl->menuWillOpen();
+    // Closed over the tab (Esc, a click beside it), the menu hands the
+    // pointer back with an enter: no hover either.
+    connect(menu, &QMenu::aboutToHide, this, [this] { noteStillPointer(); });
     // The hold goes on the next turn (menuDidClose), after the chosen item ran.
     connect(menu, &QMenu::aboutToHide, menu, [menu, ctl] {
         if (ctl)
@@ -228,13 +374,6 @@ void EdgeTab::popMenu(const QPoint& at) {
         menu->deleteLater();
     });
     menu->popup(at);
-}
-
-void EdgeTab::mouseReleaseEvent(QMouseEvent* event) {
-    if (!m_ctl || event->button() != Qt::LeftButton ||
-        !rect().contains(event->position().toPoint()))
-        return;
-    m_ctl->tabClicked(quint32(event->timestamp()));
 }
 
 bool EdgeTab::event(QEvent* event) {

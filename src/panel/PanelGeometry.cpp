@@ -10,7 +10,8 @@ ScreenFrames ScreenFrames::of(const QScreen* screen) {
         screen = QGuiApplication::primaryScreen();
     if (!screen)
         return {};
-    return {QRectF(screen->geometry()), QRectF(screen->availableGeometry())};
+    return {QRectF(screen->geometry()), QRectF(screen->availableGeometry()),
+            screen->devicePixelRatio()};
 }
 
 namespace PanelGeometry {
@@ -27,18 +28,25 @@ double clampThumb(double t) {
     return std::clamp(t, minThumb, maxThumb);
 }
 
+QRectF pixelAligned(const QRectF& r, double scale) {
+    const auto snap = [scale](double v) { return std::round(v * scale) / scale; };
+    const double left = snap(r.left());
+    const double top = snap(r.top());
+    return {left, top, snap(r.right()) - left, snap(r.bottom()) - top};
+}
+
 QRectF windowFrame(const ScreenFrames& screen, DockSide side) {
     const QRectF& f = screen.full;
     const double w = std::min(maxWidth(screen) + inset + windowExtra, f.width());
     const double x = side == DockSide::left ? f.left() : f.right() - w;
-    return {x, f.top(), w, f.height()};
+    return pixelAligned({x, f.top(), w, f.height()}, screen.scale);
 }
 
 QRectF cardScreenFrame(const ScreenFrames& screen, DockSide side, double width) {
     const QRectF& v = screen.visible;
     const double w = clampWidth(width, screen);
     const double x = side == DockSide::left ? v.left() + inset : v.right() - inset - w;
-    return {x, v.top() + inset, w, v.height() - 2 * inset};
+    return pixelAligned({x, v.top() + inset, w, v.height() - 2 * inset}, screen.scale);
 }
 
 QRectF cardInWindow(const ScreenFrames& screen, DockSide side, double width) {

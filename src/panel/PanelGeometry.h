@@ -12,8 +12,9 @@ class QScreen;
 /// placement rule below mirrors top and bottom alike (insets and centring),
 /// so the rules read the same whichever way y grows and nothing converts.
 struct ScreenFrames {
-    QRectF full;    ///< the whole screen
-    QRectF visible; ///< without the desktop's panels and docks
+    QRectF full;      ///< the whole screen
+    QRectF visible;   ///< without the desktop's panels and docks
+    double scale = 1; ///< device pixels per point
 
     /// The frames of `screen`; of the primary screen when it is null. Empty
     /// frames when there is no screen at all.
@@ -45,10 +46,15 @@ double clampWidth(double w, const ScreenFrames& screen);
 /// A thumbnail width held between 110 and 720.
 double clampThumb(double t);
 
+/// `r` with each edge moved to the nearest whole device pixel of `scale`.
+/// The window and the card go through it, so the card placed inside the
+/// window is where the window manager puts it, to the pixel.
+QRectF pixelAligned(const QRectF& r, double scale);
+
 /// The panel window: as wide as the widest card plus room for its shadow,
-/// on the docking edge, over the full screen height.
+/// on the docking edge, over the full screen height; on whole pixels.
 QRectF windowFrame(const ScreenFrames& screen, DockSide side);
-/// The card in screen coordinates, inset from the visible frame.
+/// The card in screen coordinates, inset from the visible frame; on whole pixels.
 QRectF cardScreenFrame(const ScreenFrames& screen, DockSide side, double width);
 /// The card inside the window (card minus the window's origin).
 QRectF cardInWindow(const ScreenFrames& screen, DockSide side, double width);

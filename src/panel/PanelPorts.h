@@ -38,7 +38,8 @@ public:
     virtual void orderOut() = 0;
     virtual bool isShown() const = 0;
 
-    /// Whether the pointer passes through the whole window.
+    /// Whether the pointer passes through the window. The card itself takes
+    /// it whenever shown: a press can arrive together with the pointer.
     virtual void setIgnoresMouse(bool ignore) = 0;
     virtual bool ignoresMouse() const = 0;
 

@@ -122,11 +122,11 @@ void ShelfPanel::applyShape() {
                                              .toAlignedRect())
                                : roundedRegion(card, radius, scale);
     X11Window::setBoundingRegion(windowHandle(), bounds);
-    const QRegion input =
-        m_ignoresMouse
-            ? QRegion()
-            : QRegion(QRectF(card.topLeft() * scale, card.size() * scale).toAlignedRect());
-    X11Window::setInputRegion(windowHandle(), input);
+    // The card always takes the pointer, whatever the pointer check has seen
+    // so far: a press that arrives together with the pointer (a tap, a warp)
+    // lands before any check could run. Outside the card everything passes.
+    X11Window::setInputRegion(windowHandle(),
+                              QRectF(card.topLeft() * scale, card.size() * scale).toAlignedRect());
     // The tinted card is drawn over a blur of what lies behind it where the
     // compositor offers one; without a compositor the card is opaque anyway.
     if (!m_composited ||
@@ -197,10 +197,8 @@ void ShelfPanel::orderOut() {
 }
 
 void ShelfPanel::setIgnoresMouse(bool ignore) {
-    if (ignore == m_ignoresMouse)
-        return;
+    // Only outside the card, where the input region lets everything pass anyway.
     m_ignoresMouse = ignore;
-    applyShape();
 }
 
 void ShelfPanel::setFocusable(bool focusable) {

@@ -24,8 +24,8 @@ private slots:
         // y 33 on top and at 892 at the bottom.
         QTest::newRow("right") << DockSide::right << 268.0 << QRectF(1164, 33, 268, 859);
         QTest::newRow("left") << DockSide::left << 268.0 << QRectF(8, 33, 268, 859);
-        QTest::newRow("too wide") << DockSide::right << 5000.0
-                                  << QRectF(1440 - 8 - 1324.8, 33, 1324.8, 859);
+        // 0.92 × 1440 is 1324.8: the card's edges go to whole pixels.
+        QTest::newRow("too wide") << DockSide::right << 5000.0 << QRectF(107, 33, 1325, 859);
         QTest::newRow("too narrow") << DockSide::left << 100.0 << QRectF(8, 33, 228, 859);
     }
     void cardRectangle() {
@@ -46,22 +46,59 @@ private slots:
         QTest::addColumn<ScreenFrames>("screen");
         QTest::addColumn<DockSide>("side");
         QTest::addColumn<QRectF>("frame");
-        QTest::newRow("right") << standardScreen() << DockSide::right
-                               << QRectF(1440 - 1372.8, 0, 1372.8, 900);
-        QTest::newRow("left") << standardScreen() << DockSide::left << QRectF(0, 0, 1372.8, 900);
+        // 1324.8 + 8 + 40 wide, on whole pixels.
+        QTest::newRow("right") << standardScreen() << DockSide::right << QRectF(67, 0, 1373, 900);
+        QTest::newRow("left") << standardScreen() << DockSide::left << QRectF(0, 0, 1373, 900);
         // A narrow screen: the window is the screen's width.
         QTest::newRow("narrow") << ScreenFrames{QRectF(0, 0, 240, 800), QRectF(0, 0, 240, 800)}
                                 << DockSide::right << QRectF(0, 0, 240, 800);
         // A second screen's origin carries over.
         QTest::newRow("offset") << ScreenFrames{QRectF(1440, 0, 1920, 1080),
                                                 QRectF(1440, 0, 1920, 1040)}
-                                << DockSide::left << QRectF(1440, 0, 0.92 * 1920 + 48, 1080);
+                                << DockSide::left << QRectF(1440, 0, 1814, 1080);
     }
     void windowCoversTheScreenHeight() {
         QFETCH(ScreenFrames, screen);
         QFETCH(DockSide, side);
         QFETCH(QRectF, frame);
         QCOMPARE(windowFrame(screen, side), frame);
+    }
+
+    // The window and the card sit on whole device pixels and agree with each
+    // other: the card keeps its width and its 8-pixel gap to the edge exactly
+    // once the window manager has snapped the window.
+    void wholePixels_data() {
+        QTest::addColumn<ScreenFrames>("screen");
+        QTest::addColumn<DockSide>("side");
+        QTest::addColumn<double>("width");
+        const ScreenFrames wide{QRectF(0, 0, 1920, 1080), QRectF(0, 0, 1920, 1040)};
+        QTest::newRow("1440 right") << standardScreen() << DockSide::right << 268.0;
+        QTest::newRow("1440 widest") << standardScreen() << DockSide::right << 5000.0;
+        QTest::newRow("1920 right") << wide << DockSide::right << 268.0;
+        QTest::newRow("1920 left") << wide << DockSide::left << 268.0;
+        QTest::newRow("1920 scale 2")
+            << ScreenFrames{wide.full, wide.visible, 2} << DockSide::right << 300.5;
+    }
+    void wholePixels() {
+        QFETCH(ScreenFrames, screen);
+        QFETCH(DockSide, side);
+        QFETCH(double, width);
+        const QRectF window = windowFrame(screen, side);
+        const QRectF card = cardInWindow(screen, side, width);
+        // What X does with the window and what the card's widget gets.
+        const auto device = [&](const QRectF& r) {
+            return QRectF(r.topLeft() * screen.scale, r.size() * screen.scale);
+        };
+        QCOMPARE(QRectF(device(window).toAlignedRect()), device(window));
+        QCOMPARE(QRectF(device(card).toAlignedRect()), device(card));
+        const QRectF onScreen = card.translated(window.topLeft());
+        QCOMPARE(onScreen, cardScreenFrame(screen, side, width));
+        if (width < 1000)
+            QCOMPARE(onScreen.width(), width);
+        if (side == DockSide::right)
+            QCOMPARE(screen.visible.right() - onScreen.right(), inset);
+        else
+            QCOMPARE(onScreen.left() - screen.visible.left(), inset);
     }
 
     // Handle and grip drags measure from the docking edge: +30 on the grip

@@ -73,6 +73,8 @@ private slots:
 
         // Without a tray, the tab's right-click opens the menu; its first
         // row opens the panel.
+        // The tab is back on screen once the window manager has mapped it again.
+        QTRY_VERIFY_WITH_TIMEOUT(mapped(QStringLiteral("Tamberk Tab")), 10000);
         const int windows = visibleWindows();
         QVERIFY(X11Session::xdotool({"mousemove", "1437", "450", "click", "3"}));
         // Keys sent before the menu has the keyboard would go elsewhere.

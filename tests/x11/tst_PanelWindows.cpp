@@ -9,11 +9,15 @@
 #include "panel/PanelController.h"
 #include "panel/ShelfPanel.h"
 #include "settings/Prefs.h"
+#include "settings/ui/SettingsView.h"
+#include "settings/ui/SettingsWindow.h"
 #include "shelf/ShelfView.h"
 
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
@@ -28,6 +32,18 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent*) override { ++presses; }
+};
+
+// Counts the presses a window receives, whoever has the focus.
+class PressCounter : public QObject {
+public:
+    int presses = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        presses += event->type() == QEvent::MouseButtonPress;
+        return false;
+    }
 };
 
 // What the X server says about a window: its place on the root and whether it is mapped.
@@ -79,10 +95,13 @@ private slots:
             QVERIFY(x.startCompositor());
         else
             x.stopCompositor();
+        // Off the tab: a tab mapped under a pointer at rest is not hovered.
+        QVERIFY(X11Session::xdotool({"mousemove", "700", "450"}));
         m_shots = std::make_unique<QTemporaryDir>();
         writeFile(m_shots->path() + QStringLiteral("/Screenshot 1.png"));
         Prefs::shared().set(Key::scope, QStringLiteral("all"));
         Prefs::shared().set(Key::pinned, false);
+        Prefs::shared().set(Key::side, QStringLiteral("right"));
         m_lib = std::make_unique<Library>(m_shots->path());
         m_lib->setFeedText(false);
         m_lib->reload();
@@ -213,6 +232,148 @@ private slots:
         QTRY_VERIFY(ctl.expanded());
         QTRY_COMPARE(activeWindow(), quint32(panel.winId()));
         QTRY_COMPARE(QGuiApplication::focusWindow(), panel.windowHandle());
+        ctl.collapse(true);
+    }
+
+    // A hover is a pointer that moves onto the tab: the panel a hover opened
+    // and that closed by itself does not open again while the pointer rests
+    // where it was, although the tab came back under it; the smallest move
+    // then opens it.
+    void hoverIsAMoveOntoTheTab() {
+        PanelController& ctl = m_docked->controller();
+        EdgeTab& tab = m_docked->tab();
+        QVERIFY(X11Session::xdotool({"mousemove", "1437", "450"}));
+        QTRY_VERIFY(ctl.expanded());
+        QTRY_VERIFY_WITH_TIMEOUT(!ctl.expanded(), 10000);
+        QTRY_VERIFY(xinfo(tab).viewable);
+        QTRY_VERIFY(tab.pointerOver());
+        QVERIFY(!tab.hovered());
+        QVERIFY(!ctl.expanded());
+        QVERIFY(X11Session::xdotool({"mousemove_relative", "0", "2"}));
+        QTRY_VERIFY(tab.hovered());
+        QTRY_VERIFY(ctl.expanded());
+        ctl.collapse(true);
+    }
+
+    // The whole 18 × 140 tab takes the pointer, not only its pill: a hover
+    // opens the panel, a click opens it with the keyboard.
+    void wholeTabTakesThePointer() {
+        PanelController& ctl = m_docked->controller();
+        // 17 pixels from the screen's edge, 10 beside the pill.
+        QVERIFY(X11Session::xdotool({"mousemove", "1423", "450"}));
+        QTRY_VERIFY(ctl.expanded());
+        ctl.collapse(true);
+        QVERIFY(X11Session::xdotool({"mousemove", "700", "450"}));
+        QTRY_VERIFY(xinfo(m_docked->tab()).viewable);
+        // Above the pill's top.
+        QVERIFY(X11Session::xdotool({"mousemove", "1423", "390", "click", "1"}));
+        QTRY_VERIFY(ctl.expanded());
+        QTRY_COMPARE(activeWindow(), quint32(m_docked->panel().winId()));
+        ctl.collapse(true);
+    }
+
+    // A tab that the window manager leaves off screen while Qt takes it for
+    // shown (a map lost in a race with the manager) maps itself again.
+    void tabLeftOffScreenComesBack() {
+        const X11Session& x = X11Session::instance();
+        EdgeTab& tab = m_docked->tab();
+        QTRY_VERIFY(xinfo(tab).viewable);
+        xcb_unmap_window(x.probe(), quint32(tab.winId()));
+        x.sync();
+        QTRY_VERIFY(!tab.windowHandle()->isExposed());
+        QTRY_VERIFY_WITH_TIMEOUT(xinfo(tab).viewable, 10000);
+        QVERIFY(tab.isVisible());
+    }
+
+    // The tab's menu closed with Esc over the tab opens nothing: the pointer
+    // it hands back has not moved.
+    void escOnTheTabMenuOpensNothing() {
+        PanelController& ctl = m_docked->controller();
+        EdgeTab& tab = m_docked->tab();
+        m_docked->setTabMenu([] {
+            auto* menu = new QMenu;
+            menu->addAction(QStringLiteral("One"));
+            return menu;
+        });
+        QVERIFY(X11Session::xdotool({"mousemove", "1425", "450", "click", "3"}));
+        QTRY_VERIFY(tab.openMenu() && tab.openMenu()->isVisible());
+        QTRY_VERIFY(!tab.pointerOver());
+        QVERIFY(X11Session::xdotool({"key", "Escape"}));
+        QTRY_VERIFY(!tab.openMenu());
+        QTRY_VERIFY(tab.pointerOver());
+        QVERIFY(!tab.hovered());
+        QCOMPARE(ctl.holds(), 0);
+        QVERIFY(!ctl.expanded());
+        QVERIFY(X11Session::xdotool({"mousemove", "700", "450"}));
+    }
+
+    // While the card is shown it takes a press that arrives together with the
+    // pointer (a tap, a warped pointer), before any pointer check saw it come.
+    void pressArrivingWithThePointer() {
+        PanelController& ctl = m_docked->controller();
+        ShelfPanel& panel = m_docked->panel();
+        Below below;
+        below.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        below.setGeometry(1000, 100, 420, 600); // under the card
+        below.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&below));
+        Prefs::shared().set(Key::pinned, true);
+        ctl.expand(false);
+        QTRY_VERIFY(xinfo(panel).viewable);
+        PressCounter card;
+        panel.windowHandle()->installEventFilter(&card);
+        QVERIFY(X11Session::xdotool({"mousemove", "700", "450"}));
+        QTRY_VERIFY(panel.ignoresMouse());
+        QVERIFY(X11Session::xdotool({"mousemove", "1200", "450", "click", "1"}));
+        QTRY_COMPARE(card.presses, 1);
+        QCOMPARE(below.presses, 0);
+        ctl.collapse(true);
+    }
+
+    // The settings window opens fully on screen: beside the card, which as a
+    // dock stays above ordinary windows, or, with no room there, above it.
+    void settingsOpenFullyVisible_data() {
+        QTest::addColumn<QString>("side");
+        QTest::addColumn<double>("width");
+        QTest::newRow("right") << QStringLiteral("right") << 800.0;
+        QTest::newRow("left") << QStringLiteral("left") << 800.0;
+        QTest::newRow("widest") << QStringLiteral("left") << 5000.0;
+    }
+    void settingsOpenFullyVisible() {
+        QFETCH(QString, side);
+        QFETCH(double, width);
+        const X11Session& x = X11Session::instance();
+        PanelController& ctl = m_docked->controller();
+        Prefs::shared().set(Key::side, side);
+        Prefs::shared().set(Key::pinned, true);
+        ctl.reposition();
+        ctl.setWidthLive(width);
+        ctl.expand(false);
+        QTRY_VERIFY(xinfo(m_docked->panel()).viewable);
+        const QRect card = ctl.cardScreenFrame().toAlignedRect();
+        SettingsWindow::configure({nullptr, nullptr, {}, [card] { return card; }});
+        const auto closeWindow = qScopeGuard([] {
+            SettingsWindow::destroyForTesting();
+            SettingsWindow::configure({});
+        });
+        SettingsView* view = SettingsWindow::show();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        // The frame is known once the window manager has told its extents.
+        QTRY_VERIFY(view->frameGeometry() != view->geometry());
+        const QRect frame = view->frameGeometry();
+        QVERIFY2(QRect(0, 0, 1440, 900).contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                        .arg(frame.x())
+                                                                        .arg(frame.y())
+                                                                        .arg(frame.width())
+                                                                        .arg(frame.height())));
+        if (frame.intersects(card)) {
+            // Bottom to top: the settings window above the panel.
+            QTRY_VERIFY(x.property32(x.root(), "_NET_CLIENT_LIST_STACKING")
+                            .indexOf(quint32(view->winId())) >
+                        x.property32(x.root(), "_NET_CLIENT_LIST_STACKING")
+                            .indexOf(quint32(m_docked->panel().winId())));
+            QVERIFY(width > 1000);
+        }
         ctl.collapse(true);
     }
 

@@ -18,9 +18,6 @@
 #include <cmath>
 #include <cstring>
 #include <string_view>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 
@@ -100,14 +97,6 @@ void appendJsonString(QByteArray& out, const QString& text) {
     out += '"';
 }
 
-// Recognition runs one file at a time behind everything the user waits for;
-// Linux takes a per-thread nice value.
-void lowerThreadPriority() {
-    const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
-    if (::setpriority(PRIO_PROCESS, tid, 10) != 0)
-        qCDebug(lcTamberk) << "text index: could not lower the worker's priority";
-}
-
 // Writes `bytes` atomically to `file`; first keeps an unreadable old file as
 // "<file>.bad" when asked, so a damaged index is not destroyed silently.
 bool writeIndex(const QString& file, const QByteArray& bytes, bool keepBad) {
@@ -134,20 +123,24 @@ TextIndex::TextIndex(QString file, Recognizer recognizer, QObject* parent)
     : QObject(parent)
     , m_file(std::move(file))
     , m_recognizer(std::move(recognizer)) {
-    // The environment is written here, on the main thread, before the worker
-    // exists; the engine itself also keeps to its own thread when it starts.
+    // The environment is written here, on the main thread, before any worker
+    // exists; each engine also keeps to its own thread when it starts.
     TextRecognizer::limitThreads();
 
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(kSaveDelayMs);
     connect(&m_saveTimer, &QTimer::timeout, this, &TextIndex::save);
 
-    m_worker = new QThread(this);
-    m_worker->setObjectName(QStringLiteral("tamberk.ocr"));
-    m_workerContext = new QObject;
-    m_workerContext->moveToThread(m_worker);
-    m_worker->start();
-    post(lowerThreadPriority);
+    m_io = new QThread(this);
+    m_io->setObjectName(QStringLiteral("tamberk.ocr"));
+    m_ioContext = new QObject;
+    m_ioContext->moveToThread(m_io);
+    m_io->start();
+
+    m_available = TextRecognizer::installedLanguages();
+    m_wanted = Prefs::shared().string(Key::ocrLanguages);
+    m_languages = TextRecognizer::effectiveLanguages(m_wanted, m_available);
+    connect(&Prefs::shared(), &Prefs::changed, this, &TextIndex::prefsChanged);
 
     if (!m_file.isEmpty()) {
         QDir().mkpath(QFileInfo(m_file).absolutePath());
@@ -156,19 +149,34 @@ TextIndex::TextIndex(QString file, Recognizer recognizer, QObject* parent)
 }
 
 TextIndex::~TextIndex() {
-    // A pending save is written now rather than lost; recognitions still
-    // waiting are skipped, the one in flight is waited for.
+    shutdown(-1);
+    post([] { QThread::currentThread()->quit(); });
+    m_io->wait();
+    delete m_ioContext;
+}
+
+bool TextIndex::shutdown(int waitMs) {
+    dropWaiting();
+    // A pending save is written now rather than lost; the writer takes it
+    // before it ends.
     if (saveScheduled) {
         m_saveTimer.stop();
         save();
     }
-    m_stopping->store(true);
-    post([] {
-        TextRecognizer::releaseThreadEngine();
-        QThread::currentThread()->quit();
-    });
-    m_worker->wait();
-    delete m_workerContext;
+    const bool ended = m_pool.shutdown(waitMs);
+    notePending();
+    return ended;
+}
+
+void TextIndex::dropWaiting() {
+    m_urgent.clear();
+    m_front.clear();
+    m_backlog.clear();
+    queued.clear();
+    const auto waiters = std::exchange(m_waiters, {});
+    for (const auto& list : waiters)
+        for (const auto& done : list)
+            done(std::nullopt);
 }
 
 QString TextIndex::defaultFile() {
@@ -197,7 +205,7 @@ std::optional<QString> TextIndex::read(const QString& path) {
 }
 
 void TextIndex::post(std::function<void()> job) {
-    QMetaObject::invokeMethod(m_workerContext, std::move(job), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_ioContext, std::move(job), Qt::QueuedConnection);
 }
 
 void TextIndex::load() {
@@ -213,6 +221,13 @@ void TextIndex::load() {
         return;
     }
     map = std::move(*loaded);
+    // Entries of an index written before languages were recorded were read
+    // with the default choice.
+    const QString before = TextRecognizer::effectiveLanguages(QString(), m_available);
+    for (Entry& entry : map) {
+        if (entry.l.isNull())
+            entry.l = before;
+    }
     lower.reserve(map.size());
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
         QByteArray bytes = haystackBytes(it.key(), it->t);
@@ -245,6 +260,10 @@ QByteArray TextIndex::encode(const Map& map) {
         out.append(number, result.ptr - number);
         out += ",\"t\":";
         appendJsonString(out, it->t);
+        if (!it->l.isEmpty()) {
+            out += ",\"l\":";
+            appendJsonString(out, it->l);
+        }
         out += '}';
     }
     out += '}';
@@ -265,68 +284,223 @@ std::optional<TextIndex::Map> TextIndex::decode(const QByteArray& json) {
         const QJsonObject entry = it->toObject();
         const QJsonValue m = entry.value(QLatin1String("m"));
         const QJsonValue t = entry.value(QLatin1String("t"));
-        if (!m.isDouble() || !t.isString())
+        const QJsonValue l = entry.value(QLatin1String("l"));
+        if (!m.isDouble() || !t.isString() || !(l.isUndefined() || l.isString()))
             return std::nullopt;
-        result.insert(it.key(), Entry{m.toDouble(), t.toString()});
+        result.insert(it.key(), Entry{m.toDouble(), t.toString(), l.toString()});
     }
     return result;
 }
 
+bool TextIndex::current(const Shot& shot) const {
+    const auto it = map.constFind(shot.path);
+    return it != map.cend() && it->m == shot.modified && it->l == m_languages;
+}
+
+bool TextIndex::unread(const Shot& shot) const {
+    return !shot.isVideo && !current(shot);
+}
+
 void TextIndex::enqueue(const ShotList& shots) {
-    if (m_unavailable || !Prefs::shared().boolean(Key::ocr))
+    m_listing = shots;
+    if (m_unavailable || m_pool.isShutDown() || !Prefs::shared().boolean(Key::ocr))
         return;
     for (const ShotPtr& shot : shots) {
-        if (!shot || shot->isVideo)
-            continue;
-        const auto it = map.constFind(shot->path);
-        if (it != map.cend() && it->m == shot->modified)
-            continue;
-        if (queued.contains(shot->path))
+        if (!shot || shot->isVideo || current(*shot) || queued.contains(shot->path))
             continue;
         queued.insert(shot->path);
-        queue.push_back(shot);
+        m_backlog.push_back(shot);
+        m_backlogSorted = false;
     }
     pump();
 }
 
-void TextIndex::pump() {
-    if (busy || queue.empty())
+void TextIndex::enqueueFirst(const ShotList& shots) {
+    if (m_unavailable || m_pool.isShutDown() || !Prefs::shared().boolean(Key::ocr))
         return;
-    if (!Prefs::shared().boolean(Key::ocr))
-        return;
-    busy = true;
-    ShotPtr shot = queue.front();
-    queue.pop_front();
-    // The job holds only values; `this` serves as the receiver of the result,
-    // and the destructor waits for the worker, so it outlives every job.
-    post([this, shot, recognizer = m_recognizer, stopping = m_stopping] {
-        if (stopping->load())
-            return;
-        const std::optional<QString> text = recognizer(shot->path);
-        QMetaObject::invokeMethod(
-            this, [this, shot, text] { finish(shot, text); }, Qt::QueuedConnection);
-    });
+    // Taken from the end so the newest ends up first.
+    for (auto it = shots.crbegin(); it != shots.crend(); ++it) {
+        const ShotPtr& shot = *it;
+        if (!shot || shot->isVideo || current(*shot))
+            continue;
+        if (queued.contains(shot->path)) {
+            const auto same = [&](const ShotPtr& s) { return s->path == shot->path; };
+            const auto at = std::find_if(m_backlog.begin(), m_backlog.end(), same);
+            if (at == m_backlog.end())
+                continue; // already first, or being read
+            m_backlog.erase(at);
+        }
+        queued.insert(shot->path);
+        m_front.push_front(shot);
+    }
+    pump();
 }
 
-void TextIndex::finish(const ShotPtr& shot, const std::optional<QString>& text) {
-    busy = false;
+void TextIndex::readNow(const ShotPtr& shot, std::function<void(std::optional<QString>)> done) {
+    if (!shot || shot->isVideo || m_unavailable || m_pool.isShutDown()) {
+        done(std::nullopt);
+        return;
+    }
+    if (current(*shot)) {
+        done(text(*shot));
+        return;
+    }
+    m_waiters[shot->path].push_back(std::move(done));
+    if (queued.contains(shot->path)) {
+        // Waiting behind others, it moves ahead of all; asked for already or
+        // being read, that result serves this request too.
+        const auto same = [&](const ShotPtr& s) { return s->path == shot->path; };
+        if (const auto at = std::find_if(m_front.begin(), m_front.end(), same); at != m_front.end())
+            m_front.erase(at);
+        else if (const auto it = std::find_if(m_backlog.begin(), m_backlog.end(), same);
+                 it != m_backlog.end())
+            m_backlog.erase(it);
+        else
+            return;
+    }
+    queued.insert(shot->path);
+    m_urgent.push_back(shot);
+    pump();
+}
+
+QStringList TextIndex::queueOrder() const {
+    QStringList order;
+    for (const auto* list : {&m_urgent, &m_front})
+        for (const ShotPtr& shot : *list)
+            order.append(shot->path);
+    std::vector<ShotPtr> backlog = m_backlog;
+    std::stable_sort(backlog.begin(), backlog.end(), [](const ShotPtr& a, const ShotPtr& b) {
+        return a->created != b->created ? a->created < b->created : a->path > b->path;
+    });
+    for (auto it = backlog.crbegin(); it != backlog.crend(); ++it)
+        order.append((*it)->path);
+    return order;
+}
+
+qsizetype TextIndex::pending() const {
+    if (m_pool.isShutDown() || (!Prefs::shared().boolean(Key::ocr) && m_urgent.empty()))
+        return 0;
+    return waiting() + m_pool.busy();
+}
+
+void TextIndex::notePending() {
+    const qsizetype now = pending();
+    if (now == m_shownPending)
+        return;
+    m_shownPending = now;
+    emit pendingChanged(now);
+}
+
+ShotPtr TextIndex::takeNext(bool ocr) {
+    ShotPtr shot;
+    if (!m_urgent.empty()) {
+        shot = m_urgent.front();
+        m_urgent.pop_front();
+    } else if (!ocr) {
+        return nullptr;
+    } else if (!m_front.empty()) {
+        shot = m_front.front();
+        m_front.pop_front();
+    } else if (!m_backlog.empty()) {
+        if (!m_backlogSorted) {
+            std::stable_sort(
+                m_backlog.begin(), m_backlog.end(), [](const ShotPtr& a, const ShotPtr& b) {
+                    return a->created != b->created ? a->created < b->created : a->path > b->path;
+                });
+            m_backlogSorted = true;
+        }
+        shot = m_backlog.back();
+        m_backlog.pop_back();
+    }
+    return shot;
+}
+
+void TextIndex::pump() {
+    const bool ocr = Prefs::shared().boolean(Key::ocr);
+    while (!m_pool.isShutDown()) {
+        const int allowed = m_pool.allowed(waiting() + m_pool.busy());
+        if (m_pool.busy() >= allowed)
+            break;
+        ShotPtr shot = takeNext(ocr);
+        if (!shot)
+            break;
+        // The job holds only values; the pool hands the result back on the
+        // main thread, where `this` still lives (it waits for the pool).
+        const QString languages = m_languages;
+        const bool started = m_pool.run(
+            allowed, [this, shot, languages, recognizer = m_recognizer]() -> std::function<void()> {
+                TextRecognizer::setThreadLanguages(languages);
+                std::optional<QString> text = recognizer(shot->path);
+                return [this, shot, languages, text = std::move(text)] {
+                    finish(shot, languages, text);
+                };
+            });
+        if (!started) {
+            m_urgent.push_front(shot); // cannot happen while busy() < allowed
+            break;
+        }
+        m_peakWorkers = std::max(m_peakWorkers, m_pool.busy());
+    }
+    notePending();
+}
+
+void TextIndex::finish(const ShotPtr& shot, const QString& languages,
+                       const std::optional<QString>& text) {
     queued.remove(shot->path);
+    const auto waiters = m_waiters.take(shot->path);
     if (!text) {
         // Empty text with the file's time would keep a later, working run
         // from ever reading it; the engine logged why it could not start.
         m_unavailable = true;
-        queue.clear();
-        queued.clear();
+        for (const auto& done : waiters)
+            done(std::nullopt);
+        dropWaiting();
+        notePending();
         return;
     }
-    // A file that was deleted meanwhile gets no entry. One that changed keeps
+    // A file that was deleted, renamed or moved meanwhile gets no entry (a
+    // renamed one is read again under its new name). One that changed keeps
     // the time of the version that was read, so it is recognised again.
-    if (QFileInfo::exists(shot->path)) {
-        store(shot->path, Entry{shot->modified, *text});
+    // Text read with languages since replaced is stored (it is better than
+    // none) under its languages, so it is read again too.
+    const bool exists = QFileInfo::exists(shot->path);
+    if (exists) {
+        store(shot->path, Entry{shot->modified, *text, languages});
         scheduleSave();
         emit recognized(shot->path);
     }
+    for (const auto& done : waiters)
+        done(exists && !text->isEmpty() ? std::optional<QString>(*text) : std::nullopt);
+    if (languages != m_languages && exists && !queued.contains(shot->path)) {
+        queued.insert(shot->path);
+        m_backlog.push_back(shot);
+        m_backlogSorted = false;
+    }
     pump();
+}
+
+void TextIndex::setAvailableLanguages(const QStringList& codes) {
+    m_available = codes;
+    applyLanguages();
+}
+
+void TextIndex::prefsChanged() {
+    const QString wanted = Prefs::shared().string(Key::ocrLanguages);
+    if (wanted != m_wanted) {
+        m_wanted = wanted;
+        applyLanguages();
+    }
+    notePending(); // "t2.ocr" may have changed
+}
+
+void TextIndex::applyLanguages() {
+    const QString languages = TextRecognizer::effectiveLanguages(m_wanted, m_available);
+    if (languages == m_languages)
+        return;
+    // Every file is read again, newest first; its old text stays searchable
+    // until the new text replaces it.
+    m_languages = languages;
+    enqueue(m_listing);
 }
 
 void TextIndex::store(const QString& path, Entry entry) {

@@ -4,6 +4,7 @@
 #include "shelf/ShelfLayout.h"
 #include "shelf/Theme.h"
 
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
@@ -40,13 +41,47 @@ SearchBox::SearchBox(QWidget* parent, motion::Animator* animator)
 }
 
 void SearchBox::syncClear() {
-    m_clear->setVisible(!m_field->text().isEmpty());
+    const bool shown = !m_field->text().isEmpty();
+    if (shown == m_clear->isVisible())
+        return;
+    m_clear->setVisible(shown);
+    place();
+}
+
+void SearchBox::setNote(const QString& note) {
+    if (note == m_note)
+        return;
+    m_note = note;
+    place();
+}
+
+namespace {
+QFont noteFont() {
+    return Theme::font(10.5);
+}
+} // namespace
+
+void SearchBox::place() {
+    const ShelfLayout::SearchBox box = ShelfLayout::searchBox(size());
+    QRectF field = box.field;
+    m_noteRect = {};
+    if (!m_note.isEmpty()) {
+        // The note ends where the clear button begins (or would), and gives
+        // way to the field on a narrow card: the typed query matters more.
+        const double right = m_clear->isVisible() ? box.clear.left() - 4 : box.field.right();
+        const double width = QFontMetricsF(noteFont()).horizontalAdvance(m_note) + 2;
+        if (width <= (right - field.left()) * 0.6) {
+            m_noteRect = QRectF(right - width, box.field.top(), width, box.field.height());
+            field.setRight(m_noteRect.left() - 6);
+        }
+    }
+    m_field->setGeometry(field.toAlignedRect());
+    m_clear->setGeometry(box.clear.toAlignedRect());
+    update();
 }
 
 void SearchBox::resizeEvent(QResizeEvent*) {
-    const ShelfLayout::SearchBox box = ShelfLayout::searchBox(size());
-    m_field->setGeometry(box.field.toAlignedRect());
-    m_clear->setGeometry(box.clear.toAlignedRect());
+    place();
 }
 
 void SearchBox::paintEvent(QPaintEvent*) {
@@ -57,6 +92,11 @@ void SearchBox::paintEvent(QPaintEvent*) {
     p.drawRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), 8, 8);
     Theme::paintSymbol(p, ShelfLayout::searchBox(size()).icon, u"text.magnifyingglass", 11.5,
                        Theme::ink3(), QFont::Medium);
+    if (!m_noteRect.isEmpty()) {
+        p.setFont(noteFont());
+        p.setPen(Theme::ink3());
+        p.drawText(m_noteRect, Qt::AlignRight | Qt::AlignVCenter, m_note);
+    }
 }
 
 bool SearchBox::eventFilter(QObject* watched, QEvent* event) {

@@ -29,6 +29,10 @@ public:
 
     /// Shows the clear button exactly when the field holds text.
     void syncClear();
+    /// A quiet note at the box's right end (the text recognition's progress);
+    /// empty for none.
+    void setNote(const QString& note);
+    QString note() const { return m_note; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -36,6 +40,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void place();
+
     QLineEdit* m_field;
     IconButton* m_clear;
+    QString m_note;
+    QRectF m_noteRect;
 };

@@ -10,5 +10,7 @@ namespace ReadingNote {
 /// 1,234 screenshots" beside a search's results or under "Nothing matches";
 /// empty when nothing waits.
 QString text(qint64 pending, bool searching);
+/// "Still reading 1,234", for where the whole hint does not fit.
+QString brief(qint64 pending);
 
 } // namespace ReadingNote

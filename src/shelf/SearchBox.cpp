@@ -1,6 +1,7 @@
 #include "shelf/SearchBox.h"
 
 #include "shelf/IconButton.h"
+#include "shelf/ReadingNote.h"
 #include "shelf/ShelfLayout.h"
 #include "shelf/Theme.h"
 
@@ -41,17 +42,16 @@ SearchBox::SearchBox(QWidget* parent, motion::Animator* animator)
 }
 
 void SearchBox::syncClear() {
-    const bool shown = !m_field->text().isEmpty();
-    if (shown == m_clear->isVisible())
-        return;
-    m_clear->setVisible(shown);
+    m_clear->setVisible(!m_field->text().isEmpty());
     place();
 }
 
-void SearchBox::setNote(const QString& note) {
-    if (note == m_note)
+void SearchBox::setReading(qint64 pending) {
+    if (pending == m_reading)
         return;
-    m_note = note;
+    m_reading = pending;
+    m_field->setPlaceholderText(pending > 0 ? ReadingNote::text(pending, false)
+                                            : QStringLiteral("Search text inside frames"));
     place();
 }
 
@@ -65,14 +65,20 @@ void SearchBox::place() {
     const ShelfLayout::SearchBox box = ShelfLayout::searchBox(size());
     QRectF field = box.field;
     m_noteRect = {};
-    if (!m_note.isEmpty()) {
-        // The note ends where the clear button begins (or would), and gives
-        // way to the field on a narrow card: the typed query matters more.
-        const double right = m_clear->isVisible() ? box.clear.left() - 4 : box.field.right();
-        const double width = QFontMetricsF(noteFont()).horizontalAdvance(m_note) + 2;
-        if (width <= (right - field.left()) * 0.6) {
-            m_noteRect = QRectF(right - width, box.field.top(), width, box.field.height());
-            field.setRight(m_noteRect.left() - 6);
+    m_note.clear();
+    if (m_reading > 0 && !m_field->text().isEmpty()) {
+        // The note ends where the clear button begins, and gives way to the
+        // field on a narrow card: the typed query matters more.
+        const double right = box.clear.left() - 4;
+        for (const QString& note :
+             {ReadingNote::text(m_reading, true), ReadingNote::brief(m_reading)}) {
+            const double width = QFontMetricsF(noteFont()).horizontalAdvance(note) + 2;
+            if (width <= (right - field.left()) * 0.6) {
+                m_note = note;
+                m_noteRect = QRectF(right - width, box.field.top(), width, box.field.height());
+                field.setRight(m_noteRect.left() - 6);
+                break;
+            }
         }
     }
     m_field->setGeometry(field.toAlignedRect());

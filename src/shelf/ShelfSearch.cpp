@@ -1,7 +1,6 @@
 // The search band of the shelf: opening, seeding, clearing and closing it, and
 // the keys that leave the field.
 #include "shelf/IconButton.h"
-#include "shelf/ReadingNote.h"
 #include "shelf/SearchBox.h"
 #include "shelf/ShelfHeader.h"
 #include "shelf/ShelfReceiver.h"
@@ -30,13 +29,11 @@ QString ShelfView::searchText() const {
 }
 
 void ShelfView::setReading(qint64 pending) {
-    m_reading = pending;
-    m_search->setNote(ReadingNote::text(pending, !m_search->field()->text().trimmed().isEmpty()));
+    m_search->setReading(pending);
 }
 
 void ShelfView::searchChanged() {
     m_search->syncClear();
-    setReading(m_reading);
     if (m_receiver)
         m_receiver->setQuery(m_search->field()->text());
 }

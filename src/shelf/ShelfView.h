@@ -72,7 +72,6 @@ public:
     QString searchText() const;
     /// How many screenshots wait for text recognition; shown in the search band.
     void setReading(qint64 pending);
-    qint64 reading() const { return m_reading; }
 
     /// A toast, with an "Undo" action that calls the controller's undo when `undo`.
     void showToast(const QString& text, bool undo);
@@ -152,7 +151,6 @@ private:
     std::vector<ChipView*> m_subChips;
     ChipRows m_rows;
     SearchBox* m_search = nullptr;
-    qint64 m_reading = 0;
     QScrollArea* m_roll = nullptr;
     GridView* m_grid = nullptr;
     PerfStrip* m_perfL = nullptr;

@@ -63,8 +63,9 @@ RecognitionPool::Worker& RecognitionPool::start(size_t index) {
         worker->thread->start();
         QMetaObject::invokeMethod(
             worker->context,
-            [cancel = m_cancel] {
-                lowerThreadPriority();
+            [cancel = m_cancel, idle = m_idle] {
+                if (idle)
+                    lowerThreadPriority();
                 TextRecognizer::setThreadCancel(cancel.get());
             },
             Qt::QueuedConnection);

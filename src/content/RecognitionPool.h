@@ -33,6 +33,10 @@ public:
     /// Sets how many threads read a backlog, whatever the machine (tests,
     /// benchmarks); 0: the machine's share.
     void setLimit(int limit) { m_limit = limit; }
+    /// Whether threads started from now on take the idle priority (the
+    /// default). Benchmarks on a shared machine turn it off to measure what
+    /// an otherwise idle machine gives.
+    void setIdlePriority(bool idle) { m_idle = idle; }
     /// The threads allowed now for `pending` waiting files.
     int allowed(qsizetype pending) const;
     /// Jobs running now.
@@ -60,6 +64,7 @@ private:
     std::vector<std::unique_ptr<Worker>> m_workers;
     int m_busy = 0;
     int m_limit = 0;
+    bool m_idle = true;
     bool m_shutDown = false;
     // Read by the engines while they recognise; set once, at shutdown.
     std::shared_ptr<std::atomic<bool>> m_cancel = std::make_shared<std::atomic<bool>>(false);

@@ -80,6 +80,8 @@ public:
     QStringList queueOrder() const;
     /// How many threads read a backlog (tests, benchmarks); 0: the machine's share.
     void setWorkerLimit(int limit) { m_pool.setLimit(limit); }
+    /// See RecognitionPool::setIdlePriority (benchmarks).
+    void setIdlePriority(bool idle) { m_pool.setIdlePriority(idle); }
     /// The most recognitions that ran at once so far.
     int peakWorkers() const { return m_peakWorkers; }
     /// Stops recognition for good: the waiting files are dropped, the

@@ -6,7 +6,6 @@
 #include "platform/TextImage.h"
 
 #include <QDir>
-#include <QHash>
 #include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
@@ -128,22 +127,17 @@ QString TextRecognizer::effectiveLanguages(const QString& wanted, const QStringL
 }
 
 QString TextRecognizer::displayName(const QString& code) {
-    static const QHash<QString, QString> special{
-        {QStringLiteral("chi_sim"), QStringLiteral("Chinese (Simplified)")},
-        {QStringLiteral("chi_tra"), QStringLiteral("Chinese (Traditional)")},
-    };
-    const QLocale::Language language =
-        QLocale::codeToLanguage(code.section(QLatin1Char('_'), 0, 0), QLocale::ISO639Part2T);
-    if (language == QLocale::AnyLanguage) {
-        const QLocale::Language other =
-            QLocale::codeToLanguage(code.section(QLatin1Char('_'), 0, 0), QLocale::ISO639Part2B);
-        if (other == QLocale::AnyLanguage)
-            return special.value(code, code);
-        return QLocale::languageToString(other);
-    }
-    if (const auto it = special.constFind(code); it != special.cend())
-        return *it;
-    return QLocale::languageToString(language);
+    if (code == QLatin1String("chi_sim"))
+        return QStringLiteral("Chinese (Simplified)");
+    if (code == QLatin1String("chi_tra"))
+        return QStringLiteral("Chinese (Traditional)");
+    // Engine codes are ISO 639-2, mostly the terminological form ("deu"),
+    // a few the bibliographic one; a suffix names a script or variant.
+    const QString base = code.section(QLatin1Char('_'), 0, 0);
+    QLocale::Language language = QLocale::codeToLanguage(base, QLocale::ISO639Part2T);
+    if (language == QLocale::AnyLanguage)
+        language = QLocale::codeToLanguage(base, QLocale::ISO639Part2B);
+    return language == QLocale::AnyLanguage ? code : QLocale::languageToString(language);
 }
 
 void TextRecognizer::releaseThreadEngine() {

@@ -17,7 +17,8 @@ std::atomic<bool> g_idleClass{false};
 
 // Recognition takes only time that nothing else wants: the idle class where
 // the kernel grants it, else the lowest nice value (Linux keeps it per thread).
-void lowerThreadPriority() {
+void lowerThreadPriority(std::atomic<int>* tidOut) {
+    tidOut->store(int(::syscall(SYS_gettid)));
     sched_param param{};
     if (::pthread_setschedparam(::pthread_self(), SCHED_IDLE, &param) == 0) {
         g_idleClass.store(true);
@@ -63,9 +64,9 @@ RecognitionPool::Worker& RecognitionPool::start(size_t index) {
         worker->thread->start();
         QMetaObject::invokeMethod(
             worker->context,
-            [cancel = m_cancel, idle = m_idle] {
+            [cancel = m_cancel, idle = m_idle, tid = &worker->tid] {
                 if (idle)
-                    lowerThreadPriority();
+                    lowerThreadPriority(tid);
                 TextRecognizer::setThreadCancel(cancel.get());
             },
             Qt::QueuedConnection);
@@ -115,6 +116,13 @@ bool RecognitionPool::shutdown(int waitMs) {
         m_shutDown = true;
         m_cancel->store(true);
         for (const auto& worker : m_workers) {
+            // On a busy machine an idle-class thread might wait long for the
+            // time to notice it should stop: it gets its share back. Refused
+            // without the privilege; it then ends when it gets the time.
+            if (const int tid = worker->tid.load(); tid > 0) {
+                sched_param param{};
+                ::sched_setscheduler(tid, SCHED_OTHER, &param);
+            }
             QMetaObject::invokeMethod(
                 worker->context,
                 [] {

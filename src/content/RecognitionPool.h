@@ -58,6 +58,7 @@ private:
         QThread* thread = nullptr;
         QObject* context = nullptr; // lives on `thread`
         bool busy = false;
+        std::atomic<int> tid{0}; // set by the thread once its priority is lowered
     };
     Worker& start(size_t index);
 

@@ -195,7 +195,7 @@ bool queries(const QString& base) {
             QStringList text;
             for (int w = 0; w < 12; ++w)
                 text.append(words.at(int(random.bounded(words.size()))));
-            map.insert(path, {0, text.join(QLatin1Char(' '))});
+            map.insert(path, {0, text.join(QLatin1Char(' ')), {}});
         }
     }
     // The library's own index reads this file at construction.

@@ -414,7 +414,7 @@ void search(const QString& dir) {
             text += word;
             text += rng.bounded(8) == 0 ? QLatin1Char('\n') : QLatin1Char(' ');
         }
-        map.insert(path, {1.7e9 + i, text});
+        map.insert(path, {1.7e9 + i, text, {}});
         paths.append(path);
         naive.push_back(
             (path.mid(path.lastIndexOf(QLatin1Char('/')) + 1) + QLatin1Char('\n') + text)

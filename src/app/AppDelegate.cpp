@@ -6,9 +6,11 @@
 #include "settings/Hotkey.h"
 #include "settings/Prefs.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QtConcurrent/QtConcurrentRun>
@@ -82,6 +84,8 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     m_work = m_s.work ? m_s.work : m_ownWork.get();
     if (!m_s.quit)
         m_s.quit = [] { QCoreApplication::quit(); };
+    if (!m_s.setClipboard)
+        m_s.setClipboard = [](const QString& text) { QGuiApplication::clipboard()->setText(text); };
 }
 
 AppDelegate::~AppDelegate() {
@@ -266,10 +270,26 @@ void AppDelegate::quit() {
 }
 
 QVariantMap AppDelegate::state() const {
-    if (m_panel)
-        return m_panel->state();
-    return {{QStringLiteral("expanded"), false},
-            {QStringLiteral("pinned"), Prefs::shared().boolean(Key::pinned)}};
+    QVariantMap state =
+        m_panel ? m_panel->state()
+                : QVariantMap{{QStringLiteral("expanded"), false},
+                              {QStringLiteral("pinned"), Prefs::shared().boolean(Key::pinned)}};
+    state.insert(QStringLiteral("textPending"), qlonglong(m_s.lib->textPending()));
+    return state;
+}
+
+void AppDelegate::copyText(std::function<void(bool copied)> done) {
+    QPointer<AppDelegate> self(this);
+    m_s.lib->newestText([self, done = std::move(done)](std::optional<QString> text) {
+        if (!self || !text) {
+            done(false);
+            return;
+        }
+        self->m_s.setClipboard(*text);
+        if (self->m_panel && self->m_panel->expanded())
+            self->m_panel->toast(QStringLiteral("Text copied"));
+        done(true);
+    });
 }
 
 quint32 AppDelegate::timestampFromToken(const QString& token) {

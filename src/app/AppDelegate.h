@@ -46,6 +46,8 @@ public:
         DelayedWork* work = nullptr;
         /// Ends the process; null: QCoreApplication::quit.
         std::function<void()> quit;
+        /// Puts text on the clipboard; null: the application's clipboard.
+        std::function<void(const QString&)> setClipboard;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -83,6 +85,7 @@ public:
     void hide() override;
     void quit() override;
     QVariantMap state() const override;
+    void copyText(std::function<void(bool copied)> done) override;
 
     /// The X time in a startup id ("…_TIME<n>"); 0 when it carries none.
     static quint32 timestampFromToken(const QString& token);

@@ -26,6 +26,20 @@ void LiveLibrary::recognizeAll() {
     m_lib.text().enqueue(m_lib.all());
 }
 
+qint64 LiveLibrary::textPending() const {
+    return m_lib.text().pending();
+}
+
+void LiveLibrary::newestText(std::function<void(std::optional<QString>)> done) {
+    for (const ShotPtr& shot : m_lib.all()) {
+        if (!shot->isVideo) {
+            m_lib.text().readNow(shot, std::move(done));
+            return;
+        }
+    }
+    done(std::nullopt);
+}
+
 qint64 LiveLibrary::sessionCount() const {
     return m_lib.counts().session;
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariantMap>
 #include <functional>
+#include <optional>
 
 class Library;
 
@@ -53,6 +54,11 @@ public:
     virtual void watchStrays() = 0;
     /// Queues every shot for text recognition.
     virtual void recognizeAll() = 0;
+    /// Screenshots waiting for text recognition.
+    virtual qint64 textPending() const = 0;
+    /// The text of the newest still image, read first when needed; nothing
+    /// when it has none. `done` runs on the main thread, perhaps at once.
+    virtual void newestText(std::function<void(std::optional<QString>)> done) = 0;
     /// The number of shots in the current session.
     virtual qint64 sessionCount() const = 0;
     /// Calls `changed` after every change of the library's state.
@@ -72,6 +78,8 @@ public:
     void reload() override;
     void watchStrays() override;
     void recognizeAll() override;
+    qint64 textPending() const override;
+    void newestText(std::function<void(std::optional<QString>)> done) override;
     qint64 sessionCount() const override;
     void observe(std::function<void()> changed) override;
 

@@ -25,8 +25,10 @@
 
 namespace {
 
-constexpr char usage[] = "Usage: tamberk [--toggle | --show | --hide | --quit | --version]\n"
-                         "Without an option, starts Tamberk, or shows the one already running.\n";
+constexpr char usage[] =
+    "Usage: tamberk [--toggle | --show | --hide | --quit | --copy-text | --version]\n"
+    "Without an option, starts Tamberk, or shows the one already running.\n"
+    "--copy-text puts the text of the newest screenshot on the clipboard.\n";
 
 QStringList argumentsOf(int argc, char** argv) {
     QStringList list;

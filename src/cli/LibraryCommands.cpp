@@ -116,6 +116,21 @@ void printShots(const ShotList& shots, bool json) {
         out() << lineSafe(shot->path) << "\n";
 }
 
+// A search among screenshots whose text is not read yet may miss some: says
+// how many on standard error, so a script reading the output is not misled.
+void noteUnread(const Library& library, const Scope& scope, const QString& query) {
+    if (query.trimmed().isEmpty() || !Prefs::shared().boolean(Key::ocr))
+        return;
+    qsizetype unread = 0;
+    for (const ShotPtr& shot : library.shots(scope, {}))
+        unread += library.text().unread(*shot);
+    if (unread == 0)
+        return;
+    err() << "tamberk-cli: " << unread << (unread == 1 ? " screenshot has" : " screenshots have")
+          << " not been read for text yet; the results may be incomplete.\n";
+    err().flush();
+}
+
 int listWith(const char* command, const Options& options) {
     auto scope = Scope::fromId(options.scope);
     if (!scope) {
@@ -128,6 +143,7 @@ int listWith(const char* command, const Options& options) {
     if (!loadOnce(*library))
         return 1;
     printShots(library->shots(*scope, options.query), options.json);
+    noteUnread(*library, *scope, options.query);
     return 0;
 }
 

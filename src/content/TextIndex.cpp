@@ -18,9 +18,6 @@
 #include <cmath>
 #include <cstring>
 #include <string_view>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 
@@ -100,14 +97,6 @@ void appendJsonString(QByteArray& out, const QString& text) {
     out += '"';
 }
 
-// Recognition runs one file at a time behind everything the user waits for;
-// Linux takes a per-thread nice value.
-void lowerThreadPriority() {
-    const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
-    if (::setpriority(PRIO_PROCESS, tid, 10) != 0)
-        qCDebug(lcTamberk) << "text index: could not lower the worker's priority";
-}
-
 // Writes `bytes` atomically to `file`; first keeps an unreadable old file as
 // "<file>.bad" when asked, so a damaged index is not destroyed silently.
 bool writeIndex(const QString& file, const QByteArray& bytes, bool keepBad) {
@@ -134,20 +123,24 @@ TextIndex::TextIndex(QString file, Recognizer recognizer, QObject* parent)
     : QObject(parent)
     , m_file(std::move(file))
     , m_recognizer(std::move(recognizer)) {
-    // The environment is written here, on the main thread, before the worker
-    // exists; the engine itself also keeps to its own thread when it starts.
+    // The environment is written here, on the main thread, before any worker
+    // exists; each engine also keeps to its own thread when it starts.
     TextRecognizer::limitThreads();
 
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(kSaveDelayMs);
     connect(&m_saveTimer, &QTimer::timeout, this, &TextIndex::save);
 
-    m_worker = new QThread(this);
-    m_worker->setObjectName(QStringLiteral("tamberk.ocr"));
-    m_workerContext = new QObject;
-    m_workerContext->moveToThread(m_worker);
-    m_worker->start();
-    post(lowerThreadPriority);
+    m_io = new QThread(this);
+    m_io->setObjectName(QStringLiteral("tamberk.ocr"));
+    m_ioContext = new QObject;
+    m_ioContext->moveToThread(m_io);
+    m_io->start();
+
+    m_available = TextRecognizer::installedLanguages();
+    m_wanted = Prefs::shared().string(Key::ocrLanguages);
+    m_languages = TextRecognizer::effectiveLanguages(m_wanted, m_available);
+    connect(&Prefs::shared(), &Prefs::changed, this, &TextIndex::prefsChanged);
 
     if (!m_file.isEmpty()) {
         QDir().mkpath(QFileInfo(m_file).absolutePath());
@@ -156,19 +149,10 @@ TextIndex::TextIndex(QString file, Recognizer recognizer, QObject* parent)
 }
 
 TextIndex::~TextIndex() {
-    // A pending save is written now rather than lost; recognitions still
-    // waiting are skipped, the one in flight is waited for.
-    if (saveScheduled) {
-        m_saveTimer.stop();
-        save();
-    }
-    m_stopping->store(true);
-    post([] {
-        TextRecognizer::releaseThreadEngine();
-        QThread::currentThread()->quit();
-    });
-    m_worker->wait();
-    delete m_workerContext;
+    shutdown(-1);
+    post([] { QThread::currentThread()->quit(); });
+    m_io->wait();
+    delete m_ioContext;
 }
 
 QString TextIndex::defaultFile() {
@@ -197,7 +181,7 @@ std::optional<QString> TextIndex::read(const QString& path) {
 }
 
 void TextIndex::post(std::function<void()> job) {
-    QMetaObject::invokeMethod(m_workerContext, std::move(job), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_ioContext, std::move(job), Qt::QueuedConnection);
 }
 
 void TextIndex::load() {
@@ -213,6 +197,13 @@ void TextIndex::load() {
         return;
     }
     map = std::move(*loaded);
+    // Entries of an index written before languages were recorded were read
+    // with the default choice.
+    const QString before = TextRecognizer::effectiveLanguages(QString(), m_available);
+    for (Entry& entry : map) {
+        if (entry.l.isNull())
+            entry.l = before;
+    }
     lower.reserve(map.size());
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
         QByteArray bytes = haystackBytes(it.key(), it->t);
@@ -245,6 +236,10 @@ QByteArray TextIndex::encode(const Map& map) {
         out.append(number, result.ptr - number);
         out += ",\"t\":";
         appendJsonString(out, it->t);
+        if (!it->l.isEmpty()) {
+            out += ",\"l\":";
+            appendJsonString(out, it->l);
+        }
         out += '}';
     }
     out += '}';
@@ -265,68 +260,12 @@ std::optional<TextIndex::Map> TextIndex::decode(const QByteArray& json) {
         const QJsonObject entry = it->toObject();
         const QJsonValue m = entry.value(QLatin1String("m"));
         const QJsonValue t = entry.value(QLatin1String("t"));
-        if (!m.isDouble() || !t.isString())
+        const QJsonValue l = entry.value(QLatin1String("l"));
+        if (!m.isDouble() || !t.isString() || !(l.isUndefined() || l.isString()))
             return std::nullopt;
-        result.insert(it.key(), Entry{m.toDouble(), t.toString()});
+        result.insert(it.key(), Entry{m.toDouble(), t.toString(), l.toString()});
     }
     return result;
-}
-
-void TextIndex::enqueue(const ShotList& shots) {
-    if (m_unavailable || !Prefs::shared().boolean(Key::ocr))
-        return;
-    for (const ShotPtr& shot : shots) {
-        if (!shot || shot->isVideo)
-            continue;
-        const auto it = map.constFind(shot->path);
-        if (it != map.cend() && it->m == shot->modified)
-            continue;
-        if (queued.contains(shot->path))
-            continue;
-        queued.insert(shot->path);
-        queue.push_back(shot);
-    }
-    pump();
-}
-
-void TextIndex::pump() {
-    if (busy || queue.empty())
-        return;
-    if (!Prefs::shared().boolean(Key::ocr))
-        return;
-    busy = true;
-    ShotPtr shot = queue.front();
-    queue.pop_front();
-    // The job holds only values; `this` serves as the receiver of the result,
-    // and the destructor waits for the worker, so it outlives every job.
-    post([this, shot, recognizer = m_recognizer, stopping = m_stopping] {
-        if (stopping->load())
-            return;
-        const std::optional<QString> text = recognizer(shot->path);
-        QMetaObject::invokeMethod(
-            this, [this, shot, text] { finish(shot, text); }, Qt::QueuedConnection);
-    });
-}
-
-void TextIndex::finish(const ShotPtr& shot, const std::optional<QString>& text) {
-    busy = false;
-    queued.remove(shot->path);
-    if (!text) {
-        // Empty text with the file's time would keep a later, working run
-        // from ever reading it; the engine logged why it could not start.
-        m_unavailable = true;
-        queue.clear();
-        queued.clear();
-        return;
-    }
-    // A file that was deleted meanwhile gets no entry. One that changed keeps
-    // the time of the version that was read, so it is recognised again.
-    if (QFileInfo::exists(shot->path)) {
-        store(shot->path, Entry{shot->modified, *text});
-        scheduleSave();
-        emit recognized(shot->path);
-    }
-    pump();
 }
 
 void TextIndex::store(const QString& path, Entry entry) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "content/RecognitionPool.h"
 #include "content/TextSearch.h"
 #include "library/Shot.h"
 
@@ -20,18 +21,21 @@
 
 class QThread;
 
-/// The text found inside the library's images: recognised on a background
-/// worker one file at a time, kept per path, persisted in
-/// $XDG_DATA_HOME/Tamberk/text-index.json and matched against search queries.
-/// Every member is used on the main thread only.
+/// The text found inside the library's images: recognised on idle-priority
+/// workers (several while a backlog waits, newest files first, new arrivals
+/// ahead of all), kept per path, persisted in $XDG_DATA_HOME/Tamberk/
+/// text-index.json by one writer and matched against search queries. Every
+/// member is used on the main thread only.
 class TextIndex : public QObject {
     Q_OBJECT
 public:
     /// One recognised file: its modification time when it was recognised
-    /// (seconds since 1970) and the recognised lines joined by "\n".
+    /// (seconds since 1970), the recognised lines joined by "\n" and the
+    /// languages they were read with ("eng+deu").
     struct Entry {
         double m = 0;
         QString t;
+        QString l;
         bool operator==(const Entry&) const = default;
     };
     using Map = QHash<QString, Entry>;
@@ -57,8 +61,39 @@ public:
     TextIndex(QString file, Recognizer recognizer, QObject* parent = nullptr);
     ~TextIndex() override;
 
-    /// Queues the shots whose text is missing or stale and starts the worker.
+    /// Queues the shots whose text is missing, stale or read with other
+    /// languages, newest first, and starts the workers. The list is kept as
+    /// the one to read again when the languages change.
     void enqueue(const ShotList& shots);
+    /// Puts new arrivals ahead of everything that waits (newest first).
+    void enqueueFirst(const ShotList& shots);
+    /// The text of `shot`, recognised first (ahead of all, also with
+    /// recognition switched off) when it is not current; `done` gets nothing
+    /// when there is none. `done` runs on the main thread, perhaps at once.
+    void readNow(const ShotPtr& shot, std::function<void(std::optional<QString>)> done);
+    /// Files waiting for recognition or being read (0 while it is off).
+    qsizetype pending() const;
+    /// Whether the shot has no current text: never read, changed since, or
+    /// read with other languages. Videos are never unread.
+    bool unread(const Shot& shot) const;
+    /// The waiting paths in the order they will be read (tests).
+    QStringList queueOrder() const;
+    /// How many threads read a backlog (tests, benchmarks); 0: the machine's share.
+    void setWorkerLimit(int limit) { m_pool.setLimit(limit); }
+    /// See RecognitionPool::setIdlePriority (benchmarks).
+    void setIdlePriority(bool idle) { m_pool.setIdlePriority(idle); }
+    /// The most recognitions that ran at once so far.
+    int peakWorkers() const { return m_peakWorkers; }
+    /// Stops recognition for good: the waiting files are dropped, the
+    /// running ones told to stop early and waited for at most `waitMs`;
+    /// a pending save is written now. True when every worker ended in time.
+    bool shutdown(int waitMs);
+
+    /// The languages recognition uses now ("eng+deu"), from "t2.ocrLanguages"
+    /// and the installed data.
+    QString languages() const { return m_languages; }
+    /// The installed language data to choose from (tests fake it).
+    void setAvailableLanguages(const QStringList& codes);
     /// Whether every space-separated piece of `query` occurs in the shot's
     /// lower-cased file name or recognised text.
     bool matches(const Shot& shot, const QString& query) const;
@@ -95,7 +130,7 @@ public:
     /// The whole index (tests, tools).
     const Map& entries() const { return map; }
     /// Neither a recognition in flight nor one waiting.
-    bool idle() const { return !busy && queue.empty(); }
+    bool idle() const { return m_pool.busy() == 0 && waiting() == 0; }
     /// A delayed save is waiting to be written.
     bool savePending() const { return saveScheduled; }
 
@@ -106,11 +141,22 @@ signals:
     void saved(bool ok);
     /// A prune scan finished, having removed `count` entries.
     void pruned(int count);
+    /// pending() changed.
+    void pendingChanged(qsizetype pending);
 
 private:
     void load();
     void pump();
-    void finish(const ShotPtr& shot, const std::optional<QString>& text);
+    void finish(const ShotPtr& shot, const QString& languages, const std::optional<QString>& text);
+    void prefsChanged();
+    void applyLanguages();
+    void notePending();
+    qsizetype waiting() const {
+        return qsizetype(m_urgent.size() + m_front.size() + m_backlog.size());
+    }
+    ShotPtr takeNext(bool ocr);
+    void dropWaiting();
+    bool current(const Shot& shot) const;
     void scheduleSave();
     void save();
     void store(const QString& path, Entry entry);
@@ -128,9 +174,21 @@ private:
     // The lower-cased haystack of each entry: file name, "\n", text, in UTF-8,
     // so a match is a byte search with nothing lowered or built per query.
     QHash<QString, Haystack> lower;
-    std::deque<ShotPtr> queue;
+    // What waits, in the order it is read: explicit requests, then arrivals,
+    // then the backlog (kept oldest first, so the newest is taken from the end).
+    std::deque<ShotPtr> m_urgent;
+    std::deque<ShotPtr> m_front;
+    std::vector<ShotPtr> m_backlog;
+    bool m_backlogSorted = true;
+    // Paths waiting or being read.
     QSet<QString> queued;
-    bool busy = false;
+    QHash<QString, std::vector<std::function<void(std::optional<QString>)>>> m_waiters;
+    ShotList m_listing;
+    QString m_wanted;    // "t2.ocrLanguages" as last applied
+    QString m_languages; // what the engines load for it
+    QStringList m_available;
+    qsizetype m_shownPending = 0;
+    int m_peakWorkers = 0;
     bool saveScheduled = false;
     // The engine could not start (no language data): nothing more is queued
     // this session, and nothing is stored, so a later run reads every file.
@@ -142,9 +200,10 @@ private:
     // Set when the file at start could not be read: it is kept as ".bad"
     // before the first save replaces it.
     bool m_keepBad = false;
-    QThread* m_worker = nullptr;
-    QObject* m_workerContext = nullptr;
-    std::shared_ptr<std::atomic<bool>> m_stopping = std::make_shared<std::atomic<bool>>(false);
+    // The one writer: saves and prune scans, never behind a recognition.
+    QThread* m_io = nullptr;
+    QObject* m_ioContext = nullptr;
+    RecognitionPool m_pool;
 
     // A listing is filtered by asking for its shots in the same order for
     // every query, so the haystacks are remembered in the order of the last

@@ -311,8 +311,11 @@ void Library::recompute(bool initial) {
     emit changed();
     if (!arrivals.isEmpty())
         emit arrived(arrivals);
-    if (m_feedText)
+    if (m_feedText) {
+        // New arrivals are read before the backlog: the user is about to look for them.
+        m_text.enqueueFirst(arrivals);
         m_text.enqueue(m_all);
+    }
 }
 
 void Library::watchStrays() {

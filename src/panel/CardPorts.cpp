@@ -93,11 +93,15 @@ void ShelfViewPort::setEmptyState(const EmptyState& state) {
         shown = View::noShots();
         break;
     case Kind::noMatches:
-        shown = View::noMatches(state.text);
+        shown = View::noMatches(state.text, state.pending);
         break;
     }
     view->setState(shown);
     view->setVisible(shown.has_value());
+}
+
+void ShelfViewPort::setReading(qsizetype pending) {
+    m_shelf.setReading(pending);
 }
 
 void ShelfViewPort::updateSelection(qsizetype count) {

@@ -25,6 +25,7 @@ public:
     void updateChips(const Library& lib, const Scope& scope) override;
     void setCount(qsizetype shown, qsizetype total, bool plain) override;
     void setEmptyState(const EmptyState& state) override;
+    void setReading(qsizetype pending) override;
     void updateSelection(qsizetype count) override;
     void showSearch(bool focus, const std::optional<QString>& seed) override;
     void editSearch(int key) override;

@@ -66,6 +66,8 @@ PanelController::PanelController(Library& lib, PanelParts parts, PanelEnv env, Q
 
     connect(&m_lib, &Library::changed, this, &PanelController::libChanged);
     connect(&m_lib, &Library::arrived, this, &PanelController::libArrived);
+    connect(&m_lib.text(), &TextIndex::pendingChanged, this, &PanelController::readingChanged);
+    m_parts.shelf->setReading(m_lib.text().pending());
 
     m_parts.shelf->setEmptyState({EmptyState::Kind::loading, {}});
     m_parts.panel->setWindowFrame(windowFrame());
@@ -390,9 +392,17 @@ void PanelController::reload(bool animated, const QSet<QString>& fresh) {
     else if (t.isEmpty())
         state = {m_scope.kind() == Scope::Kind::folder ? Kind::emptyFolder : Kind::noShots, {}};
     else
-        state = {Kind::noMatches, t};
+        state = {Kind::noMatches, t, m_lib.text().pending()};
     m_parts.shelf->setEmptyState(state);
     m_parts.shelf->updateSelection(m_parts.grid->selectionCount());
+}
+
+void PanelController::readingChanged(qsizetype pending) {
+    m_parts.shelf->setReading(pending);
+    // Text just read may match the search being shown: it is run again, as
+    // if typed, and the hint under "Nothing matches" follows the count.
+    if (!m_query.trimmed().isEmpty())
+        m_deadlines->schedule(queryWork, PanelDelay::query, [this] { reload(false, {}); });
 }
 
 void PanelController::replaceScope(const Scope& scope) {

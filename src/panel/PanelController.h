@@ -102,6 +102,8 @@ public:
 
     // The library.
     void libArrived(const ShotList& shots);
+    /// The number of screenshots waiting for text changed.
+    void readingChanged(qsizetype pending);
     void libChanged();
     void select(const Scope& scope) override;
     void setQuery(const QString& text) override;

@@ -70,7 +70,8 @@ public:
 struct EmptyState {
     enum class Kind { none, loading, unreadable, emptyFolder, noShots, noMatches };
     Kind kind = Kind::none;
-    QString text; ///< the folder's name (unreadable) or the query (noMatches)
+    QString text;          ///< the folder's name (unreadable) or the query (noMatches)
+    qsizetype pending = 0; ///< screenshots still waiting for text (noMatches)
     bool operator==(const EmptyState&) const = default;
 };
 
@@ -92,6 +93,8 @@ public:
     /// The counter: `shown` alone when `plain`, else `shown` of `total`.
     virtual void setCount(qsizetype shown, qsizetype total, bool plain) = 0;
     virtual void setEmptyState(const EmptyState& state) = 0;
+    /// How many screenshots wait for text recognition (0: none, or it is off).
+    virtual void setReading(qsizetype pending) = 0;
     virtual void updateSelection(qsizetype count) = 0;
     /// Opens the search band; with `focus` it takes the keyboard, seeded with `seed`.
     virtual void showSearch(bool focus, const std::optional<QString>& seed) = 0;

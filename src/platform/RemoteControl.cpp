@@ -26,6 +26,14 @@ void RemoteControl::Adaptor::Quit() {
     QTimer::singleShot(0, this, [this] { m_target.quit(); });
 }
 
+bool RemoteControl::Adaptor::CopyText() {
+    setDelayedReply(true);
+    m_target.copyText([bus = connection(), call = message()](bool copied) {
+        bus.send(call.createReply(copied));
+    });
+    return false; // not sent: the reply above is
+}
+
 RemoteControl::RemoteControl(RemoteTarget& target, QObject* parent)
     : QObject(parent)
     , m_adaptor(new Adaptor(target, this))
@@ -76,6 +84,8 @@ std::optional<RemoteCommand> RemoteControl::commandFrom(const QStringList& argum
         return RemoteCommand::hide;
     if (option == QLatin1String("--quit"))
         return RemoteCommand::quit;
+    if (option == QLatin1String("--copy-text"))
+        return RemoteCommand::copyText;
     return std::nullopt;
 }
 
@@ -89,7 +99,7 @@ int RemoteControl::forward(RemoteCommand command, QTextStream& err, const QDBusC
         err << "Tamberk: no session bus (" << bus.lastError().message() << ").\n";
         return 1;
     }
-    static const char* const methods[] = {"Toggle", "Show", "Hide", "Quit"};
+    static const char* const methods[] = {"Toggle", "Show", "Hide", "Quit", "CopyText"};
     QDBusMessage call = QDBusMessage::createMethodCall(
         QLatin1String(serviceName), QLatin1String(objectPath), QLatin1String(interfaceName),
         QLatin1String(methods[static_cast<int>(command)]));
@@ -97,9 +107,16 @@ int RemoteControl::forward(RemoteCommand command, QTextStream& err, const QDBusC
         call << activationToken();
     // No bus activation: a command must not start a second copy.
     call.setAutoStartService(false);
-    const QDBusMessage reply = bus.call(call);
-    if (reply.type() == QDBusMessage::ReplyMessage)
+    // Copying may wait for the newest screenshot to be read.
+    const int timeout = command == RemoteCommand::copyText ? 120000 : -1;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, timeout);
+    if (reply.type() == QDBusMessage::ReplyMessage) {
+        if (command == RemoteCommand::copyText && !reply.arguments().value(0).toBool()) {
+            err << "Tamberk found no text in the newest screenshot.\n";
+            return 1;
+        }
         return 0;
+    }
     const QString error = reply.errorName();
     if (error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
         error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) {

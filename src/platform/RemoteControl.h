@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+#include <functional>
 #include <optional>
 
 class QTextStream;
@@ -21,16 +22,20 @@ public:
     virtual void hide() = 0;
     /// Ends the application. Called after the D-Bus reply has gone out.
     virtual void quit() = 0;
-    /// expanded, pinned, unseen, scope, query, shown, selected.
+    /// expanded, pinned, unseen, scope, query, shown, selected, textPending.
     virtual QVariantMap state() const = 0;
+    /// Puts the text of the newest screenshot on the clipboard (reading it
+    /// first when needed); `done` tells whether there was text to copy.
+    virtual void copyText(std::function<void(bool copied)> done) = 0;
 };
 
-/// The commands `tamberk --toggle|--show|--hide|--quit` forward.
-enum class RemoteCommand { toggle, show, hide, quit };
+/// The commands `tamberk --toggle|--show|--hide|--quit|--copy-text` forward.
+enum class RemoteCommand { toggle, show, hide, quit, copyText };
 
 /// The single-instance service on the session bus: org.tamberk.Tamberk,
 /// object /org/tamberk/Tamberk, interface org.tamberk.Tamberk1 with Toggle(s),
-/// Show(s), Hide(), Quit(), Version() -> s and State() -> a{sv}.
+/// Show(s), Hide(), Quit(), Version() -> s, State() -> a{sv} and
+/// CopyText() -> b.
 class RemoteControl : public QObject {
     Q_OBJECT
 public:
@@ -58,7 +63,8 @@ public:
     /// DESKTOP_STARTUP_ID, else XDG_ACTIVATION_TOKEN, else empty.
     static QString activationToken();
     /// Sends `command` to the running instance: 0 when delivered, 1 (and a
-    /// message on `err`) when none runs or the call failed.
+    /// message on `err`) when none runs or the call failed, or when there was
+    /// no text to copy.
     static int forward(RemoteCommand command, QTextStream& err,
                        const QDBusConnection& bus = QDBusConnection::sessionBus());
 

@@ -2,9 +2,11 @@
 
 #include "platform/RemoteControl.h"
 
+#include <QDBusContext>
+
 // The object on the bus. Its slots are the interface's methods, so their
 // names are the D-Bus names.
-class RemoteControl::Adaptor : public QObject {
+class RemoteControl::Adaptor : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.tamberk.Tamberk1")
 public:
@@ -19,6 +21,9 @@ public slots:
     void Quit();
     QString Version() const;
     QVariantMap State() const { return m_target.state(); }
+    /// Answers when the text is on the clipboard, which may take a
+    /// recognition: the reply is sent later.
+    bool CopyText();
 
 private:
     RemoteTarget& m_target;

@@ -5,15 +5,38 @@
 #include "platform/Log.h"
 #include "platform/TextImage.h"
 
+#include <QDir>
+#include <QMutex>
+#include <QRegularExpression>
+#include <QSet>
 #include <dlfcn.h>
 #include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 
 namespace {
 thread_local std::unique_ptr<TextRecognizer> t_engine;
+thread_local QString t_wanted;
+thread_local const std::atomic<bool>* t_cancel = nullptr;
+
+bool cancelled(void* flag, int) {
+    return static_cast<const std::atomic<bool>*>(flag)->load(std::memory_order_relaxed);
+}
+
+// Where the engine looks for its data when TESSDATA_PREFIX is not set.
+QStringList dataDirs() {
+    QStringList dirs;
+    if (const QString prefix = qEnvironmentVariable("TESSDATA_PREFIX"); !prefix.isEmpty())
+        return {prefix, prefix + QStringLiteral("/tessdata")};
+    for (const char* dir :
+         {"/usr/share/tesseract-ocr/5/tessdata", "/usr/share/tesseract-ocr/4.00/tessdata",
+          "/usr/share/tessdata", "/usr/local/share/tessdata"})
+        dirs.append(QString::fromLatin1(dir));
+    return dirs;
+}
 } // namespace
 
-TextRecognizer::TextRecognizer()
+TextRecognizer::TextRecognizer(const QString& languages)
     : m_api(std::make_unique<tesseract::TessBaseAPI>()) {
     limitThreads();
     // The engine's own diagnostics ("guessing pitch as xheight", ...) would fill
@@ -28,7 +51,7 @@ TextRecognizer::TextRecognizer()
     QStringList available;
     for (const std::string& name : installed)
         available.append(QString::fromStdString(name));
-    m_languages = languagesFor(QLocale::system(), available);
+    m_languages = effectiveLanguages(languages, available);
     if (m_languages != QLatin1String("eng")) {
         m_api->End();
         if (m_api->Init(nullptr, m_languages.toUtf8().constData(), tesseract::OEM_LSTM_ONLY) != 0) {
@@ -47,9 +70,77 @@ TextRecognizer::~TextRecognizer() {
 }
 
 TextRecognizer& TextRecognizer::forThisThread() {
-    if (!t_engine)
-        t_engine = std::make_unique<TextRecognizer>();
+    if (!t_engine || t_engine->m_wanted != t_wanted) {
+        t_engine.reset();
+        t_engine = std::make_unique<TextRecognizer>(t_wanted);
+        t_engine->m_wanted = t_wanted;
+    }
     return *t_engine;
+}
+
+void TextRecognizer::setThreadLanguages(const QString& languages) {
+    t_wanted = languages;
+}
+
+QString TextRecognizer::threadLanguages() {
+    return t_wanted;
+}
+
+void TextRecognizer::setThreadCancel(const std::atomic<bool>* cancel) {
+    t_cancel = cancel;
+}
+
+QStringList TextRecognizer::installedLanguages() {
+    QStringList codes;
+    for (const QString& dir : dataDirs()) {
+        for (const QString& file :
+             QDir(dir).entryList({QStringLiteral("*.traineddata")}, QDir::Files)) {
+            const QString code = file.chopped(int(sizeof ".traineddata") - 1);
+            if (code != QLatin1String("osd") && !codes.contains(code))
+                codes.append(code);
+        }
+        if (!codes.isEmpty())
+            break; // the engine reads from the first folder that holds data
+    }
+    codes.sort();
+    return codes;
+}
+
+QString TextRecognizer::effectiveLanguages(const QString& wanted, const QStringList& available) {
+    if (wanted.trimmed().isEmpty())
+        return languagesFor(QLocale::system(), available);
+    static QMutex mutex;
+    static QSet<QString> logged;
+    QStringList kept;
+    static const QRegularExpression separators(QStringLiteral("[+,\\s]+"));
+    for (const QString& code : wanted.split(separators, Qt::SkipEmptyParts)) {
+        if (available.contains(code)) {
+            if (!kept.contains(code))
+                kept.append(code);
+            continue;
+        }
+        QMutexLocker lock(&mutex);
+        if (!logged.contains(code)) {
+            logged.insert(code);
+            logFailure("text recognition",
+                       QStringLiteral("no language data for \"%1\"; it is left out").arg(code));
+        }
+    }
+    return kept.isEmpty() ? QStringLiteral("eng") : kept.join(QLatin1Char('+'));
+}
+
+QString TextRecognizer::displayName(const QString& code) {
+    if (code == QLatin1String("chi_sim"))
+        return QStringLiteral("Chinese (Simplified)");
+    if (code == QLatin1String("chi_tra"))
+        return QStringLiteral("Chinese (Traditional)");
+    // Engine codes are ISO 639-2, mostly the terminological form ("deu"),
+    // a few the bibliographic one; a suffix names a script or variant.
+    const QString base = code.section(QLatin1Char('_'), 0, 0);
+    QLocale::Language language = QLocale::codeToLanguage(base, QLocale::ISO639Part2T);
+    if (language == QLocale::AnyLanguage)
+        language = QLocale::codeToLanguage(base, QLocale::ISO639Part2B);
+    return language == QLocale::AnyLanguage ? code : QLocale::languageToString(language);
 }
 
 void TextRecognizer::releaseThreadEngine() {
@@ -126,7 +217,12 @@ QList<TextRecognizer::Word> TextRecognizer::words(const QImage& source) {
     const QImage image = prepare(source);
     m_api->SetImage(image.constBits(), image.width(), image.height(), 1, int(image.bytesPerLine()));
     m_api->SetSourceResolution(96);
-    if (m_api->Recognize(nullptr) != 0) {
+    tesseract::ETEXT_DESC monitor;
+    if (t_cancel) {
+        monitor.cancel = &cancelled;
+        monitor.cancel_this = const_cast<std::atomic<bool>*>(t_cancel);
+    }
+    if (m_api->Recognize(t_cancel ? &monitor : nullptr) != 0 || (t_cancel && t_cancel->load())) {
         m_api->Clear();
         return {};
     }

@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <memory>
 
 namespace tesseract {
@@ -20,7 +21,10 @@ public:
     /// The longest side an image is scaled down to before recognition.
     static constexpr int kMaxSide = 2600;
 
-    TextRecognizer();
+    /// An engine for `languages` ("eng+deu"; empty: English plus the
+    /// locale's language when installed). Codes whose data is missing are
+    /// left out; English is the last resort.
+    explicit TextRecognizer(const QString& languages = QString());
     ~TextRecognizer();
     TextRecognizer(const TextRecognizer&) = delete;
     TextRecognizer& operator=(const TextRecognizer&) = delete;
@@ -51,8 +55,16 @@ public:
     /// engine's order; none when it is not ready or finds nothing.
     QList<Word> words(const QImage& image);
 
-    /// The engine of the calling thread, created on first use.
+    /// The engine of the calling thread, created on first use and again
+    /// when the thread's languages changed.
     static TextRecognizer& forThisThread();
+    /// The languages the calling thread's engine is to read (empty: the
+    /// default choice); takes effect at the next forThisThread().
+    static void setThreadLanguages(const QString& languages);
+    static QString threadLanguages();
+    /// A flag that, once set, makes the calling thread's recognitions stop
+    /// early with no words; null for none. Must outlive its use.
+    static void setThreadCancel(const std::atomic<bool>* cancel);
     /// Destroys the calling thread's engine (before the thread ends).
     static void releaseThreadEngine();
 
@@ -69,9 +81,20 @@ public:
     static QString languageCode(const QLocale& locale);
     /// English plus the locale's language when its data is among `available`.
     static QString languagesFor(const QLocale& locale, const QStringList& available);
+    /// The language codes whose data is installed, sorted ("osd" left out).
+    static QStringList installedLanguages();
+    /// What the engine loads for the wanted codes ("eng+deu", also split at
+    /// commas or spaces): those among `available` in the given order, each
+    /// missing one logged once; the default choice when `wanted` is empty,
+    /// English when nothing is left.
+    static QString effectiveLanguages(const QString& wanted, const QStringList& available);
+    /// The name of a language code in the user's language ("Deutsch" is
+    /// "German" to an English user); the code itself when it is not known.
+    static QString displayName(const QString& code);
 
 private:
     std::unique_ptr<tesseract::TessBaseAPI> m_api;
     QString m_languages;
     bool m_ready = false;
+    QString m_wanted; // what the languages were made from
 };

@@ -141,6 +141,7 @@ const QList<PrefKey>& Prefs::table() {
           QStringLiteral("launch")}},
         {Key::sessionReset, QMetaType::Double, 0.0},
         {Key::ocr, QMetaType::Bool, true},
+        {Key::ocrLanguages, QMetaType::QString, QString()},
         {Key::showTab, QMetaType::Bool, true},
         {Key::doubleClick,
          QMetaType::QString,

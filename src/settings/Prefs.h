@@ -28,6 +28,9 @@ inline constexpr char hotkey[] = "t2.hotkey";
 inline constexpr char session[] = "t2.session";
 inline constexpr char sessionReset[] = "t2.sessionReset";
 inline constexpr char ocr[] = "t2.ocr";
+/// The languages text recognition reads, as engine codes joined by "+"
+/// ("eng+deu"); empty: English plus the locale's language when installed.
+inline constexpr char ocrLanguages[] = "t2.ocrLanguages";
 inline constexpr char showTab[] = "t2.showTab";
 inline constexpr char doubleClick[] = "t2.doubleClick";
 inline constexpr char scope[] = "t2.scope";

@@ -1,6 +1,7 @@
 #include "shelf/EmptyStateView.h"
 
 #include "library/ShownName.h"
+#include "shelf/ReadingNote.h"
 #include "shelf/ShelfLayout.h"
 #include "shelf/Theme.h"
 
@@ -65,7 +66,10 @@ void EmptyStateView::setState(const std::optional<State>& state) {
     case State::Kind::noMatches:
         m_symbol = QStringLiteral("text.magnifyingglass");
         m_title = QStringLiteral("Nothing matches \u201c") + state->text + QStringLiteral("\u201d");
-        m_sub = QStringLiteral("Search looks at file names and the text inside your frames.");
+        // While frames wait for recognition the answer may still change.
+        m_sub = state->pending > 0
+                    ? ReadingNote::text(state->pending, true)
+                    : QStringLiteral("Search looks at file names and the text inside your frames.");
         break;
     case State::Kind::unreadable:
         m_symbol = QStringLiteral("lock");

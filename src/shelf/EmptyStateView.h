@@ -17,16 +17,20 @@ public:
     struct State {
         enum class Kind { noMatches, unreadable, noShots, emptyFolder, loading };
         Kind kind = Kind::loading;
-        QString text; // the query (noMatches) or the folder's name (unreadable)
+        QString text;       // the query (noMatches) or the folder's name (unreadable)
+        qint64 pending = 0; // screenshots still waiting for text (noMatches)
 
-        static State noMatches(const QString& query) { return {Kind::noMatches, query}; }
+        static State noMatches(const QString& query, qint64 pending = 0) {
+            return {Kind::noMatches, query, pending};
+        }
         static State unreadable(const QString& name) { return {Kind::unreadable, name}; }
         static State noShots() { return {Kind::noShots, {}}; }
         static State emptyFolder() { return {Kind::emptyFolder, {}}; }
         static State loading() { return {Kind::loading, {}}; }
         bool operator==(const State& other) const {
             const bool payload = kind == Kind::noMatches || kind == Kind::unreadable;
-            return kind == other.kind && (!payload || text == other.text);
+            return kind == other.kind &&
+                   (!payload || (text == other.text && pending == other.pending));
         }
     };
 

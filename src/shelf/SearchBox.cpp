@@ -1,9 +1,11 @@
 #include "shelf/SearchBox.h"
 
 #include "shelf/IconButton.h"
+#include "shelf/ReadingNote.h"
 #include "shelf/ShelfLayout.h"
 #include "shelf/Theme.h"
 
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
@@ -41,12 +43,51 @@ SearchBox::SearchBox(QWidget* parent, motion::Animator* animator)
 
 void SearchBox::syncClear() {
     m_clear->setVisible(!m_field->text().isEmpty());
+    place();
+}
+
+void SearchBox::setReading(qint64 pending) {
+    if (pending == m_reading)
+        return;
+    m_reading = pending;
+    m_field->setPlaceholderText(pending > 0 ? ReadingNote::text(pending, false)
+                                            : QStringLiteral("Search text inside frames"));
+    place();
+}
+
+namespace {
+QFont noteFont() {
+    return Theme::font(10.5);
+}
+} // namespace
+
+void SearchBox::place() {
+    const ShelfLayout::SearchBox box = ShelfLayout::searchBox(size());
+    QRectF field = box.field;
+    m_noteRect = {};
+    m_note.clear();
+    if (m_reading > 0 && !m_field->text().isEmpty()) {
+        // The note ends where the clear button begins, and gives way to the
+        // field on a narrow card: the typed query matters more.
+        const double right = box.clear.left() - 4;
+        for (const QString& note :
+             {ReadingNote::text(m_reading, true), ReadingNote::brief(m_reading)}) {
+            const double width = QFontMetricsF(noteFont()).horizontalAdvance(note) + 2;
+            if (width <= (right - field.left()) * 0.6) {
+                m_note = note;
+                m_noteRect = QRectF(right - width, box.field.top(), width, box.field.height());
+                field.setRight(m_noteRect.left() - 6);
+                break;
+            }
+        }
+    }
+    m_field->setGeometry(field.toAlignedRect());
+    m_clear->setGeometry(box.clear.toAlignedRect());
+    update();
 }
 
 void SearchBox::resizeEvent(QResizeEvent*) {
-    const ShelfLayout::SearchBox box = ShelfLayout::searchBox(size());
-    m_field->setGeometry(box.field.toAlignedRect());
-    m_clear->setGeometry(box.clear.toAlignedRect());
+    place();
 }
 
 void SearchBox::paintEvent(QPaintEvent*) {
@@ -57,6 +98,11 @@ void SearchBox::paintEvent(QPaintEvent*) {
     p.drawRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), 8, 8);
     Theme::paintSymbol(p, ShelfLayout::searchBox(size()).icon, u"text.magnifyingglass", 11.5,
                        Theme::ink3(), QFont::Medium);
+    if (!m_noteRect.isEmpty()) {
+        p.setFont(noteFont());
+        p.setPen(Theme::ink3());
+        p.drawText(m_noteRect, Qt::AlignRight | Qt::AlignVCenter, m_note);
+    }
 }
 
 bool SearchBox::eventFilter(QObject* watched, QEvent* event) {

@@ -29,6 +29,12 @@ public:
 
     /// Shows the clear button exactly when the field holds text.
     void syncClear();
+    /// How many screenshots wait for text recognition: an empty field says
+    /// so in place of its placeholder, a search in a quiet note at the box's
+    /// right end (shortened, or left out, when the box is too narrow).
+    void setReading(qint64 pending);
+    /// The note shown beside the query; empty for none.
+    QString note() const { return m_noteRect.isEmpty() ? QString() : m_note; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -36,6 +42,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void place();
+
     QLineEdit* m_field;
     IconButton* m_clear;
+    qint64 m_reading = 0;
+    QString m_note;
+    QRectF m_noteRect;
 };

@@ -28,6 +28,10 @@ QString ShelfView::searchText() const {
     return m_search->field()->text();
 }
 
+void ShelfView::setReading(qint64 pending) {
+    m_search->setReading(pending);
+}
+
 void ShelfView::searchChanged() {
     m_search->syncClear();
     if (m_receiver)

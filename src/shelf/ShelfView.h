@@ -70,6 +70,8 @@ public:
     bool isEditingSearch() const;
     bool searchVisible() const { return m_searchVisible; }
     QString searchText() const;
+    /// How many screenshots wait for text recognition; shown in the search band.
+    void setReading(qint64 pending);
 
     /// A toast, with an "Undo" action that calls the controller's undo when `undo`.
     void showToast(const QString& text, bool undo);

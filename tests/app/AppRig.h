@@ -78,6 +78,10 @@ public:
     void reload() override { m_log << QStringLiteral("reload"); }
     void watchStrays() override { m_log << QStringLiteral("watchStrays"); }
     void recognizeAll() override { m_log << QStringLiteral("recognizeAll"); }
+    qint64 textPending() const override { return pending; }
+    void newestText(std::function<void(std::optional<QString>)> done) override { done(newest); }
+    qint64 pending = 0;
+    std::optional<QString> newest;
     qint64 sessionCount() const override { return session; }
     void observe(std::function<void()> c) override {
         m_log << QStringLiteral("observe");
@@ -166,6 +170,9 @@ struct AppRig {
         s.tool = &tool;
         s.work = &work;
         s.quit = [this] { ++quits; };
+        s.setClipboard = [this](const QString& text) {
+            log << QStringLiteral("clipboard ") + text;
+        };
         s.makePanel = [this]() -> std::unique_ptr<AppPanel> {
             log << QStringLiteral("makePanel");
             auto p = std::make_unique<FakeAppPanel>(log);

@@ -374,6 +374,38 @@ private slots:
                                        "collapse force=1"}));
         QCOMPARE(rig.quits, 1);
         QCOMPARE(rig.app->state().value(QStringLiteral("expanded")), QVariant(false));
+        rig.lib.pending = 1234;
+        QCOMPARE(rig.app->state().value(QStringLiteral("textPending")), QVariant(qlonglong(1234)));
+    }
+
+    // The newest screenshot's text goes to the clipboard, with a toast on an
+    // open panel; without text nothing is copied and the caller hears so.
+    void copyText_data() {
+        QTest::addColumn<QString>("found"); // empty: none
+        QTest::addColumn<bool>("expanded");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("text, panel open")
+            << "Total due" << true << QStringList{"clipboard Total due", "toast Text copied"};
+        QTest::newRow("text, panel closed")
+            << "Total due" << false << QStringList{"clipboard Total due"};
+        QTest::newRow("no text") << "" << true << QStringList{};
+    }
+    void copyText() {
+        QFETCH(QString, found);
+        const std::optional<QString> text =
+            found.isEmpty() ? std::nullopt : std::optional<QString>(found);
+        QFETCH(bool, expanded);
+        QFETCH(QStringList, expected);
+        AppRig rig;
+        Prefs::shared().set(Key::launched, true);
+        rig.launch();
+        rig.panel->isExpanded = expanded;
+        rig.lib.newest = text;
+        rig.clearLog();
+        std::optional<bool> copied;
+        rig.app->copyText([&](bool ok) { copied = ok; });
+        QCOMPARE(copied, std::optional<bool>(text.has_value()));
+        QCOMPARE(rig.log, expected);
     }
 
     // Only a well-formed time at the end of a startup id is used.

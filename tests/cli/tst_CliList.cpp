@@ -96,6 +96,56 @@ private slots:
             fromJson.insert(shot.toObject().value("path").toString());
         QCOMPARE(fromJson, paths);
     }
+
+    // A search among screenshots not read yet says how many on standard
+    // error: not when all are read, nor with recognition off.
+    void searchNotesUnreadScreenshots_data() {
+        QTest::addColumn<bool>("ocr");
+        QTest::addColumn<bool>("allRead");
+        QTest::addColumn<QString>("note");
+        const QString one = "tamberk-cli: 1 screenshot has not been read for text yet; the "
+                            "results may be incomplete.\n";
+        QTest::newRow("one unread") << true << false << one;
+        QTest::newRow("all read") << true << true << "";
+        QTest::newRow("recognition off") << false << false << "";
+    }
+    void searchNotesUnreadScreenshots() {
+        QFETCH(bool, ocr);
+        QFETCH(bool, allRead);
+        QFETCH(QString, note);
+        TestEnv env;
+        QVERIFY(cli({"settings", "set", "t2.onlyShots", "false"}));
+        QVERIFY(cli({"settings", "set", "t2.ocr", ocr ? "true" : "false"}));
+        const QString root = env.mkdir("Pictures");
+        QImage image(8, 6, QImage::Format_RGB32);
+        image.fill(Qt::gray);
+        QByteArray index = "{";
+        for (const char* name : {"read.png", "unread.png"}) {
+            const QString path = root + "/" + name;
+            QVERIFY(image.save(path, "PNG"));
+            QVERIFY(setModified(path, 1000));
+            if (allRead || path.endsWith("/read.png"))
+                index += (index.size() > 1 ? "," : "") +
+                         QJsonDocument(QJsonArray{path})
+                             .toJson(QJsonDocument::Compact)
+                             .mid(1)
+                             .chopped(1) +
+                         (path.endsWith("/read.png") ? R"(:{"m":1000,"t":"Invoice total"})"
+                                                     : R"(:{"m":1000,"t":"Receipt"})");
+        }
+        writeFile(env.dataHome() + "/Tamberk/text-index.json", index + "}");
+
+        QProcess process;
+        process.start(QStringLiteral(TAMBERK_CLI), {"search", "invoice", "--root", root});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), root + "/read.png\n");
+        QString said;
+        for (const QString& line : QString::fromUtf8(process.readAllStandardError()).split('\n'))
+            if (line.startsWith("tamberk-cli:"))
+                said += line + '\n';
+        QCOMPARE(said, note);
+    }
 };
 
 TAMBERK_TEST(tst_CliList)

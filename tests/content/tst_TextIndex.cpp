@@ -1,3 +1,4 @@
+#include "FakeEngine.h"
 #include "TestEnv.h"
 #include "content/TextIndex.h"
 #include "settings/Prefs.h"
@@ -13,38 +14,6 @@
 #include <tuple>
 
 namespace {
-
-// A recogniser answering from a table; it can hold a recognition in flight.
-struct FakeEngine {
-    QMutex mutex;
-    QStringList calls;
-    QHash<QString, QString> answers;
-    std::atomic<bool> gated{false};
-    QSemaphore started;
-    QSemaphore release;
-
-    QString recognize(const QString& path) {
-        QString answer;
-        {
-            QMutexLocker lock(&mutex);
-            calls.append(path);
-            answer = answers.value(path, QStringLiteral("text of ") + QFileInfo(path).fileName());
-        }
-        if (gated) {
-            started.release();
-            release.tryAcquire(1, 60000); // bounded, so a failed test cannot hang
-        }
-        return answer;
-    }
-    QStringList callList() {
-        QMutexLocker lock(&mutex);
-        return calls;
-    }
-    void answer(const QString& path, const QString& text) {
-        QMutexLocker lock(&mutex);
-        answers.insert(path, text);
-    }
-};
 
 ShotPtr shot(const QString& path, double modified, bool isVideo = false) {
     return std::make_shared<Shot>(path, modified, modified, QSizeF(100, 100), isVideo, true);
@@ -106,7 +75,7 @@ private slots:
         const QString gone = shotFile("gone.png"), changed = shotFile("changed.png");
         engine->answer(changed, "old words");
         engine->gated = true;
-        index->enqueue({shot(gone, 1), shot(changed, 2)});
+        index->enqueue({shot(gone, 2), shot(changed, 1)});
         QVERIFY(engine->started.tryAcquire(1, 10000));
         QFile::remove(gone);
         engine->release.release();
@@ -116,7 +85,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 1, 10000);
         QTRY_VERIFY(index->idle());
         QVERIFY(!index->entries().contains(gone));
-        QCOMPARE(index->entries().value(changed).m, 2.0);
+        QCOMPARE(index->entries().value(changed).m, 1.0);
 
         engine->answer(changed, "new words");
         const ShotPtr touched = shot(changed, 500);
@@ -133,7 +102,7 @@ private slots:
     void recognitionSetting() {
         auto index = makeIndex();
         QSignalSpy recognized(index.get(), &TextIndex::recognized);
-        const ShotList shots{shot(shotFile("a.png"), 1), shot(shotFile("b.png"), 2)};
+        const ShotList shots{shot(shotFile("a.png"), 2), shot(shotFile("b.png"), 1)};
         engine->gated = true;
         index->enqueue(shots);
         QVERIFY(engine->started.tryAcquire(1, 10000));
@@ -198,13 +167,13 @@ private slots:
     // The file is compact JSON whose times and texts read back exactly; any
     // entry not of the exact form makes the whole file unreadable.
     void fileFormat() {
-        TextIndex::Map map{{QStringLiteral("/a \"b\"\\c.png"), {1.5, "one\ntwo\t\x01"}}};
+        TextIndex::Map map{{QStringLiteral("/a \"b\"\\c.png"), {1.5, "one\ntwo\t\x01", {}}}};
         QCOMPARE(
             TextIndex::encode(map),
             QByteArray("{\"/a \\\"b\\\"\\\\c.png\":{\"m\":1.5,\"t\":\"one\\ntwo\\t\\u0001\"}}"));
         for (const double m : {1733500000.123456789, kDistantPast, 5e-324})
             map.insert(QStringLiteral("/shots/%1 😀.png").arg(m, 0, 'g', 17),
-                       {m, QStringLiteral("τ \"q\" \\ \b 😀")});
+                       {m, QStringLiteral("τ \"q\" \\ \b 😀"), QStringLiteral("eng+deu")});
         QCOMPARE(TextIndex::decode(TextIndex::encode(map)), map);
         for (const char* json : {R"({"/a.png":{"m":"1","t":"x"}})", "[]", R"({"/a.png":{"m":1)"})
             QVERIFY2(!TextIndex::decode(json), json);
@@ -239,7 +208,7 @@ private slots:
     void unavailableEngineStoresNothing() {
         QFETCH(bool, realEngine);
         const QString blank = writeFile(env->home() + "/shots/blank.png", "not an image");
-        ShotList shots{shot(blank, 7)};
+        ShotList shots{shot(blank, 10)};
         for (const char* name : {"a.png", "b.png", "c.png"}) {
             const QString path = env->home() + "/shots/" + name;
             QImage image(64, 48, QImage::Format_RGB32);
@@ -273,7 +242,8 @@ private slots:
             QSignalSpy recognized(&index, &TextIndex::recognized);
             index.enqueue(shots);
             QTRY_VERIFY_WITH_TIMEOUT(index.idle(), 30000);
-            QCOMPARE(index.entries(), (TextIndex::Map{{blank, TextIndex::Entry{7, QString()}}}));
+            QCOMPARE(index.entries(),
+                     (TextIndex::Map{{blank, TextIndex::Entry{10, QString(), index.languages()}}}));
             QCOMPARE(recognized.count(), 1);
             QCOMPARE(asked.load(), 2);
             QVERIFY(index.unavailable());
@@ -300,7 +270,8 @@ private slots:
             shot(writeFile(env->home() + "/broken.png", "\x89PNG\r\n\x1a\n not really"), 5);
         index.enqueue({broken});
         QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 1, 30000);
-        QCOMPARE(index.entries().value(broken->path), (TextIndex::Entry{5, QString()}));
+        QCOMPARE(index.entries().value(broken->path),
+                 (TextIndex::Entry{5, QString(), index.languages()}));
         index.enqueue({broken});
         QVERIFY(index.idle());
     }

@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <tuple>
@@ -167,6 +168,42 @@ private slots:
             {"zh_TW", {"eng", "chi_sim", "chi_tra"}, "eng+chi_tra"}};
         for (const auto& [locale, available, expected] : cases)
             QCOMPARE(TextRecognizer::languagesFor(QLocale(locale), available), expected);
+    }
+
+    // The chosen codes the engine loads: installed ones in the given order,
+    // each once; a missing one is left out with one log line, ever.
+    void chosenLanguages_data() {
+        QTest::addColumn<QString>("wanted");
+        QTest::addColumn<QString>("loaded");
+        QTest::newRow("plus-joined") << "deu+fra"
+                                     << "deu+fra";
+        QTest::newRow("commas, twice") << "eng, deu,deu"
+                                       << "eng+deu";
+        QTest::newRow("one missing") << "eng+qqq"
+                                     << "eng";
+        QTest::newRow("all missing") << "qqq"
+                                     << "eng";
+    }
+    void chosenLanguages() {
+        QFETCH(QString, wanted);
+        QFETCH(QString, loaded);
+        static bool logged = false;
+        if (wanted.contains("qqq") && !std::exchange(logged, true))
+            QTest::ignoreMessage(QtWarningMsg, "Tamberk text recognition failed: no language "
+                                               "data for \"qqq\"; it is left out");
+        QTest::failOnWarning(QRegularExpression("qqq"));
+        QCOMPARE(TextRecognizer::effectiveLanguages(wanted, {"deu", "eng", "fra"}), loaded);
+    }
+
+    // Languages are offered by their names; an unknown code by itself.
+    void languageNames() {
+        const std::pair<const char*, const char*> cases[] = {{"eng", "English"},
+                                                             {"deu", "German"},
+                                                             {"fra", "French"},
+                                                             {"chi_sim", "Chinese (Simplified)"},
+                                                             {"frk", "frk"}};
+        for (const auto& [code, name] : cases)
+            QCOMPARE(TextRecognizer::displayName(code), QString::fromLatin1(name));
     }
 };
 

@@ -137,6 +137,7 @@ public:
         count = {shown, total, plain};
     }
     void setEmptyState(const EmptyState& state) override { empty = state; }
+    void setReading(qsizetype n) override { reading = n; }
     void updateSelection(qsizetype n) override { selection = n; }
     void showSearch(bool focus, const std::optional<QString>& seed) override {
         searchShown = true;
@@ -166,6 +167,7 @@ public:
     int chipUpdates = 0;
     std::tuple<qsizetype, qsizetype, bool> count{0, 0, true};
     EmptyState empty;
+    qsizetype reading = 0;
     qsizetype selection = 0;
 };
 

@@ -89,8 +89,8 @@ private slots:
         // Text recognised earlier for one frame, as the index file keeps it.
         const QString a = m_root + "/Screenshot a.png";
         TextIndex::Map map;
-        map.insert(a,
-                   {QFileInfo(a).lastModified().toMSecsSinceEpoch() / 1000.0, "invoice 42\npaid"});
+        map.insert(
+            a, {QFileInfo(a).lastModified().toMSecsSinceEpoch() / 1000.0, "invoice 42\npaid", {}});
         writeFile(TextIndex::defaultFile(), TextIndex::encode(map));
         m_lib = loaded(m_root);
         QVERIFY(m_lib);

@@ -6,6 +6,7 @@
 #include <QDBusReply>
 #include <QTest>
 #include <QTextStream>
+#include <QTimer>
 #include <QtConcurrent>
 
 namespace {
@@ -16,12 +17,18 @@ public:
     void show(const QString& token) override { calls << QStringLiteral("show:") + token; }
     void hide() override { calls << QStringLiteral("hide"); }
     void quit() override { calls << QStringLiteral("quit"); }
+    void copyText(std::function<void(bool)> done) override {
+        calls << QStringLiteral("copyText");
+        // Answered later, as when the newest screenshot must be read first.
+        QTimer::singleShot(20, [done, copied = hasText] { done(copied); });
+    }
     QVariantMap state() const override {
         return {{QStringLiteral("expanded"), true},
                 {QStringLiteral("unseen"), 3},
                 {QStringLiteral("scope"), QStringLiteral("session")}};
     }
     QStringList calls;
+    bool hasText = true;
 };
 
 struct Forwarded {
@@ -65,6 +72,8 @@ private slots:
                               << "hide";
         QTest::newRow("quit") << "--quit"
                               << "quit";
+        QTest::newRow("copy text") << "--copy-text"
+                                   << "copyText";
     }
     // Each command line option reaches the running instance as its method,
     // with the launcher's startup id for the focus request, and reports 0.
@@ -82,6 +91,20 @@ private slots:
         qunsetenv("DESKTOP_STARTUP_ID");
         QCOMPARE(result.result().code, 0);
         QTRY_COMPARE(target.calls, QStringList{call});
+    }
+
+    // --copy-text with no text to copy fails with a message once the
+    // instance has answered.
+    void copyTextWithoutText() {
+        FakeTarget target;
+        target.hasText = false;
+        RemoteControl control(target);
+        QCOMPARE(control.start(m_server), RemoteControl::Start::registered);
+        QFuture<Forwarded> result = forwardAsync(RemoteCommand::copyText, m_client);
+        QTRY_VERIFY(result.isFinished());
+        QCOMPARE(result.result().code, 1);
+        QCOMPARE(result.result().message,
+                 QStringLiteral("Tamberk found no text in the newest screenshot.\n"));
     }
 
     // Without a running instance the command fails with a message instead of

@@ -35,6 +35,7 @@ private slots:
             {"t2.session", QStringLiteral("boot")},
             {"t2.sessionReset", 0.0},
             {"t2.ocr", true},
+            {"t2.ocrLanguages", QString()},
             {"t2.showTab", true},
             {"t2.doubleClick", QStringLiteral("open")},
             {"t2.scope", QStringLiteral("session")},

@@ -10,9 +10,9 @@ private slots:
     // Only settings the delegate re-applies change the snapshot; read-at-use ones leave it alone.
     void snapshotFollowsAppliedKeysOnly() {
         TestEnv env;
-        const QSet<QByteArray> readAtUse{Key::width,         Key::thumb,       Key::scope,
-                                         Key::reveal,        Key::peek,        Key::autoCopy,
-                                         Key::confirmDelete, Key::doubleClick, Key::launched};
+        const QSet<QByteArray> readAtUse{
+            Key::width,    Key::thumb,         Key::scope,       Key::reveal,   Key::peek,
+            Key::autoCopy, Key::confirmDelete, Key::doubleClick, Key::launched, Key::ocrLanguages};
         for (const PrefKey& row : Prefs::table()) {
             QVariant other = row.choices.isEmpty()                           ? QStringLiteral("~")
                              : row.choices.last() != row.fallback.toString() ? row.choices.last()

@@ -229,11 +229,16 @@ private slots:
         QCOMPARE(empty.rebuilds(), 1);
         empty.setState(EmptyStateView::State::noMatches("b"));
         QCOMPARE(empty.rebuilds(), 2);
-        empty.setState(EmptyStateView::State::noShots());
-        empty.setState(EmptyStateView::State::noShots());
+        // While frames wait for text, the answer may still change, and says so.
+        empty.setState(EmptyStateView::State::noMatches("b", 1234));
         QCOMPARE(empty.rebuilds(), 3);
+        QCOMPARE(empty.sub(), QStringLiteral("Still reading 1,234 screenshots"));
+        empty.setState(EmptyStateView::State::noMatches("b"));
+        empty.setState(EmptyStateView::State::noShots());
+        empty.setState(EmptyStateView::State::noShots());
+        QCOMPARE(empty.rebuilds(), 5);
         empty.setState(std::nullopt);
-        QCOMPARE(empty.rebuilds(), 3);
+        QCOMPARE(empty.rebuilds(), 5);
         QCOMPARE(empty.title(), QStringLiteral("No frames yet"));
     }
 

@@ -87,6 +87,43 @@ void click(QWidget* w) {
 class tst_ShelfView : public QObject {
     Q_OBJECT
 private slots:
+    // While screenshots wait for text, an empty field says how many in place
+    // of its placeholder, and a search says they may still match: in full
+    // on a wide card, shortened on a narrow one.
+    void readingHint_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<qint64>("pending");
+        QTest::addColumn<QString>("placeholder");
+        QTest::addColumn<QString>("note");
+        const QString idle = "Search text inside frames";
+        const QString reading = "Reading text \u00b7 1,234 left";
+        QTest::newRow("nothing waits") << 268 << "dog" << qint64(0) << idle << "";
+        QTest::newRow("empty field") << 268 << "" << qint64(1234) << reading << "";
+        QTest::newRow("search, wide card")
+            << 560 << "dog" << qint64(1234) << reading << "Still reading 1,234 screenshots";
+        QTest::newRow("search, one left")
+            << 560 << "dog" << qint64(1) << "Reading text \u00b7 1 left"
+            << "Still reading 1 screenshot";
+        QTest::newRow("search, narrow card")
+            << 268 << "dog" << qint64(1234) << reading << "Still reading 1,234";
+    }
+    void readingHint() {
+        QFETCH(int, width);
+        QFETCH(QString, query);
+        QFETCH(qint64, pending);
+        QFETCH(QString, placeholder);
+        QFETCH(QString, note);
+        Rig rig(QSize(width, 700));
+        rig.shelf->showSearch(true, query);
+        rig.shelf->setReading(pending);
+        QCOMPARE(rig.field()->placeholderText(), placeholder);
+        QCOMPARE(rig.shelf->search()->note(), note);
+        // The field gives the note its room.
+        if (!note.isEmpty())
+            QVERIFY(rig.field()->geometry().right() < rig.shelf->search()->width() - 100);
+    }
+
     // The real views follow the layout: the grid band starts at 78, 114 with the
     // search band and 144 with the sub row too, and the roll, strips and empty
     // state share it.

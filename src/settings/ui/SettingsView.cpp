@@ -4,6 +4,7 @@
 #include "settings/LoginItem.h"
 #include "settings/Prefs.h"
 #include "settings/SystemCapture.h"
+#include "settings/ui/LanguagePicker.h"
 #include "settings/ui/Switch.h"
 #include "shelf/Theme.h"
 
@@ -353,6 +354,10 @@ void SettingsView::buildLibrary(QVBoxLayout* form) {
     addSwitch(group, QStringLiteral("Only show screenshots & screen recordings"), Key::onlyShots);
     addSwitch(group, QStringLiteral("Include folders in “All”"), Key::includeSub);
     addSwitch(group, QStringLiteral("Search the text inside frames"), Key::ocr);
+    QWidget* languages = nullptr;
+    QHBoxLayout* languageRow = group->addRow(&languages);
+    languageRow->addWidget(text(QStringLiteral("Text languages"), Theme::font(13), languages), 1);
+    languageRow->addWidget(new LanguagePicker(languages));
     QLabel* footer = caption(QStringLiteral("Text recognition runs on-device and stays on this "
                                             "computer. Folders are the subfolders of your "
                                             "screenshot folder."),

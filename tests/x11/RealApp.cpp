@@ -80,14 +80,18 @@ Run tamberk(const QStringList& arguments) {
 }
 
 bool panelMapped() {
-    // Asked of each window of that title: an earlier run's panel is gone,
+    return mapped(QStringLiteral("Tamberk Panel"));
+}
+
+bool mapped(const QString& title) {
+    // Asked of each window of that title: an earlier run's window is gone,
     // and a search for visible windows alone can miss one while others of
     // the application come and go.
     QByteArray out;
-    if (!X11Session::run(
-            QStringLiteral("xdotool"),
-            {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^Tamberk Panel$")},
-            &out))
+    if (!X11Session::run(QStringLiteral("xdotool"),
+                         {QStringLiteral("search"), QStringLiteral("--name"),
+                          QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')},
+                         &out))
         return false;
     for (const QByteArray& id : out.trimmed().split('\n')) {
         QByteArray info;

@@ -40,6 +40,8 @@ Run tamberk(const QStringList& arguments);
 
 /// Whether the panel window is on screen, asked of the X server.
 bool panelMapped();
+/// Whether a window of the application with exactly this title is mapped.
+bool mapped(const QString& title);
 /// How many of the application's windows are on screen (a popped menu adds one).
 int visibleWindows();
 /// Whether a window of the application with exactly this title is on screen.

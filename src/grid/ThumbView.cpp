@@ -244,7 +244,13 @@ const QImage& ThumbView::image() const {
 void ThumbView::setImage(const QImage& image, bool fade) {
     Parts& p = parts();
     const bool first = p.image.isNull();
-    p.image = image;
+    // Deep (16-bit) pictures are kept at 8 bits: Qt's smooth scaling of 64-bit
+    // images with alpha wraps bright channels to 0 in the last column when it
+    // shrinks them much, and a cell shows no more than 8 bits anyway.
+    p.image = image.depth() > 32 ? image.convertToFormat(image.hasAlphaChannel()
+                                                             ? QImage::Format_ARGB32_Premultiplied
+                                                             : QImage::Format_RGB32)
+                                 : image;
     p.baked = QImage();
     invalidateComposed();
     if (fade && first) {

@@ -54,9 +54,6 @@ public:
     bool hovered() const { return m_hover; }
     /// The pointer is on the tab, whether or not that counts as a hover.
     bool pointerOver() const { return m_over; }
-    /// The window over the tab that takes the pointer without a compositor
-    /// (null with one).
-    InputOnlyWindow* inputWindow() const { return m_input.get(); }
     /// The pill's rectangle as painted now (between two layouts while animating).
     QRectF currentPill() const;
 
@@ -81,8 +78,7 @@ private:
     void checkMapped();
 
     // The pointer, from Qt's events on the tab or from the input window, in
-    // global coordinates.
-    /// An enter or a move.
+    // global coordinates. pointerMoved: an enter or a move.
     void pointerMoved(const QPoint& at);
     void pointerLeft();
     void setHover(bool hover);

@@ -2,6 +2,7 @@
 #include "TestEnv.h"
 #include "grid/GridView.h"
 #include "grid/ThumbView.h"
+#include "platform/ImageDecoder.h"
 #include "shelf/Motion.h"
 #include "shelf/Theme.h"
 
@@ -373,6 +374,34 @@ private slots:
         QVERIFY(near(at(selected, 110, 80), Qt::red));
         QVERIFY(differs(render(), selected) <= 2);
         QVERIFY(differs(render(), rest) > 100); // the composed look followed the state
+    }
+
+    // A bright 16-bit picture with alpha, decoded at a larger rung than the
+    // cell needs, keeps its colour up to the image's last column.
+    void deepPictureKeepsItsEdge() {
+        TestEnv env;
+        QImage deep(1280, 800, QImage::Format_RGBA64);
+        deep.fill(QColor(240, 255, 244));
+        const QString path = env.home() + QStringLiteral("/deep.png");
+        QVERIFY(deep.save(path));
+        const QImage decoded = ImageDecoder::thumbnail(path, 640);
+        QCOMPARE(decoded.depth(), 64);
+        Rig rig;
+        for (const double width : {101.0, 129.0, 148.0}) {
+            auto c =
+                rig.cell(shot("a.png", {1280, 800}), QRectF(0, 0, width, width * 0.625), false);
+            c->setImage(decoded, false);
+            QImage out(int(width) + 2, int(width), QImage::Format_ARGB32_Premultiplied);
+            out.fill(Qt::black);
+            QPainter p(&out);
+            c->paint(p);
+            p.end();
+            const int last = int(std::ceil(c->geometry().img.right())) - 1;
+            const QColor seen = out.pixelColor(last, int(c->geometry().img.center().y()));
+            QVERIFY2(
+                seen.green() > 200,
+                qPrintable(QStringLiteral("%1 at %2: %3").arg(width).arg(last).arg(seen.name())));
+        }
     }
 
     // The drag picture is the image area without the caption, grey without an image.

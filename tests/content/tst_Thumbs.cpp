@@ -215,7 +215,7 @@ private slots:
         fake.produce = [](bool, int) {
             QImage image(2560, 1600, QImage::Format_RGB32);
             image.fill(Qt::darkGray);
-            return Thumbs::Made{image, 0};
+            return Thumbs::Made{image, 0, {}};
         };
         Thumbs thumbs(fake.decoder());
         thumbs.setLimit(Thumbs::minLimit); // four such images
@@ -251,7 +251,7 @@ private slots:
         fake.produce = [](bool, int) {
             QImage image(2560, 1600, QImage::Format_RGB32);
             image.fill(Qt::darkGray);
-            return Thumbs::Made{image, 0};
+            return Thumbs::Made{image, 0, {}};
         };
         Thumbs thumbs(fake.decoder());
         thumbs.setLimit(Thumbs::minLimit);

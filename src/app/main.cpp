@@ -2,6 +2,7 @@
 // the global shortcut and the single-instance service on the session bus.
 // `tamberk --toggle|--show|--hide|--quit` forwards to the running instance.
 #include "app/AppDelegate.h"
+#include "app/CommandLine.h"
 #include "app/ui/DockedShell.h"
 #include "app/ui/TrayItem.h"
 #include "library/Library.h"
@@ -21,80 +22,8 @@
 #include <QApplication>
 #include <QTextStream>
 #include <QTimer>
-#include <optional>
 
 namespace {
-
-// The options of `tamberk`, for --help and for checking the command line. An
-// option gets its row here and its branch in main(); `value` names the one
-// argument it takes, if any.
-struct Option {
-    const char* name;
-    const char* value;
-    const char* help;
-};
-constexpr Option options[] = {
-    {"--toggle", nullptr, "open or close the panel of the running Tamberk"},
-    {"--show", nullptr, "open the panel of the running Tamberk"},
-    {"--hide", nullptr, "close the panel of the running Tamberk"},
-    {"--quit", nullptr, "quit the running Tamberk"},
-    {"--help", nullptr, "print this help and exit"},
-    {"--version", nullptr, "print the version and exit"},
-};
-
-const Option* optionNamed(const QString& name) {
-    const QString full = name == QLatin1String("-h") ? QStringLiteral("--help") : name;
-    for (const Option& option : options) {
-        if (full == QLatin1String(option.name))
-            return &option;
-    }
-    return nullptr;
-}
-
-QString usageLine() {
-    QStringList forms;
-    for (const Option& option : options)
-        forms << (option.value ? QStringLiteral("%1 %2").arg(option.name, option.value)
-                               : QString::fromLatin1(option.name));
-    return QStringLiteral("Usage: tamberk [%1]\n").arg(forms.join(QLatin1String(" | ")));
-}
-
-void printHelp() {
-    QTextStream out(stdout);
-    out << usageLine()
-        << "Keeps your screenshots and screen recordings at hand, docked to an edge of\n"
-           "the screen. Without an option, starts Tamberk in this X11 session, or shows\n"
-           "the one already running.\n\nOptions:\n";
-    for (const Option& option : options) {
-        const QString form = option.value ? QStringLiteral("%1 %2").arg(option.name, option.value)
-                                          : QString::fromLatin1(option.name);
-        out << "  " << form.leftJustified(18) << option.help << '\n';
-    }
-    out << "\nThe options that reach the running Tamberk exit with 1 when none runs.\n"
-           "Settings: ~/.config/tamberk/tamberk.conf, or tamberk-cli settings.\n";
-}
-
-// A wrong command line: what was wrong and the usage line, exit status 2.
-int misuse(QTextStream& err, const QString& what) {
-    err << "tamberk: " << what << '\n'
-        << usageLine() << "Try 'tamberk --help' for more information.\n";
-    return 2;
-}
-
-// Whether the arguments after the option are what it takes.
-std::optional<QString> wrongArguments(const QStringList& args) {
-    const Option* option = optionNamed(args.at(1));
-    if (!option)
-        return args.at(1).startsWith(QLatin1Char('-'))
-                   ? QStringLiteral("unknown option '%1'").arg(args.at(1))
-                   : QStringLiteral("unexpected argument '%1'").arg(args.at(1));
-    const int wanted = option->value ? 3 : 2;
-    if (args.size() < wanted)
-        return QStringLiteral("%1 needs %2").arg(option->name, option->value);
-    if (args.size() > wanted)
-        return QStringLiteral("unexpected argument '%1'").arg(args.at(wanted));
-    return std::nullopt;
-}
 
 QStringList argumentsOf(int argc, char** argv) {
     QStringList list;
@@ -109,11 +38,12 @@ int main(int argc, char** argv) {
     const QStringList args = argumentsOf(argc, argv);
     QTextStream err(stderr);
     if (args.size() > 1) {
-        if (const auto wrong = wrongArguments(args))
-            return misuse(err, *wrong);
-        const QString option = optionNamed(args.at(1))->name;
+        const CommandLine::Parsed parsed = CommandLine::parse(args);
+        if (!parsed.wrong.isEmpty())
+            return CommandLine::misuse(err, parsed.wrong);
+        const QString& option = parsed.option;
         if (option == QLatin1String("--help")) {
-            printHelp();
+            QTextStream(stdout) << CommandLine::help();
             return 0;
         }
         if (option == QLatin1String("--version")) {
@@ -125,7 +55,7 @@ int main(int argc, char** argv) {
             QCoreApplication core(argc, argv);
             return RemoteControl::forward(*command, err);
         }
-        return misuse(err, QStringLiteral("unknown option '%1'").arg(option));
+        return CommandLine::misuse(err, QStringLiteral("unknown option '%1'").arg(option));
     }
 
     // Qt cannot place or raise a dock on Wayland; XWayland can.

@@ -148,7 +148,10 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("tamberk"));
 
     QStringList args = app.arguments().mid(1);
-    const CliCommand* command = commandNamed(args.takeFirst());
+    const QString name = args.isEmpty() ? QString() : args.takeFirst();
+    const CliCommand* command = commandNamed(name);
+    if (!command)
+        return misuse(QStringLiteral("unknown command '%1'").arg(name));
     // One-shot commands wait for the screenshot tool's facts instead of
     // scanning without its name prefix.
     CaptureCache::shared().detectNow();

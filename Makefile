@@ -5,7 +5,7 @@ RELEASE_BUILD ?= build/release
 TEST_BUILD ?= build/test
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench gallery format lint install clean
+.PHONY: all deps configure build run test bench gallery format lint install deb clean
 
 all: build
 
@@ -33,6 +33,13 @@ install: build
 	cmake --install $(RELEASE_BUILD) --prefix $(PREFIX)
 	-update-desktop-database $(PREFIX)/share/applications 2>/dev/null
 	-gtk-update-icon-cache -q -t $(PREFIX)/share/icons/hicolor 2>/dev/null
+
+# A Debian package of the release build, $(RELEASE_BUILD)/package/tamberk_<version>_<arch>.deb,
+# then checked as installed (scripts/check-deb), lintian included.
+deb: build
+	rm -f $(RELEASE_BUILD)/package/*.deb
+	cd $(RELEASE_BUILD) && cpack -G DEB
+	scripts/check-deb --lintian $(RELEASE_BUILD)/package/*.deb
 
 test: deps $(TEST_BUILD)/build.ninja
 	cmake --build $(TEST_BUILD) -j $(JOBS)

@@ -2,6 +2,7 @@
 // the global shortcut and the single-instance service on the session bus.
 // `tamberk --toggle|--show|--hide|--quit` forwards to the running instance.
 #include "app/AppDelegate.h"
+#include "app/CommandLine.h"
 #include "app/ui/DockedShell.h"
 #include "app/ui/TrayItem.h"
 #include "library/Library.h"
@@ -25,11 +26,6 @@
 
 namespace {
 
-constexpr char usage[] =
-    "Usage: tamberk [--toggle | --show | --hide | --quit | --copy-text | --version]\n"
-    "Without an option, starts Tamberk, or shows the one already running.\n"
-    "--copy-text puts the text of the newest screenshot on the clipboard.\n";
-
 QStringList argumentsOf(int argc, char** argv) {
     QStringList list;
     for (int i = 0; i < argc; ++i)
@@ -43,13 +39,16 @@ int main(int argc, char** argv) {
     const QStringList args = argumentsOf(argc, argv);
     QTextStream err(stderr);
     if (args.size() > 1) {
-        const QString& option = args.at(1);
-        if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
-            QTextStream(stdout) << usage;
+        const CommandLine::Parsed parsed = CommandLine::parse(args);
+        if (!parsed.wrong.isEmpty())
+            return CommandLine::misuse(err, parsed.wrong);
+        const QString& option = parsed.option;
+        if (option == QLatin1String("--help")) {
+            QTextStream(stdout) << CommandLine::help();
             return 0;
         }
         if (option == QLatin1String("--version")) {
-            QTextStream(stdout) << "Tamberk " << AppDelegate::version() << '\n';
+            QTextStream(stdout) << "tamberk " << AppDelegate::version() << '\n';
             return 0;
         }
         // Remote commands need only the session bus, not a display.
@@ -57,8 +56,7 @@ int main(int argc, char** argv) {
             QCoreApplication core(argc, argv);
             return RemoteControl::forward(*command, err);
         }
-        err << "tamberk: unknown option " << option << '\n' << usage;
-        return 2;
+        return CommandLine::misuse(err, QStringLiteral("unknown option '%1'").arg(option));
     }
 
     // Qt cannot place or raise a dock on Wayland; XWayland can.

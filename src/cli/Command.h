@@ -5,16 +5,19 @@
 #include <functional>
 
 /// One subcommand of tamberk-cli. Each command file registers itself:
-///   static const CliCommand scan{"scan", "scan [DIR] [--json]", runScan};
-/// `run` gets the arguments after the command name and returns the exit status.
+///   static const CliCommand scan{"scan", "scan [DIR] [--json]", "Walks DIR...", runScan};
+/// `help` is what `tamberk-cli help NAME` prints below the usage; its first
+/// line is the command's summary in `tamberk-cli --help`. `run` gets the
+/// arguments after the command name and returns the exit status.
 struct CliCommand {
     using Runner = std::function<int(const QStringList& args)>;
-    CliCommand(const char* name, const char* usage, Runner run);
+    CliCommand(const char* name, const char* usage, const char* help, Runner run);
 
     static const QList<const CliCommand*>& all();
 
     const char* name;
     const char* usage;
+    const char* help;
     Runner run;
 };
 

@@ -270,10 +270,26 @@ int runWatch(const QStringList& args) {
     return status;
 }
 
-const CliCommand list{
-    "list", "list [--scope session|all|folder:PATH] [--query TEXT] [--json] [--root DIR]", runList};
-const CliCommand search{"search", "search TEXT [--json] [--root DIR]", runSearch};
-const CliCommand counts{"counts", "counts [--json] [--root DIR]", runCounts};
-const CliCommand watch{"watch", "watch [--json] [--root DIR]", runWatch};
+const CliCommand list{"list",
+                      "list [--scope session|all|folder:PATH] [--query TEXT] [--json] [--root DIR]",
+                      "Lists the shots of a scope that match a query, newest first.\n"
+                      "--scope is all (the default), session (this session's shots) or\n"
+                      "folder:PATH; --query keeps the shots that match TEXT as the panel's search\n"
+                      "does. --root DIR reads DIR instead of the screenshot folder, for this run\n"
+                      "only.",
+                      runList};
+const CliCommand search{"search", "search TEXT [--json] [--root DIR]",
+                        "Searches every folder for TEXT in names and recognised text.\n"
+                        "The same as list --scope all --query TEXT, with the saved text index.",
+                        runSearch};
+const CliCommand counts{"counts", "counts [--json] [--root DIR]",
+                        "Counts the shots of the session, the library and each folder.", runCounts};
+const CliCommand watch{
+    "watch", "watch [--json] [--root DIR]",
+    "Follows the library and prints a line per change.\n"
+    "Runs the library as the application does until interrupted: \"changed\n"
+    "COUNT\" when the listing changed, \"arrived PATH...\" (tab-separated) when\n"
+    "new screenshots landed.",
+    runWatch};
 
 } // namespace

@@ -21,5 +21,9 @@ int runOcr(const QStringList& args) {
     return 0;
 }
 
-const CliCommand ocr{"ocr", "ocr FILE...", runOcr};
+const CliCommand ocr{"ocr", "ocr FILE...",
+                     "Prints the text recognised in images.\n"
+                     "One line per line of text; a header line \"== FILE\" precedes each file\n"
+                     "when there are several.",
+                     runOcr};
 } // namespace

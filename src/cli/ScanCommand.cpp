@@ -105,6 +105,11 @@ int runScan(const QStringList& args) {
     return 0;
 }
 
-const CliCommand scan{"scan", "scan [DIR] [--json]", runScan};
+const CliCommand scan{"scan", "scan [DIR] [--json]",
+                      "Walks a folder like a full reload and prints its shots.\n"
+                      "DIR is by default the screenshot folder. One line per shot: path,\n"
+                      "created, modified, S or - (a screenshot), V or - (a recording), WxH,\n"
+                      "tab-separated; then one \"DIR<TAB>SUBFOLDER\" line per subfolder.",
+                      runScan};
 
 } // namespace

@@ -171,7 +171,16 @@ int runSystem(const QStringList& args) {
 }
 
 const CliCommand settingsCommand{
-    "settings", "settings [--json] | settings get KEY | settings set KEY VALUE", runSettings};
-const CliCommand systemCommand{"system", "system [--json] | system set-location DIR", runSystem};
+    "settings", "settings [--json] | settings get KEY | settings set KEY VALUE",
+    "Shows or changes the settings.\n"
+    "Without arguments: every t2. setting, its value and whether it is the\n"
+    "default. get prints one; set changes one (a bad key or value exits 2 and\n"
+    "writes nothing). The running application applies a change at once.",
+    runSettings};
+const CliCommand systemCommand{
+    "system", "system [--json] | system set-location DIR",
+    "Shows the desktop's screenshot tool or changes where it saves.\n"
+    "set-location points the tool at DIR (exit 1 when it cannot be changed).",
+    runSystem};
 
 } // namespace

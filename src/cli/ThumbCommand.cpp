@@ -58,4 +58,10 @@ int runThumb(const QStringList& args) {
 
 } // namespace
 
-static const CliCommand thumb{"thumb", "thumb FILE --max N -o OUT.png", runThumb};
+static const CliCommand thumb{
+    "thumb", "thumb FILE --max N -o OUT.png",
+    "Makes the thumbnail the panel shows of a file.\n"
+    "At most N pixels on its longer side, written to OUT.png; prints its WxH\n"
+    "and, for a recording, its duration in seconds (exit 1 when no image\n"
+    "could be made).",
+    runThumb};

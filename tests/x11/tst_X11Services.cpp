@@ -109,6 +109,7 @@ public:
     void hide() override { calls << QStringLiteral("hide"); }
     void quit() override { calls << QStringLiteral("quit"); }
     QVariantMap state() const override { return {{QStringLiteral("expanded"), false}}; }
+    void copyText(std::function<void(bool)> done) override { done(false); }
     QStringList calls;
 };
 

@@ -4,9 +4,9 @@
 #include "panel/DockedPanel.h"
 #include "panel/EdgeTab.h"
 #include "panel/PanelController.h"
+#include "settings/Prefs.h"
 #include "shelf/ShelfView.h"
 #include "shelf/ToastView.h"
-#include "settings/Prefs.h"
 
 #include <QTest>
 

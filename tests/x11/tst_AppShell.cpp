@@ -66,15 +66,15 @@ private slots:
 
         QVERIFY(X11Session::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+s")}));
         QTRY_VERIFY_WITH_TIMEOUT(expanded(), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(panelMapped(), 10000);
+        QVERIFY(QTest::qWaitFor([] { return panelMapped(); }, 10000));
         QVERIFY(X11Session::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+s")}));
         QTRY_VERIFY_WITH_TIMEOUT(!expanded(), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!panelMapped(), 10000);
+        QVERIFY(QTest::qWaitFor([] { return !panelMapped(); }, 10000));
 
         // Without a tray, the tab's right-click opens the menu; its first
         // row opens the panel.
         // The tab is back on screen once the window manager has mapped it again.
-        QTRY_VERIFY_WITH_TIMEOUT(mapped(QStringLiteral("Tamberk Tab")), 10000);
+        QVERIFY(QTest::qWaitFor([] { return mapped(QStringLiteral("Tamberk Tab")); }, 10000));
         const int windows = visibleWindows();
         QVERIFY(X11Session::xdotool({"mousemove", "1437", "450", "click", "3"}));
         // Keys sent before the menu has the keyboard would go elsewhere.
@@ -119,7 +119,9 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(serviceRunning(), 20000);
             QTRY_VERIFY_WITH_TIMEOUT(state().value(QStringLiteral("shown")).toInt() > 200, 20000);
             QCOMPARE(tamberk({QStringLiteral("--show")}).code, 0);
-            QTRY_VERIFY_WITH_TIMEOUT(panelMapped(), 10000);
+            // The start-up's own decoding and reading make this slow under the sanitizers.
+            QTRY_VERIFY_WITH_TIMEOUT(expanded(), 20000);
+            QVERIFY(QTest::qWaitFor([] { return panelMapped(); }, 20000));
             // To the end of the roll and back: every cell passed asks for its image.
             QVERIFY(X11Session::xdotool({"key", "End", "Home", "End"}));
             QCOMPARE(tamberk({QStringLiteral("--quit")}).code, 0);

@@ -14,6 +14,7 @@
 // the main thread (they run there and never wait), median of many runs.
 // Anchors: the same question answered by brute force over plain lists (each
 // path's text searched for both words; a hash of folder counts rebuilt).
+#include "BenchSupport.h"
 #include "content/TextIndex.h"
 #include "library/Library.h"
 #include "settings/Prefs.h"
@@ -277,12 +278,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;
-    // A private home: the bench must neither read nor write the user's settings or index.
-    for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
-        const QString path = dir.path() + QStringLiteral("/home/") + QLatin1String(var);
-        QDir().mkpath(path);
-        qputenv(var, QFile::encodeName(path));
-    }
+    bench::privateHome(dir.path());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     Prefs::shared().set(Key::syncSystem, false);

@@ -13,6 +13,7 @@
 // panel was built.
 //
 // Scrolling real-size images is measured by bench_roll.
+#include "BenchSupport.h"
 #include "grid/GridView.h"
 #include "library/Library.h"
 #include "panel/DockedPanel.h"
@@ -91,22 +92,13 @@ std::unique_ptr<Library> library(const QString& root) {
     return lib;
 }
 
-double ratio(double ours, double anchor) {
-    return anchor > 0 ? ours / anchor : 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;
-    // A private home: the bench must neither read nor write the user's files.
-    for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
-        const QString path = dir.path() + QStringLiteral("/home/") + QLatin1String(var);
-        QDir().mkpath(path);
-        qputenv(var, QFile::encodeName(path));
-    }
+    bench::privateHome(dir.path());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Prefs::shared().set(Key::syncSystem, false);
@@ -157,7 +149,7 @@ int main(int argc, char** argv) {
             const double rss = residentMb();
             std::printf("panel_rss_10k: ours %.0f MB, anchor %.0f MB (library loaded, no "
                         "panel), ratio %.2f; budget 200 MB\n",
-                        rss, rssAnchor, ratio(rss, rssAnchor));
+                        rss, rssAnchor, bench::ratio(rss, rssAnchor));
             std::fflush(stdout);
         }
         ctl.collapse(true);
@@ -167,7 +159,7 @@ int main(int argc, char** argv) {
     const double bareMs = median(bare);
     std::printf("panel_expand_frame: ours %.2f ms, anchor %.2f ms (bare window of the same "
                 "size), ratio %.1f; budget 16 ms\n",
-                expand, bareMs, ratio(expand, bareMs));
+                expand, bareMs, bench::ratio(expand, bareMs));
     std::fflush(stdout);
 
     idle(2500); // the tab's entrance (its pop spring lasts about 1.4 s) settles
@@ -176,6 +168,6 @@ int main(int argc, char** argv) {
     const double cpu = processCpuMs() - cpuStart;
     std::printf("panel_idle_cpu: ours %.1f ms, anchor %.1f ms (same process before the panel), "
                 "ratio %.2f; budget 10 ms\n",
-                cpu, cpuAnchor, ratio(cpu, cpuAnchor));
+                cpu, cpuAnchor, bench::ratio(cpu, cpuAnchor));
     return 0;
 }

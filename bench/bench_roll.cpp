@@ -18,6 +18,7 @@
 //
 // panel_open_idle_cpu: CPU time of the whole process over 10 s with the board
 // open and nothing moving; budget 20 ms.
+#include "BenchSupport.h"
 #include "content/Thumbs.h"
 #include "grid/GridView.h"
 #include "library/Library.h"
@@ -93,38 +94,6 @@ void settle() {
     }
 }
 
-// A desktop: title bars, a sidebar, lines of text, a gradient and a photo.
-QImage screenshot(int w, int h, int seed) {
-    QImage image(w, h, QImage::Format_ARGB32);
-    QPainter p(&image);
-    QLinearGradient sky(0, 0, w, h);
-    sky.setColorAt(0, QColor(40 + seed * 5, 60, 120));
-    sky.setColorAt(1, QColor(200, 120, 60 + seed * 4));
-    p.fillRect(image.rect(), sky);
-    QRandomGenerator rng(seed);
-    p.setFont(QFont(QStringLiteral("DejaVu Sans"), h / 90));
-    for (int window = 0; window < 3; ++window) {
-        const QRect frame(w / 10 + window * w / 6, h / 12 + window * h / 10, w / 2, h / 2);
-        p.fillRect(frame, QColor(250, 250, 250));
-        p.fillRect(QRect(frame.topLeft(), QSize(frame.width(), h / 40)), QColor(220, 220, 225));
-        p.setPen(Qt::black);
-        for (int line = 0; line < 30; ++line)
-            p.drawText(frame.left() + w / 11, frame.top() + h / 20 + line * h / 70,
-                       QStringLiteral("Quarterly figures %1: revenue %2, margin %3%")
-                           .arg(line)
-                           .arg(rng.bounded(100000))
-                           .arg(rng.bounded(100)));
-    }
-    const QRect photo(w * 6 / 10, h * 6 / 10, w / 4, h / 3);
-    for (int y = photo.top(); y < photo.bottom(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = photo.left(); x < photo.right(); ++x)
-            row[x] = qRgb((x * 3 + rng.bounded(40)) & 255, (y * 2 + rng.bounded(40)) & 255,
-                          (x + y + rng.bounded(40)) & 255);
-    }
-    return image;
-}
-
 // The library folder in the build tree, made on the first run.
 QString realShots() {
     const QString base = QCoreApplication::applicationDirPath() + QStringLiteral("/real-shots");
@@ -135,7 +104,7 @@ QString realShots() {
     QDir().mkpath(lib);
     for (int i = 0; i < kPictures; ++i) {
         const QString picture = base + QStringLiteral("/picture %1.png").arg(i);
-        if (!screenshot(1920, 1080, i).save(picture))
+        if (!bench::screenshot(1920, 1080, i).save(picture))
             return {};
     }
     for (int n = 0; n < kNames; ++n) {
@@ -160,21 +129,13 @@ QList<ThumbView*> visibleCells(GridView* grid) {
     return out;
 }
 
-double ratio(double ours, double anchor) {
-    return anchor > 0 ? ours / anchor : 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;
-    for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
-        const QString path = dir.path() + QStringLiteral("/home/") + QLatin1String(var);
-        QDir().mkpath(path);
-        qputenv(var, QFile::encodeName(path));
-    }
+    bench::privateHome(dir.path());
     const QString screens = dir.filePath(QStringLiteral("screens.json"));
     {
         QFile json(screens);
@@ -248,11 +209,12 @@ int main(int argc, char** argv) {
     std::printf("thumbs_scroll_rss: ours %.0f MB above before scrolling (%.0f MB resident), "
                 "anchor %.0f MB (the thumbnail cache's limit), ratio %.2f; budget limit + 150 MB "
                 "(%d columns, %d screens, %d images)\n",
-                rssAfter - rssBefore, rssAfter, limitMb, ratio(rssAfter - rssBefore, limitMb),
-                grid->columns(), screensPassed, kNames);
+                rssAfter - rssBefore, rssAfter, limitMb,
+                bench::ratio(rssAfter - rssBefore, limitMb), grid->columns(), screensPassed,
+                kNames);
     std::printf("thumbs_scroll_settle: ours %.0f ms CPU, anchor %.0f ms (decoding the %d cells "
                 "shown at the end once), ratio %.2f; budget 2\n",
-                settleCpu, anchorCpu, int(shown.size()), ratio(settleCpu, anchorCpu));
+                settleCpu, anchorCpu, int(shown.size()), bench::ratio(settleCpu, anchorCpu));
     std::fflush(stdout);
 
     // A jump to the middle: cells the scroll passed without stopping.
@@ -277,7 +239,7 @@ int main(int argc, char** argv) {
     std::printf("thumbs_viewport_ready: ours %.0f ms, anchor %.0f ms (%d cells × %.1f ms a decode "
                 "/ %d workers), ratio %.2f; budget 1.5\n",
                 readyMs, readyAnchor, int(middle.size()), oneDecode, workers,
-                ratio(readyMs, readyAnchor));
+                bench::ratio(readyMs, readyAnchor));
     std::fflush(stdout);
 
     settle();

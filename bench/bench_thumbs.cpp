@@ -6,6 +6,7 @@
 // busy neighbour on the shared machine does not count. The sides take turns
 // for several rounds after an untimed warm-up; each reports its best round.
 // thumbs_png_320_4w is the wall-clock rate of the cache's four workers.
+#include "BenchSupport.h"
 #include "content/Thumbs.h"
 
 #include <QCoreApplication>
@@ -30,41 +31,6 @@ namespace {
 
 constexpr int kRounds = 4;
 constexpr int kMaxPixel = 320;
-
-// A desktop: title bars, a sidebar, lines of text, a gradient and a photo.
-QImage screenshot(int w, int h, int seed) {
-    QImage image(w, h, QImage::Format_ARGB32);
-    QPainter p(&image);
-    QLinearGradient sky(0, 0, w, h);
-    sky.setColorAt(0, QColor(40 + seed * 10, 60, 120));
-    sky.setColorAt(1, QColor(200, 120, 60 + seed * 10));
-    p.fillRect(image.rect(), sky);
-    QRandomGenerator rng(seed);
-    p.setFont(QFont(QStringLiteral("DejaVu Sans"), h / 90));
-    for (int window = 0; window < 3; ++window) {
-        const QRect frame(w / 10 + window * w / 6, h / 12 + window * h / 10, w / 2, h / 2);
-        p.fillRect(frame, QColor(250, 250, 250));
-        p.fillRect(QRect(frame.topLeft(), QSize(frame.width(), h / 40)), QColor(220, 220, 225));
-        p.fillRect(QRect(frame.topLeft() + QPoint(0, h / 40), QSize(w / 12, frame.height())),
-                   QColor(236, 238, 242));
-        p.setPen(Qt::black);
-        for (int line = 0; line < 30; ++line)
-            p.drawText(frame.left() + w / 11, frame.top() + h / 20 + line * h / 70,
-                       QStringLiteral("Quarterly figures %1: revenue %2, margin %3%")
-                           .arg(line)
-                           .arg(rng.bounded(100000))
-                           .arg(rng.bounded(100)));
-    }
-    // A photograph pasted into the page: noisy, like real camera content.
-    const QRect photo(w * 6 / 10, h * 6 / 10, w / 4, h / 3);
-    for (int y = photo.top(); y < photo.bottom(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = photo.left(); x < photo.right(); ++x)
-            row[x] = qRgb((x * 3 + rng.bounded(40)) & 255, (y * 2 + rng.bounded(40)) & 255,
-                          (x + y + rng.bounded(40)) & 255);
-    }
-    return image;
-}
 
 // A photograph: smooth light over texture with sensor noise.
 QImage photo(int w, int h, int seed) {
@@ -188,7 +154,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 12; ++i) {
         const QSize size = i % 2 ? QSize(1920, 1080) : QSize(2880, 1800);
         const QString file = dir.filePath(QStringLiteral("Screenshot %1.png").arg(i));
-        if (!screenshot(size.width(), size.height(), i).save(file))
+        if (!bench::screenshot(size.width(), size.height(), i).save(file))
             return 1;
         pngs << file;
     }

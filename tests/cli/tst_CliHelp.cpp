@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "TestEnv.h"
 
 #include <QProcess>
@@ -5,24 +6,6 @@
 #include <QTest>
 
 namespace {
-
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Run cli(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(TAMBERK_CLI), args);
-    Run run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 // The command names of the overview's "Commands:" list.
 QStringList commandsListed(const QString& overview) {
@@ -77,7 +60,7 @@ private slots:
         QFETCH(QString, out);
         QFETCH(QString, err);
         TestEnv env;
-        const Run run = cli(args);
+        const CliRun run = runCli(args);
         QCOMPARE(run.status, status);
         QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.contains(out), qPrintable(run.out));
         QVERIFY2(err.isEmpty() ? run.err.isEmpty() : run.err.contains(err), qPrintable(run.err));
@@ -87,11 +70,11 @@ private slots:
     // usage and the same summary.
     void everyCommandHasHelp() {
         TestEnv env;
-        const QString overview = cli({"--help"}).out;
+        const QString overview = runCli({"--help"}).out;
         const QStringList names = commandsListed(overview);
         QVERIFY2(names.contains("scan") && names.contains("settings"), qPrintable(overview));
         for (const QString& name : names) {
-            const Run help = cli({"help", name});
+            const CliRun help = runCli({"help", name});
             QCOMPARE(help.status, 0);
             QVERIFY2(help.out.startsWith("usage: tamberk-cli " + name), qPrintable(help.out));
             const QString summary = help.out.section(QLatin1Char('\n'), 2, 2);

@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "TestEnv.h"
 
 #include <QImage>
@@ -14,12 +15,10 @@ namespace {
 // Runs tamberk-cli with `args` in the test's private home; its standard
 // output, or nothing when it did not exit 0.
 std::optional<QString> cli(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(TAMBERK_CLI), args);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
+    const CliRun run = runCli(args);
+    if (run.status != 0)
         return std::nullopt;
-    return QString::fromUtf8(process.readAllStandardOutput());
+    return run.out;
 }
 
 // The path a line of the plain output stands for.
@@ -135,13 +134,11 @@ private slots:
         }
         writeFile(env.dataHome() + "/Tamberk/text-index.json", index + "}");
 
-        QProcess process;
-        process.start(QStringLiteral(TAMBERK_CLI), {"search", "invoice", "--root", root});
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitCode(), 0);
-        QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), root + "/read.png\n");
+        const CliRun run = runCli({"search", "invoice", "--root", root});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out, root + "/read.png\n");
         QString said;
-        for (const QString& line : QString::fromUtf8(process.readAllStandardError()).split('\n'))
+        for (const QString& line : run.err.split('\n'))
             if (line.startsWith("tamberk-cli:"))
                 said += line + '\n';
         QCOMPARE(said, note);

@@ -2,7 +2,8 @@
 // states, the film glyph and mask, spaced capitals and caption stamps.
 #include "Gallery.h"
 
-#include "shelf/BlockItem.h"
+#include "app/ui/TrayMenu.h"
+
 #include "shelf/IconButton.h"
 #include "shelf/Label.h"
 #include "shelf/Theme.h"
@@ -321,43 +322,14 @@ std::unique_ptr<QWidget> labelsPage() {
     return page;
 }
 
-// A menu of BlockItems in the application's dark Fusion look.
+// The tray's menu as the app fills it, pinned, with a row under the pointer.
 std::unique_ptr<QWidget> menuPage() {
     auto menu = std::make_unique<QMenu>();
-    menu->addAction(new BlockItem(
-        QStringLiteral("Show Tamberk"), QStringLiteral("film"),
-        QKeySequence(QStringLiteral("Ctrl+Alt+S")), [] {}, menu.get()));
-    menu->addSeparator();
-    auto* count = new BlockItem(QStringLiteral("3 frames this session"), {}, {}, {}, menu.get());
-    count->setEnabled(false);
-    menu->addAction(count);
-    menu->addAction(new BlockItem(
-        QStringLiteral("Open Screenshots"), QStringLiteral("folder"), {}, [] {}, menu.get()));
-    menu->addAction(new BlockItem(
-        QStringLiteral("New Folder\u2026"), QStringLiteral("folder.badge.plus"), {}, [] {},
-        menu.get()));
-    menu->addAction(new BlockItem(
-        QStringLiteral("Start New Session"), QStringLiteral("arrow.counterclockwise"), {}, [] {},
-        menu.get()));
-    menu->addSeparator();
-    auto* pin = new BlockItem(
-        QStringLiteral("Keep Open"), QStringLiteral("pin"), {}, [] {}, menu.get());
-    pin->setCheckable(true);
-    pin->setChecked(true);
-    menu->addAction(pin);
-    menu->addAction(new BlockItem(
-        QStringLiteral("Dock on Left Edge"), QStringLiteral("sidebar.left"), {}, [] {},
-        menu.get()));
-    menu->addAction(new BlockItem(
-        QStringLiteral("Launch at Login"), QStringLiteral("power"), {}, [] {}, menu.get()));
-    menu->addSeparator();
-    menu->addAction(new BlockItem(
-        QStringLiteral("Settings\u2026"), QStringLiteral("gearshape"),
-        QKeySequence(QStringLiteral("Ctrl+,")), [] {}, menu.get()));
-    menu->addSeparator();
-    menu->addAction(new BlockItem(
-        QStringLiteral("Quit Tamberk"), QStringLiteral("xmark.circle"),
-        QKeySequence(QStringLiteral("Ctrl+Q")), [] {}, menu.get()));
+    TrayFacts facts;
+    facts.sessionCount = 3;
+    facts.pinned = true;
+    facts.root = QStringLiteral("/home/user/Pictures/Screenshots");
+    TrayMenu::fill(menu.get(), TrayMenu::rows(facts), [](TrayAction) {});
     menu->setActiveAction(menu->actions().at(3));
     menu->adjustSize();
     return menu;

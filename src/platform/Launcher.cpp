@@ -35,6 +35,10 @@ bool start(const QString& program, const QStringList& arguments,
                          if (failed)
                              failed();
                      });
+    // Whoever asked may be gone once the application quits: a tool still
+    // running then is left to itself, and its end reported to nobody.
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, process,
+                     [process] { process->disconnect(); });
     process->start();
     if (!process->waitForStarted(5000)) {
         logFailure("launch", QStringLiteral("%1 did not start").arg(program));

@@ -229,21 +229,6 @@ private slots:
                  (QStringList{shots[1]->path, shots[2]->path, shots[3]->path}));
         QCOMPARE(working->entries().value(shots[3]->path).t, QStringLiteral("text of c.png"));
     }
-
-    // An undecodable file gets an empty entry and is not tried again while unchanged.
-    void undecodableImageGetsEmptyEntry() {
-        IndexRig r;
-        TextIndex index(r.indexFile(), &TextIndex::recognize);
-        QSignalSpy recognized(&index, &TextIndex::recognized);
-        const ShotPtr broken = IndexRig::at(
-            writeFile(r.env.home() + "/broken.png", "\x89PNG\r\n\x1a\n not really"), 5);
-        index.enqueue({broken});
-        QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 1, 30000);
-        QCOMPARE(index.entries().value(broken->path),
-                 (TextIndex::Entry{5, QString(), index.languages()}));
-        index.enqueue({broken});
-        QVERIFY(index.idle());
-    }
 };
 
 TAMBERK_TEST(tst_TextIndex)

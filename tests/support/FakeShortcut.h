@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/GlobalShortcut.h"
+
+#include <QStringList>
+
+/// A global shortcut that grabs nothing: it logs "grab KEYS" and, when a grab
+/// is released, "ungrab"; keys in `taken` are held by another program.
+class FakeShortcut final : public GlobalShortcut {
+public:
+    Status grab(const QString& keys) override {
+        log << QStringLiteral("grab ") + keys;
+        setStatus(taken.contains(keys) ? Status::conflict : Status::grabbed);
+        return status();
+    }
+    void ungrab() override {
+        if (status() == Status::grabbed)
+            log << QStringLiteral("ungrab");
+        setStatus(Status::none);
+    }
+    /// The user pressed the keys at X time `time`.
+    void press(quint32 time) { emit activated(time); }
+
+    QStringList log;
+    QStringList taken;
+};

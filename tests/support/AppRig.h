@@ -20,7 +20,7 @@ public:
 
     bool isExpanded = false;
     bool pointerInside = false;
-    double thumb = 224;
+    QList<double> thumbs; ///< every size passed on; whether one is news is the panel's call
 
     bool expanded() const override { return isExpanded; }
     void expand(bool makeKey, quint32 timestamp) override {
@@ -44,13 +44,7 @@ public:
         m_log << QStringLiteral("reloadGrid animated=%1").arg(animated);
     }
     void updatePin(bool pinned) override { m_log << QStringLiteral("updatePin %1").arg(pinned); }
-    void followThumb(double t) override {
-        // Like the real panel, only a size it does not show yet is news.
-        if (t == thumb)
-            return;
-        thumb = t;
-        m_log << QStringLiteral("thumb %1").arg(t);
-    }
+    void followThumb(double t) override { thumbs << t; }
     void applyCaptureVisibility() override { m_log << QStringLiteral("captureVisibility"); }
     void toast(const QString& text) override { m_log << QStringLiteral("toast ") + text; }
     QVariantMap state() const override { return {{QStringLiteral("expanded"), isExpanded}}; }

@@ -1,12 +1,10 @@
 // The X11 tests: an X server, a bus and a window manager of their own are
-// started before the application connects, then every registered test class
-// runs, each in its own private home, as in the other test executables.
+// started before the application connects, then the registered classes run
+// as in the other test executables.
 #include "TestEnv.h"
 #include "X11Session.h"
 
 #include <QApplication>
-#include <QTest>
-#include <cstring>
 
 int main(int argc, char** argv) {
     X11Session& session = X11Session::instance();
@@ -17,21 +15,7 @@ int main(int argc, char** argv) {
     int failures = 0;
     {
         QApplication app(argc, argv);
-        QString only;
-        std::vector<char*> args{argv[0]};
-        for (int i = 1; i < argc; ++i) {
-            if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc)
-                only = QString::fromLocal8Bit(argv[++i]);
-            else
-                args.push_back(argv[i]);
-        }
-        for (const auto& [name, factory] : TestRegistry::all()) {
-            if (!only.isEmpty() && name != only)
-                continue;
-            TestEnv env;
-            std::unique_ptr<QObject> test = factory();
-            failures += QTest::qExec(test.get(), static_cast<int>(args.size()), args.data());
-        }
+        failures = TestRegistry::run(argc, argv);
     }
     session.stop();
     return failures == 0 ? 0 : 1;

@@ -44,6 +44,14 @@ QStringList GridSelection::actionTargets() const {
     return {};
 }
 
+std::optional<QString> GridSelection::cursor() const {
+    if (listed(m_anchor))
+        return m_anchor;
+    if (listed(m_lastClicked))
+        return m_lastClicked;
+    return std::nullopt;
+}
+
 void GridSelection::toggle(const QString& path) {
     QSet<QString> selection = m_client.selection();
     if (!selection.remove(path))

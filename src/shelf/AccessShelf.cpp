@@ -58,6 +58,7 @@ public:
 
 /// A chip row: a tab list whose tabs are the chips, in the order shown. The
 /// scroller's viewport and document are left out, they mean nothing to a reader.
+/// The shelf names the rows.
 class ChipRowAccessible final : public QAccessibleWidget {
 public:
     explicit ChipRowAccessible(HScrollView* row)
@@ -92,11 +93,6 @@ public:
             if (QRect(chip->mapToGlobal(QPoint()), chip->size()).contains(x, y))
                 return QAccessible::queryAccessibleInterface(chip);
         return nullptr;
-    }
-    QString text(QAccessible::Text type) const override {
-        if (type == QAccessible::Name && widget()->accessibleName().isEmpty())
-            return QStringLiteral("Folders");
-        return QAccessibleWidget::text(type);
     }
 };
 

@@ -204,6 +204,28 @@ private slots:
         QCOMPARE(rig.host.copied, QList<QStringList>{{"/shots/s1.png"}});
     }
 
+    // The keyboard's place shows while the roll has the keyboard: on the first
+    // frame before any, then on the frame a click or the arrows put it on.
+    void focusVisible() {
+        Rig rig;
+        GridInteraction& interaction = rig.grid()->interaction();
+        QVERIFY(interaction.focusMark().isEmpty());
+        QVERIFY(rig.focusGrid());
+        auto around = [&](int index) {
+            const QRectF frame = *rig.grid()->frameOf(rig.grid()->shots().at(index)->path);
+            return interaction.focusMark().contains(frame);
+        };
+        QVERIFY(around(0));
+        QTest::mouseClick(rig.grid(), Qt::LeftButton, {},
+                          rig.grid()->frameOf("/shots/s2.png")->center().toPoint());
+        QVERIFY(rig.grid()->selection().isEmpty());
+        QVERIFY(around(2) && !around(0));
+        QTest::keyClick(rig.grid(), Qt::Key_Up);
+        QVERIFY(around(1));
+        rig.grid()->clearFocus();
+        QVERIFY(interaction.focusMark().isEmpty());
+    }
+
     // Keyboard moves announce the frame that takes the focus and each frame whose
     // selection changed; a change of many frames is one event.
     void gridEvents() {

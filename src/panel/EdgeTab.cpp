@@ -4,8 +4,10 @@
 #include "platform/InputOnlyWindow.h"
 #include "platform/Log.h"
 #include "platform/X11Window.h"
+#include "shelf/Announce.h"
 #include "shelf/Theme.h"
 
+#include <QAccessible>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
@@ -254,6 +256,13 @@ void EdgeTab::setUnseen(int unseen) {
         return;
     m_unseen = unseen;
     layoutPill(true);
+    QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
+    announce::send(changed);
+}
+
+void EdgeTab::click() {
+    if (m_ctl)
+        m_ctl->tabClicked(0);
 }
 
 void EdgeTab::layoutPill(bool animated) {

@@ -170,7 +170,7 @@ void AppDelegate::applyPrefs() {
     } else if (fresh.sync != old.sync) {
         syncSystemLocation();
     }
-    if (fresh.side != old.side && panel)
+    if ((fresh.side != old.side || fresh.screen != old.screen) && panel)
         panel->reposition();
     if (fresh.hotkey != old.hotkey && m_s.hotkey)
         m_s.hotkey->registerPreset(fresh.hotkey);

@@ -113,6 +113,8 @@ void PanelController::expand(bool makeKey, quint32 timestamp, Where where) {
             where == Where::choice ? ScreenChoice::openScreen(pointer().toPoint()) : nullptr;
         m_onScreen = on && on != ScreenChoice::tabScreen() ? on->name() : QString();
     }
+    if (makeKey)
+        m_keyboardOpen = true;
     if (expanded()) {
         if (makeKey) {
             m_parts.panel->makeKey(timestamp);
@@ -153,6 +155,7 @@ void PanelController::collapse(bool force) {
     if (force)
         m_holds = 0;
     m_state = State::collapsed;
+    m_keyboardOpen = false;
     m_deadlines->cancel(collapseWork);
     stopPassThrough();
     m_parts.grid->closePreview();
@@ -188,8 +191,22 @@ void PanelController::hold(bool on) {
         return;
     m_mouseInside = pointerInCard();
     pointerCheck();
-    if (!m_mouseInside)
+    if (m_mouseInside)
+        return;
+    if (!m_keyboardOpen) {
         scheduleCollapse(PanelDelay::released, false);
+        return;
+    }
+    // A panel opened from the keyboard never waited for the pointer: it stays
+    // for the keys (and the Undo of what they just did) once it has the
+    // keyboard back, and closes only when it did not get it.
+    if (Prefs::shared().boolean(Key::pinned))
+        return;
+    m_deadlines->schedule(collapseWork, PanelDelay::released, [this] {
+        if (!m_mouseInside && m_holds == 0 && !m_parts.panel->isKey() &&
+            !Prefs::shared().boolean(Key::pinned))
+            collapse(false);
+    });
 }
 
 void PanelController::togglePin() {
@@ -244,6 +261,9 @@ void PanelController::pointerCheck() {
 
 void PanelController::mouseInPanel(bool inside) {
     m_mouseInside = inside;
+    // Once the pointer has been in, the panel closes as pointer-opened ones do.
+    if (inside)
+        m_keyboardOpen = false;
     if (expanded()) {
         const bool ignore = wantsIgnore(inside);
         if (m_parts.panel->ignoresMouse() != ignore)

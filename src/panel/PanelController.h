@@ -233,6 +233,7 @@ private:
     QString m_query;
     int m_holds = 0;
     bool m_mouseInside = false;
+    bool m_keyboardOpen = false; // opened for the keys, and the pointer has not been in since
     int m_unseen = 0;
     double m_width = 268;
     double m_thumb = 224;

@@ -9,8 +9,13 @@
 #include <cstring>
 
 int main(int argc, char** argv) {
+    // --two-screens: the screens tests, on a session of two screens.
+    bool two = false;
+    for (int i = 1; i < argc; ++i)
+        two = two || std::strcmp(argv[i], "--two-screens") == 0;
     X11Session& session = X11Session::instance();
-    const X11Session::State state = session.start();
+    const X11Session::State state =
+        session.start(two ? X11Session::Layout::twoScreens : X11Session::Layout::oneScreen);
     // Without a server the tests skip or fail on their own; the application
     // still needs a platform to exist.
     qputenv("QT_QPA_PLATFORM", state == X11Session::State::running ? "xcb" : "offscreen");
@@ -22,7 +27,7 @@ int main(int argc, char** argv) {
         for (int i = 1; i < argc; ++i) {
             if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc)
                 only = QString::fromLocal8Bit(argv[++i]);
-            else
+            else if (std::strcmp(argv[i], "--two-screens") != 0)
                 args.push_back(argv[i]);
         }
         for (const auto& [name, factory] : TestRegistry::all()) {

@@ -3,6 +3,7 @@
 #include "grid/Clip.h"
 #include "library/Library.h"
 #include "panel/DialogPrompts.h"
+#include "panel/ScreenChoice.h"
 #include "panel/ShareMenu.h"
 #include "platform/FileManager.h"
 #include "platform/Log.h"
@@ -14,6 +15,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 
 PanelController::PanelController(Library& lib, PanelParts parts, PanelEnv env, QObject* parent)
@@ -85,7 +87,11 @@ motion::Animator& PanelController::animator() const {
 }
 
 ScreenFrames PanelController::screen() const {
-    return m_env.screen ? m_env.screen() : ScreenFrames::of();
+    if (m_env.screen)
+        return m_env.screen();
+    // A screen unplugged while the panel was open on it: the tab's screen.
+    QScreen* on = m_onScreen.isEmpty() ? nullptr : ScreenChoice::byName(m_onScreen);
+    return ScreenFrames::of(on ? on : ScreenChoice::tabScreen());
 }
 
 QPointF PanelController::pointer() const {
@@ -99,9 +105,14 @@ bool PanelController::pointerInCard() {
 
 // Opening and closing
 
-void PanelController::expand(bool makeKey, quint32 timestamp) {
+void PanelController::expand(bool makeKey, quint32 timestamp, Where where) {
     m_deadlines->cancel(collapseWork);
     m_deadlines->cancel(hoverWork);
+    if (!expanded()) {
+        const QScreen* on =
+            where == Where::choice ? ScreenChoice::openScreen(pointer().toPoint()) : nullptr;
+        m_onScreen = on && on != ScreenChoice::tabScreen() ? on->name() : QString();
+    }
     if (makeKey)
         m_keyboardOpen = true;
     if (expanded()) {

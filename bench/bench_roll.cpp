@@ -222,13 +222,26 @@ int main(int argc, char** argv) {
     bar->setValue(bar->maximum() / 2);
     QElapsedTimer ready;
     ready.start();
-    QList<ThumbView*> middle;
+    // The visible cells are looked up again only when those known are all
+    // ready: a walk over every frame at each turn would take from the main
+    // thread what it owes the cells.
+    QCoreApplication::processEvents();
+    QList<ThumbView*> middle = visibleCells(grid);
+    const auto allReady = [](const QList<ThumbView*>& cells) {
+        return std::all_of(cells.begin(), cells.end(),
+                           [](ThumbView* cell) { return !cell->image().isNull(); });
+    };
+    // Waiting blocks: a loop that polls would spin a core the decodes need. The
+    // timer only bounds a wait that nothing else ends.
+    QTimer wake;
+    wake.start(100);
     for (;;) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-        middle = visibleCells(grid);
-        if (std::all_of(middle.begin(), middle.end(),
-                        [](ThumbView* cell) { return !cell->image().isNull(); }))
-            break;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (allReady(middle)) {
+            middle = visibleCells(grid);
+            if (allReady(middle))
+                break;
+        }
         if (ready.elapsed() > 120000)
             return 1;
     }

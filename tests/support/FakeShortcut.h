@@ -5,17 +5,21 @@
 #include <QStringList>
 
 /// A global shortcut that grabs nothing: it logs "grab KEYS" and, when a grab
-/// is released, "ungrab"; keys in `taken` are held by another program.
+/// is released, "ungrab" (into `log`, or the list given); keys in `taken` are
+/// held by another program.
 class FakeShortcut final : public GlobalShortcut {
 public:
+    explicit FakeShortcut(QStringList* sharedLog = nullptr)
+        : m_log(sharedLog ? sharedLog : &log) {}
+
     Status grab(const QString& keys) override {
-        log << QStringLiteral("grab ") + keys;
+        *m_log << QStringLiteral("grab ") + keys;
         setStatus(taken.contains(keys) ? Status::conflict : Status::grabbed);
         return status();
     }
     void ungrab() override {
         if (status() == Status::grabbed)
-            log << QStringLiteral("ungrab");
+            *m_log << QStringLiteral("ungrab");
         setStatus(Status::none);
     }
     /// The user pressed the keys at X time `time`.
@@ -23,4 +27,7 @@ public:
 
     QStringList log;
     QStringList taken;
+
+private:
+    QStringList* m_log;
 };

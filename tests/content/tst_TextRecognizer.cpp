@@ -178,14 +178,13 @@ private slots:
     void chosenLanguages_data() {
         QTest::addColumn<QString>("wanted");
         QTest::addColumn<QString>("loaded");
-        QTest::newRow("plus-joined") << "deu+fra"
-                                     << "deu+fra";
-        QTest::newRow("commas, twice") << "eng, deu,deu"
-                                       << "eng+deu";
-        QTest::newRow("one missing") << "eng+qqq"
-                                     << "eng";
-        QTest::newRow("all missing") << "qqq"
-                                     << "eng";
+        const auto row = [](const char* name, const char* wanted, const char* loaded) {
+            QTest::newRow(name) << QString(wanted) << QString(loaded);
+        };
+        row("plus-joined", "deu+fra", "deu+fra");
+        row("commas, twice", "eng, deu,deu", "eng+deu");
+        row("one missing", "eng+qqq", "eng");
+        row("all missing", "qqq", "eng");
     }
     void chosenLanguages() {
         QFETCH(QString, wanted);

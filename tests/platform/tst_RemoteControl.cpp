@@ -45,16 +45,14 @@ private slots:
     void commands_data() {
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("call");
-        QTest::newRow("toggle") << "--toggle"
-                                << "toggle:launcher-42";
-        QTest::newRow("show") << "--show"
-                              << "show:launcher-42";
-        QTest::newRow("hide") << "--hide"
-                              << "hide";
-        QTest::newRow("quit") << "--quit"
-                              << "quit";
-        QTest::newRow("copy text") << "--copy-text"
-                                   << "copyText";
+        const auto row = [](const char* name, const char* option, const char* call) {
+            QTest::newRow(name) << QString(option) << QString(call);
+        };
+        row("toggle", "--toggle", "toggle:launcher-42");
+        row("show", "--show", "show:launcher-42");
+        row("hide", "--hide", "hide");
+        row("quit", "--quit", "quit");
+        row("copy text", "--copy-text", "copyText");
     }
     // Each command line option reaches the running instance as its method,
     // with the launcher's startup id for the focus request, and reports 0.

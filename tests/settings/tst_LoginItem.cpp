@@ -47,14 +47,13 @@ private slots:
     void execQuoting_data() {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("line");
-        QTest::newRow("plain") << "/usr/bin/tamberk"
-                               << "Exec=/usr/bin/tamberk";
-        QTest::newRow("space") << "/opt/My Apps/tamberk"
-                               << "Exec=\"/opt/My Apps/tamberk\"";
-        QTest::newRow("dollar and quote") << "/opt/a$b/t\"q"
-                                          << "Exec=\"/opt/a\\\\$b/t\\\\\"q\"";
-        QTest::newRow("percent") << "/opt/100%/tamberk"
-                                 << "Exec=/opt/100%%/tamberk";
+        const auto row = [](const char* name, const char* program, const char* line) {
+            QTest::newRow(name) << QString(program) << QString(line);
+        };
+        row("plain", "/usr/bin/tamberk", "Exec=/usr/bin/tamberk");
+        row("space", "/opt/My Apps/tamberk", "Exec=\"/opt/My Apps/tamberk\"");
+        row("dollar and quote", "/opt/a$b/t\"q", "Exec=\"/opt/a\\\\$b/t\\\\\"q\"");
+        row("percent", "/opt/100%/tamberk", "Exec=/opt/100%%/tamberk");
     }
     // The program path survives the entry's quoting rules, so a launcher
     // starts exactly that file.

@@ -1,5 +1,6 @@
 #include "CliRun.h"
 #include "TestEnv.h"
+#include "settings/Prefs.h"
 
 #include <QFont>
 #include <QImage>
@@ -50,7 +51,7 @@ private slots:
     // plain output, escaped; JSON keeps the names.
     void oddNamesStayOneLinePerShot() {
         TestEnv env;
-        QVERIFY(cli({"settings", "set", "t2.onlyShots", "false"}));
+        Prefs::shared().set(Key::onlyShots, false);
         const QString root = env.mkdir("Pictures");
         QSet<QString> paths, lines;
         for (const char* name :
@@ -100,8 +101,8 @@ private slots:
         QFETCH(bool, allRead);
         QFETCH(QString, note);
         TestEnv env;
-        QVERIFY(cli({"settings", "set", "t2.onlyShots", "false"}));
-        QVERIFY(cli({"settings", "set", "t2.ocr", ocr ? "true" : "false"}));
+        Prefs::shared().set(Key::onlyShots, false);
+        Prefs::shared().set(Key::ocr, ocr);
         const QString root = env.mkdir("Pictures");
         const QString read = root + "/read.png", unread = root + "/unread.png";
         QJsonObject index{{read, QJsonObject{{"m", 1000}, {"t", "Invoice total"}}}};
@@ -147,7 +148,7 @@ private slots:
     void watchFollowsTheFolder() {
         QFETCH(bool, json);
         TestEnv env;
-        QVERIFY(cli({"settings", "set", "t2.ocr", "false"}));
+        Prefs::shared().set(Key::ocr, false);
         const QString root = env.mkdir("Pictures");
         QProcess watch;
         watch.start(TAMBERK_CLI, QStringList{"watch", "--root", root} +

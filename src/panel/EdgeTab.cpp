@@ -1,11 +1,14 @@
 #include "panel/EdgeTab.h"
 
 #include "panel/PanelController.h"
+#include "panel/ScreenChoice.h"
 #include "platform/InputOnlyWindow.h"
 #include "platform/Log.h"
 #include "platform/X11Window.h"
+#include "shelf/Announce.h"
 #include "shelf/Theme.h"
 
+#include <QAccessible>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
@@ -240,7 +243,7 @@ void EdgeTab::hide() {
 }
 
 void EdgeTab::position() {
-    const ScreenFrames screen = ScreenFrames::of();
+    const ScreenFrames screen = ScreenFrames::of(ScreenChoice::tabScreen());
     if (screen.full.isEmpty())
         return;
     m_side = Prefs::shared().side();
@@ -254,6 +257,13 @@ void EdgeTab::setUnseen(int unseen) {
         return;
     m_unseen = unseen;
     layoutPill(true);
+    QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
+    announce::send(changed);
+}
+
+void EdgeTab::click() {
+    if (m_ctl)
+        m_ctl->tabClicked(0);
 }
 
 void EdgeTab::layoutPill(bool animated) {

@@ -108,6 +108,34 @@ private slots:
         QVERIFY(!r->ctl->expanded());
     }
 
+    // A panel opened from the keyboard stays open when a dialog or menu it
+    // held closes with the pointer away (its Undo toast would go with it),
+    // unless it did not get the keyboard back; opened by the pointer, it
+    // closes 0.6 s later.
+    void releasedHoldWithThePointerAway_data() {
+        QTest::addColumn<bool>("byKeyboard");
+        QTest::addColumn<bool>("keyBack");
+        QTest::addColumn<bool>("stays");
+        QTest::newRow("keyboard, key back") << true << true << true;
+        QTest::newRow("keyboard, key refused") << true << false << false;
+        QTest::newRow("pointer") << false << true << false;
+    }
+    void releasedHoldWithThePointerAway() {
+        QFETCH(bool, byKeyboard);
+        QFETCH(bool, keyBack);
+        QFETCH(bool, stays);
+        auto r = rig();
+        r->pointer = QPointF(200, 400);
+        r->ctl->expand(byKeyboard, 1);
+        r->ctl->hold(true);
+        r->panel.key = false; // the dialog has the keyboard
+        r->advanceBy(1);
+        r->ctl->hold(false);
+        r->panel.key = keyBack;
+        r->advanceBy(1);
+        QCOMPARE(r->ctl->expanded(), stays);
+    }
+
     // Releasing a hold never taken leaves the count at 0.
     void holdsNeverGoNegative() {
         auto r = rig();

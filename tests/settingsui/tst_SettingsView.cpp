@@ -1,6 +1,9 @@
+#include "FakePortal.h"
+#include "PrivateBus.h"
 #include "SettingsFakes.h"
 #include "TestEnv.h"
 #include "platform/GlobalShortcut.h"
+#include "platform/PortalShortcut.h"
 #include "settings/CaptureTool.h"
 #include "settings/Hotkey.h"
 #include "settings/LoginItem.h"
@@ -13,8 +16,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 namespace {
@@ -225,6 +230,7 @@ private slots:
             << "t2.doubleClick" << 1 << QVariant(QStringLiteral("quicklook"));
         QTest::newRow("shortcut") << "t2.hotkey" << 3 << QVariant(qint64(3));
         QTest::newRow("no shortcut") << "t2.hotkey" << 0 << QVariant(qint64(0));
+        QTest::newRow("screen") << "t2.screen" << 1 << QVariant(QStringLiteral("pointer"));
     }
     void pickersWriteThrough() {
         QFETCH(QString, key);
@@ -241,6 +247,21 @@ private slots:
         Prefs::shared().set(name.constData(), picker->itemData(before));
         QCOMPARE(picker->currentIndex(), before);
     }
+    // The screen picker lists each connected screen by name; a chosen screen
+    // that is unplugged stays listed and chosen.
+    void screenPicker() {
+        Prefs::shared().set(Key::screen, QStringLiteral("output:HDMI-9"));
+        SettingsView view(&m_tool);
+        auto* picker = child<QComboBox>(view, QStringLiteral("t2.screen"));
+        const QString first = QGuiApplication::primaryScreen()->name();
+        QCOMPARE(picker->findData(QStringLiteral("output:") + first), 2);
+        QCOMPARE(picker->currentText(), QStringLiteral("HDMI-9 (not connected)"));
+        picker->setCurrentIndex(2);
+        emit picker->activated(2);
+        QCOMPARE(Prefs::shared().string(Key::screen), QStringLiteral("output:") + first);
+        QCOMPARE(picker->findText(QStringLiteral("HDMI-9 (not connected)")), -1);
+    }
+
     void dockSegments() {
         // The dock segments write "t2.side" and follow outside changes.
         SettingsView view(&m_tool);
@@ -288,6 +309,36 @@ private slots:
         QVERIFY(!shown(conflict, view));
         SettingsView x11(&m_tool);
         QVERIFY(!shown(child(x11, QStringLiteral("waylandHint")), x11));
+    }
+
+    // With the desktop's portal the form shows the keys the desktop assigned
+    // and, where the portal can, opens the desktop's own dialog to change them.
+    void shortcutThroughThePortal_data() {
+        QTest::addColumn<uint>("version");
+        QTest::newRow("version 1") << 1u;
+        QTest::newRow("version 2") << 2u;
+    }
+    void shortcutThroughThePortal() {
+        QFETCH(uint, version);
+        PrivateBus bus;
+        QVERIFY(bus.isRunning());
+        FakePortal portal(bus.connect(QStringLiteral("desktop")), version);
+        PortalShortcut shortcut(nullptr, bus.connect(QStringLiteral("app")));
+        Hotkey hotkey(&shortcut);
+        SettingsView view(&m_tool);
+        view.setHotkey(&hotkey);
+        hotkey.registerPreset(1);
+        auto* hint = child<QLabel>(view, QStringLiteral("waylandHint"));
+        QTRY_COMPARE_WITH_TIMEOUT(hint->text(),
+                                  QStringLiteral("Your desktop opens Tamberk with Super+K."), 5000);
+        QVERIFY(shown(hint, view));
+        auto* change = child<QPushButton>(view, QStringLiteral("changeShortcut"));
+        QCOMPARE(shown(change, view), version >= 2);
+        if (version >= 2) {
+            change->click();
+            QTRY_COMPARE_WITH_TIMEOUT(portal.calls.constLast(),
+                                      QStringLiteral("ConfigureShortcuts"), 5000);
+        }
     }
 
     // "Launch at login" writes and removes the autostart entry, and a new

@@ -64,6 +64,7 @@ public:
         keyTimestamps.append(timestamp);
     }
     void resignFocus() override { key = false; }
+    bool isKey() const override { return key; }
 
     /// Ends the running fade-out the way the window's animation would.
     void finishFadeOut() {

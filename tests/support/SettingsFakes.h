@@ -4,6 +4,7 @@
 // and the global shortcut. Both write what they are asked into a log, their
 // own or one shared with other fakes.
 
+#include "FakeShortcut.h"
 #include "platform/GlobalShortcut.h"
 #include "settings/CaptureTool.h"
 
@@ -42,31 +43,6 @@ public:
         *m_log << QStringLiteral("open ") + command.join(QLatin1Char(' '));
         return true;
     }
-
-private:
-    QStringList* m_log;
-};
-
-/// A global shortcut; keys listed in `taken` are held by another program.
-class FakeShortcut final : public GlobalShortcut {
-public:
-    explicit FakeShortcut(QStringList* log = nullptr)
-        : m_log(log ? log : &ownLog) {}
-
-    QStringList taken;
-    QStringList ownLog;
-
-    Status grab(const QString& keys) override {
-        *m_log << QStringLiteral("grab ") + keys;
-        setStatus(taken.contains(keys) ? Status::conflict : Status::grabbed);
-        return status();
-    }
-    void ungrab() override {
-        if (status() == Status::grabbed)
-            *m_log << QStringLiteral("ungrab");
-        setStatus(Status::none);
-    }
-    void press(quint32 time) { emit activated(time); }
 
 private:
     QStringList* m_log;

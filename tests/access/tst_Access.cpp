@@ -23,6 +23,7 @@
 #include "shelf/ToastView.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
@@ -99,6 +100,19 @@ struct Rig {
         return grid()->hasFocus();
     }
     ~Rig() { shelf->setReceiver(nullptr); }
+    /// A library of /s holding /s/a, for the chip rows.
+    ChipSource chips() const {
+        ChipSource source;
+        source.root = "/s";
+        source.childMap = &childMap;
+        source.listed = [](const QString&) { return true; };
+        source.counts.session = 1;
+        source.counts.all = 20;
+        source.counts.perFolder = {{"/s", 20}, {"/s/a", 12}};
+        source.name = [](const QString& path) { return path.mid(path.lastIndexOf('/') + 1); };
+        return source;
+    }
+    QHash<QString, QStringList> childMap{{"/s", {"/s/a"}}};
     GridView* grid() const { return shelf->grid(); }
 };
 
@@ -304,15 +318,7 @@ private slots:
     // active one is selected, and pressing one selects its scope.
     void chips() {
         Rig rig;
-        QHash<QString, QStringList> childMap{{"/s", {"/s/a"}}};
-        ChipSource source;
-        source.root = "/s";
-        source.childMap = &childMap;
-        source.listed = [](const QString&) { return true; };
-        source.counts.session = 1;
-        source.counts.all = 20;
-        source.counts.perFolder = {{"/s", 20}, {"/s/a", 12}};
-        source.name = [](const QString& path) { return path.mid(path.lastIndexOf('/') + 1); };
+        const ChipSource source = rig.chips();
         rig.shelf->updateChips(source, Scope::session());
 
         QAccessibleInterface* row = of(rig.shelf->chipsScroll());
@@ -334,6 +340,39 @@ private slots:
         rig.shelf->updateChips(source, Scope::all());
         QVERIFY(all->state().selected);
         QVERIFY(seenNames(QAccessible::StateChanged).contains(all->text(QAccessible::Name)));
+    }
+
+    // Tab takes the keyboard from the roll to the header's buttons and the
+    // chips, which show a ring while they have it; Return and Space press them.
+    void keyboardReach() {
+        Rig rig;
+        rig.shelf->updateChips(rig.chips(), Scope::session());
+        ChipView* folder = nullptr;
+        for (ChipView* chip : rig.shelf->chips())
+            if (chip->def().path == "/s/a")
+                folder = chip;
+        QVERIFY(folder);
+        QVERIFY(rig.focusGrid());
+        QSet<QWidget*> reached;
+        for (int i = 0; i < 40 && !reached.contains(rig.grid()); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached << QApplication::focusWidget();
+        }
+        QVERIFY(reached.contains(rig.shelf->header()->pinB));
+        QVERIFY(reached.contains(folder));
+        // No stop in between without a ring: the scrollers scroll with their contents' keys.
+        QVERIFY(!reached.contains(rig.shelf->chipsScroll()));
+        QVERIFY(!reached.contains(rig.shelf->roll()));
+
+        IconButton* pin = rig.shelf->header()->pinB;
+        const QImage resting = pin->grab().toImage();
+        pin->setFocus(Qt::TabFocusReason);
+        QVERIFY(pin->grab().toImage() != resting);
+        QTest::keyClick(pin, Qt::Key_Return);
+        QCOMPARE(rig.receiver.calls.filter("togglePin").size(), 1);
+        folder->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(folder, Qt::Key_Space);
+        QCOMPARE(rig.receiver.calls.filter("select(folder:").size(), 1);
     }
 
     // A toast is announced as it comes, a replacing one too; its action button

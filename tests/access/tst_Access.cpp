@@ -375,14 +375,15 @@ private slots:
         QCOMPARE(rig.receiver.calls.filter("select(folder:").size(), 1);
     }
 
-    // A toast is announced as it comes, a replacing one too; its action button
-    // is its action.
+    // A toast is announced as it comes, a replacing one too (shown anew, as
+    // AT-SPI readers speak alerts that show); its action button is its action.
     void toast() {
         Rig rig;
         rig.shelf->showToast(QStringLiteral("Moved to Trash"), true);
         rig.shelf->showToast(QStringLiteral("Moved 2 to Trash"), true);
         QCOMPARE(seenNames(QAccessible::Alert),
                  (QStringList{"Moved to Trash", "Moved 2 to Trash"}));
+        QCOMPARE(seenNames(QAccessible::ObjectShow), QStringList{"Moved 2 to Trash"});
         QAccessibleInterface* toast = of(rig.shelf->toast());
         QCOMPARE(toast->actionInterface()->actionNames(),
                  QStringList{QAccessibleActionInterface::pressAction()});

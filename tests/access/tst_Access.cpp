@@ -283,6 +283,10 @@ private slots:
                                      << "";
         QTest::newRow("toast") << "toast" << int(QAccessible::AlertMessage) << "Copied"
                                << "";
+        QTest::newRow("header") << "header" << int(QAccessible::ToolBar) << "Tamberk, 3 frames"
+                                << "";
+        QTest::newRow("selection count") << "bar" << int(QAccessible::ToolBar) << "2 selected"
+                                         << "";
     }
     void controls() {
         QFETCH(QString, part);
@@ -292,26 +296,21 @@ private slots:
         Rig rig;
         rig.shelf->empty()->setState(EmptyStateView::State::noShots());
         rig.shelf->showToast(QStringLiteral("Copied"), false);
+        rig.shelf->setCount(3);
+        rig.shelf->updateSelection(2);
         const QHash<QString, QObject*> parts{{"search", rig.shelf->header()->searchB},
                                              {"pin", rig.shelf->header()->pinB},
                                              {"copy", rig.shelf->selBar()->copyB},
                                              {"field", rig.shelf->search()->field()},
                                              {"slider", rig.shelf->footer()->slider()},
                                              {"empty", rig.shelf->empty()},
-                                             {"toast", rig.shelf->toast()}};
+                                             {"toast", rig.shelf->toast()},
+                                             {"header", rig.shelf->header()},
+                                             {"bar", rig.shelf->selBar()}};
         QAccessibleInterface* iface = of(parts.value(part));
         QCOMPARE(int(iface->role()), role);
         QCOMPARE(iface->text(QAccessible::Name), name);
         QCOMPARE(iface->text(QAccessible::Accelerator), keys);
-    }
-
-    // The header's buttons do what a click does when a reader presses them.
-    void buttonPress() {
-        Rig rig;
-        of(rig.shelf->header()->pinB)
-            ->actionInterface()
-            ->doAction(QAccessibleActionInterface::pressAction());
-        QCOMPARE(rig.receiver.calls.filter("togglePin").size(), 1);
     }
 
     // The chips are the page tabs of their row, named with their counts; the
@@ -343,7 +342,8 @@ private slots:
     }
 
     // Tab takes the keyboard from the roll to the header's buttons and the
-    // chips, which show a ring while they have it; Return and Space press them.
+    // chips, which show a ring while they have it; Return and Space press them,
+    // as a reader's press action does.
     void keyboardReach() {
         Rig rig;
         rig.shelf->updateChips(rig.chips(), Scope::session());
@@ -370,6 +370,8 @@ private slots:
         QVERIFY(pin->grab().toImage() != resting);
         QTest::keyClick(pin, Qt::Key_Return);
         QCOMPARE(rig.receiver.calls.filter("togglePin").size(), 1);
+        of(pin)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(rig.receiver.calls.filter("togglePin").size(), 2);
         folder->setFocus(Qt::TabFocusReason);
         QTest::keyClick(folder, Qt::Key_Space);
         QCOMPARE(rig.receiver.calls.filter("select(folder:").size(), 1);

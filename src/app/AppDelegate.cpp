@@ -2,6 +2,7 @@
 
 #include "app/DelayedWork.h"
 #include "platform/Log.h"
+#include "platform/PortalShortcut.h"
 #include "settings/CaptureTool.h"
 #include "settings/Hotkey.h"
 #include "settings/Prefs.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -170,7 +170,7 @@ void AppDelegate::applyPrefs() {
     } else if (fresh.sync != old.sync) {
         syncSystemLocation();
     }
-    if (fresh.side != old.side && panel)
+    if ((fresh.side != old.side || fresh.screen != old.screen) && panel)
         panel->reposition();
     if (fresh.hotkey != old.hotkey && m_s.hotkey)
         m_s.hotkey->registerPreset(fresh.hotkey);
@@ -275,6 +275,8 @@ QVariantMap AppDelegate::state() const {
                 : QVariantMap{{QStringLiteral("expanded"), false},
                               {QStringLiteral("pinned"), Prefs::shared().boolean(Key::pinned)}};
     state.insert(QStringLiteral("textPending"), qlonglong(m_s.lib->textPending()));
+    if (m_s.hotkey)
+        state.insert(QStringLiteral("shortcut"), m_s.hotkey->backend());
     return state;
 }
 
@@ -293,13 +295,7 @@ void AppDelegate::copyText(std::function<void(bool copied)> done) {
 }
 
 quint32 AppDelegate::timestampFromToken(const QString& token) {
-    static const QRegularExpression time(QStringLiteral("_TIME([0-9]+)$"));
-    const QRegularExpressionMatch m = time.match(token);
-    if (!m.hasMatch())
-        return 0;
-    bool ok = false;
-    const qulonglong value = m.captured(1).toULongLong(&ok);
-    return ok && value <= 0xFFFFFFFFull ? quint32(value) : 0;
+    return PortalShortcut::tokenTime(token);
 }
 
 QString AppDelegate::displayName(const QString& path) {

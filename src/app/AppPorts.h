@@ -16,7 +16,8 @@ public:
 
     virtual bool expanded() const = 0;
     /// Opens the panel; with `makeKey` it takes keyboard focus for the user
-    /// action of X time `timestamp`.
+    /// action of X time `timestamp`, and being the user's own open (shortcut,
+    /// command line, tray) it lands where "t2.screen" puts those.
     virtual void expand(bool makeKey, quint32 timestamp) = 0;
     virtual void collapse(bool force) = 0;
     /// Closes after `delay` seconds unless the pointer or a hold keeps it.

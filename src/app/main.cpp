@@ -13,6 +13,7 @@
 #include "platform/GlobalShortcut.h"
 #include "platform/Log.h"
 #include "platform/Memory.h"
+#include "platform/PortalShortcut.h"
 #include "platform/RemoteControl.h"
 #include "platform/TrayHost.h"
 #include "platform/X11Connection.h"
@@ -87,8 +88,13 @@ int main(int argc, char** argv) {
     // before the panel windows, those before the library.
     Library lib;
     LiveLibrary liveLib(lib);
-    GlobalShortcut shortcut;
-    Hotkey hotkey(&shortcut);
+    // In a Wayland session a key grab sees keys only while one of our windows
+    // has focus: the desktop's portal binds the shortcut there, when it can.
+    GlobalShortcut grab;
+    std::unique_ptr<PortalShortcut> portal;
+    if (PortalShortcut::waylandSession())
+        portal = std::make_unique<PortalShortcut>(&grab);
+    Hotkey hotkey(portal ? static_cast<GlobalShortcut*>(portal.get()) : &grab);
     SystemCaptureTool tool;
     TrayHost trayHost;
     std::unique_ptr<DockedPanel> docked;

@@ -1,11 +1,15 @@
 // tamberk-cli settings / system: the settings store and the desktop's
 // screenshot settings from a terminal.
 #include "cli/Command.h"
+#include "platform/PortalShortcut.h"
 #include "platform/ProcessProbe.h"
+#include "platform/RemoteControl.h"
 #include "settings/Prefs.h"
 #include "settings/SystemCapture.h"
 
 #include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusMessage>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -104,6 +108,30 @@ int runSettings(const QStringList& args) {
     return 2;
 }
 
+// What binds the global shortcut: the running application says; without
+// one, what it would use in this session.
+QString shortcutBackend() {
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        const QDBusMessage reply = bus.call(
+            QDBusMessage::createMethodCall(RemoteControl::serviceName, RemoteControl::objectPath,
+                                           RemoteControl::interfaceName, QStringLiteral("State")),
+            QDBus::Block, 3000);
+        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+            const QString backend = qdbus_cast<QVariantMap>(reply.arguments().constFirst())
+                                        .value(QStringLiteral("shortcut"))
+                                        .toString();
+            if (!backend.isEmpty())
+                return backend;
+        }
+    }
+    if (Prefs::shared().integer(Key::hotkey) == 0)
+        return QStringLiteral("none");
+    return PortalShortcut::waylandSession() && PortalShortcut::portalVersion(bus) > 0
+               ? QStringLiteral("portal")
+               : QStringLiteral("x11");
+}
+
 int showSystem(bool json) {
     const auto prefix = SystemCapture::namePrefix();
     const QJsonObject info{
@@ -114,13 +142,14 @@ int showSystem(bool json) {
         {QStringLiteral("disableShadow"), SystemCapture::disableShadow()},
         {QStringLiteral("namePrefix"), prefix ? QJsonValue(*prefix) : QJsonValue()},
         {QStringLiteral("writable"), SystemCapture::writable()},
+        {QStringLiteral("shortcut"), shortcutBackend()},
     };
     if (json) {
         out() << QJsonDocument(info).toJson(QJsonDocument::Indented);
         return 0;
     }
-    for (const char* key :
-         {"tool", "location", "type", "showThumbnail", "disableShadow", "namePrefix", "writable"}) {
+    for (const char* key : {"tool", "location", "type", "showThumbnail", "disableShadow",
+                            "namePrefix", "writable", "shortcut"}) {
         const QJsonValue value = info.value(QLatin1String(key));
         QString text = value.isBool()
                            ? (value.toBool() ? QStringLiteral("true") : QStringLiteral("false"))

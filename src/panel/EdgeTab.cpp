@@ -1,6 +1,7 @@
 #include "panel/EdgeTab.h"
 
 #include "panel/PanelController.h"
+#include "panel/ScreenChoice.h"
 #include "platform/InputOnlyWindow.h"
 #include "platform/Log.h"
 #include "platform/X11Window.h"
@@ -242,7 +243,7 @@ void EdgeTab::hide() {
 }
 
 void EdgeTab::position() {
-    const ScreenFrames screen = ScreenFrames::of();
+    const ScreenFrames screen = ScreenFrames::of(ScreenChoice::tabScreen());
     if (screen.full.isEmpty())
         return;
     m_side = Prefs::shared().side();

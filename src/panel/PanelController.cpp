@@ -3,6 +3,7 @@
 #include "grid/Clip.h"
 #include "library/Library.h"
 #include "panel/DialogPrompts.h"
+#include "panel/ScreenChoice.h"
 #include "panel/ShareMenu.h"
 #include "platform/FileManager.h"
 #include "platform/Log.h"
@@ -14,6 +15,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 
 PanelController::PanelController(Library& lib, PanelParts parts, PanelEnv env, QObject* parent)
@@ -85,7 +87,11 @@ motion::Animator& PanelController::animator() const {
 }
 
 ScreenFrames PanelController::screen() const {
-    return m_env.screen ? m_env.screen() : ScreenFrames::of();
+    if (m_env.screen)
+        return m_env.screen();
+    // A screen unplugged while the panel was open on it: the tab's screen.
+    QScreen* on = m_onScreen.isEmpty() ? nullptr : ScreenChoice::byName(m_onScreen);
+    return ScreenFrames::of(on ? on : ScreenChoice::tabScreen());
 }
 
 QPointF PanelController::pointer() const {
@@ -99,9 +105,16 @@ bool PanelController::pointerInCard() {
 
 // Opening and closing
 
-void PanelController::expand(bool makeKey, quint32 timestamp) {
+void PanelController::expand(bool makeKey, quint32 timestamp, Where where) {
     m_deadlines->cancel(collapseWork);
     m_deadlines->cancel(hoverWork);
+    if (!expanded()) {
+        const QScreen* on =
+            where == Where::choice ? ScreenChoice::openScreen(pointer().toPoint()) : nullptr;
+        m_onScreen = on && on != ScreenChoice::tabScreen() ? on->name() : QString();
+    }
+    if (makeKey)
+        m_keyboardOpen = true;
     if (expanded()) {
         if (makeKey) {
             m_parts.panel->makeKey(timestamp);
@@ -142,6 +155,7 @@ void PanelController::collapse(bool force) {
     if (force)
         m_holds = 0;
     m_state = State::collapsed;
+    m_keyboardOpen = false;
     m_deadlines->cancel(collapseWork);
     stopPassThrough();
     m_parts.grid->closePreview();
@@ -177,8 +191,22 @@ void PanelController::hold(bool on) {
         return;
     m_mouseInside = pointerInCard();
     pointerCheck();
-    if (!m_mouseInside)
+    if (m_mouseInside)
+        return;
+    if (!m_keyboardOpen) {
         scheduleCollapse(PanelDelay::released, false);
+        return;
+    }
+    // A panel opened from the keyboard never waited for the pointer: it stays
+    // for the keys (and the Undo of what they just did) once it has the
+    // keyboard back, and closes only when it did not get it.
+    if (Prefs::shared().boolean(Key::pinned))
+        return;
+    m_deadlines->schedule(collapseWork, PanelDelay::released, [this] {
+        if (!m_mouseInside && m_holds == 0 && !m_parts.panel->isKey() &&
+            !Prefs::shared().boolean(Key::pinned))
+            collapse(false);
+    });
 }
 
 void PanelController::togglePin() {
@@ -233,6 +261,9 @@ void PanelController::pointerCheck() {
 
 void PanelController::mouseInPanel(bool inside) {
     m_mouseInside = inside;
+    // Once the pointer has been in, the panel closes as pointer-opened ones do.
+    if (inside)
+        m_keyboardOpen = false;
     if (expanded()) {
         const bool ignore = wantsIgnore(inside);
         if (m_parts.panel->ignoresMouse() != ignore)

@@ -71,6 +71,10 @@ class PanelController : public QObject, public GridHost, public ShelfReceiver, p
     Q_OBJECT
 public:
     enum class State { collapsed, expanded };
+    /// Which screen an open lands on: the tab's (hover, click, peek, pin), or
+    /// the one "t2.screen" chooses for the user's own opens (shortcut,
+    /// command line, tray), which may be the screen under the pointer.
+    enum class Where { tab, choice };
 
     PanelController(Library& lib, PanelParts parts, PanelEnv env = {}, QObject* parent = nullptr);
     ~PanelController() override;
@@ -78,7 +82,7 @@ public:
     // Opening and closing.
     /// Opens the panel; with `makeKey` it also takes keyboard focus for the
     /// user action of X time `timestamp` and focuses the grid.
-    void expand(bool makeKey, quint32 timestamp = 0);
+    void expand(bool makeKey, quint32 timestamp = 0, Where where = Where::tab);
     /// Closes the panel; without `force` it refuses while held or pinned.
     void collapse(bool force) override;
     /// Closes after `delay` seconds unless the pointer comes back, a hold is
@@ -230,6 +234,7 @@ private:
     QString m_query;
     int m_holds = 0;
     bool m_mouseInside = false;
+    bool m_keyboardOpen = false; // opened for the keys, and the pointer has not been in since
     int m_unseen = 0;
     double m_width = 268;
     double m_thumb = 224;
@@ -241,5 +246,8 @@ private:
     bool m_polling = false; // the pointer is read while expanded
     double m_pollDelay = kPollFast;
     QPointF m_lastPointer; // as last read
-    int m_tweenId = 0;     // the width animation's frame callback
+    // The name of the screen the panel was opened on when it is not the
+    // tab's; empty: the tab's screen.
+    QString m_onScreen;
+    int m_tweenId = 0; // the width animation's frame callback
 };

@@ -48,6 +48,8 @@ public:
     virtual void makeKey(quint32 timestamp) = 0;
     /// Stops accepting focus again (hover and peek opens never take it).
     virtual void resignFocus() = 0;
+    /// Whether the window has keyboard focus now.
+    virtual bool isKey() const = 0;
 };
 
 /// The edge tab window.

@@ -48,6 +48,7 @@ public:
     bool ignoresMouse() const override { return m_ignoresMouse; }
     void makeKey(quint32 timestamp) override;
     void resignFocus() override;
+    bool isKey() const override { return isActiveWindow(); }
 
 signals:
     /// The window lost keyboard focus.

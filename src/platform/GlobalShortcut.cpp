@@ -91,6 +91,9 @@ GlobalShortcut::GlobalShortcut(QObject* parent)
     }
 }
 
+GlobalShortcut::GlobalShortcut(Elsewhere, QObject* parent)
+    : QObject(parent) {}
+
 GlobalShortcut::~GlobalShortcut() {
     releaseNow();
     if (m_filter && QCoreApplication::instance())

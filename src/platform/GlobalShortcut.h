@@ -47,7 +47,12 @@ signals:
     void regrabbed();
 
 protected:
+    /// For a subclass that binds the shortcut elsewhere than on the X server:
+    /// no key events are watched.
+    struct Elsewhere {};
+    GlobalShortcut(Elsewhere, QObject* parent);
     void setStatus(Status status);
+    void setKeys(const QString& keys) { m_keys = keys; }
 
 private:
     class Filter;

@@ -1,6 +1,7 @@
 #include "settings/Hotkey.h"
 
 #include "platform/GlobalShortcut.h"
+#include "platform/PortalShortcut.h"
 
 QKeySequence HotkeyPreset::sequence() const {
     // Qt names Super "Meta".
@@ -32,6 +33,8 @@ Hotkey::Hotkey(GlobalShortcut* shortcut, QObject* parent)
     if (m_shortcut) {
         connect(m_shortcut, &GlobalShortcut::activated, this, &Hotkey::activated);
         connect(m_shortcut, &GlobalShortcut::statusChanged, this, &Hotkey::stateChanged);
+        if (auto* portal = qobject_cast<PortalShortcut*>(m_shortcut))
+            connect(portal, &PortalShortcut::descriptionChanged, this, &Hotkey::stateChanged);
     }
 }
 
@@ -47,4 +50,27 @@ void Hotkey::registerPreset(qint64 index) {
 
 bool Hotkey::inUse() const {
     return m_shortcut && m_shortcut->status() == GlobalShortcut::Status::conflict;
+}
+
+QString Hotkey::backend() const {
+    if (!m_shortcut || m_shortcut->keys().isEmpty())
+        return QStringLiteral("none");
+    const auto* portal = qobject_cast<const PortalShortcut*>(m_shortcut.data());
+    return portal && portal->backend() == PortalShortcut::Backend::portal ? QStringLiteral("portal")
+                                                                          : QStringLiteral("x11");
+}
+
+QString Hotkey::assignedTrigger() const {
+    const auto* portal = qobject_cast<const PortalShortcut*>(m_shortcut.data());
+    return portal ? portal->triggerDescription() : QString();
+}
+
+bool Hotkey::canConfigure() const {
+    const auto* portal = qobject_cast<const PortalShortcut*>(m_shortcut.data());
+    return portal && portal->canConfigure();
+}
+
+void Hotkey::configure() {
+    if (auto* portal = qobject_cast<PortalShortcut*>(m_shortcut.data()))
+        portal->configure(qEnvironmentVariable("XDG_ACTIVATION_TOKEN"));
 }

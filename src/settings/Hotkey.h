@@ -40,11 +40,21 @@ public:
     /// Whether the last registration failed because another program holds
     /// the keys: the settings window shows "In use by another program".
     bool inUse() const;
+    /// What binds the shortcut: "portal" (the desktop's GlobalShortcuts
+    /// portal), "x11" (a key grab) or "none" (no shortcut chosen).
+    QString backend() const;
+    /// The trigger the desktop assigned through its portal ("Ctrl+Alt+S", or
+    /// what the user chose there); empty without the portal or before it answered.
+    QString assignedTrigger() const;
+    /// Whether the desktop's own dialog for the shortcut can be opened.
+    bool canConfigure() const;
+    /// Opens the desktop's dialog for the shortcut (see canConfigure()).
+    void configure();
 
 signals:
     /// The shortcut was pressed; `xTimestamp` is for the focus request.
     void activated(quint32 xTimestamp);
-    /// inUse() may have changed.
+    /// inUse(), backend(), assignedTrigger() or canConfigure() may have changed.
     void stateChanged();
 
 private:

@@ -32,6 +32,10 @@ inline constexpr char ocr[] = "t2.ocr";
 /// ("eng+deu"); empty: English plus the locale's language when installed.
 inline constexpr char ocrLanguages[] = "t2.ocrLanguages";
 inline constexpr char showTab[] = "t2.showTab";
+/// Which screen the panel and tab dock on: "primary", "pointer" (the tab on
+/// the primary screen, the user's own opens on the screen under the pointer)
+/// or "output:" followed by a screen's name ("output:HDMI-1").
+inline constexpr char screen[] = "t2.screen";
 inline constexpr char doubleClick[] = "t2.doubleClick";
 inline constexpr char scope[] = "t2.scope";
 inline constexpr char hideFromCapture[] = "t2.hideFromCapture";

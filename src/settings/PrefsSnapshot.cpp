@@ -6,6 +6,7 @@ PrefsSnapshot::PrefsSnapshot() {
     side = prefs.side();
     hotkey = prefs.integer(Key::hotkey);
     showTab = prefs.boolean(Key::showTab);
+    screen = prefs.string(Key::screen);
     captions = prefs.boolean(Key::captions);
     onlyShots = prefs.boolean(Key::onlyShots);
     includeSub = prefs.boolean(Key::includeSub);

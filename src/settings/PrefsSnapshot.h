@@ -16,6 +16,7 @@ struct PrefsSnapshot {
     DockSide side = DockSide::right;
     qint64 hotkey = 1;
     bool showTab = true;
+    QString screen; // "t2.screen"
     bool captions = true;
     bool onlyShots = true;
     bool includeSub = true;

@@ -1,6 +1,7 @@
 #include "PanelRig.h"
 #include "TestEnv.h"
 #include "panel/PanelGeometry.h"
+#include "panel/ScreenChoice.h"
 #include "panel/TabLayout.h"
 
 #include <QSignalSpy>
@@ -149,6 +150,37 @@ private slots:
         QCOMPARE(tweenWidth(268, 835.2, 0.5), std::round(268 + 567.2 * 0.875));
         QCOMPARE(tweenWidth(268, 835.2, 1), 835.0);
         QCOMPARE(tweenWidth(835, 268, 2), 268.0);
+    }
+
+    // "t2.screen": the primary screen, the one under the pointer for an open
+    // that follows it (the tab, hover and peek do not), or one by name, which
+    // falls back to the primary screen while it is unplugged.
+    void screenChoice_data() {
+        QTest::addColumn<int>("primary");
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QPoint>("pointer"); // (-1, -1): an open that ignores it
+        QTest::addColumn<int>("picked");
+        const QPoint none(-1, -1);
+        QTest::newRow("primary") << 0 << "primary" << QPoint(2000, 500) << 0;
+        QTest::newRow("primary is second") << 1 << "primary" << QPoint(10, 10) << 1;
+        QTest::newRow("pointer") << 0 << "pointer" << QPoint(2000, 500) << 1;
+        QTest::newRow("pointer, tab") << 0 << "pointer" << none << 0;
+        QTest::newRow("pointer off screens") << 0 << "pointer" << QPoint(100, 1000) << 0;
+        QTest::newRow("named") << 0 << "output:HDMI-1" << none << 1;
+        QTest::newRow("named unplugged") << 0 << "output:VGA-1" << QPoint(2000, 500) << 0;
+        QTest::newRow("damaged") << 1 << "elsewhere" << QPoint(10, 10) << 1;
+    }
+    void screenChoice() {
+        QFETCH(int, primary);
+        QFETCH(QString, choice);
+        QFETCH(QPoint, pointer);
+        QFETCH(int, picked);
+        // A 1440 × 900 laptop and a taller 1920 × 1080 monitor to its right.
+        const QList<ScreenChoice::Screen> screens{{"eDP-1", QRect(0, 0, 1440, 900)},
+                                                  {"HDMI-1", QRect(1440, 0, 1920, 1080)}};
+        const auto at = pointer.x() < 0 ? std::nullopt : std::optional<QPoint>(pointer);
+        QCOMPARE(ScreenChoice::pick(screens, primary, choice, at), picked);
+        QCOMPARE(ScreenChoice::pick({}, 0, choice, at), -1);
     }
 
     // The tab sits on the visible frame's edge, centred on the full screen and

@@ -1,5 +1,9 @@
+#include "FakePortal.h"
+#include "PrivateBus.h"
+#include "SettingsFakes.h"
 #include "TestEnv.h"
 #include "platform/GlobalShortcut.h"
+#include "platform/PortalShortcut.h"
 #include "settings/CaptureTool.h"
 #include "settings/Hotkey.h"
 #include "settings/LoginItem.h"
@@ -12,49 +16,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 namespace {
-
-// A screenshot tool that answers at once and records what it is asked.
-class FakeTool : public CaptureTool {
-public:
-    void read(QObject*, std::function<void(CaptureInfo)> done) override { done(info); }
-    void readLocation(QObject*, std::function<void(QString)> done) override {
-        ++locationReads;
-        done(info.location);
-    }
-    void setLocation(const QString& folder, std::function<void()> done) override {
-        log << QStringLiteral("location ") + folder;
-        info.location = folder;
-        done();
-    }
-    void setType(const QString& type) override { log << QStringLiteral("type ") + type; }
-    void setShowThumbnail(bool show) override { log << QStringLiteral("thumb %1").arg(show); }
-    void setDisableShadow(bool disable) override {
-        log << QStringLiteral("shadow %1").arg(disable);
-    }
-    bool open(const QStringList& command) override {
-        log << QStringLiteral("open ") + command.join(QLatin1Char(' '));
-        return true;
-    }
-
-    CaptureInfo info;
-    QStringList log;
-    int locationReads = 0;
-};
-
-class FakeShortcut : public GlobalShortcut {
-public:
-    Status grab(const QString& keys) override {
-        setStatus(taken.contains(keys) ? Status::conflict : Status::grabbed);
-        return status();
-    }
-    void ungrab() override { setStatus(Status::none); }
-    QStringList taken;
-};
 
 template <typename T = QWidget>
 T* child(QWidget& view, const QString& name) {
@@ -82,7 +50,9 @@ class tst_SettingsView : public QObject {
 private slots:
     void init() {
         m_env = std::make_unique<TestEnv>();
-        m_tool = FakeTool();
+        m_tool.info = CaptureInfo();
+        m_tool.ownLog.clear();
+        m_tool.locationReads = 0;
         m_tool.info.toolName = QStringLiteral("Fake");
         m_tool.info.location = m_env->mkdir(QStringLiteral("Pictures/Screenshots"));
         m_tool.info.writable = true;
@@ -143,7 +113,7 @@ private slots:
         int matched = 0;
         view.setOnMatched([&] { ++matched; });
         button(view, QStringLiteral("Match"))->click();
-        QCOMPARE(m_tool.log, QStringList{QStringLiteral("location ") + shots});
+        QCOMPARE(m_tool.ownLog, QStringList{QStringLiteral("location ") + shots});
         QCOMPARE(matched, 1);
         QVERIFY(view.matches());
         QVERIFY(!shown(button(view, QStringLiteral("Match")), view));
@@ -260,6 +230,7 @@ private slots:
             << "t2.doubleClick" << 1 << QVariant(QStringLiteral("quicklook"));
         QTest::newRow("shortcut") << "t2.hotkey" << 3 << QVariant(qint64(3));
         QTest::newRow("no shortcut") << "t2.hotkey" << 0 << QVariant(qint64(0));
+        QTest::newRow("screen") << "t2.screen" << 1 << QVariant(QStringLiteral("pointer"));
     }
     void pickersWriteThrough() {
         QFETCH(QString, key);
@@ -276,6 +247,21 @@ private slots:
         Prefs::shared().set(name.constData(), picker->itemData(before));
         QCOMPARE(picker->currentIndex(), before);
     }
+    // The screen picker lists each connected screen by name; a chosen screen
+    // that is unplugged stays listed and chosen.
+    void screenPicker() {
+        Prefs::shared().set(Key::screen, QStringLiteral("output:HDMI-9"));
+        SettingsView view(&m_tool);
+        auto* picker = child<QComboBox>(view, QStringLiteral("t2.screen"));
+        const QString first = QGuiApplication::primaryScreen()->name();
+        QCOMPARE(picker->findData(QStringLiteral("output:") + first), 2);
+        QCOMPARE(picker->currentText(), QStringLiteral("HDMI-9 (not connected)"));
+        picker->setCurrentIndex(2);
+        emit picker->activated(2);
+        QCOMPARE(Prefs::shared().string(Key::screen), QStringLiteral("output:") + first);
+        QCOMPARE(picker->findText(QStringLiteral("HDMI-9 (not connected)")), -1);
+    }
+
     void dockSegments() {
         // The dock segments write "t2.side" and follow outside changes.
         SettingsView view(&m_tool);
@@ -296,12 +282,12 @@ private slots:
         QVERIFY(child<QAbstractButton>(view, QStringLiteral("format-jpg"))->isChecked());
         child<QAbstractButton>(view, QStringLiteral("format-png"))->click();
         child<QAbstractButton>(view, QStringLiteral("sysThumb"))->click();
-        QCOMPARE(m_tool.log, (QStringList{"type png", "thumb 0"}));
+        QCOMPARE(m_tool.ownLog, (QStringList{"type png", "thumb 0"}));
         auto* shadow = child<QAbstractButton>(view, QStringLiteral("sysShadow"));
         QVERIFY(!shadow->isEnabled());
         QCOMPARE(shadow->toolTip(), QStringLiteral("Not available in Fake"));
         button(view, QStringLiteral("Open Fake"))->click();
-        QCOMPARE(m_tool.log.last(), QStringLiteral("open fake-tool"));
+        QCOMPARE(m_tool.ownLog.last(), QStringLiteral("open fake-tool"));
     }
 
     // The picker says when another program holds the shortcut, and on
@@ -323,6 +309,36 @@ private slots:
         QVERIFY(!shown(conflict, view));
         SettingsView x11(&m_tool);
         QVERIFY(!shown(child(x11, QStringLiteral("waylandHint")), x11));
+    }
+
+    // With the desktop's portal the form shows the keys the desktop assigned
+    // and, where the portal can, opens the desktop's own dialog to change them.
+    void shortcutThroughThePortal_data() {
+        QTest::addColumn<uint>("version");
+        QTest::newRow("version 1") << 1u;
+        QTest::newRow("version 2") << 2u;
+    }
+    void shortcutThroughThePortal() {
+        QFETCH(uint, version);
+        PrivateBus bus;
+        QVERIFY(bus.isRunning());
+        FakePortal portal(bus.connect(QStringLiteral("desktop")), version);
+        PortalShortcut shortcut(nullptr, bus.connect(QStringLiteral("app")));
+        Hotkey hotkey(&shortcut);
+        SettingsView view(&m_tool);
+        view.setHotkey(&hotkey);
+        hotkey.registerPreset(1);
+        auto* hint = child<QLabel>(view, QStringLiteral("waylandHint"));
+        QTRY_COMPARE_WITH_TIMEOUT(hint->text(),
+                                  QStringLiteral("Your desktop opens Tamberk with Super+K."), 5000);
+        QVERIFY(shown(hint, view));
+        auto* change = child<QPushButton>(view, QStringLiteral("changeShortcut"));
+        QCOMPARE(shown(change, view), version >= 2);
+        if (version >= 2) {
+            change->click();
+            QTRY_COMPARE_WITH_TIMEOUT(portal.calls.constLast(),
+                                      QStringLiteral("ConfigureShortcuts"), 5000);
+        }
     }
 
     // "Launch at login" writes and removes the autostart entry, and a new

@@ -18,6 +18,10 @@ namespace TestRegistry {
 using Factory = std::function<std::unique_ptr<QObject>()>;
 bool add(const char* name, Factory factory);
 std::vector<std::pair<QString, Factory>>& all();
+/// Runs every registered class, each in its own TestEnv, and returns how many
+/// failed. `--class Name` among the arguments runs just that one; the rest go
+/// to QtTest.
+int run(int argc, char** argv);
 } // namespace TestRegistry
 
 /// A private home for one test: HOME and the XDG folders point into a fresh

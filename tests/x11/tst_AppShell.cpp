@@ -1,9 +1,11 @@
+#include "FakePortal.h"
 #include "RealApp.h"
 #include "TestEnv.h"
 #include "X11Session.h"
 #include "content/TextIndex.h"
 #include "settings/Prefs.h"
 
+#include <QDBusConnection>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -100,6 +102,44 @@ private slots:
         const Run gone = tamberk({QStringLiteral("--toggle")});
         QCOMPARE(gone.code, 1);
         QVERIFY2(gone.err.contains("Tamberk is not running."), gone.err.constData());
+    }
+
+    // In a Wayland session the desktop's portal binds the shortcut with the
+    // preset as preferred trigger; its activation toggles the panel, which
+    // takes the keyboard, and tamberk-cli says the portal is in use.
+    void shortcutThroughThePortal() {
+        TestEnv env;
+        Prefs::shared().set(Key::launched, true);
+        FakePortal portal(QDBusConnection::sessionBus(), 2);
+        QVERIFY(portal.registered());
+        RealApp app;
+        app.setEnv(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+        app.setEnv(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        app.start();
+        QTRY_COMPARE_WITH_TIMEOUT(state().value(QStringLiteral("shortcut")).toString(),
+                                  QStringLiteral("portal"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            portal.calls.value(1),
+            QStringLiteral("BindShortcuts toggle CTRL+ALT+s \"Open or close Tamberk\""), 10000);
+
+        portal.activate(portal.session, QStringLiteral("toggle"), QStringLiteral("x_TIME0"));
+        QTRY_VERIFY_WITH_TIMEOUT(expanded(), 10000);
+        QByteArray panel;
+        QVERIFY(X11Session::run(
+            QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^Tamberk Panel$")},
+            &panel));
+        const X11Session& x = X11Session::instance();
+        QTRY_COMPARE_WITH_TIMEOUT(x.property32(x.root(), "_NET_ACTIVE_WINDOW").value(0),
+                                  panel.trimmed().toUInt(), 10000);
+
+        QProcess cli;
+        cli.start(QStringLiteral(TAMBERK_CLI), {QStringLiteral("system")});
+        QVERIFY(QTest::qWaitFor([&] { return cli.state() == QProcess::NotRunning; }, 20000));
+        QVERIFY(cli.readAllStandardOutput().contains("shortcut: portal\n"));
+
+        portal.activate(portal.session, QStringLiteral("toggle"), {});
+        QTRY_VERIFY_WITH_TIMEOUT(!expanded(), 10000);
     }
 
     // Quitting while the roll's thumbnails decode and text is recognised ends

@@ -18,7 +18,8 @@ bool DockedShell::expanded() const {
 }
 
 void DockedShell::expand(bool makeKey, quint32 timestamp) {
-    m_docked->controller().expand(makeKey, timestamp);
+    m_docked->controller().expand(
+        makeKey, timestamp, makeKey ? PanelController::Where::choice : PanelController::Where::tab);
 }
 
 void DockedShell::collapse(bool force) {

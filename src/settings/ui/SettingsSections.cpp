@@ -1,5 +1,6 @@
 #include "settings/ui/SettingsView.h"
 
+#include "panel/ScreenChoice.h"
 #include "settings/Hotkey.h"
 #include "settings/LoginItem.h"
 #include "settings/Prefs.h"
@@ -11,9 +12,11 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 // The window's sections and the rows they are made of.
@@ -207,6 +210,10 @@ void SettingsView::buildPanel(QVBoxLayout* form) {
     connect(m_dock, &QButtonGroup::idClicked, this, [](int id) {
         Prefs::shared().set(Key::side, id == 0 ? QStringLiteral("left") : QStringLiteral("right"));
     });
+    m_screen = addPicker(group, QStringLiteral("Screen"), Key::screen, {});
+    fillScreens();
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, &SettingsView::refresh);
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &SettingsView::refresh);
     m_showTab = addSwitch(group, QStringLiteral("Show the edge tab"), Key::showTab);
     m_reveal = addSwitch(group, QStringLiteral("Open when hovering the tab"), Key::reveal);
     addSwitch(group, QStringLiteral("Peek when a new frame lands"), Key::peek);
@@ -229,14 +236,17 @@ void SettingsView::buildPanel(QVBoxLayout* form) {
     row->insertWidget(1, m_conflict);
     m_conflict->hide();
 
-    QWidget* hintRow = nullptr;
-    group->addRow(&hintRow)->addWidget(
-        m_waylandHint = caption(QStringLiteral("On Wayland a shortcut only works while a Tamberk "
-                                               "window has focus: bind “tamberk --toggle” to a key "
-                                               "in your desktop's keyboard settings instead."),
-                                hintRow));
+    QHBoxLayout* hint = group->addRow(&m_hintRow);
+    hint->addWidget(m_waylandHint = caption(QString(), m_hintRow), 1);
     m_waylandHint->setObjectName(QStringLiteral("waylandHint"));
-    hintRow->setVisible(m_wayland);
+    m_change = smallButton(QStringLiteral("Change…"), m_hintRow);
+    m_change->setObjectName(QStringLiteral("changeShortcut"));
+    hint->addWidget(m_change);
+    connect(m_change, &QPushButton::clicked, this, [this] {
+        if (m_hotkey)
+            m_hotkey->configure();
+    });
+    refreshHotkey();
 
     // No desktop lets an application keep its windows out of other programs'
     // captures, so the setting stays, shown but not switchable.
@@ -301,4 +311,21 @@ void SettingsView::buildGeneral(QVBoxLayout* form) {
         if (on != LoginItem::isEnabled())
             LoginItem::set(on);
     });
+}
+
+void SettingsView::fillScreens() {
+    const QSignalBlocker block(m_screen);
+    m_screen->clear();
+    m_screen->addItem(QStringLiteral("Primary screen"), QString::fromLatin1(ScreenChoice::primary));
+    m_screen->addItem(QStringLiteral("Screen with the pointer"),
+                      QString::fromLatin1(ScreenChoice::pointer));
+    for (const QScreen* screen : QGuiApplication::screens())
+        m_screen->addItem(screen->name(), ScreenChoice::named(screen->name()));
+    // A chosen screen that is unplugged stays chosen: the panel comes back to it.
+    const QString stored = Prefs::shared().string(Key::screen);
+    if (stored.startsWith(QLatin1String(ScreenChoice::outputPrefix)) &&
+        m_screen->findData(stored) < 0)
+        m_screen->addItem(QStringLiteral("%1 (not connected)")
+                              .arg(stored.mid(int(qstrlen(ScreenChoice::outputPrefix)))),
+                          stored);
 }

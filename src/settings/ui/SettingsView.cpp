@@ -174,6 +174,7 @@ void SettingsView::showEvent(QShowEvent* event) {
 
 void SettingsView::refresh() {
     Prefs& prefs = Prefs::shared();
+    fillScreens();
     for (const auto& [toggle, key] : m_switches) {
         const QSignalBlocker block(toggle);
         toggle->setChecked(prefs.boolean(key));
@@ -274,4 +275,21 @@ QString SettingsView::unavailable() const {
 
 void SettingsView::refreshHotkey() {
     m_conflict->setVisible(m_hotkey && m_hotkey->inUse());
+    if (m_hotkey && m_hotkey->backend() == QLatin1String("portal")) {
+        // The desktop has the last word on the keys: say what it chose.
+        const QString assigned = m_hotkey->assignedTrigger();
+        m_waylandHint->setText(
+            assigned.isEmpty()
+                ? QStringLiteral("Your desktop has not given the shortcut "
+                                 "any keys yet.")
+                : QStringLiteral("Your desktop opens Tamberk with %1.").arg(assigned));
+        m_change->setVisible(m_hotkey->canConfigure());
+        m_hintRow->setVisible(true);
+        return;
+    }
+    m_waylandHint->setText(QStringLiteral("On Wayland a shortcut only works while a Tamberk "
+                                          "window has focus: bind “tamberk --toggle” to a key "
+                                          "in your desktop's keyboard settings instead."));
+    m_change->hide();
+    m_hintRow->setVisible(m_wayland);
 }

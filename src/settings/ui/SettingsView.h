@@ -85,6 +85,8 @@ private:
     /// The tooltip of a control the screenshot tool does not offer.
     QString unavailable() const;
     void refreshHotkey();
+    /// The screen picker's entries: the two choices and each connected screen.
+    void fillScreens();
 
     CaptureTool* m_tool;
     CaptureInfo m_info;
@@ -115,7 +117,10 @@ private:
     QAbstractButton* m_showTab = nullptr;
     QAbstractButton* m_reveal = nullptr;
     QLabel* m_conflict = nullptr;
+    QWidget* m_hintRow = nullptr;
     QLabel* m_waylandHint = nullptr;
+    QPushButton* m_change = nullptr;
+    QComboBox* m_screen = nullptr;
     QButtonGroup* m_format = nullptr;
     QList<QPushButton*> m_formatButtons;
     QAbstractButton* m_thumbnail = nullptr;

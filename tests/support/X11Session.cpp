@@ -12,10 +12,12 @@
 #include <memory>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 #include <xcb/xcb.h>
+#include <xcb/xcbext.h>
 
 namespace {
 constexpr int kStartTimeoutMs = 15000;
@@ -93,9 +95,10 @@ QByteArray X11Session::readLine(int fd, int timeoutMs) {
     return {};
 }
 
-X11Session::State X11Session::start() {
+X11Session::State X11Session::start(Layout layout) {
     if (m_state != State::stopped)
         return m_state;
+    m_layout = layout;
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
         m_state = State::noXvfb;
         return m_state;
@@ -107,9 +110,10 @@ X11Session::State X11Session::start() {
         return m_state;
     };
     // Xvfb picks a free display itself and names it once it accepts clients.
-    m_xvfb = spawn(
-        {"Xvfb", "-displayfd", "1", "-screen", "0", "1440x900x24", "-nolisten", "tcp", "-noreset"},
-        true);
+    m_xvfb = spawn({"Xvfb", "-displayfd", "1", "-screen", "0",
+                    layout == Layout::twoScreens ? "3360x1080x24" : "1440x900x24", "-nolisten",
+                    "tcp", "-noreset"},
+                   true);
     const QByteArray number = readLine(m_xvfb.out, kStartTimeoutMs);
     if (number.isEmpty())
         return fail(QStringLiteral("Xvfb did not start"));
@@ -127,6 +131,11 @@ X11Session::State X11Session::start() {
     m_probe = xcb_connect(m_display.toLatin1().constData(), nullptr);
     if (xcb_connection_has_error(m_probe))
         return fail(QStringLiteral("cannot connect to ") + m_display);
+
+    if (layout == Layout::twoScreens &&
+        !(setMonitor("eDP-1", QRect(0, 0, 1440, 900), true, true) &&
+          setMonitor("HDMI-1", QRect(1440, 0, 1920, 1080), false, false)))
+        return fail(QStringLiteral("Xvfb did not take the two screens"));
 
     m_wm = spawn({"openbox", "--sm-disable"}, false);
     m_state = State::running;
@@ -177,6 +186,101 @@ bool X11Session::run(const QString& program, const QStringList& arguments, QByte
     if (output)
         *output = process.readAllStandardOutput();
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+namespace {
+
+xcb_extension_t g_randr = {"RANDR", 0};
+
+// One RandR request by its minor opcode; `body` starts with the 4 bytes of
+// the header, which xcb fills in.
+unsigned int randrRequest(xcb_connection_t* c, uint8_t minor, void* body, size_t size,
+                          bool isVoid) {
+    iovec parts[3];
+    parts[2].iov_base = body;
+    parts[2].iov_len = size;
+    xcb_protocol_request_t request{1, &g_randr, minor, isVoid};
+    return xcb_send_request(c, XCB_REQUEST_CHECKED, &parts[2], &request);
+}
+
+bool randrDone(xcb_connection_t* c, unsigned int sequence) {
+    Reply<xcb_generic_error_t> error(xcb_request_check(c, xcb_void_cookie_t{sequence}), &std::free);
+    return !error;
+}
+
+// RandR 1.5 is what exposes monitors; the server asks the client's version first.
+bool randrVersion(xcb_connection_t* c) {
+    uint32_t query[3] = {0, 1, 5};
+    xcb_generic_error_t* error = nullptr;
+    Reply<void> reply(xcb_wait_for_reply(c, randrRequest(c, 0, query, sizeof query, false), &error),
+                      &std::free);
+    std::free(error);
+    return bool(reply);
+}
+
+// The output of the screen's automatic monitor (Xvfb has exactly one).
+quint32 firstOutput(xcb_connection_t* c, xcb_window_t root) {
+    uint32_t get[3] = {0, root, 0};
+    xcb_generic_error_t* error = nullptr;
+    Reply<uint8_t> reply(static_cast<uint8_t*>(xcb_wait_for_reply(
+                             c, randrRequest(c, 42, get, sizeof get, false), &error)),
+                         &std::free);
+    std::free(error);
+    if (!reply)
+        return 0;
+    // GetMonitors reply: 32 bytes, then MONITORINFO (24 bytes) plus its outputs.
+    uint32_t monitors = 0;
+    std::memcpy(&monitors, reply.get() + 12, 4);
+    const uint8_t* m = reply.get() + 32;
+    for (uint32_t i = 0; i < monitors; ++i) {
+        uint16_t outputs = 0;
+        std::memcpy(&outputs, m + 6, 2);
+        if (outputs > 0) {
+            uint32_t output = 0;
+            std::memcpy(&output, m + 24, 4);
+            return output;
+        }
+        m += 24 + 4 * outputs;
+    }
+    return 0;
+}
+
+} // namespace
+
+bool X11Session::setMonitor(const char* name, const QRect& rect, bool primary, bool output) const {
+    if (!m_probe || !randrVersion(m_probe))
+        return false;
+    const quint32 out = output ? firstOutput(m_probe, root()) : 0;
+    if (output && !out)
+        return false;
+    // SetMonitor: header, window, then MONITORINFO: name, primary, automatic,
+    // output count, x, y, width, height, millimetres, and the outputs.
+    uint8_t body[36] = {};
+    const uint32_t window = root();
+    const uint32_t atomName = atom(name);
+    const uint16_t outputs = out ? 1 : 0;
+    const int16_t x = int16_t(rect.x()), y = int16_t(rect.y());
+    const uint16_t w = uint16_t(rect.width()), h = uint16_t(rect.height());
+    const uint32_t wmm = w / 4, hmm = h / 4;
+    std::memcpy(body + 4, &window, 4);
+    std::memcpy(body + 8, &atomName, 4);
+    body[12] = primary;
+    std::memcpy(body + 14, &outputs, 2);
+    std::memcpy(body + 16, &x, 2);
+    std::memcpy(body + 18, &y, 2);
+    std::memcpy(body + 20, &w, 2);
+    std::memcpy(body + 22, &h, 2);
+    std::memcpy(body + 24, &wmm, 4);
+    std::memcpy(body + 28, &hmm, 4);
+    std::memcpy(body + 32, &out, 4);
+    return randrDone(m_probe, randrRequest(m_probe, 43, body, out ? 36 : 32, true));
+}
+
+bool X11Session::deleteMonitor(const char* name) const {
+    if (!m_probe || !randrVersion(m_probe))
+        return false;
+    uint32_t body[3] = {0, root(), atom(name)};
+    return randrDone(m_probe, randrRequest(m_probe, 44, body, sizeof body, true));
 }
 
 quint32 X11Session::root() const {

@@ -35,8 +35,17 @@ RealApp::~RealApp() {
 }
 
 void RealApp::prependPath(const QString& dir) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PATH"), dir + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
+    const QString path = m_process.processEnvironment().isEmpty()
+                             ? qEnvironmentVariable("PATH")
+                             : m_process.processEnvironment().value(QStringLiteral("PATH"));
+    setEnv(QStringLiteral("PATH"), dir + QLatin1Char(':') + path);
+}
+
+void RealApp::setEnv(const QString& name, const QString& value) {
+    QProcessEnvironment env = m_process.processEnvironment();
+    if (env.isEmpty())
+        env = QProcessEnvironment::systemEnvironment();
+    env.insert(name, value);
     m_process.setProcessEnvironment(env);
 }
 

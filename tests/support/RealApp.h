@@ -16,6 +16,8 @@ public:
     /// Puts `dir` first on the application's PATH, so its programs stand in
     /// for the desktop's (an opener that finds no application, say).
     void prependPath(const QString& dir);
+    /// Sets one variable of the application's environment.
+    void setEnv(const QString& name, const QString& value);
     QProcess& process() { return m_process; }
     bool running() const { return m_process.state() != QProcess::NotRunning; }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <sys/types.h>
@@ -9,7 +10,8 @@
 struct xcb_connection_t;
 
 /// A private X session for the tests that need real windows: Xvfb at
-/// 1440 × 900 on a free display, its own session bus and openbox, started
+/// 1440 × 900 (or two screens side by side) on a free display, its own
+/// session bus and openbox, started
 /// before the application connects and stopped at exit. Compositing
 /// (xcompmgr) comes and goes on request. A second X connection, the "probe",
 /// reads window state independently of Qt and plays the other client where a
@@ -17,12 +19,25 @@ struct xcb_connection_t;
 class X11Session {
 public:
     enum class State { stopped, running, noXvfb, failed };
+    /// One 1440 × 900 screen; or the screens "eDP-1" (1440 × 900, primary)
+    /// and "HDMI-1" (1920 × 1080) to its right, tops aligned. Xvfb's own
+    /// Xinerama stacks its screens at one origin and Qt reads only the first,
+    /// so the two are RandR monitors on one 3360 × 1080 Xvfb screen.
+    enum class Layout { oneScreen, twoScreens };
 
     static X11Session& instance();
 
     /// Starts Xvfb, the bus and openbox and points DISPLAY and
     /// DBUS_SESSION_BUS_ADDRESS at them. Call before the application exists.
-    State start();
+    State start(Layout layout = Layout::oneScreen);
+    Layout layout() const { return m_layout; }
+
+    /// Adds or replaces the RandR monitor `name` at `rect` (what applications
+    /// see as a screen); with `output` it stands for the Xvfb screen's one
+    /// output, which then shows no monitor of its own.
+    bool setMonitor(const char* name, const QRect& rect, bool primary, bool output) const;
+    /// Removes the monitor `name`, as unplugging a screen does.
+    bool deleteMonitor(const char* name) const;
     void stop();
     State state() const { return m_state; }
     /// Why start() failed (empty when it did not).
@@ -80,6 +95,7 @@ private:
     static QByteArray readLine(int fd, int timeoutMs);
 
     State m_state = State::stopped;
+    Layout m_layout = Layout::oneScreen;
     QString m_failure;
     QString m_display;
     Child m_xvfb, m_bus, m_wm, m_compositor;

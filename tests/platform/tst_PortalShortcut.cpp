@@ -1,0 +1,154 @@
+#include "FakePortal.h"
+#include "PrivateBus.h"
+#include "TestEnv.h"
+#include "platform/PortalShortcut.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// The X11 grab the portal falls back to, recording what it is asked.
+class FakeGrab : public GlobalShortcut {
+public:
+    Status grab(const QString& keys) override {
+        log << QStringLiteral("grab ") + keys;
+        setStatus(Status::grabbed);
+        return status();
+    }
+    void ungrab() override {
+        log << QStringLiteral("ungrab");
+        setStatus(Status::none);
+    }
+    QStringList log;
+};
+
+bool waitForStatus(PortalShortcut& shortcut, GlobalShortcut::Status status) {
+    QSignalSpy spy(&shortcut, &GlobalShortcut::statusChanged);
+    while (shortcut.status() != status) {
+        if (!spy.wait(5000))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class tst_PortalShortcut : public QObject {
+    Q_OBJECT
+private slots:
+    // The presets become triggers of the freedesktop shortcuts format:
+    // upper-case modifier names and xkbcommon key names.
+    void triggers_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("trigger");
+        QTest::newRow("letter") << "Ctrl+Alt+S"
+                                << "CTRL+ALT+s";
+        QTest::newRow("super") << "Super+Alt+R"
+                               << "ALT+LOGO+r";
+        QTest::newRow("digit") << "Shift+Super+6"
+                               << "SHIFT+LOGO+6";
+        QTest::newRow("space") << "Ctrl+Alt+Space"
+                               << "CTRL+ALT+space";
+        QTest::newRow("no key") << "Ctrl+Alt"
+                                << "";
+    }
+    void triggers() {
+        QFETCH(QString, keys);
+        QFETCH(QString, trigger);
+        QCOMPARE(PortalShortcut::trigger(keys), trigger);
+    }
+
+    // With the portal, the preset is bound in a session of its own as the
+    // preferred trigger; the desktop's assignment is what is shown, the
+    // shortcut's activation fires with the X time in its token, and only the
+    // portal's second version opens the desktop's dialog. The X11 grab is
+    // never touched.
+    void bindsThroughThePortal_data() {
+        QTest::addColumn<uint>("version");
+        QTest::newRow("version 1") << 1u;
+        QTest::newRow("version 2") << 2u;
+    }
+    void bindsThroughThePortal() {
+        QFETCH(uint, version);
+        PrivateBus bus;
+        QVERIFY(bus.isRunning());
+        FakePortal portal(bus.connect(QStringLiteral("desktop")), version);
+        QVERIFY(portal.registered());
+        FakeGrab grab;
+        PortalShortcut shortcut(&grab, bus.connect(QStringLiteral("app")));
+
+        shortcut.grab(QStringLiteral("Ctrl+Alt+S"));
+        QVERIFY(waitForStatus(shortcut, GlobalShortcut::Status::grabbed));
+        QCOMPARE(portal.calls, QStringList({QStringLiteral("CreateSession"),
+                                            QStringLiteral("BindShortcuts toggle CTRL+ALT+s "
+                                                           "\"Open or close Tamberk\"")}));
+        QCOMPARE(shortcut.backend(), PortalShortcut::Backend::portal);
+        QCOMPARE(shortcut.triggerDescription(), QStringLiteral("Super+K"));
+        QCOMPARE(shortcut.canConfigure(), version >= 2);
+        QVERIFY(grab.log.isEmpty());
+
+        QSignalSpy activated(&shortcut, &GlobalShortcut::activated);
+        portal.activate(QStringLiteral("/elsewhere"), QStringLiteral("toggle"), {});
+        portal.activate(portal.session, QStringLiteral("toggle"),
+                        QStringLiteral("launcher_TIME4321"));
+        QVERIFY(activated.wait(5000));
+        QCOMPARE(activated.size(), 1);
+        QCOMPARE(activated.constFirst().constFirst().toUInt(), 4321u);
+
+        // The user picks another trigger in the desktop's settings.
+        QSignalSpy described(&shortcut, &PortalShortcut::descriptionChanged);
+        portal.reassign(QStringLiteral("Ctrl+F9"));
+        QVERIFY(described.wait(5000));
+        QCOMPARE(shortcut.triggerDescription(), QStringLiteral("Ctrl+F9"));
+
+        shortcut.configure();
+        // Another preset: a new session with the new preferred trigger.
+        const QString first = portal.session;
+        shortcut.grab(QStringLiteral("Ctrl+Alt+Space"));
+        QStringList expected{QStringLiteral("Close ") + first, QStringLiteral("CreateSession"),
+                             QStringLiteral("BindShortcuts toggle CTRL+ALT+space \"Open or close "
+                                            "Tamberk\"")};
+        if (version >= 2)
+            expected.prepend(QStringLiteral("ConfigureShortcuts"));
+        QTRY_COMPARE_WITH_TIMEOUT(portal.calls.mid(2), expected, 5000);
+        QVERIFY(portal.session != first);
+    }
+
+    // A session without the portal, or with a portal of a desktop that has
+    // no GlobalShortcuts, keeps the X11 grab, whose status and presses pass
+    // through.
+    void fallsBackToTheGrab_data() {
+        QTest::addColumn<bool>("portalRuns");
+        QTest::newRow("no portal") << false;
+        QTest::newRow("portal without shortcuts") << true;
+    }
+    void fallsBackToTheGrab() {
+        QFETCH(bool, portalRuns);
+        PrivateBus bus;
+        QVERIFY(bus.isRunning());
+        std::unique_ptr<FakePortal> portal;
+        if (portalRuns)
+            portal = std::make_unique<FakePortal>(bus.connect(QStringLiteral("desktop")), 0);
+        FakeGrab grab;
+        PortalShortcut shortcut(&grab, bus.connect(QStringLiteral("app")));
+        shortcut.grab(QStringLiteral("Ctrl+Alt+R"));
+        QVERIFY(waitForStatus(shortcut, GlobalShortcut::Status::grabbed));
+        QCOMPARE(shortcut.backend(), PortalShortcut::Backend::x11);
+        QCOMPARE(grab.log, QStringList{QStringLiteral("grab Ctrl+Alt+R")});
+        QVERIFY(!shortcut.canConfigure());
+        QVERIFY(shortcut.triggerDescription().isEmpty());
+        if (portal)
+            QVERIFY(portal->calls.isEmpty());
+
+        QSignalSpy activated(&shortcut, &GlobalShortcut::activated);
+        emit grab.activated(77);
+        QCOMPARE(activated.size(), 1);
+        shortcut.ungrab();
+        QCOMPARE(grab.log.constLast(), QStringLiteral("ungrab"));
+        QCOMPARE(shortcut.status(), GlobalShortcut::Status::none);
+    }
+};
+
+TAMBERK_TEST(tst_PortalShortcut)
+#include "tst_PortalShortcut.moc"

@@ -51,7 +51,7 @@ GALLERY_OUT ?= build/gallery
 PAGES ?=
 gallery: deps $(TEST_BUILD)/build.ninja
 	cmake --build $(TEST_BUILD) --target tamberk-gallery -j $(JOBS)
-	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 $(TEST_BUILD)/tests/tamberk-gallery $(GALLERY_OUT) $(PAGES)
+	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 $(TEST_BUILD)/tools/tamberk-gallery $(GALLERY_OUT) $(PAGES)
 
 bench: build
 	bench/run-all $(RELEASE_BUILD)

@@ -3,6 +3,7 @@
 // `tamberk --toggle|--show|--hide|--quit` forwards to the running instance.
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
+#include "app/ui/Accessibility.h"
 #include "app/ui/DockedShell.h"
 #include "app/ui/TrayItem.h"
 #include "library/Library.h"
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("org.tamberk.Tamberk"));
     QApplication::setQuitOnLastWindowClosed(false);
     Theme::applyApplicationStyle(app);
+    accessibility::install();
 
     // Destroyed in reverse order: the delegate (and the panel port it owns)
     // before the panel windows, those before the library.

@@ -3,6 +3,7 @@
 #include "library/Shot.h"
 
 #include <QString>
+#include <optional>
 
 class GridView;
 class QMenu;
@@ -38,4 +39,6 @@ public:
     virtual void gridWantsKeyboard() {}
     /// Show in File Manager (Ctrl+R); the host says when it could not.
     virtual void reveal(const QStringList& paths) = 0;
+    /// The text recognised in a shot, when there is some (screen readers say its first line).
+    virtual std::optional<QString> recognizedText(const Shot&) const { return std::nullopt; }
 };

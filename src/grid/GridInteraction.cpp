@@ -52,7 +52,17 @@ GridInteraction::GridInteraction(GridView& grid)
     : QObject(&grid)
     , m_grid(grid)
     , m_rules(*this) {
-    connect(&grid, &GridView::selectionChanged, this, [this] { m_rules.selectionDidChange(); });
+    connect(&grid, &GridView::selectionChanged, this, [this] {
+        m_rules.selectionDidChange();
+        updateFocusMark();
+    });
+    grid.installEventFilter(this);
+}
+
+bool GridInteraction::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+        updateFocusMark();
+    return false;
 }
 
 GridInteraction::~GridInteraction() = default;
@@ -64,6 +74,7 @@ bool GridInteraction::mousePress(QMouseEvent* event) {
         return false;
     m_grid.setFocus(Qt::MouseFocusReason);
     m_rules.mouseDown(event->position(), 1, event->modifiers());
+    updateFocusMark(); // a click moves the keys' frame without selecting
     return true;
 }
 
@@ -145,7 +156,36 @@ void GridInteraction::autoscroll(QPointF point) {
         area->verticalScrollBar()->setValue(area->verticalScrollBar()->value() + int(dy));
 }
 
+QRectF GridInteraction::focusMark() const {
+    if (!m_grid.hasFocus() || m_grid.shots().isEmpty())
+        return {};
+    const QString path = m_rules.cursor().value_or(m_grid.shots().front()->path);
+    const std::optional<QRectF> frame = m_grid.frameOf(path);
+    // Outside the selection ring, inside the gap to the next frame.
+    return frame ? frame->adjusted(-4, -4, 4, 4) : QRectF();
+}
+
+void GridInteraction::updateFocusMark() {
+    const QRectF mark = focusMark();
+    if (mark == m_markShown)
+        return;
+    for (const QRectF& area : {m_markShown, mark})
+        if (!area.isEmpty())
+            m_grid.update(area.adjusted(-2, -2, 2, 2).toAlignedRect());
+    m_markShown = mark;
+}
+
 void GridInteraction::paint(QPainter& painter) const {
+    // The keyboard's place is always visible, selected or not.
+    m_markShown = focusMark();
+    if (!m_markShown.isEmpty()) {
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(Theme::ink(), 1.5, Qt::DashLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(m_markShown.adjusted(0.75, 0.75, -0.75, -0.75), 12, 12);
+        painter.restore();
+    }
     if (!m_marquee)
         return;
     painter.save();

@@ -25,6 +25,10 @@ public:
     explicit GridInteraction(GridView& grid);
     ~GridInteraction() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public:
     GridSelection& rules() { return m_rules; }
     const GridSelection& rules() const { return m_rules; }
 
@@ -39,8 +43,13 @@ public:
     bool keyPress(QKeyEvent* event);
     /// A Ctrl combination the panel passes on; true when it belongs to the grid.
     bool command(QKeyEvent* event);
-    /// Paints the rubber band over the cells.
+    /// Paints the rubber band and the keyboard focus over the cells.
     void paint(QPainter& painter) const;
+    /// Where the keyboard focus shows while the roll has it: around the frame the
+    /// keys act on, else the first frame, where the arrows start. Empty otherwise.
+    QRectF focusMark() const;
+    /// Repaints the focus mark where it was and where it is now.
+    void updateFocusMark();
 
     /// The preview window, once it has been opened.
     PreviewWindow* preview() const { return m_preview.get(); }
@@ -95,5 +104,6 @@ private:
     std::optional<QRectF> m_marquee;
     std::unique_ptr<PreviewWindow> m_preview;
     ShotList m_draggedShots;
-    QPoint m_menuPos; // where the right click was, in global coordinates
+    QPoint m_menuPos;           // where the right click was, in global coordinates
+    mutable QRectF m_markShown; // the focus mark as last painted
 };

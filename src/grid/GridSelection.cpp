@@ -44,6 +44,14 @@ QStringList GridSelection::actionTargets() const {
     return {};
 }
 
+std::optional<QString> GridSelection::cursor() const {
+    if (listed(m_anchor))
+        return m_anchor;
+    if (listed(m_lastClicked))
+        return m_lastClicked;
+    return std::nullopt;
+}
+
 void GridSelection::toggle(const QString& path) {
     QSet<QString> selection = m_client.selection();
     if (!selection.remove(path))
@@ -281,6 +289,9 @@ void GridSelection::moveSelection(Direction direction, bool extend) {
     } else if (const QStringList selected = selectedPaths();
                !selected.isEmpty() && m_client.frameOf(selected.front())) {
         current = selected.front();
+    } else if (listed(m_lastClicked) && m_client.frameOf(*m_lastClicked)) {
+        // A plain click put the keyboard on a frame: the arrows go on from there.
+        current = m_lastClicked;
     }
     if (!current) {
         const QString first = m_client.pathAt(0);

@@ -123,6 +123,9 @@ public:
     void selectionDidChange();
 
     std::optional<QString> anchor() const { return m_anchor; }
+    /// The frame the keyboard is on: where the arrows move from, else the last
+    /// one clicked; nothing when neither is listed.
+    std::optional<QString> cursor() const;
     std::optional<QString> lastClicked() const { return m_lastClicked; }
     std::optional<QString> downKey() const { return m_downKey; }
     std::optional<QString> pendingToggle() const { return m_pendingToggle; }

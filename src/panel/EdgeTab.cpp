@@ -5,8 +5,10 @@
 #include "platform/InputOnlyWindow.h"
 #include "platform/Log.h"
 #include "platform/X11Window.h"
+#include "shelf/Announce.h"
 #include "shelf/Theme.h"
 
+#include <QAccessible>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
@@ -264,6 +266,13 @@ void EdgeTab::setUnseen(int unseen) {
         return;
     m_unseen = unseen;
     layoutPill(true);
+    QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
+    announce::send(changed);
+}
+
+void EdgeTab::click() {
+    if (m_ctl)
+        m_ctl->tabClicked(0);
 }
 
 void EdgeTab::layoutPill(bool animated) {

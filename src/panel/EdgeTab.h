@@ -50,6 +50,8 @@ public:
     void layoutPill(bool animated);
     /// The tab's entrance: the pill stretches open vertically.
     void pop();
+    /// What a click does: opens the panel, or closes it when open.
+    void click();
     /// Hovered: a pointer that moved onto the tab is on it.
     bool hovered() const { return m_hover; }
     /// The pointer is on the tab, whether or not that counts as a hover.

@@ -327,6 +327,10 @@ void PanelController::tabHover(bool hovering) {
     });
 }
 
+std::optional<QString> PanelController::recognizedText(const Shot& shot) const {
+    return m_lib.text().text(shot);
+}
+
 void PanelController::tabPressed() {
     m_deadlines->cancel(hoverWork);
 }

@@ -148,6 +148,7 @@ public:
     void gridSelectionChanged(int count) override;
     void gridSearch(const QString& seed) override;
     void reveal(const QStringList& paths) override { m_menus.reveal(paths); }
+    std::optional<QString> recognizedText(const Shot& shot) const override;
 
     // Shelf receiver (the rest is above).
     void undo() override;

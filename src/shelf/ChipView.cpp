@@ -2,8 +2,10 @@
 
 #include "library/ShownName.h"
 
+#include "shelf/Announce.h"
 #include "shelf/Theme.h"
 
+#include <QAccessible>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -54,9 +56,22 @@ QString ChipView::text() const {
 void ChipView::setState(qint64 count, bool active) {
     if (count == m_count && active == m_active)
         return;
+    const bool activeChanged = active != m_active;
+    const bool countChanged = count != m_count;
     m_count = count;
     m_active = active;
     refresh();
+    // The count is part of the name a reader gives; the flag is the tab's selection.
+    if (countChanged) {
+        QAccessibleEvent name(this, QAccessible::NameChanged);
+        announce::send(name);
+    }
+    if (activeChanged) {
+        QAccessible::State selected;
+        selected.selected = true;
+        QAccessibleStateChangeEvent state(this, selected);
+        announce::send(state);
+    }
 }
 
 void ChipView::refresh() {

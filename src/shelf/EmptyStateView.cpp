@@ -1,10 +1,12 @@
 #include "shelf/EmptyStateView.h"
 
 #include "library/ShownName.h"
+#include "shelf/Announce.h"
 #include "shelf/ReadingNote.h"
 #include "shelf/ShelfLayout.h"
 #include "shelf/Theme.h"
 
+#include <QAccessible>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPushButton>
@@ -97,6 +99,8 @@ void EmptyStateView::setState(const std::optional<State>& state) {
         break;
     }
     place();
+    QAccessibleEvent changed(this, QAccessible::NameChanged);
+    announce::send(changed);
 }
 
 double EmptyStateView::keysWidth() const {

@@ -1,5 +1,7 @@
 #include "shelf/FineSlider.h"
+#include "shelf/Announce.h"
 
+#include <QAccessible>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -50,7 +52,13 @@ void FineSlider::setValue(double value) {
     if (clamped == m_value)
         return;
     m_value = clamped;
+    changed();
+}
+
+void FineSlider::changed() {
     update();
+    QAccessibleValueChangeEvent event(this, m_value);
+    announce::send(event);
 }
 
 double FineSlider::valueAt(double x, double width) {
@@ -89,7 +97,7 @@ void FineSlider::track(double x) {
     if (value == m_value)
         return;
     m_value = value;
-    update();
+    changed();
     if (onChange)
         onChange(m_value);
 }

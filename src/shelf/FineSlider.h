@@ -38,6 +38,8 @@ protected:
 
 private:
     void track(double x);
+    /// Repaints and tells assistive technologies the new value.
+    void changed();
 
     double m_value = minimum;
     bool m_dragging = false;

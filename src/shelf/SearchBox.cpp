@@ -17,6 +17,8 @@ SearchBox::SearchBox(QWidget* parent, motion::Animator* animator)
     m_field->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_field->setFont(Theme::font(12.5));
     m_field->setPlaceholderText(QStringLiteral("Search text inside frames"));
+    // The placeholder changes while frames wait for text; the field's name does not.
+    m_field->setAccessibleName(QStringLiteral("Search frames"));
     m_field->setTextMargins(0, 0, 0, 0);
     m_field->setContentsMargins(0, 0, 0, 0);
     QPalette palette = m_field->palette();

@@ -106,6 +106,9 @@ void ShelfView::buildViews(motion::Animator* animator, Scheduler* scheduler, Thu
     m_chipDivider->setPalette(dividerPalette);
     m_chipDivider->setGeometry(0, 9, 1, 12);
     m_subScroll = new HScrollView(this);
+    // Screen readers tell the two rows apart by these names.
+    m_chipsScroll->setAccessibleName(QStringLiteral("Folders"));
+    m_subScroll->setAccessibleName(QStringLiteral("Subfolders"));
     m_subDoc = new QWidget;
     m_subScroll->setWidget(m_subDoc);
     m_subDoc->setAutoFillBackground(false);

@@ -1,9 +1,11 @@
 #include "shelf/ToastView.h"
 
+#include "shelf/Announce.h"
 #include "shelf/Scheduler.h"
 #include "shelf/ShelfLayout.h"
 #include "shelf/Theme.h"
 
+#include <QAccessible>
 #include <QFontMetricsF>
 #include <QGraphicsDropShadowEffect>
 #include <QMouseEvent>
@@ -75,6 +77,9 @@ void ToastView::show(const QString& text, const std::optional<QString>& action,
     raise();
     place();
     m_alpha.fadeTo(1, fadeInSeconds);
+    // Screen readers speak an alert as it comes; a message that replaces another is new.
+    QAccessibleEvent alert(this, QAccessible::Alert);
+    announce::send(alert);
     cancelDismissal();
     QPointer<ToastView> self(this);
     m_hideWork = m_scheduler->schedule(action ? actionSeconds : plainSeconds, [self] {
@@ -148,7 +153,12 @@ void ToastView::mousePressEvent(QMouseEvent* event) {
 void ToastView::mouseReleaseEvent(QMouseEvent* event) {
     const bool hit = m_pressedAction && m_actionRect.contains(event->position());
     m_pressedAction = false;
-    if (!hit)
+    if (hit)
+        runAction();
+}
+
+void ToastView::runAction() {
+    if (!m_action)
         return;
     // Dismiss first: the handler usually answers with a toast of its own ("Undid
     // trash"), which must replace this one rather than fade out with it.

@@ -30,6 +30,8 @@ public:
     /// Shows `text`, with a button titled `action` that runs `handler` when given.
     void show(const QString& text, const std::optional<QString>& action = std::nullopt,
               std::function<void()> handler = {});
+    /// Runs the action button's handler, as a click on it does, and fades out.
+    void runAction();
     /// Fades the toast out now; it hides once the fade ends unless shown again.
     void dismiss();
     /// Re-centres the toast in its area.

@@ -1,9 +1,11 @@
 #include "AppRig.h"
+#include "app/ui/TrayItem.h"
 #include "app/ui/TrayMenu.h"
 #include "settings/LoginItem.h"
 #include "settings/Prefs.h"
 
 #include <QMenu>
+#include <QMouseEvent>
 #include <QTest>
 
 namespace {
@@ -119,6 +121,29 @@ private slots:
         TrayMenu::run(TrayAction::quit, app, hooks);
         QCOMPARE(rig.log, (QStringList{"expand key=1 time=0", "togglePin", "newFolderPrompt"}));
         QCOMPARE(rig.quits, 1);
+    }
+
+    // A click on the tray menu's toggle row hands the click's X time to the
+    // panel's focus request.
+    void trayClickTimeReachesTheToggle() {
+        AppRig rig;
+        Prefs::shared().set(Key::launched, true);
+        rig.launch();
+        rig.clearLog();
+        TrayItem tray(*rig.app, {}, nullptr);
+        std::unique_ptr<QMenu> menu(tray.makeMenu());
+        QAction* toggle = nullptr;
+        for (const TrayRow& row : TrayMenu::rows(TrayFacts::read(*rig.app)))
+            for (QAction* action : menu->actions())
+                if (row.action == TrayAction::toggle && action->text().startsWith(row.title))
+                    toggle = action;
+        QVERIFY(toggle);
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        release.setTimestamp(4711);
+        QCoreApplication::sendEvent(menu.get(), &release);
+        toggle->trigger();
+        QTRY_COMPARE(rig.log, QStringList{"expand key=1 time=4711"});
     }
 
     // The keys a row shows work while the menu is open, and close it; a

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -11,11 +12,26 @@ struct CliRun {
     QString err;
 };
 
-/// Runs `program` (the real tamberk-cli by default) with `args` in the
-/// test's private home, to its end.
-inline CliRun runCli(const QStringList& args,
-                     const QString& program = QStringLiteral(TAMBERK_CLI)) {
+/// The test's environment (its private home) changed by `changes`:
+/// "NAME=value" sets a variable, "NAME=" removes it.
+inline QProcessEnvironment cliEnvironment(const QStringList& changes) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& change : changes) {
+        const QString name = change.section(QLatin1Char('='), 0, 0);
+        const QString value = change.section(QLatin1Char('='), 1);
+        if (value.isEmpty())
+            environment.remove(name);
+        else
+            environment.insert(name, value);
+    }
+    return environment;
+}
+
+/// Runs `program` (the real tamberk-cli by default) with `args` to its end.
+inline CliRun runCli(const QStringList& args, const QString& program = QStringLiteral(TAMBERK_CLI),
+                     const QStringList& environment = {}) {
     QProcess process;
+    process.setProcessEnvironment(cliEnvironment(environment));
     process.start(program, args);
     CliRun run;
     if (!process.waitForFinished(60000))

@@ -1,7 +1,7 @@
 #include "CliRun.h"
 #include "TestEnv.h"
 
-#include <QProcess>
+#include <QDir>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -19,51 +19,84 @@ QStringList commandsListed(const QString& overview) {
 
 } // namespace
 
+// The command lines of tamberk-cli and of the application, none of which
+// needs a display: they run without DISPLAY.
 class tst_CliHelp : public QObject {
     Q_OBJECT
 private slots:
     // Asked-for help and the version go to standard output with status 0; a
-    // wrong command line gets what was wrong and the usage line on standard
-    // error with status 2, and runs nothing.
-    void ownOptions_data() {
+    // wrong command line says what was wrong on standard error with status 2,
+    // prints nothing and changes nothing. So does the application without a
+    // display.
+    void commandLines_data() {
+        QTest::addColumn<bool>("app");
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("out");
-        QTest::addColumn<QString>("err");
-        const QString usage = QStringLiteral("usage: tamberk-cli COMMAND");
-        QTest::newRow("--help") << QStringList{"--help"} << 0 << "Commands:\n"
-                                << "";
-        QTest::newRow("help") << QStringList{"help"} << 0 << "Commands:\n"
-                              << "";
-        QTest::newRow("--version")
-            << QStringList{"--version"} << 0 << "tamberk-cli " TAMBERK_VERSION "\n"
-            << "";
-        QTest::newRow("help scan")
-            << QStringList{"help", "scan"} << 0 << "usage: tamberk-cli scan [DIR] [--json]\n\n"
-            << "";
-        QTest::newRow("scan --help")
-            << QStringList{"scan", "--help"} << 0 << "usage: tamberk-cli scan [DIR] [--json]\n\n"
-            << "";
-        QTest::newRow("nothing") << QStringList{} << 2 << "" << usage;
-        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << ""
-                                        << "unknown option '--frobnicate'\n" + usage;
-        QTest::newRow("unknown command") << QStringList{"frobnicate"} << 2 << ""
-                                         << "unknown command 'frobnicate'\n" + usage;
-        QTest::newRow("help unknown") << QStringList{"help", "frobnicate"} << 2 << ""
-                                      << "unknown command 'frobnicate'\n" + usage;
-        QTest::newRow("--version extra") << QStringList{"--version", "now"} << 2 << ""
-                                         << "unexpected argument 'now'\n" + usage;
+        QTest::addColumn<QString>("said"); // on standard output with 0, else on standard error
+        const auto cli = [](const char* name, const QStringList& args, int status,
+                            const QString& said) {
+            QTest::newRow(name) << false << args << status << said;
+        };
+        const auto app = [](const char* name, const QStringList& args, int status,
+                            const QString& said) {
+            QTest::newRow(name) << true << args << status << said;
+        };
+        const QString usage = "\nusage: tamberk-cli COMMAND";
+        cli("--help", {"--help"}, 0, "Commands:\n");
+        cli("help", {"help"}, 0, "Commands:\n");
+        cli("--version", {"--version"}, 0, "tamberk-cli " TAMBERK_VERSION "\n");
+        cli("help scan", {"help", "scan"}, 0, "usage: tamberk-cli scan [DIR] [--json]\n\n");
+        cli("scan --help", {"scan", "--help"}, 0, "usage: tamberk-cli scan [DIR] [--json]\n\n");
+        cli("nothing", {}, 2, "usage: tamberk-cli COMMAND");
+        cli("unknown option", {"--frobnicate"}, 2, "unknown option '--frobnicate'" + usage);
+        cli("unknown command", {"frobnicate"}, 2, "unknown command 'frobnicate'" + usage);
+        cli("help unknown", {"help", "frobnicate"}, 2, "unknown command 'frobnicate'" + usage);
+        cli("--version extra", {"--version", "now"}, 2, "unexpected argument 'now'" + usage);
+        cli("list, bad scope", {"list", "--scope", "week"}, 2, "--scope is session, all or");
+        cli("list, no root", {"list", "--root"}, 2, "--root needs a value");
+        cli("list, extra", {"list", "x"}, 2, "usage: tamberk-cli list");
+        cli("search, no text", {"search", "--json"}, 2, "usage: tamberk-cli search TEXT");
+        cli("counts, unknown", {"counts", "--all"}, 2, "counts: unknown option --all");
+        cli("watch, extra", {"watch", "x"}, 2, "usage: tamberk-cli watch");
+        cli("scan, two folders", {"scan", "a", "b"}, 2, "usage: tamberk-cli scan");
+        cli("thumb, no output", {"thumb", "a.png", "--max", "9"}, 2, "usage: tamberk-cli thumb");
+        cli("thumb, bad size", {"thumb", "a.png", "--max", "x", "-o", "b.png"}, 2,
+            "usage: tamberk-cli thumb");
+        cli("ocr, no file", {"ocr"}, 2, "usage: tamberk-cli ocr FILE");
+        cli("system, unknown", {"system", "show"}, 2, "usage: tamberk-cli system");
+        cli("system, no folder", {"system", "set-location", "/no/such/folder"}, 2,
+            "'/no/such/folder' is not an existing folder");
+        cli("settings, unknown key", {"settings", "get", "t2.nope"}, 2, "unknown key 't2.nope'");
+        cli("settings, bad value", {"settings", "set", "t2.side", "up"}, 2,
+            "not a valid value for t2.side, which takes a string: right, left");
+        cli("settings, extra", {"settings", "get"}, 2, "usage: tamberk-cli settings");
+
+        const QString appUsage = "\nUsage: tamberk [--toggle | --show | --hide";
+        app("app --help", {"--help"}, 0, "\n  --toggle ");
+        app("app -h", {"-h"}, 0, "\n  --quit ");
+        app("app --version", {"--version"}, 0, "tamberk " TAMBERK_VERSION "\n");
+        app("app, unknown option", {"--frobnicate"}, 2,
+            "tamberk: unknown option '--frobnicate'" + appUsage);
+        app("app, not an option", {"frobnicate"}, 2,
+            "tamberk: unexpected argument 'frobnicate'" + appUsage);
+        app("app, two options", {"--toggle", "--quit"}, 2,
+            "tamberk: unexpected argument '--quit'" + appUsage);
+        app("app, no display", {}, 2, "Tamberk needs an X11 display: DISPLAY is not set");
     }
-    void ownOptions() {
+    void commandLines() {
+        QFETCH(bool, app);
         QFETCH(QStringList, args);
         QFETCH(int, status);
-        QFETCH(QString, out);
-        QFETCH(QString, err);
+        QFETCH(QString, said);
         TestEnv env;
-        const CliRun run = runCli(args);
+        const CliRun run =
+            runCli(args, app ? QStringLiteral(TAMBERK_APP) : QStringLiteral(TAMBERK_CLI),
+                   {"DISPLAY=", "QT_QPA_PLATFORM="});
         QCOMPARE(run.status, status);
-        QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.contains(out), qPrintable(run.out));
-        QVERIFY2(err.isEmpty() ? run.err.isEmpty() : run.err.contains(err), qPrintable(run.err));
+        const QString& where = status == 0 ? run.out : run.err;
+        QVERIFY2(where.contains(said), qPrintable(where));
+        QVERIFY2((status == 0 ? run.err : run.out).isEmpty(), qPrintable(run.out + run.err));
+        QVERIFY(!QFile::exists(env.configHome() + "/tamberk/tamberk.conf"));
     }
 
     // Every command the overview lists has its own help, opening with its
@@ -80,6 +113,19 @@ private slots:
             const QString summary = help.out.section(QLatin1Char('\n'), 2, 2);
             QVERIFY2(!summary.isEmpty() && overview.contains(summary), qPrintable(name));
         }
+    }
+
+    // A setting that reached the store exits 0 and reads back; one that could
+    // not be written (the configuration folder is a file) exits 1 and says so.
+    void settingsReportTheWrite() {
+        TestEnv env;
+        QCOMPARE(runCli({"settings", "set", "t2.peek", "false"}).status, 0);
+        QCOMPARE(runCli({"settings", "get", "t2.peek"}).out, QStringLiteral("false\n"));
+        QVERIFY(QDir(env.configHome() + "/tamberk").removeRecursively());
+        writeFile(env.configHome() + "/tamberk", "not a folder");
+        const CliRun failed = runCli({"settings", "set", "t2.width", "300"});
+        QCOMPARE(failed.status, 1);
+        QVERIFY2(failed.err.contains("could not write"), qPrintable(failed.err));
     }
 };
 

@@ -1,5 +1,11 @@
 #pragma once
 
+#include "TestEnv.h"
+#include "content/TextIndex.h"
+#include "platform/TextRecognizer.h"
+#include "settings/Prefs.h"
+
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
@@ -7,8 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
-
-#include "platform/TextRecognizer.h"
+#include <memory>
 
 // A recogniser answering from a table; it can hold a recognition in flight.
 struct FakeEngine {
@@ -43,5 +48,39 @@ struct FakeEngine {
     void answer(const QString& path, const QString& text) {
         QMutexLocker lock(&mutex);
         answers.insert(path, text);
+    }
+};
+
+// A private home, recognition on, and text indexes on the fake engine.
+struct IndexRig {
+    TestEnv env;
+    std::shared_ptr<FakeEngine> engine = std::make_shared<FakeEngine>();
+
+    IndexRig() { Prefs::shared().set(Key::ocr, true); }
+    ~IndexRig() { engine->release.release(1000); }
+
+    QString indexFile() const { return env.dataHome() + "/Tamberk/text-index.json"; }
+    std::unique_ptr<TextIndex> make() const {
+        return std::make_unique<TextIndex>(
+            indexFile(), [e = engine](const QString& path) { return e->recognize(path); });
+    }
+    /// What the index file holds, when it can be read.
+    std::optional<TextIndex::Map> saved() const {
+        QFile file(indexFile());
+        return file.open(QIODevice::ReadOnly) ? TextIndex::decode(file.readAll()) : std::nullopt;
+    }
+    static ShotPtr at(const QString& path, double modified, bool isVideo = false) {
+        return std::make_shared<Shot>(path, modified, modified, QSizeF(100, 100), isVideo, true);
+    }
+    /// A new file "shots/`name`" of the home, listed as created at `modified`.
+    ShotPtr shot(const QString& name, double modified = 1, bool isVideo = false) const {
+        return at(writeFile(env.home() + "/shots/" + name), modified, isVideo);
+    }
+    /// Shots s0 … s(n-1), shot i created at time i.
+    ShotList listing(int n) const {
+        ShotList shots;
+        for (int i = 0; i < n; ++i)
+            shots.append(shot(QStringLiteral("s%1.png").arg(i), i));
+        return shots;
     }
 };

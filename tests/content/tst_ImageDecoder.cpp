@@ -1,5 +1,5 @@
+#include "Media.h"
 #include "TestEnv.h"
-#include "ThumbFixtures.h"
 #include "platform/ImageDecoder.h"
 #include "platform/ImageShrink.h"
 
@@ -13,7 +13,7 @@
 #include <QThread>
 #include <QThreadPool>
 
-using namespace ThumbFixtures;
+using namespace Media;
 
 class tst_ImageDecoder : public QObject {
     Q_OBJECT
@@ -143,8 +143,8 @@ private slots:
 
     // The Exif orientation "rotate 90° clockwise" puts the left edge on top.
     void jpegOrientation() {
-        const QString file = jpegWithOrientation(path(QStringLiteral("turned.jpg")),
-                                                 halves({400, 200}, Qt::red, Qt::blue), 6);
+        const QString file = writeFile(path(QStringLiteral("turned.jpg")),
+                                       turnedJpeg(halves({400, 200}, Qt::red, Qt::blue), 6));
         const QImage image = ImageDecoder::thumbnail(file, 160);
         QCOMPARE(image.size(), QSize(80, 160));
         QVERIFY(near(image, 0.5, 0.1, Qt::red) && near(image, 0.5, 0.9, Qt::blue));

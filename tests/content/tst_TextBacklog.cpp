@@ -1,11 +1,6 @@
 #include "FakeEngine.h"
-#include "TestEnv.h"
 #include "content/RecognitionPool.h"
-#include "content/TextIndex.h"
-#include "settings/Prefs.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -15,37 +10,7 @@
 class tst_TextBacklog : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestEnv> env;
-    std::shared_ptr<FakeEngine> engine;
-
-    QString indexFile() const { return env->dataHome() + "/Tamberk/text-index.json"; }
-    std::unique_ptr<TextIndex> makeIndex() {
-        return std::make_unique<TextIndex>(
-            indexFile(), [e = engine](const QString& path) { return e->recognize(path); });
-    }
-    // Shot `i` of a listing, created at time i.
-    ShotPtr shot(int i) {
-        const QString path = writeFile(env->home() + QStringLiteral("/shots/s%1.png").arg(i));
-        return std::make_shared<Shot>(path, double(i), double(i), QSizeF(100, 100), false, true);
-    }
-    ShotList listing(int n) {
-        ShotList shots;
-        for (int i = 0; i < n; ++i)
-            shots.append(shot(i));
-        return shots;
-    }
-
 private slots:
-    void init() {
-        env = std::make_unique<TestEnv>();
-        engine = std::make_shared<FakeEngine>();
-        Prefs::shared().set(Key::ocr, true);
-    }
-    void cleanup() {
-        engine->release.release(1000);
-        env.reset();
-    }
-
     void threadsForBacklog_data() {
         QTest::addColumn<int>("pending");
         QTest::addColumn<int>("cores");
@@ -68,21 +33,22 @@ private slots:
     // The backlog is read newest first, whatever order the listings came in;
     // arrivals go ahead of it, the newest arrival first.
     void arrivalsFirstThenNewestFirst() {
-        auto index = makeIndex();
+        IndexRig r;
+        auto index = r.make();
         index->setWorkerLimit(1);
-        const ShotList shots = listing(8);
-        engine->gated = true;
+        const ShotList shots = r.listing(8);
+        r.engine->gated = true;
         index->enqueue({shots[2], shots[5], shots[0]});
-        QVERIFY(engine->started.tryAcquire(1, 10000)); // s5 is being read
+        QVERIFY(r.engine->started.tryAcquire(1, 10000)); // s5 is being read
         index->enqueue({shots[1], shots[3], shots[4]});
         index->enqueueFirst({shots[7], shots[6], shots[1]}); // s1 moves up
         const QStringList expected{shots[7]->path, shots[6]->path, shots[1]->path, shots[4]->path,
                                    shots[3]->path, shots[2]->path, shots[0]->path};
         QCOMPARE(index->queueOrder(), expected);
-        engine->gated = false;
-        engine->release.release();
+        r.engine->gated = false;
+        r.engine->release.release();
         QTRY_VERIFY_WITH_TIMEOUT(index->idle(), 10000);
-        QCOMPARE(engine->callList(), QStringList{shots[5]->path} + expected);
+        QCOMPARE(r.engine->callList(), QStringList{shots[5]->path} + expected);
     }
 
     // Several workers read at once and store through the index: a file
@@ -91,34 +57,35 @@ private slots:
     // count of waiting files falls to zero and the saved file holds exactly
     // what the index holds.
     void workersStoreThroughOneWriter() {
-        auto index = makeIndex();
+        IndexRig r;
+        auto index = r.make();
         index->setWorkerLimit(3);
         QSignalSpy recognized(index.get(), &TextIndex::recognized);
         QSignalSpy pending(index.get(), &TextIndex::pendingChanged);
         QSignalSpy saved(index.get(), &TextIndex::saved);
-        ShotList shots = listing(12);
-        engine->gated = true;
+        ShotList shots = r.listing(12);
+        r.engine->gated = true;
         index->enqueue(shots);
         QCOMPARE(index->pending(), 12);
-        QVERIFY(engine->started.tryAcquire(3, 10000));
+        QVERIFY(r.engine->started.tryAcquire(3, 10000));
         QCOMPARE(index->peakWorkers(), 3);
         // The three being read are the newest: s11, s10, s9.
-        const QString renamed = env->home() + "/shots/renamed.png";
-        const QString moved = env->mkdir("filed") + "/s10.png";
+        const QString renamed = r.env.home() + "/shots/renamed.png";
+        const QString moved = r.env.mkdir("filed") + "/s10.png";
         QVERIFY(QFile::rename(shots[11]->path, renamed));
         QVERIFY(QFile::rename(shots[10]->path, moved));
         QVERIFY(QFile::remove(shots[9]->path));
         index->rekey(shots[11]->path, renamed);
         index->rekey(shots[10]->path, moved);
-        engine->gated = false;
-        engine->release.release(3);
+        r.engine->gated = false;
+        r.engine->release.release(3);
         QTRY_VERIFY_WITH_TIMEOUT(index->idle(), 10000);
         QCOMPARE(pending.last().first().value<qsizetype>(), 0);
         QCOMPARE(index->pending(), 0);
 
         // The library lists the files under their new names.
-        shots[11] = std::make_shared<Shot>(renamed, 11, 11, QSizeF(100, 100), false, true);
-        shots[10] = std::make_shared<Shot>(moved, 10, 10, QSizeF(100, 100), false, true);
+        shots[11] = IndexRig::at(renamed, 11);
+        shots[10] = IndexRig::at(moved, 10);
         shots.removeAt(9);
         index->enqueue(shots);
         QTRY_VERIFY_WITH_TIMEOUT(index->idle(), 10000);
@@ -134,10 +101,10 @@ private slots:
             signalled.append(args.first().toString());
         signalled.sort();
         QCOMPARE(signalled, paths); // each stored once
-        QCOMPARE(engine->callList().size(), 12 + 2);
+        QCOMPARE(r.engine->callList().size(), 12 + 2);
 
         QTRY_VERIFY_WITH_TIMEOUT(!saved.isEmpty() && !index->savePending(), 10000);
-        QFile file(indexFile());
+        QFile file(r.indexFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(TextIndex::decode(file.readAll()), index->entries());
     }
@@ -146,31 +113,32 @@ private slots:
     // old text answers searches until the new text replaces it. A code
     // without installed data is left out.
     void languageChangeReadsAgain() {
-        auto index = makeIndex();
+        IndexRig r;
+        auto index = r.make();
         index->setAvailableLanguages({"eng", "deu", "fra"});
         Prefs::shared().set(Key::ocrLanguages, QStringLiteral("eng"));
-        engine->tagLanguages = true;
+        r.engine->tagLanguages = true;
         index->setWorkerLimit(1);
-        const ShotList shots = listing(3);
+        const ShotList shots = r.listing(3);
         index->enqueue(shots);
         QTRY_VERIFY_WITH_TIMEOUT(index->idle(), 10000);
         QCOMPARE(index->entries().value(shots[2]->path).t, QStringLiteral("text of s2.png [eng]"));
 
-        engine->gated = true;
+        r.engine->gated = true;
         QTest::ignoreMessage(QtWarningMsg, "Tamberk text recognition failed: no language data "
                                            "for \"xyz\"; it is left out");
         Prefs::shared().set(Key::ocrLanguages, QStringLiteral("eng+xyz+deu"));
         QCOMPARE(index->languages(), QStringLiteral("eng+deu"));
         QCOMPARE(index->pending(), 3);
-        QVERIFY(engine->started.tryAcquire(1, 10000));
+        QVERIFY(r.engine->started.tryAcquire(1, 10000));
         for (const ShotPtr& s : shots) {
             QVERIFY(index->unread(*s));
             QVERIFY(index->matches(*s, QStringLiteral("[eng]")));
         }
-        engine->gated = false;
-        engine->release.release();
+        r.engine->gated = false;
+        r.engine->release.release();
         QTRY_VERIFY_WITH_TIMEOUT(index->idle(), 10000);
-        QCOMPARE(engine->callList().mid(3),
+        QCOMPARE(r.engine->callList().mid(3),
                  (QStringList{shots[2]->path, shots[1]->path, shots[0]->path}));
         for (const ShotPtr& s : shots) {
             QCOMPARE(index->entries().value(s->path).l, QStringLiteral("eng+deu"));
@@ -188,27 +156,28 @@ private slots:
         QTest::newRow("recognition off") << false;
     }
     void readNow() {
+        IndexRig r;
         QFETCH(bool, ocr);
-        auto index = makeIndex();
+        auto index = r.make();
         index->setWorkerLimit(1);
-        const ShotList shots = listing(4);
-        engine->answer(shots[1]->path, QString());
+        const ShotList shots = r.listing(4);
+        r.engine->answer(shots[1]->path, QString());
         Prefs::shared().set(Key::ocr, ocr);
-        engine->gated = true;
+        r.engine->gated = true;
         index->enqueue(shots);
         QList<std::optional<QString>> answers;
         const auto keep = [&](std::optional<QString> text) { answers.append(text); };
         index->readNow(shots[0], keep);
         index->readNow(shots[1], keep);
-        engine->gated = false;
-        engine->release.release();
+        r.engine->gated = false;
+        r.engine->release.release();
         QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 2, 10000);
         QCOMPARE(answers[0], std::optional<QString>(QStringLiteral("text of s0.png")));
         QCOMPARE(answers[1], std::optional<QString>());
         index->readNow(shots[0], keep);
         QCOMPARE(answers.size(), 3); // at once
         QCOMPARE(answers[2], answers[0]);
-        const ShotPtr gone = shot(9);
+        const ShotPtr gone = r.shot("s9.png", 9);
         QFile::remove(gone->path);
         index->readNow(gone, keep);
         QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 4, 10000);
@@ -216,29 +185,30 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(index->idle() || !ocr, 10000);
         // Recognition on: the newest was being read when the requests came.
         const QStringList first = ocr ? QStringList{shots[3]->path} : QStringList{};
-        QCOMPARE(engine->callList().mid(0, first.size() + 2),
+        QCOMPARE(r.engine->callList().mid(0, first.size() + 2),
                  (first + QStringList{shots[0]->path, shots[1]->path}));
-        QCOMPARE(engine->callList().contains(shots[2]->path), ocr);
+        QCOMPARE(r.engine->callList().contains(shots[2]->path), ocr);
     }
 
     // Shutting down drops what waits, answers waiting requests with nothing,
     // and waits a bounded time for a recognition that does not end.
     void shutdownIsBounded() {
-        auto index = makeIndex();
+        IndexRig r;
+        auto index = r.make();
         index->setWorkerLimit(1);
-        engine->gated = true;
-        index->enqueue(listing(3));
-        QVERIFY(engine->started.tryAcquire(1, 10000));
+        r.engine->gated = true;
+        index->enqueue(r.listing(3));
+        QVERIFY(r.engine->started.tryAcquire(1, 10000));
         bool answered = false;
-        index->readNow(shot(7), [&](std::optional<QString> text) { answered = !text; });
+        index->readNow(r.shot("s7.png", 7), [&](std::optional<QString> text) { answered = !text; });
         QVERIFY(!index->shutdown(50));
         QVERIFY(answered);
         QCOMPARE(index->pending(), 0);
-        index->enqueue(listing(5));
+        index->enqueue(r.listing(5));
         QCOMPARE(index->pending(), 0);
-        engine->release.release();
+        r.engine->release.release();
         QVERIFY(index->shutdown(10000));
-        QCOMPARE(engine->callList().size(), 1);
+        QCOMPARE(r.engine->callList().size(), 1);
     }
 };
 

@@ -1,98 +1,60 @@
 #include "FakeEngine.h"
-#include "TestEnv.h"
-#include "content/TextIndex.h"
-#include "settings/Prefs.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QImage>
-#include <QMutex>
 #include <QScopeGuard>
-#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
 #include <tuple>
 
-namespace {
-
-ShotPtr shot(const QString& path, double modified, bool isVideo = false) {
-    return std::make_shared<Shot>(path, modified, modified, QSizeF(100, 100), isVideo, true);
-}
-
-} // namespace
-
 class tst_TextIndex : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestEnv> env;
-    std::shared_ptr<FakeEngine> engine;
-
-    QString indexFile() const { return env->dataHome() + "/Tamberk/text-index.json"; }
-    std::unique_ptr<TextIndex> makeIndex() {
-        return std::make_unique<TextIndex>(
-            indexFile(), [e = engine](const QString& path) { return e->recognize(path); });
-    }
-    QString shotFile(const QString& name) { return writeFile(env->home() + "/shots/" + name); }
-    std::optional<TextIndex::Map> readIndexFile() const {
-        QFile file(indexFile());
-        return file.open(QIODevice::ReadOnly) ? TextIndex::decode(file.readAll()) : std::nullopt;
-    }
-
 private slots:
-    void init() {
-        env = std::make_unique<TestEnv>();
-        engine = std::make_shared<FakeEngine>();
-        Prefs::shared().set(Key::ocr, true);
-    }
-    void cleanup() {
-        engine->release.release(100);
-        env.reset();
-    }
-
     // Images are recognised in listing order on the index's worker, each once
     // however often enqueued; videos never.
     void recognisesImagesOnceInOrderButNoVideos() {
-        auto index = makeIndex();
+        IndexRig r;
+        auto index = r.make();
         QSignalSpy recognized(index.get(), &TextIndex::recognized);
-        engine->gated = true;
-        const ShotList shots{shot(shotFile("c.png"), 3), shot(shotFile("v.mov"), 4, true),
-                             shot(shotFile("a.png"), 1)};
+        r.engine->gated = true;
+        const ShotList shots{r.shot("c.png", 3), r.shot("v.mov", 4, true), r.shot("a.png", 1)};
         index->enqueue(shots);
-        QVERIFY(engine->started.tryAcquire(1, 10000));
+        QVERIFY(r.engine->started.tryAcquire(1, 10000));
         index->enqueue(shots);
         index->enqueue(shots);
-        engine->release.release(10);
+        r.engine->release.release(10);
         QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 2, 10000);
         QTRY_VERIFY(index->idle());
-        QCOMPARE(engine->callList(), (QStringList{shots[0]->path, shots[2]->path}));
+        QCOMPARE(r.engine->callList(), (QStringList{shots[0]->path, shots[2]->path}));
     }
 
     // A file deleted mid-recognition stores nothing; one changed keeps the
     // time of the version read, so it is read again, old text searchable meanwhile.
     void fileChangingDuringRecognition() {
-        auto index = makeIndex();
+        IndexRig r;
+        auto index = r.make();
         QSignalSpy recognized(index.get(), &TextIndex::recognized);
-        const QString gone = shotFile("gone.png"), changed = shotFile("changed.png");
-        engine->answer(changed, "old words");
-        engine->gated = true;
-        index->enqueue({shot(gone, 2), shot(changed, 1)});
-        QVERIFY(engine->started.tryAcquire(1, 10000));
+        const QString gone = r.shot("gone.png")->path, changed = r.shot("changed.png")->path;
+        r.engine->answer(changed, "old words");
+        r.engine->gated = true;
+        index->enqueue({IndexRig::at(gone, 2), IndexRig::at(changed, 1)});
+        QVERIFY(r.engine->started.tryAcquire(1, 10000));
         QFile::remove(gone);
-        engine->release.release();
-        QVERIFY(QTest::qWaitFor([&] { return engine->started.tryAcquire(); }, 10000));
+        r.engine->release.release();
+        QVERIFY(QTest::qWaitFor([&] { return r.engine->started.tryAcquire(); }, 10000));
         setModified(changed, 500);
-        engine->release.release();
+        r.engine->release.release();
         QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 1, 10000);
         QTRY_VERIFY(index->idle());
         QVERIFY(!index->entries().contains(gone));
         QCOMPARE(index->entries().value(changed).m, 1.0);
 
-        engine->answer(changed, "new words");
-        const ShotPtr touched = shot(changed, 500);
+        r.engine->answer(changed, "new words");
+        const ShotPtr touched = IndexRig::at(changed, 500);
         index->enqueue({touched});
-        QVERIFY(engine->started.tryAcquire(1, 10000));
+        QVERIFY(r.engine->started.tryAcquire(1, 10000));
         QVERIFY(index->matches(*touched, QStringLiteral("old")));
-        engine->release.release();
+        r.engine->release.release();
         QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 2, 10000);
         QVERIFY(index->matches(*touched, QStringLiteral("new")));
     }
@@ -100,30 +62,32 @@ private slots:
     // Switching recognition off stops after the job in flight and keeps the
     // rest for the next enqueue.
     void recognitionSetting() {
-        auto index = makeIndex();
+        IndexRig r;
+        auto index = r.make();
         QSignalSpy recognized(index.get(), &TextIndex::recognized);
-        const ShotList shots{shot(shotFile("a.png"), 2), shot(shotFile("b.png"), 1)};
-        engine->gated = true;
+        const ShotList shots{r.shot("a.png", 2), r.shot("b.png", 1)};
+        r.engine->gated = true;
         index->enqueue(shots);
-        QVERIFY(engine->started.tryAcquire(1, 10000));
+        QVERIFY(r.engine->started.tryAcquire(1, 10000));
         Prefs::shared().set(Key::ocr, false);
-        engine->release.release(10);
+        r.engine->release.release(10);
         QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 1, 10000);
         QVERIFY(!index->idle());
-        QCOMPARE(engine->callList().size(), 1);
+        QCOMPARE(r.engine->callList().size(), 1);
         Prefs::shared().set(Key::ocr, true);
         index->enqueue({});
         QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 2, 10000);
-        QCOMPARE(engine->callList(), (QStringList{shots[0]->path, shots[1]->path}));
+        QCOMPARE(r.engine->callList(), (QStringList{shots[0]->path, shots[1]->path}));
     }
 
     // Query pieces match the file name (not the folder) or the text, in any case.
     void matching() {
-        auto index = makeIndex();
+        IndexRig r;
+        auto index = r.make();
         QSignalSpy recognized(index.get(), &TextIndex::recognized);
-        const ShotPtr read = shot(shotFile("Invoice März.png"), 1);
-        const ShotPtr unread = shot(shotFile("notes.png"), 1);
-        engine->answer(read->path, "Total AMOUNT due\nÜBER ALLES");
+        const ShotPtr read = r.shot("Invoice März.png", 1);
+        const ShotPtr unread = r.shot("notes.png", 1);
+        r.engine->answer(read->path, "Total AMOUNT due\nÜBER ALLES");
         index->enqueue({read});
         QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 1, 10000);
         const std::tuple<ShotPtr, QString, bool> cases[] = {{read, "über  MÄRZ", true},
@@ -139,29 +103,30 @@ private slots:
     // A burst of results is saved once and reopens without recognising again;
     // a rekeyed entry's pending save is written at destruction.
     void persistence() {
-        auto index = makeIndex();
+        IndexRig r;
+        auto index = r.make();
         QSignalSpy recognized(index.get(), &TextIndex::recognized);
         QSignalSpy saved(index.get(), &TextIndex::saved);
         ShotList shots;
         for (int i = 0; i < 5; ++i)
-            shots.append(shot(shotFile(QStringLiteral("s%1.png").arg(i)), 1000.25 + i));
+            shots.append(r.shot(QStringLiteral("s%1.png").arg(i), 1000.25 + i));
         index->enqueue(shots);
         QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 5, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 1, 10000);
 
         const TextIndex::Map written = index->entries();
         index.reset();
-        auto reopened = makeIndex();
+        auto reopened = r.make();
         reopened->enqueue(shots);
         QVERIFY(reopened->idle());
-        QCOMPARE(engine->callList().size(), 5);
+        QCOMPARE(r.engine->callList().size(), 5);
 
-        const QString moved = env->home() + "/elsewhere/new name.png";
+        const QString moved = r.env.home() + "/elsewhere/new name.png";
         reopened->rekey(shots[0]->path, moved);
         reopened.reset();
         TextIndex::Map expected = written;
         expected.insert(moved, expected.take(shots[0]->path));
-        QCOMPARE(readIndexFile(), expected);
+        QCOMPARE(r.saved(), expected);
     }
 
     // The file is compact JSON whose times and texts read back exactly; any
@@ -181,19 +146,20 @@ private slots:
 
     // An unreadable index starts empty and is kept as ".bad" before the first save.
     void unreadableFileKeptAsBad() {
+        IndexRig r;
         const QByteArray damaged = R"({"/a.png":{"m":1,"t":"x"},"/b.png":{"m":2}})";
-        writeFile(indexFile(), damaged);
-        writeFile(indexFile() + ".bad", "older");
-        auto index = makeIndex();
+        writeFile(r.indexFile(), damaged);
+        writeFile(r.indexFile() + ".bad", "older");
+        auto index = r.make();
         QVERIFY(index->entries().isEmpty());
 
         QSignalSpy saved(index.get(), &TextIndex::saved);
-        index->enqueue({shot(shotFile("a.png"), 1)});
+        index->enqueue({r.shot("a.png", 1)});
         QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 1, 10000);
-        QFile bad(indexFile() + ".bad");
+        QFile bad(r.indexFile() + ".bad");
         QVERIFY(bad.open(QIODevice::ReadOnly));
         QCOMPARE(bad.readAll(), damaged);
-        QCOMPARE(readIndexFile().value_or(TextIndex::Map{}).size(), 1);
+        QCOMPARE(r.saved().value_or(TextIndex::Map{}).size(), 1);
     }
 
     // An engine that cannot start stores nothing, neither for the file it was
@@ -206,15 +172,16 @@ private slots:
         QTest::newRow("no language data") << true;
     }
     void unavailableEngineStoresNothing() {
+        IndexRig r;
         QFETCH(bool, realEngine);
-        const QString blank = writeFile(env->home() + "/shots/blank.png", "not an image");
-        ShotList shots{shot(blank, 10)};
+        const QString blank = writeFile(r.env.home() + "/shots/blank.png", "not an image");
+        ShotList shots{IndexRig::at(blank, 10)};
         for (const char* name : {"a.png", "b.png", "c.png"}) {
-            const QString path = env->home() + "/shots/" + name;
+            const QString path = r.env.home() + "/shots/" + name;
             QImage image(64, 48, QImage::Format_RGB32);
             image.fill(Qt::white);
             QVERIFY(image.save(path));
-            shots.append(shot(path, 9));
+            shots.append(IndexRig::at(path, 9));
         }
         std::atomic<int> asked{0};
         {
@@ -226,12 +193,12 @@ private slots:
                 else
                     qputenv("TESSDATA_PREFIX", savedPrefix);
             });
-            qputenv("TESSDATA_PREFIX", env->mkdir("no-language-data").toUtf8());
+            qputenv("TESSDATA_PREFIX", r.env.mkdir("no-language-data").toUtf8());
             if (realEngine)
                 QTest::ignoreMessage(QtWarningMsg,
                                      "Tamberk text recognition failed: no English language data");
 
-            TextIndex index(indexFile(), [&](const QString& path) -> std::optional<QString> {
+            TextIndex index(r.indexFile(), [&](const QString& path) -> std::optional<QString> {
                 ++asked;
                 if (realEngine)
                     return TextIndex::read(path);
@@ -251,23 +218,25 @@ private slots:
             QVERIFY(index.idle());
             QCOMPARE(asked.load(), 2);
         }
-        QCOMPARE(readIndexFile().value_or(TextIndex::Map{}).keys(), QStringList{blank});
+        QCOMPARE(r.saved().value_or(TextIndex::Map{}).keys(), QStringList{blank});
 
-        auto working = makeIndex();
+        auto working = r.make();
         QSignalSpy recognized(working.get(), &TextIndex::recognized);
         working->enqueue(shots);
         QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 3, 10000);
         QTRY_VERIFY(working->idle());
-        QCOMPARE(engine->callList(), (QStringList{shots[1]->path, shots[2]->path, shots[3]->path}));
+        QCOMPARE(r.engine->callList(),
+                 (QStringList{shots[1]->path, shots[2]->path, shots[3]->path}));
         QCOMPARE(working->entries().value(shots[3]->path).t, QStringLiteral("text of c.png"));
     }
 
     // An undecodable file gets an empty entry and is not tried again while unchanged.
     void undecodableImageGetsEmptyEntry() {
-        TextIndex index(indexFile(), &TextIndex::recognize);
+        IndexRig r;
+        TextIndex index(r.indexFile(), &TextIndex::recognize);
         QSignalSpy recognized(&index, &TextIndex::recognized);
-        const ShotPtr broken =
-            shot(writeFile(env->home() + "/broken.png", "\x89PNG\r\n\x1a\n not really"), 5);
+        const ShotPtr broken = IndexRig::at(
+            writeFile(r.env.home() + "/broken.png", "\x89PNG\r\n\x1a\n not really"), 5);
         index.enqueue({broken});
         QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 1, 30000);
         QCOMPARE(index.entries().value(broken->path),

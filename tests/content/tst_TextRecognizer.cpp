@@ -1,5 +1,5 @@
+#include "Media.h"
 #include "TestEnv.h"
-#include "ThumbFixtures.h"
 #include "content/TextIndex.h"
 #include "platform/TextRecognizer.h"
 
@@ -156,8 +156,8 @@ private slots:
         const QString wide = dir.path() + "/wide.png";
         QVERIFY(canvas(QSize(5200, 300), Qt::white).save(wide));
         QCOMPARE(TextRecognizer::load(wide).size(), QSize(2600, 150));
-        const QString turned = ThumbFixtures::jpegWithOrientation(
-            dir.path() + "/turned.jpg", canvas(QSize(400, 100), Qt::white), 6);
+        const QString turned = writeFile(dir.path() + "/turned.jpg",
+                                         Media::turnedJpeg(canvas(QSize(400, 100), Qt::white), 6));
         QCOMPARE(TextRecognizer::load(turned).size(), QSize(100, 400));
     }
 

@@ -44,11 +44,24 @@ struct FakeDecoder {
     }
 };
 
-QImage loadAndWait(Thumbs& thumbs, const ShotPtr& shot, int bucket) {
+// What the cache answers for `shot`; nothing when it did not answer.
+std::optional<QImage> loadAndWait(Thumbs& thumbs, const ShotPtr& shot, int bucket) {
     std::optional<QImage> result;
     thumbs.load(shot, bucket, [&](const QImage& image) { result = image; });
-    (void)QTest::qWaitFor([&] { return result.has_value(); }, 10000);
-    return result.value_or(QImage());
+    return QTest::qWaitFor([&] { return result.has_value(); }, 10000) ? result : std::nullopt;
+}
+
+// Decodes of 2560 x 1600 pictures, four of which fill the smallest limit.
+void bigImages(FakeDecoder& fake) {
+    fake.produce = [](bool, int) {
+        QImage image(2560, 1600, QImage::Format_RGB32);
+        image.fill(Qt::darkGray);
+        return Thumbs::Made{image, 0, {}};
+    };
+}
+
+ShotPtr big(int i) {
+    return makeShot(QStringLiteral("/s/big%1.png").arg(i), 1.0, {2560, 1600});
 }
 
 } // namespace
@@ -63,9 +76,9 @@ private slots:
         FakeDecoder fake;
         Thumbs thumbs(fake.decoder());
         const ShotPtr shot = makeShot(QStringLiteral("/s/one.png"), 100.0, {2000, 1000});
-        loadAndWait(thumbs, shot, 640);
+        QVERIFY(loadAndWait(thumbs, shot, 640));
         QCOMPARE(thumbs.cached(*shot, 320).value_or(std::pair<QImage, int>()).second, 640);
-        loadAndWait(thumbs, shot, 160);
+        QVERIFY(loadAndWait(thumbs, shot, 160));
         QCOMPARE(thumbs.cached(*shot, 320)->second, 160);
         QCOMPARE(thumbs.cached(*shot, 2560)->second, 640);
         QVERIFY(!thumbs.cached(*makeShot(QStringLiteral("/s/other.png"), 100.0), 640));
@@ -104,9 +117,13 @@ private slots:
         fake.produce = [](bool, int) { return Thumbs::Made{}; };
         Thumbs thumbs(fake.decoder());
         const ShotPtr shot = makeShot(QStringLiteral("/s/broken.png"), 100.0);
-        QVERIFY(loadAndWait(thumbs, shot, 160).isNull());
+        const auto failed = [&] {
+            const auto image = loadAndWait(thumbs, shot, 160);
+            return image && image->isNull();
+        };
+        QVERIFY(failed());
         QVERIFY(!thumbs.cached(*shot, 2560));
-        QVERIFY(loadAndWait(thumbs, shot, 160).isNull());
+        QVERIFY(failed());
         QCOMPARE(fake.calls.load(), 2);
     }
 
@@ -128,9 +145,9 @@ private slots:
             Thumbs thumbs(fake.decoder());
             QSignalSpy aspect(&thumbs, &Thumbs::aspectChanged);
             const ShotPtr shot = makeShot(QStringLiteral("/s/x"), 5.0, recorded, isVideo);
-            loadAndWait(thumbs, shot, 320);
+            QVERIFY(loadAndWait(thumbs, shot, 320));
             QCOMPARE(shot->pixelSize, expected);
-            loadAndWait(thumbs, shot, 640);
+            QVERIFY(loadAndWait(thumbs, shot, 640));
             QCOMPARE(aspect.count(), expected != recorded ? 1 : 0);
         }
     }
@@ -212,18 +229,11 @@ private slots:
     // running: starting large decodes evicts cached images first.
     void limitCountsDecodesInFlight() {
         FakeDecoder fake;
-        fake.produce = [](bool, int) {
-            QImage image(2560, 1600, QImage::Format_RGB32);
-            image.fill(Qt::darkGray);
-            return Thumbs::Made{image, 0, {}};
-        };
+        bigImages(fake);
         Thumbs thumbs(fake.decoder());
         thumbs.setLimit(Thumbs::minLimit); // four such images
-        auto big = [](int i) {
-            return makeShot(QStringLiteral("/s/big%1.png").arg(i), 1.0, {2560, 1600});
-        };
         for (int i = 0; i < 4; ++i)
-            QVERIFY(!loadAndWait(thumbs, big(i), 2560).isNull());
+            QVERIFY(!loadAndWait(thumbs, big(i), 2560).value_or(QImage()).isNull());
         QVERIFY(thumbs.cached(*big(0), 2560));
         fake.gated = true;
         for (int i = 4; i < 8; ++i)
@@ -248,18 +258,11 @@ private slots:
     void lateResultOfWithdrawnRequest() {
         QFETCH(bool, roomLeft);
         FakeDecoder fake;
-        fake.produce = [](bool, int) {
-            QImage image(2560, 1600, QImage::Format_RGB32);
-            image.fill(Qt::darkGray);
-            return Thumbs::Made{image, 0, {}};
-        };
+        bigImages(fake);
         Thumbs thumbs(fake.decoder());
         thumbs.setLimit(Thumbs::minLimit);
-        auto big = [](int i) {
-            return makeShot(QStringLiteral("/s/big%1.png").arg(i), 1.0, {2560, 1600});
-        };
         for (int i = 0; i < 4; ++i)
-            loadAndWait(thumbs, big(i), 2560);
+            QVERIFY(loadAndWait(thumbs, big(i), 2560));
         fake.gated = true;
         bool answered = false;
         const Thumbs::Ticket late =
@@ -267,8 +270,7 @@ private slots:
         QTRY_COMPARE(fake.active.load(), 1);
         thumbs.cancel(late);
         fake.gated = false;
-        if (!roomLeft)
-            loadAndWait(thumbs, big(5), 2560);
+        QVERIFY(roomLeft || loadAndWait(thumbs, big(5), 2560));
         fake.gate.release();
         QTRY_COMPARE(thumbs.running(), 0);
         QVERIFY(!answered);
@@ -290,7 +292,7 @@ private slots:
         QList<ShotPtr> shots;
         for (int i = 0; i <= fit; ++i) {
             shots.append(makeShot(QStringLiteral("/s/%1.png").arg(i), 1.0));
-            QVERIFY(!loadAndWait(thumbs, shots[i], 2560).isNull());
+            QVERIFY(!loadAndWait(thumbs, shots[i], 2560).value_or(QImage()).isNull());
             for (int j = 0; j <= i; ++j)
                 QCOMPARE(bool(thumbs.cached(*shots[j], 2560)), i < fit || j > 0);
         }

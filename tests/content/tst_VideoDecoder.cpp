@@ -1,5 +1,5 @@
+#include "Media.h"
 #include "TestEnv.h"
-#include "ThumbFixtures.h"
 #include "content/Thumbs.h"
 #include "platform/VideoDecoder.h"
 
@@ -10,7 +10,7 @@
 #include <cmath>
 #include <limits>
 
-using namespace ThumbFixtures;
+using namespace Media;
 
 class tst_VideoDecoder : public QObject {
     Q_OBJECT

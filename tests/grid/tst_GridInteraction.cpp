@@ -1,5 +1,6 @@
 #include "GridSupport.h"
 #include "TestEnv.h"
+#include "WidgetInput.h"
 #include "grid/GridInteraction.h"
 #include "grid/GridView.h"
 #include "grid/PreviewWindow.h"
@@ -8,63 +9,27 @@
 
 #include <QMenu>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QTest>
-
-namespace {
-
-// Writes down every request of the grid, in order.
-class LoggingHost final : public GridHost {
-public:
-    QStringList log;
-    QMenu menu;
-
-    static QString names(const ShotList& shots) {
-        QStringList out;
-        for (const ShotPtr& s : shots)
-            out << QFileInfo(s->path).completeBaseName();
-        return out.join(',');
-    }
-    void open(const ShotList& shots) override { log << "open " + names(shots); }
-    void copy(const ShotList& shots) override { log << "copy " + names(shots); }
-    void trash(const ShotList& shots) override { log << "trash " + names(shots); }
-    void escape() override { log << "escape"; }
-    void gridHold(bool held) override { log << (held ? "hold" : "release"); }
-    QMenu* menuFor(GridView*, const ShotList& shots) override {
-        log << "menu " + names(shots);
-        return nullptr;
-    }
-    void gridDrag(GridView*, bool active) override { log << (active ? "drag" : "drag end"); }
-    void gridDragMoved(GridView*) override { log << "moved"; }
-    void reveal(const QStringList& paths) override {
-        log << "reveal " + QString::number(paths.size());
-    }
-    void gridSelectionChanged(int count) override { log << QStringLiteral("count %1").arg(count); }
-    void gridSearch(const QString& seed) override { log << "search " + seed; }
-};
-
-void send(QWidget* widget, QEvent::Type type, QPointF pos, Qt::MouseButton button,
-          Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = {}) {
-    QMouseEvent event(type, pos, widget->mapToGlobal(pos), button, buttons, modifiers);
-    QCoreApplication::sendEvent(widget, &event);
-}
-
-} // namespace
 
 class tst_GridInteraction : public QObject {
     Q_OBJECT
     std::unique_ptr<TestEnv> m_env;
     std::unique_ptr<gridtest::CountingThumbs> m_thumbs;
     std::unique_ptr<motion::Animator> m_clock;
-    std::unique_ptr<LoggingHost> m_host;
+    std::unique_ptr<gridtest::FakeHost> m_host;
     std::unique_ptr<GridView> m_grid;
 
     QPointF centre(int i) const { return m_grid->frameOf(m_grid->shots()[i]->path)->center(); }
 
     void press(QPointF at, Qt::KeyboardModifiers modifiers = {}) {
-        send(m_grid.get(), QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton, modifiers);
+        sendMouse(m_grid.get(), QEvent::MouseButtonPress, at, Qt::LeftButton, modifiers);
+    }
+    void move(QPointF at, Qt::MouseButtons buttons = Qt::LeftButton) {
+        sendMouse(m_grid.get(), QEvent::MouseMove, at, buttons, {}, Qt::NoButton);
     }
     void release(QPointF at) {
-        send(m_grid.get(), QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+        sendMouse(m_grid.get(), QEvent::MouseButtonRelease, at, Qt::NoButton);
     }
     void click(int i, Qt::KeyboardModifiers modifiers = {}) {
         press(centre(i), modifiers);
@@ -76,7 +41,7 @@ private slots:
         m_env = std::make_unique<TestEnv>();
         m_thumbs = std::make_unique<gridtest::CountingThumbs>();
         m_clock = std::make_unique<motion::Animator>(0.0);
-        m_host = std::make_unique<LoggingHost>();
+        m_host = std::make_unique<gridtest::FakeHost>();
         m_grid = std::make_unique<GridView>(nullptr, m_clock.get(), &m_thumbs->thumbs);
         m_grid->setHost(m_host.get());
         m_grid->resize(480, 900);
@@ -123,9 +88,9 @@ private slots:
         m_host->log.clear();
         const QPointF at = centre(3);
         press(at);
-        send(m_grid.get(), QEvent::MouseMove, at + QPointF(3, 0), Qt::NoButton, Qt::LeftButton);
+        move(at + QPointF(3, 0));
         QCOMPARE(m_host->log, QStringList{});
-        send(m_grid.get(), QEvent::MouseMove, at + QPointF(12, 0), Qt::NoButton, Qt::LeftButton);
+        move(at + QPointF(12, 0));
         release(at + QPointF(12, 0));
         QCOMPARE(m_host->log, (QStringList{"hold", "drag", "drag end", "release"}));
         QCOMPARE(m_grid->selection().size(), 1);
@@ -133,18 +98,48 @@ private slots:
     }
 
     // The rubber band from empty space selects the cells it touches and is
-    // painted while it is dragged.
+    // painted while it is dragged, and only then.
     void rubberBandSelects() {
-        const QPointF empty(470, 890);
-        QVERIFY(!m_grid->cellAt(empty));
+        const QPointF empty(470, 890), inBand(465, 885);
+        QVERIFY(!m_grid->cellAt(empty) && !m_grid->cellAt(inBand));
         press(empty);
-        send(m_grid.get(), QEvent::MouseMove, QPointF(300, 400), Qt::NoButton, Qt::LeftButton);
-        QVERIFY(!m_grid->selection().isEmpty());
-        QImage frame(m_grid->size(), QImage::Format_ARGB32);
-        m_grid->render(&frame);
+        move(QPointF(300, 400));
+        QImage dragging(m_grid->size(), QImage::Format_ARGB32);
+        m_grid->render(&dragging);
         release(QPointF(300, 400));
+        QImage after(m_grid->size(), QImage::Format_ARGB32);
+        m_grid->render(&after);
+        QVERIFY(dragging.pixel(inBand.toPoint()) != after.pixel(inBand.toPoint()));
+        QVERIFY(!m_grid->selection().isEmpty());
         for (const QString& path : m_grid->selection())
             QVERIFY(m_grid->frameOf(path)->intersects(QRectF(QPointF(300, 400), empty)));
+    }
+
+    // A cell's copy and trash buttons act on a click of the hovered cell: a
+    // release off the button, or a press elsewhere released on it, does nothing.
+    void cellButtonsClick_data() {
+        QTest::addColumn<bool>("trash");
+        QTest::addColumn<bool>("pressOn");
+        QTest::addColumn<bool>("releaseOn");
+        QTest::addColumn<QStringList>("log");
+        QTest::newRow("copy") << false << true << true << QStringList{"copy s2"};
+        QTest::newRow("trash") << true << true << true << QStringList{"trash s2"};
+        QTest::newRow("released off") << false << true << false << QStringList{};
+        QTest::newRow("pressed off") << true << false << true << QStringList{};
+    }
+    void cellButtonsClick() {
+        QFETCH(bool, trash);
+        QFETCH(bool, pressOn);
+        QFETCH(bool, releaseOn);
+        QFETCH(QStringList, log);
+        ThumbView* cell = m_grid->cell(m_grid->shots()[2]->path);
+        move(centre(2), Qt::NoButton); // the buttons show on the hovered cell
+        const ThumbView::Geometry& g = cell->geometry();
+        const QPointF button = (trash ? g.trashB : g.copyB).center() + cell->frame().topLeft();
+        press(pressOn ? button : button + QPointF(0, 40));
+        release(releaseOn ? button : button + QPointF(0, 40));
+        QCOMPARE(m_host->log.filter(QRegularExpression("^(copy|trash)")), log);
+        QVERIFY(m_grid->selection().isEmpty());
     }
 
     // A right click asks for the menu of the clicked frame and keeps the selection.
@@ -177,7 +172,7 @@ private slots:
         Prefs::shared().set(Key::doubleClick, QStringLiteral("quicklook"));
         press(centre(0));
         release(centre(0));
-        send(m_grid.get(), QEvent::MouseButtonDblClick, centre(0), Qt::LeftButton, Qt::LeftButton);
+        sendMouse(m_grid.get(), QEvent::MouseButtonDblClick, centre(0));
         release(centre(0));
         PreviewWindow* preview = m_grid->interaction().preview();
         QVERIFY(preview && preview->isShowing());

@@ -296,8 +296,9 @@ private slots:
         QCOMPARE(next, expected < 0 ? std::nullopt : std::optional<QString>(grid.pathAt(expected)));
     }
 
-    // The first arrow press selects the first shot; later ones move a single
-    // selection or, with Shift, extend it; each scrolls its cell into view.
+    // The first arrow press selects the first shot, or the one below a plain
+    // click's; later ones move a single selection or, with Shift, extend it;
+    // each scrolls its cell into view.
     void arrowsMoveTheSelection() {
         FakeGrid grid(rows(6));
         grid.rules.keyDown(Qt::Key_Down, {}, {}, false);
@@ -319,6 +320,14 @@ private slots:
         grid.rules.keyDown(Qt::Key_Home, {}, {}, false);
         grid.rules.keyDown(Qt::Key_Right, Qt::ShiftModifier, {}, false);
         QCOMPARE(grid.sorted(), (QStringList{"p0", "p1"}));
+
+        // A plain click that selects nothing still puts the keyboard there.
+        FakeGrid clicked(rows(6));
+        clicked.rules.mouseDown(clicked.frames[1].center(), 1, {});
+        clicked.rules.mouseUp();
+        QCOMPARE(clicked.rules.cursor(), QStringLiteral("p1"));
+        clicked.rules.keyDown(Qt::Key_Down, {}, {}, false);
+        QCOMPARE(clicked.sorted(), QStringList{"p4"});
     }
 
     // One typed letter or digit opens the search seeded with it; punctuation,

@@ -283,12 +283,9 @@ private slots:
         selected->fire(Button::Trash);
         other->fire(Button::Trash);
         other->fire(Button::Copy);
-        QCOMPARE(rig.host.trashed,
-                 (QList<QStringList>{{shots[1]->path, shots[3]->path}, {shots[0]->path}}));
-        QCOMPARE(rig.host.copied, (QList<QStringList>{{shots[0]->path}}));
         rig.grid.setHost(nullptr);
         other->fire(Button::Copy); // without a host nothing happens
-        QCOMPARE(rig.host.copied.size(), 1);
+        QCOMPARE(rig.host.log, (QStringList{"count 2", "trash s1,s3", "trash s0", "copy s0"}));
     }
 
     // Develop flashes and pops; vanish fades the cell out and reports the end once.

@@ -1,6 +1,7 @@
 #pragma once
 
-// Helpers of the library tests: dated shots and a library after its first scan.
+// The library tests' rig: a private home with a scanned library, its
+// notifications, a gate for its scans, folder snapshots and real mounts.
 
 #include "TestEnv.h"
 #include "library/Library.h"
@@ -9,11 +10,19 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
+#include <QSemaphore>
 #include <QTest>
+#include <atomic>
 #include <linux/capability.h>
 #include <memory>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#define WAIT_FOR(condition) QTRY_VERIFY_WITH_TIMEOUT(condition, 20000)
 
 namespace LibrarySupport {
 
@@ -40,9 +49,9 @@ private:
     bool m_active = false;
 };
 
-/// Writes `root/relative` dated `age` seconds in the past.
-inline QString shot(const QString& root, const QString& relative, double age = 0) {
-    const QString path = writeFile(root + QLatin1Char('/') + relative);
+/// Writes `dir/relative` dated `age` seconds in the past.
+inline QString shot(const QString& dir, const QString& relative, double age = 0) {
+    const QString path = writeFile(dir + QLatin1Char('/') + relative);
     if (age > 0)
         setModified(path, double(QDateTime::currentSecsSinceEpoch()) - age);
     return path;
@@ -55,21 +64,165 @@ inline QStringList paths(const ShotList& shots) {
     return result;
 }
 
-/// A library on `root` after its first reload, recognition off; the system
-/// folder defaults to the root (no stray watcher).
-inline std::unique_ptr<Library> loaded(const QString& root, const QString& systemFolder = {}) {
-    // The tool's facts are taken here, on the test's thread, rather than by a
-    // detection in the background while tests change the environment.
-    if (!CaptureCache::shared().known())
-        CaptureCache::shared().detectNow();
-    auto library = std::make_unique<Library>(root);
-    library->setFeedText(false);
-    const QString system = systemFolder.isEmpty() ? root : systemFolder;
-    library->setSystemLocation([system] { return system; });
-    library->reload();
-    if (!QTest::qWaitFor([&] { return library->scanned(); }, 20000))
-        return nullptr;
-    return library;
+inline QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+/// Every entry below `dir` (hidden ones too, links not followed) by relative
+/// path: a file's bytes, "<dir>" for a folder, "-> target" for a link.
+inline QMap<QString, QByteArray> snapshot(const QString& dir) {
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        QByteArray& entry = entries[QDir(dir).relativeFilePath(info.filePath())];
+        char target[4096];
+        if (info.isSymLink())
+            entry =
+                "-> " +
+                QByteArray(target, qMax<ssize_t>(0, ::readlink(QFile::encodeName(info.filePath()),
+                                                               target, sizeof target)));
+        else
+            entry = info.isDir() ? "<dir>" : contents(info.filePath());
+    }
+    return entries;
+}
+
+/// The names directly inside `dir`, hidden ones included, sorted.
+inline QStringList names(const QString& dir) {
+    return QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+/// A private mount namespace for the test thread, once, so nothing reaches the host.
+inline bool privateMounts() {
+    static const bool made = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
+                             ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    return made;
+}
+
+/// Mounts a small tmpfs on `dir` (another file system); false where impossible.
+inline bool mountTmpfs(const QString& dir) {
+    return privateMounts() && ::mount("tamberk-test", QFile::encodeName(dir).constData(), "tmpfs",
+                                      0, "size=16m,mode=0755") == 0;
+}
+
+inline void unmount(const QString& dir) {
+    ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH);
+}
+
+/// Makes `dir` unwritable: a read-only bind mount as root (modes do not stop
+/// root), else mode 0555. False when neither is possible.
+inline bool makeReadOnly(const QString& dir) {
+    const QByteArray path = QFile::encodeName(dir);
+    if (::geteuid() != 0)
+        return ::chmod(path.constData(), 0555) == 0;
+    if (!privateMounts() || ::mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr))
+        return false;
+    if (::mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0)
+        return true;
+    unmount(dir);
+    return false;
+}
+
+/// Undoes makeReadOnly().
+inline void makeWritable(const QString& dir) {
+    if (::geteuid() == 0)
+        unmount(dir);
+    else
+        ::chmod(QFile::encodeName(dir).constData(), 0755);
+}
+
+// Every notification of a library, in the order it was emitted.
+struct Events {
+    QStringList log; // "changed" or "arrived"
+    QList<ShotList> arrivals;
+    QObject context; // disconnects when the events go
+
+    explicit Events(Library& library) {
+        QObject::connect(&library, &Library::changed, &context, [this] { log.append("changed"); });
+        QObject::connect(&library, &Library::arrived, &context, [this](const ShotList& shots) {
+            log.append("arrived");
+            arrivals.append(shots);
+        });
+    }
+    QStringList arrived() const {
+        QStringList result;
+        for (const ShotList& shots : arrivals)
+            result += paths(shots);
+        return result;
+    }
+};
+
+// Holds every scan of a library at its gate until released, counting them.
+struct Gate {
+    QSemaphore release;
+    std::atomic<int> entries{0};
+
+    explicit Gate(Library& lib) {
+        lib.setScanGate([this] {
+            ++entries;
+            release.acquire();
+        });
+    }
+    void open() { release.release(100000); }
+};
+
+/// A private home holding "Shots", the library's root, and "System", a
+/// folder of the screenshot tool; the library, once loaded, and all it said.
+struct LibraryRig {
+    TestEnv env;
+    QString root = env.mkdir("Shots");
+    QString system = env.mkdir("System");
+    std::unique_ptr<Library> lib;
+    std::unique_ptr<Events> events;
+
+    explicit LibraryRig(bool onlyShots = false) {
+        Prefs::shared().set(Key::onlyShots, onlyShots);
+        Prefs::shared().set(Key::includeSub, true);
+        Prefs::shared().set(Key::syncSystem, true);
+    }
+    ~LibraryRig() {
+        events.reset();
+        lib.reset();
+        unmount(system); // when a test mounted one there
+    }
+
+    /// A library on `at` (the root by default) after its first reload,
+    /// recognition off, pulling in from `stray` (by default nothing: the
+    /// tool's folder is the root itself).
+    bool load(QString at = {}, const QString& stray = {}) {
+        // The tool's facts are taken here, on the test's thread, rather than by
+        // a detection in the background while tests change the environment.
+        if (!CaptureCache::shared().known())
+            CaptureCache::shared().detectNow();
+        if (at.isEmpty())
+            at = root;
+        lib = std::make_unique<Library>(at);
+        lib->setFeedText(false);
+        lib->setSystemLocation([folder = stray.isEmpty() ? at : stray] { return folder; });
+        events = std::make_unique<Events>(*lib);
+        lib->reload();
+        return QTest::qWaitFor([&] { return lib->scanned(); }, 20000);
+    }
+
+    ShotPtr find(const QString& relative) const {
+        for (const ShotPtr& s : lib->all())
+            if (s->path == root + '/' + relative)
+                return s;
+        return nullptr;
+    }
+    /// The listed shots, relative to the root, sorted.
+    QStringList listed() const {
+        QStringList names;
+        for (const ShotPtr& s : lib->all())
+            names.append(s->path.mid(root.size() + 1));
+        names.sort();
+        return names;
+    }
+    bool lists(const QString& path) const { return paths(lib->all()).contains(path); }
+};
 
 } // namespace LibrarySupport

@@ -1,5 +1,4 @@
-#include "FileOpsSupport.h"
-#include "TestEnv.h"
+#include "LibrarySupport.h"
 
 #include "platform/CaptureMark.h"
 #include "platform/FileMove.h"
@@ -9,7 +8,7 @@
 
 #include <cerrno>
 
-using namespace FileOpsSupport;
+using namespace LibrarySupport;
 
 namespace {
 

@@ -1,14 +1,18 @@
 #include "LibrarySupport.h"
-#include "TestEnv.h"
+#include "Media.h"
 #include "library/FolderScanner.h"
+#include "library/ShownName.h"
+#include "platform/CaptureMark.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
+#include <QtEndian>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -52,6 +56,14 @@ FolderScanner::Rescan rescan(const QString& root, const FolderScanner::Tree& bef
     return job;
 }
 
+// The first bytes of a JPEG whose frame header claims `w` x `h`.
+QByteArray jpegHeader(int w, int h, const QByteArray& segments) {
+    using namespace Media;
+    return QByteArray::fromHex("FFD8") + segments +
+           segment(0xC0, QByteArray(1, 8) + be16(h) + be16(w) + QByteArray::fromHex("01011100")) +
+           QByteArray::fromHex("FFD9");
+}
+
 } // namespace
 
 class tst_Scanner : public QObject {
@@ -66,9 +78,11 @@ private slots:
         QTest::newRow("wrong extension") << "Bildschirmfoto.txt" << false << false << false;
         QTest::newRow("video") << "clip.MOV" << true << false << true;
         QTest::newRow("not a prefix") << "my screenshot.png" << true << false << false;
+        QTest::newRow("marked") << "holiday.png" << true << true << false;
     }
 
-    // Screenshots are recognised by name prefix, shots by extension; videos are never measured.
+    // Screenshots are recognised by name prefix or the capture mark, shots by
+    // extension; videos are never measured.
     void classification() {
         QFETCH(QString, name);
         QFETCH(bool, listed);
@@ -77,6 +91,9 @@ private slots:
         TestEnv env;
         const QString dir = env.mkdir("shots");
         writeFile(dir + "/" + name, pngBytes(8, 6));
+        if (QTest::currentDataTag() == QLatin1String("marked") &&
+            !CaptureMark::write(dir + "/" + name))
+            QSKIP("this file system keeps no user attributes");
         const ShotList shots = ::listed(dir);
         QCOMPARE(shots.size(), listed ? 1 : 0);
         if (!listed)
@@ -222,6 +239,89 @@ private slots:
         QCOMPARE(names(tree.listing.value(root)), QStringList{"Screenshot é ✓.png"});
         QCOMPARE(tree.children.value(root), QStringList{root + "/real"});
         QVERIFY(QFile::exists(tree.listing.value(root).first()->path));
+    }
+    void header_data() {
+        using namespace Media;
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSizeF>("size");
+        const QSizeF size(37, 21);
+        const QImage blue = halves({37, 21}, Qt::blue, Qt::blue);
+        QTest::newRow("webp lossy") << encoded(blue, "WEBP", 50) << size;
+        QTest::newRow("gif") << QByteArray("GIF89a\x25\x00\x15\x00\x80\x00\x00", 13) << size;
+        QByteArray topDown = encoded(blue, "BMP");
+        qToLittleEndian<qint32>(-21, topDown.data() + 22);
+        QTest::newRow("bmp top-down") << topDown << size;
+        QTest::newRow("jpeg, big segments first")
+            << withSegments(encoded(halves({40, 30}, Qt::blue, Qt::blue), "JPEG"),
+                            segment(0xE2, QByteArray(9000, 'p')) +
+                                segment(0xFE, QByteArray(700, 'c')))
+            << QSizeF(40, 30);
+        QTest::newRow("turned 6, big")
+            << jpegHeader(4000, 3000, segment(0xE1, exif(6, true))) << QSizeF(3000, 4000);
+        QTest::newRow("turned, xmp first")
+            << jpegHeader(64, 48,
+                          segment(0xE1, "http://ns.adobe.com/xap/1.0/") +
+                              segment(0xE1, exif(6, false)))
+            << QSizeF(48, 64);
+        const QSizeF none(0, 0);
+        QTest::newRow("empty") << QByteArray() << none;
+        QTest::newRow("jpeg cut") << jpegHeader(4000, 3000, {}).left(8) << none;
+        QTest::newRow("jpeg scan first") << QByteArray::fromHex("FFD8FFDA000200") << none;
+        QTest::newRow("tiff loop") << QByteArray::fromHex("49492A0008000000FFFF") << none;
+    }
+    // A picture's size, turned by its orientation, is read from its header;
+    // broken files give (0, 0), never a crash.
+    void header() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSizeF, size);
+        TestEnv env;
+        QCOMPARE(FolderScanner::pixelSize(writeFile(env.home() + "/x.png", bytes)), size);
+    }
+
+    // The mark is the exact 42-byte property list other systems read; a
+    // missing file fails quietly.
+    void captureMarkBytes() {
+        TestEnv env;
+        const QString path = writeFile(env.home() + "/holiday.png");
+        QVERIFY(!CaptureMark::has(path));
+        QVERIFY(!CaptureMark::write(env.home() + "/missing.png"));
+        if (!CaptureMark::write(path))
+            QSKIP("this file system keeps no user attributes");
+        QVERIFY(CaptureMark::has(path));
+        char buffer[64];
+        const ssize_t size =
+            getxattr(QFile::encodeName(path).constData(),
+                     "user.com.apple.metadata:kMDItemIsScreenCapture", buffer, sizeof buffer);
+        QCOMPARE(QByteArray(buffer, int(size)),
+                 QByteArray::fromHex("62706c697374303009080000000000000101"
+                                     "000000000000000100000000000000000000000000000009"));
+    }
+
+    // Names keep their letters (emoji, scripts of either direction); control
+    // characters show as symbols, anything that reorders text as U+FFFD, and a
+    // name with right-to-left letters is one first-strong isolate.
+    void shownName_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shown");
+        const QChar isolate(0x2068), pop(0x2069), bad(0xFFFD);
+        QTest::newRow("plain") << "Screenshot 1.png"
+                               << "Screenshot 1.png";
+        QTest::newRow("emoji and right-to-left letters")
+            << QString::fromUtf8("🎉 صورة.png") << isolate + QString::fromUtf8("🎉 صورة.png") + pop;
+        QTest::newRow("line feed and tab")
+            << QString::fromUtf8("a\nb\tc.png") << QString::fromUtf8("a↵b�c.png");
+        QTest::newRow("delete and a C1 control")
+            << QString::fromUtf8("a\x7f") + QChar(0x85) << QString::fromUtf8("a��");
+        QTest::newRow("override disguising an extension")
+            << "Screenshot " + QString(QChar(0x202E)) + "gnp.exe.png"
+            << "Screenshot " + QString(bad) + "gnp.exe.png";
+        QTest::newRow("isolates and marks")
+            << QString(QChar(0x2067)) + "x" + pop + QChar(0x200F) << QString(bad) + "x" + bad + bad;
+    }
+    void shownName() {
+        QFETCH(QString, name);
+        QFETCH(QString, shown);
+        QCOMPARE(::shownName(name), shown);
     }
 };
 

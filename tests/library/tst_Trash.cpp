@@ -1,5 +1,4 @@
-#include "FileOpsSupport.h"
-#include "TestEnv.h"
+#include "LibrarySupport.h"
 
 #include "platform/Trash.h"
 
@@ -11,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace FileOpsSupport;
+using namespace LibrarySupport;
 
 namespace {
 

@@ -1,3 +1,4 @@
+#include "PanelRig.h"
 #include "TestEnv.h"
 #include "panel/DialogPrompts.h"
 
@@ -138,6 +139,23 @@ private slots:
             // The window manager's title bar gets the short name of the action.
             QCOMPARE(windowTitle, QStringLiteral("Move to Trash"));
         }
+    }
+
+    // Without a script the controller asks with these dialogs: each holds the
+    // open panel while it is up and gives the keyboard back to it once closed.
+    void controllerHoldsAndTakesTheKeysBack() {
+        PanelLibrary shots({{"Screenshot one.png", 10}});
+        PanelRig r(*shots.lib, false, true);
+        r.ctl->expand(false);
+        int heldWhileUp = -1;
+        whenShown([&](QWidget* dialog) {
+            heldWhileUp = r.ctl->holds();
+            button(dialog, "Cancel")->click();
+        });
+        r.ctl->menus().newFolderPrompt({});
+        QCOMPARE(heldWhileUp, 1);
+        QCOMPARE(r.ctl->holds(), 0);
+        QCOMPARE(r.panel.keyTimestamps, QList<quint32>{0});
     }
 };
 

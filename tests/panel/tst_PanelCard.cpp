@@ -3,157 +3,91 @@
 #include "grid/GridInteraction.h"
 #include "grid/GridView.h"
 #include "grid/PreviewWindow.h"
-#include "panel/CardPorts.h"
+#include "panel/ShelfPanel.h"
 #include "shelf/EmptyStateView.h"
 #include "shelf/FooterBar.h"
 #include "shelf/IconButton.h"
 #include "shelf/ResizeGrip.h"
-#include "shelf/Scheduler.h"
 #include "shelf/SearchBox.h"
 #include "shelf/SelectionBar.h"
-#include "shelf/ShelfView.h"
 #include "shelf/ToastView.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QTest>
 
-using LibrarySupport::shot;
-
-namespace {
-
 // The controller on the real card (shelf and grid), with recording windows.
-struct CardRig {
-    explicit CardRig(Library& lib) {
-        shelf = std::make_unique<ShelfView>(nullptr, &animator, &scheduler);
-        shelf->resize(268, 800);
-        shelfPort = std::make_unique<ShelfViewPort>(*shelf);
-        gridPort = std::make_unique<GridViewPort>(*shelf->grid());
-        PanelEnv env;
-        env.animator = &animator;
-        env.clock = [this] { return animator.now(); };
-        env.pointer = [] { return QPointF(1436, 450); };
-        env.screen = [] { return standardScreen(); };
-        env.copyShot = [](const ShotPtr&) {};
-        env.copyShots = [this](const ShotList& shots) { copied = shots; };
-        env.openFiles = [](const QStringList& paths, const PanelCommands::Failed&) {
-            return int(paths.size());
-        };
-        env.prompts = &prompts;
-        env.popup = [](QMenu*, const QPoint&) {};
-        ctl = std::make_unique<PanelController>(
-            lib, PanelParts{&panel, &tab, shelfPort.get(), gridPort.get()}, env);
-        connectCard(*shelf, *ctl);
-    }
-    ~CardRig() { disconnectCard(*shelf); }
-
-    bool press(int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
-        QKeyEvent event(QEvent::KeyPress, key, modifiers);
-        return ctl->handleKeyEquivalent(&event);
-    }
-    void settle(double seconds) {
-        const double until = animator.now() + seconds;
-        while (animator.now() < until) {
-            animator.advanceTo(std::min(until, animator.now() + 0.016));
-            ctl->deadlines().runDue();
-        }
-    }
-
-    motion::Animator animator{0};
-    ManualScheduler scheduler{0, &animator};
-    FakePanel panel;
-    FakeTab tab;
-    ScriptedPrompts prompts;
-    ShotList copied;
-    std::unique_ptr<ShelfView> shelf;
-    std::unique_ptr<ShelfViewPort> shelfPort;
-    std::unique_ptr<GridViewPort> gridPort;
-    std::unique_ptr<PanelController> ctl;
-};
-
-} // namespace
-
 class tst_PanelCard : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<Library> m_lib;
-    QString m_root;
+    std::unique_ptr<PanelLibrary> m_shots;
+    Library* m_lib = nullptr;
 
 private slots:
     void init() {
-        QFile::remove(Prefs::shared().storePath());
-        Prefs::resetSharedForTesting();
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_root = m_dir->path() + "/Shots";
-        shot(m_root, "Screenshot one.png", 30);
-        shot(m_root, "Screenshot two.png", 20);
-        shot(m_root, "Screenshot three.png", 10);
-        m_lib = LibrarySupport::loaded(m_root);
+        m_shots = std::make_unique<PanelLibrary>(QList<std::pair<QString, double>>{
+            {"Screenshot one.png", 30}, {"Screenshot two.png", 20}, {"Screenshot three.png", 10}});
+        m_lib = m_shots->lib.get();
         QVERIFY(m_lib);
     }
-    void cleanup() {
-        m_lib.reset();
-        m_dir.reset();
-    }
+    void cleanup() { m_shots.reset(); }
 
     // Ctrl+C while the search field is edited copies the field's text, not
     // the frames; Ctrl+X cuts it and Ctrl+Z brings it back.
     void ctrlCInTheSearchField() {
-        CardRig r(*m_lib);
+        PanelRig r(*m_lib, true);
         r.ctl->expand(false);
-        r.shelf->show();
-        r.shelf->showSearch(true, QStringLiteral("invoice"));
-        QVERIFY(r.shelf->isEditingSearch());
+        r.card->show();
+        r.card->showSearch(true, QStringLiteral("invoice"));
+        QVERIFY(r.card->isEditingSearch());
         QGuiApplication::clipboard()->clear();
         QVERIFY(r.press(Qt::Key_A));
         QVERIFY(r.press(Qt::Key_C));
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("invoice"));
         QVERIFY(r.copied.isEmpty());
         QVERIFY(r.press(Qt::Key_X));
-        QCOMPARE(r.shelf->search()->field()->text(), QString());
+        QCOMPARE(r.card->search()->field()->text(), QString());
         QVERIFY(r.press(Qt::Key_Z));
-        QCOMPARE(r.shelf->search()->field()->text(), QStringLiteral("invoice"));
+        QCOMPARE(r.card->search()->field()->text(), QStringLiteral("invoice"));
     }
 
     // The grid spans the roll, and the counter and the empty state follow the
     // query: a query of spaces
     // counts as none, a query without matches says so and shows n of total.
     void countAndEmptyState() {
-        CardRig r(*m_lib);
+        PanelRig r(*m_lib, true);
         r.ctl->expand(false);
-        r.shelf->show(); // the panel maps the card after filling it
+        r.card->show(); // the panel maps the card after filling it
         // The roll was filled before the card was shown: the grid still spans it.
-        QCOMPARE(r.shelf->grid()->width(), r.shelf->roll()->width());
-        QCOMPARE(r.shelf->grid()->columns(), 1);
-        QCOMPARE(r.shelf->countText(), QStringLiteral("3"));
-        QVERIFY(!r.shelf->empty()->isVisible());
+        QCOMPARE(r.card->grid()->width(), r.card->roll()->width());
+        QCOMPARE(r.card->grid()->columns(), 1);
+        QCOMPARE(r.card->countText(), QStringLiteral("3"));
+        QVERIFY(!r.card->empty()->isVisible());
         r.ctl->setQuery(QStringLiteral("   "));
-        r.settle(0.2);
-        QCOMPARE(r.shelf->countText(), QStringLiteral("3"));
+        r.advanceBy(0.2);
+        QCOMPARE(r.card->countText(), QStringLiteral("3"));
         r.ctl->setQuery(QStringLiteral("nothing like it"));
-        r.settle(0.2);
-        QCOMPARE(r.shelf->countText(), QStringLiteral("0/3"));
-        QVERIFY(r.shelf->empty()->isVisible());
-        QCOMPARE(r.shelf->empty()->state()->kind, EmptyStateView::State::Kind::noMatches);
+        r.advanceBy(0.2);
+        QCOMPARE(r.card->countText(), QStringLiteral("0/3"));
+        QVERIFY(r.card->empty()->isVisible());
+        QCOMPARE(r.card->empty()->state()->kind, EmptyStateView::State::Kind::noMatches);
     }
 
     // The footer slider sets the thumbnail size live; the grip's drag moves the
     // card's width from where the drag began and ends the resize.
     void sliderAndGrip() {
-        CardRig r(*m_lib);
+        PanelRig r(*m_lib, true);
         r.ctl->expand(false);
-        r.shelf->footer()->onChange(300);
+        r.card->footer()->onChange(300);
         QCOMPARE(r.ctl->thumb(), 300.0);
-        QCOMPARE(r.shelf->grid()->target(), 300.0);
+        QCOMPARE(r.card->grid()->target(), 300.0);
         const double before = r.ctl->width();
-        r.shelf->grip()->onBegin();
+        r.card->grip()->onBegin();
         QVERIFY(r.ctl->resizing());
-        r.shelf->grip()->onDrag(-40);
-        r.shelf->grip()->onEnd();
+        r.card->grip()->onDrag(-40);
+        r.card->grip()->onEnd();
         QCOMPARE(r.ctl->width(), before + 40);
         QVERIFY(!r.ctl->resizing());
     }
@@ -163,54 +97,68 @@ private slots:
     // its clear button empties the selection.
     void selectionBarButtons() {
         Prefs::shared().set(Key::confirmDelete, false);
-        CardRig r(*m_lib);
+        PanelRig r(*m_lib, true);
         r.ctl->expand(false);
-        GridView* grid = r.shelf->grid();
+        GridView* grid = r.card->grid();
         const QString one = grid->shots().first()->path;
         grid->setSelection({one});
-        QCOMPARE(r.shelf->selBar()->n(), 1);
-        r.shelf->selBar()->copyB->onClick();
+        QCOMPARE(r.card->selBar()->n(), 1);
+        r.card->selBar()->copyB->onClick();
         QCOMPARE(r.copied.size(), 1);
-        QCOMPARE(r.shelf->toast()->text(), QStringLiteral("Copied"));
-        r.shelf->selBar()->trashB->onClick();
+        QCOMPARE(r.card->toast()->text(), QStringLiteral("Copied"));
+        r.card->selBar()->trashB->onClick();
         QVERIFY(!QFile::exists(one));
-        QCOMPARE(r.shelf->toast()->text(), QStringLiteral("Moved to Trash"));
-        QCOMPARE(r.shelf->toast()->action(), std::optional<QString>(QStringLiteral("Undo")));
+        QCOMPARE(r.card->toast()->text(), QStringLiteral("Moved to Trash"));
+        QCOMPARE(r.card->toast()->action(), std::optional<QString>(QStringLiteral("Undo")));
         r.ctl->undo();
         QVERIFY(QFile::exists(one));
-        QCOMPARE(r.shelf->toast()->text(), QStringLiteral("Undid trash"));
+        QCOMPARE(r.card->toast()->text(), QStringLiteral("Undid trash"));
         grid->setSelection({grid->shots().last()->path});
-        r.shelf->selBar()->clearB->onClick();
+        r.card->selBar()->clearB->onClick();
         QVERIFY(grid->selection().isEmpty());
-        QCOMPARE(r.shelf->selBar()->n(), 0);
+        QCOMPARE(r.card->selBar()->n(), 0);
     }
 
     // A preview that had the keyboard hands it back to the open panel and its
     // grid when Esc closes it; one closed by the panel's collapse asks for
     // nothing.
     void previewHandsTheKeysBack() {
-        CardRig r(*m_lib);
+        PanelRig r(*m_lib, true);
         r.ctl->expand(false);
-        r.shelf->show();
-        GridView* grid = r.shelf->grid();
+        r.card->show();
+        GridView* grid = r.card->grid();
         grid->setSelection({grid->shots().first()->path});
-        r.gridPort->togglePreview();
+        r.cardGrid->togglePreview();
         PreviewWindow* preview = grid->interaction().preview();
         QVERIFY(preview && QTest::qWaitForWindowActive(preview));
-        r.settle(0.5);
+        r.advanceBy(0.5);
         r.panel.key = false;
         QTest::keyClick(preview, Qt::Key_Escape);
-        r.settle(0.5);
+        r.advanceBy(0.5);
         QCOMPARE(preview->state(), PreviewWindow::State::Closed);
         QVERIFY(r.panel.key);
-        QCOMPARE(r.shelf->focusWidget(), grid);
+        QCOMPARE(r.card->focusWidget(), grid);
 
-        r.gridPort->togglePreview();
+        r.cardGrid->togglePreview();
         QVERIFY(QTest::qWaitForWindowActive(preview));
         r.ctl->collapse(true);
-        r.settle(0.5);
+        r.advanceBy(0.5);
         QCOMPARE(preview->state(), PreviewWindow::State::Closed);
         QVERIFY(!r.panel.key);
+    }
+
+    // Keys typed in the panel window reach the controller: Ctrl chords first,
+    // Esc when nothing in the card took it.
+    void panelWindowKeys() {
+        PanelRig r(*m_lib, true);
+        ShelfPanel window(false);
+        window.setController(r.ctl.get());
+        r.ctl->expand(false);
+        QTest::keyClick(&window, Qt::Key_Equal, Qt::ControlModifier);
+        QCOMPARE(r.ctl->thumb(), 257.6);
+        QVERIFY(r.ctl->expanded());
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!r.ctl->expanded());
     }
 };
 

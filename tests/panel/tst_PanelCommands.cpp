@@ -1,4 +1,4 @@
-#include "../library/LibrarySupport.h"
+#include "PanelRig.h"
 #include "panel/PanelCommands.h"
 #include "panel/PanelMenus.h"
 
@@ -6,23 +6,6 @@
 #include <QTest>
 
 using namespace LibrarySupport;
-
-namespace {
-
-struct ScriptedPrompts : Prompts {
-    QList<bool> confirmations;
-    QStringList asked;
-    std::optional<QString> prompt(const QString&, const QString&, const QString&, const QString&,
-                                  const Attempt&) override {
-        return std::nullopt;
-    }
-    bool confirm(const QString& title, const QString& info, const QString&) override {
-        asked << title + "|" + info;
-        return !confirmations.isEmpty() && confirmations.takeFirst();
-    }
-};
-
-} // namespace
 
 class tst_PanelCommands : public QObject {
     Q_OBJECT

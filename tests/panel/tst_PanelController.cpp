@@ -1,17 +1,14 @@
 #include "PanelRig.h"
 #include "TestEnv.h"
-#include "panel/PanelController.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
-using LibrarySupport::shot;
-
 class tst_PanelController : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<Library> m_lib;
+    std::unique_ptr<PanelLibrary> m_shots;
+    Library* m_lib = nullptr;
     QString m_root;
 
     std::unique_ptr<PanelRig> rig() { return std::make_unique<PanelRig>(*m_lib); }
@@ -19,21 +16,16 @@ class tst_PanelController : public QObject {
 private slots:
     void init() {
         // Every case starts from the registered defaults.
-        QFile::remove(Prefs::shared().storePath());
-        Prefs::resetSharedForTesting();
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_root = m_dir->path();
-        shot(m_root, "Screenshot one.png", 30);
-        shot(m_root, "Screenshot two.png", 20);
-        shot(m_root, "Work/Screenshot three.png", 10);
-        QDir(m_root).mkdir("Empty");
-        m_lib = LibrarySupport::loaded(m_root);
+        m_shots = std::make_unique<PanelLibrary>(
+            QList<std::pair<QString, double>>{{"Screenshot one.png", 30},
+                                              {"Screenshot two.png", 20},
+                                              {"Work/Screenshot three.png", 10}},
+            [](const QString& root) { QDir(root).mkdir("Empty"); });
+        m_lib = m_shots->lib.get();
         QVERIFY(m_lib);
+        m_root = m_shots->root;
     }
-    void cleanup() {
-        m_lib.reset();
-        m_dir.reset();
-    }
+    void cleanup() { m_shots.reset(); }
 
     // Resting on the tab opens the panel only after 0.14 s; a hover open with
     // the pointer left on the tab closes 1.4 s later and never takes focus.
@@ -533,20 +525,53 @@ private slots:
         QCOMPARE(r->shelf.gridLayouts, QList<bool>{true});
     }
 
-    // A side change moves card and tab; the tab is not shown when the
-    // settings hide it.
-    void repositionAndShowTab() {
+    // A side change moves card and tab, and the window too while the panel is open.
+    void repositionFollowsTheSide_data() {
+        QTest::addColumn<bool>("open");
+        QTest::newRow("closed") << false;
+        QTest::newRow("open") << true;
+    }
+    void repositionFollowsTheSide() {
+        QFETCH(bool, open);
         auto r = rig();
-        QVERIFY(r->tab.visible);
+        if (open)
+            r->ctl->expand(false);
+        const QRectF before = r->panel.windowFrame;
         Prefs::shared().set(Key::side, QStringLiteral("left"));
         r->ctl->reposition();
         QVERIFY(r->shelf.side == DockSide::left);
         QCOMPARE(r->ctl->cardScreenFrame().left(), 8.0);
         QCOMPARE(r->tab.positions, 1);
-        Prefs::shared().set(Key::showTab, false);
-        r->ctl->expand(false);
-        r->ctl->collapse(true);
-        QVERIFY(!r->tab.visible);
+        QVERIFY(r->ctl->windowFrame() != before);
+        QCOMPARE(r->panel.windowFrame, open ? r->ctl->windowFrame() : before);
+        QCOMPARE(r->ctl->expanded(), open);
+    }
+
+    // The empty state says why the grid is empty: not scanned yet, a root that
+    // cannot be read (named), or no screenshots at all.
+    void emptyStates_data() {
+        QTest::addColumn<QString>("root");
+        QTest::addColumn<bool>("scan");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("loading") << "Empty" << false << int(EmptyState::Kind::loading) << "";
+        QTest::newRow("unreadable")
+            << "Missing" << true << int(EmptyState::Kind::unreadable) << "Missing";
+        QTest::newRow("no shots") << "Empty" << true << int(EmptyState::Kind::noShots) << "";
+    }
+    void emptyStates() {
+        QFETCH(QString, root);
+        QFETCH(bool, scan);
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        const QString path = m_root + "/" + root;
+        std::unique_ptr<Library> lib =
+            scan ? LibrarySupport::loaded(path) : std::make_unique<Library>(path);
+        QVERIFY(lib);
+        PanelRig r(*lib);
+        r.ctl->reload(false, {});
+        QCOMPARE(int(r.shelf.empty.kind), kind);
+        QCOMPARE(r.shelf.empty.text, text);
     }
 
     // A scope folder that vanished falls back to the session; a query of only

@@ -1,5 +1,5 @@
-#include "../library/LibrarySupport.h"
 #include "PanelRig.h"
+#include "TestEnv.h"
 #include "content/TextIndex.h"
 #include "panel/PanelMenus.h"
 #include "panel/ShareMenu.h"
@@ -9,107 +9,44 @@
 #include <QMenu>
 #include <QTest>
 
-using namespace LibrarySupport;
+using LibrarySupport::paths;
 
-namespace {
-
-// Answers prompts from a script and records what the menus said.
-struct FakeHost : MenuHost, Prompts {
-    Library* lib = nullptr;
-    QList<std::optional<QString>> answers; // next prompt answers, in order
-    QList<bool> confirmations;
-    QStringList asked; // title + "|" + info of every prompt and confirmation
-    QStringList toasts;
-    std::function<void()> toastAction;
-    int holds = 0;
-    int undos = 0;
-    Scope current = Scope::session();
-    ShotList dragged;
-
-    Library& library() override { return *lib; }
-    Prompts& prompts() override { return *this; }
-    void toast(const QString& text, const QString& action, std::function<void()> run) override {
-        toasts << (action.isEmpty() ? text : text + " [" + action + "]");
-        toastAction = std::move(run);
-    }
-    void hold(bool on) override { holds += on ? 1 : -1; }
-    void open(const ShotList&) override {}
-    void copy(const ShotList&) override {}
-    void trash(const ShotList&) override {}
-    void undo() override {
-        ++undos;
-        lib->undo();
-    }
-    void togglePreview() override {}
-    void selectAll() override {}
-    ShotList draggedOrSelected() override { return dragged; }
-    Scope scope() const override { return current; }
-    void replaceScope(const Scope& scope) override { current = scope; }
-
-    std::optional<QString> prompt(const QString& title, const QString& info, const QString& initial,
-                                  const QString&, const Attempt& attempt) override {
-        asked << title + "|" + info + "|" + initial;
-        return scriptedName(answers, attempt, problems);
-    }
-    bool confirm(const QString& title, const QString& info, const QString&) override {
-        asked << title + "|" + info;
-        return !confirmations.isEmpty() && confirmations.takeFirst();
-    }
-    QStringList problems;
-};
-
-QStringList titles(const QMenu* menu) {
-    QStringList result;
-    for (const QAction* action : menu->actions())
-        result << action->text();
-    return result;
-}
-
-QAction* find(const QMenu* menu, const QString& title) {
-    for (QAction* action : menu->actions())
-        if (action->text() == title)
-            return action;
-    return nullptr;
-}
-
-} // namespace
-
+// The menus with the real controller as their host, on the fake card.
 class tst_PanelMenus : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        QVERIFY(m_dir.isValid());
-        m_root = m_dir.path() + "/Shots";
-        shot(m_root, "Screenshot a.png", 30);
-        shot(m_root, "Screenshot b.png", 20);
-        shot(m_root, "Screenshot c.png", 10);
-        shot(m_root, "A/Screenshot d.png", 40);
-        shot(m_root, "A/Inner/Screenshot e.png", 50);
-        QDir().mkpath(m_root + "/Empty");
-        // Text recognised earlier for one frame, as the index file keeps it.
-        const QString a = m_root + "/Screenshot a.png";
-        TextIndex::Map map;
-        map.insert(
-            a, {QFileInfo(a).lastModified().toMSecsSinceEpoch() / 1000.0, "invoice 42\npaid", {}});
-        writeFile(TextIndex::defaultFile(), TextIndex::encode(map));
-        m_lib = loaded(m_root);
-        QVERIFY(m_lib);
-        m_host = std::make_unique<FakeHost>();
-        m_host->lib = m_lib.get();
-        m_menus = std::make_unique<PanelMenus>(*m_host);
+        m_shots = std::make_unique<PanelLibrary>(
+            QList<std::pair<QString, double>>{{"Screenshot a.png", 30},
+                                              {"Screenshot b.png", 20},
+                                              {"Screenshot c.png", 10},
+                                              {"A/Screenshot d.png", 40},
+                                              {"A/Inner/Screenshot e.png", 50}},
+            [](const QString& root) {
+                QDir().mkpath(root + "/Empty");
+                QDir().mkpath(root + "/AB");
+                // Text recognised earlier for one frame, as the index file keeps it.
+                const QString a = root + "/Screenshot a.png";
+                TextIndex::Map map;
+                map.insert(a, {QFileInfo(a).lastModified().toMSecsSinceEpoch() / 1000.0,
+                               "invoice 42\npaid",
+                               {}});
+                writeFile(TextIndex::defaultFile(), TextIndex::encode(map));
+            });
+        QVERIFY(m_shots->lib);
+        m_root = m_shots->root;
+        m_rig = std::make_unique<PanelRig>(*m_shots->lib);
+        m_menus = &m_rig->ctl->menus();
     }
-
     void cleanup() {
-        m_menus.reset();
-        m_host.reset();
-        m_lib.reset();
-        QDir(m_root).removeRecursively();
+        m_rig.reset();
+        m_shots.reset();
     }
 
     // Empty grid space offers exactly a new folder, select all and the root folder.
     void emptySpaceMenu() {
         std::unique_ptr<QMenu> menu(m_menus->gridMenu({}));
-        QCOMPARE(titles(menu.get()),
+        QCOMPARE(menuTitles(menu.get()),
                  (QStringList{"New Folder…", "Select All", "", "Open Shots in File Manager"}));
     }
 
@@ -118,22 +55,23 @@ private slots:
     void frameMenuRows() {
         std::unique_ptr<QMenu> withText(m_menus->gridMenu({byName("Screenshot a.png")}));
         QCOMPARE(
-            titles(withText.get()),
+            menuTitles(withText.get()),
             (QStringList{"Open", "Preview", "", "Copy Image", "Copy Text", "Copy Path", "Share", "",
                          "Move to", "Rename…", "Show in File Manager", "", "Move to Trash"}));
         std::unique_ptr<QMenu> without(m_menus->gridMenu({byName("Screenshot b.png")}));
-        QVERIFY(!titles(without.get()).contains("Copy Text"));
+        QVERIFY(!menuTitles(without.get()).contains("Copy Text"));
         std::unique_ptr<QMenu> two(
             m_menus->gridMenu({byName("Screenshot a.png"), byName("Screenshot b.png")}));
-        QCOMPARE(titles(two.get()), (QStringList{"Open 2 Frames", "Preview", "", "Copy 2 Frames",
-                                                 "Copy Paths", "Share", "", "Move to",
-                                                 "Show in File Manager", "", "Move to Trash"}));
+        QCOMPARE(
+            menuTitles(two.get()),
+            (QStringList{"Open 2 Frames", "Preview", "", "Copy 2 Frames", "Copy Paths", "Share", "",
+                         "Move to", "Show in File Manager", "", "Move to Trash"}));
 
-        find(withText.get(), "Copy Text")->trigger();
+        menuRow(withText.get(), "Copy Text")->trigger();
 
         QCoreApplication::processEvents();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("invoice 42\npaid"));
-        QCOMPARE(m_host->toasts.last(), QStringLiteral("Text copied"));
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Text copied"));
         for (QAction* action : withText->actions())
             QVERIFY2(action->isSeparator() || !action->icon().isNull(), qPrintable(action->text()));
     }
@@ -163,11 +101,11 @@ private slots:
         const auto failed = [&](const QString& text) { failures << text; };
         QMenu two;
         ShareMenu::fill(&two, {"/s/a.png", "/s/b.png"}, failed, actions);
-        QCOMPARE(titles(&two), (QStringList{"Viewer", "", "Other Application…", "Email…"}));
-        QVERIFY(!find(&two, "Other Application…")->isEnabled());
-        find(&two, "Viewer")->trigger();
+        QCOMPARE(menuTitles(&two), (QStringList{"Viewer", "", "Other Application…", "Email…"}));
+        QVERIFY(!menuRow(&two, "Other Application…")->isEnabled());
+        menuRow(&two, "Viewer")->trigger();
         QCoreApplication::processEvents();
-        find(&two, "Email…")->trigger();
+        menuRow(&two, "Email…")->trigger();
         QCoreApplication::processEvents();
         QCOMPARE(calls,
                  (QStringList{"viewer.desktop /s/a.png,/s/b.png", "email /s/a.png,/s/b.png"}));
@@ -175,10 +113,70 @@ private slots:
 
         QMenu one;
         ShareMenu::fill(&one, {"/s/a.png"}, failed, actions);
-        find(&one, "Other Application…")->trigger();
+        menuRow(&one, "Other Application…")->trigger();
         QCoreApplication::processEvents();
         QCOMPARE(calls.last(), QStringLiteral("other /s/a.png"));
         QCOMPARE(failures.last(), QStringLiteral("Couldn't open the chooser"));
+    }
+
+    // Each row of the frame menu runs its own command, on the next turn.
+    void frameMenuRowsAct_data() {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("done");  // what the grid and the desktop were asked
+        QTest::addColumn<QString>("asked"); // the title of the prompt that came up
+        QTest::newRow("open") << "Open"
+                              << "open %1"
+                              << "";
+        QTest::newRow("preview") << "Preview"
+                                 << "preview"
+                                 << "";
+        QTest::newRow("copy") << "Copy Image"
+                              << "copy %1"
+                              << "";
+        QTest::newRow("rename") << "Rename…"
+                                << ""
+                                << "Rename Frame";
+        QTest::newRow("trash") << "Move to Trash"
+                               << ""
+                               << "Delete this screenshot?";
+    }
+    void frameMenuRowsAct() {
+        QFETCH(QString, row);
+        QFETCH(QString, done);
+        QFETCH(QString, asked);
+        const ShotPtr b = byName("Screenshot b.png");
+        std::unique_ptr<QMenu> menu(m_menus->gridMenu({b}));
+        menuRow(menu.get(), row)->trigger();
+        QVERIFY(m_rig->grid.log.isEmpty() && m_rig->prompts.asked.isEmpty());
+        QCoreApplication::processEvents();
+        QCOMPARE(m_rig->grid.log.join(';'), done.contains('%') ? done.arg(b->path) : done);
+        QCOMPARE(m_rig->prompts.asked.value(0).section('|', 0, 0), asked);
+    }
+
+    // A chip's folder menu opens, creates inside, renames and trashes that folder.
+    void folderMenuActsOnItsFolder_data() {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("asked");
+        QTest::newRow("new inside") << "New Folder Inside…"
+                                    << "New Folder|It goes inside “A”.|";
+        QTest::newRow("rename") << "Rename…"
+                                << "Rename Folder|A|A";
+        QTest::newRow("trash") << "Move Folder to Trash…"
+                               << "Move “A” to the Trash?|It contains 2 frames. You can undo with "
+                                  "Ctrl+Z.";
+    }
+    void folderMenuActsOnItsFolder() {
+        QFETCH(QString, row);
+        QFETCH(QString, asked);
+        std::unique_ptr<QMenu> menu(m_menus->folderMenu(m_root + "/A"));
+        QCOMPARE(menuTitles(menu.get()), (QStringList{"Open in File Manager", "New Folder Inside…",
+                                                      "Rename…", "", "Move Folder to Trash…"}));
+        emit menu->aboutToShow();
+        QCOMPARE(m_rig->ctl->holds(), 1);
+        menuRow(menu.get(), row)->trigger();
+        emit menu->aboutToHide();
+        QTRY_COMPARE(m_rig->prompts.asked, QStringList{asked});
+        QTRY_COMPARE(m_rig->ctl->holds(), 0);
     }
 
     // "Copy Paths" puts one path per line and counts them in the toast.
@@ -186,11 +184,11 @@ private slots:
         const ShotList three{byName("Screenshot a.png"), byName("Screenshot b.png"),
                              byName("Screenshot d.png")};
         std::unique_ptr<QMenu> menu(m_menus->gridMenu(three));
-        find(menu.get(), "Copy Paths")->trigger();
+        menuRow(menu.get(), "Copy Paths")->trigger();
         QCoreApplication::processEvents();
         const QStringList lines = QGuiApplication::clipboard()->text().split('\n');
         QCOMPARE(lines, paths(three));
-        QCOMPARE(m_host->toasts.last(), QStringLiteral("3 paths copied"));
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("3 paths copied"));
     }
 
     // Move targets that already hold every frame are disabled, not hidden; a
@@ -198,52 +196,53 @@ private slots:
     void moveMenuEnabling() {
         std::unique_ptr<QMenu> rootOnes(
             m_menus->moveMenu({byName("Screenshot a.png"), byName("Screenshot b.png")}));
-        QCOMPARE(titles(rootOnes.get()).first(), QStringLiteral("Shots"));
+        QCOMPARE(menuTitles(rootOnes.get()).first(), QStringLiteral("Shots"));
         QVERIFY(!rootOnes->actions().first()->isEnabled());
-        QMenu* a = find(rootOnes.get(), "A")->menu();
+        QMenu* a = menuRow(rootOnes.get(), "A")->menu();
         QVERIFY(a);
-        QCOMPARE(titles(a), (QStringList{"Into “A”", "", "Inner", "", "New Folder Here…"}));
-        QVERIFY(find(a, "Into “A”")->isEnabled());
-        QVERIFY(find(rootOnes.get(), "Empty")->isEnabled());
+        QCOMPARE(menuTitles(a), (QStringList{"Into “A”", "", "Inner", "", "New Folder Here…"}));
+        QVERIFY(menuRow(a, "Into “A”")->isEnabled());
+        QVERIFY(menuRow(rootOnes.get(), "Empty")->isEnabled());
 
         std::unique_ptr<QMenu> inA(m_menus->moveMenu({byName("Screenshot d.png")}));
         QVERIFY(inA->actions().first()->isEnabled());
-        QVERIFY(!find(find(inA.get(), "A")->menu(), "Into “A”")->isEnabled());
+        QVERIFY(!menuRow(menuRow(inA.get(), "A")->menu(), "Into “A”")->isEnabled());
     }
 
     // A new folder made with frames moves them and says so with the move toast;
     // without frames it toasts the creation; a folder that cannot be made says why.
     void newFolder() {
-        m_host->answers = {QStringLiteral("  Receipts  ")};
+        m_rig->prompts.answers = {QStringLiteral("  Receipts  ")};
         m_menus->newFolderPrompt({byName("Screenshot a.png"), byName("Screenshot b.png")});
-        QCOMPARE(m_host->asked.last(),
+        QCOMPARE(m_rig->prompts.asked.last(),
                  QStringLiteral("New Folder|The 2 selected frames will move into it.|"));
         QVERIFY(QFile::exists(m_root + "/Receipts/Screenshot a.png"));
-        QCOMPARE(m_host->toasts.last(), QStringLiteral("Moved 2 frames to “Receipts” [Undo]"));
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Moved 2 frames to “Receipts” [Undo]"));
 
-        m_host->answers = {QStringLiteral("Later")};
+        m_rig->prompts.answers = {QStringLiteral("Later")};
         m_menus->newFolderPrompt({}, m_root + "/A");
-        QCOMPARE(m_host->asked.last(), QStringLiteral("New Folder|It goes inside “A”.|"));
-        QCOMPARE(m_host->toasts.last(), QStringLiteral("Created “Later”"));
+        QCOMPARE(m_rig->prompts.asked.last(), QStringLiteral("New Folder|It goes inside “A”.|"));
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Created “Later”"));
         QVERIFY(QFileInfo(m_root + "/A/Later").isDir());
 
         // A refused name is said under the field and the prompt stays for
         // another try.
-        m_host->answers = {QStringLiteral(".hidden"), QStringLiteral("Shown")};
+        m_rig->prompts.answers = {QStringLiteral(".hidden"), QStringLiteral("Shown")};
         m_menus->newFolderPrompt({});
         QVERIFY(QFileInfo(m_root + "/Shown").isDir());
         QVERIFY(!QFileInfo::exists(m_root + "/.hidden"));
-        m_host->answers = {QStringLiteral("Nowhere")};
+        m_rig->prompts.answers = {QStringLiteral("Nowhere")};
         m_menus->newFolderPrompt({}, m_root + "/Missing/Deeper");
-        QCOMPARE(m_host->problems,
+        QCOMPARE(m_rig->prompts.problems,
                  (QStringList{"A name can't start with a dot", "The folder it goes in is gone"}));
-        const int toasts = m_host->toasts.size();
+        const int toasts = m_rig->shelf.toasts.size();
         m_menus->newFolderPrompt({}); // cancelled
-        QCOMPARE(m_host->toasts.size(), toasts);
+        QCOMPARE(m_rig->shelf.toasts.size(), toasts);
     }
 
     // Renaming the scope's folder, or a folder above it, keeps the nested scope
-    // under its new path; a sibling whose name merely starts alike keeps its own.
+    // under its new path, stored and listed; a sibling whose name merely starts
+    // alike keeps its own.
     void renameFolderFollowsTheScope_data() {
         QTest::addColumn<QString>("scope");
         QTest::addColumn<QString>("expected");
@@ -257,28 +256,31 @@ private slots:
     void renameFolderFollowsTheScope() {
         QFETCH(QString, scope);
         QFETCH(QString, expected);
-        QDir().mkpath(m_root + "/AB");
-        m_host->current = Scope::folder(m_root + scope);
-        m_host->answers = {QStringLiteral("Renamed")};
+        m_rig->ctl->select(Scope::folder(m_root + scope));
+        m_rig->prompts.answers = {QStringLiteral("Renamed")};
         m_menus->renameFolder(m_root + "/A");
-        QCOMPARE(m_host->asked.last(), QStringLiteral("Rename Folder|A|A"));
-        QCOMPARE(m_host->current.path(), m_root + expected);
+        QCOMPARE(m_rig->prompts.asked.last(), QStringLiteral("Rename Folder|A|A"));
+        const Scope now = Scope::folder(m_root + expected);
+        QCOMPARE(m_rig->ctl->scope(), now);
+        QCOMPARE(Prefs::shared().string(Key::scope), now.id());
+        for (const ShotPtr& shot : m_rig->grid.list)
+            QVERIFY(shot->path.startsWith(now.path() + "/"));
     }
 
     // The folder trash confirmation counts the frames; cancelling keeps the folder.
     void trashFolderTexts() {
-        m_host->confirmations = {false, true};
+        m_rig->prompts.confirmations = {false, true};
         m_menus->trashFolder(m_root + "/Empty");
-        QCOMPARE(m_host->asked.last(),
+        QCOMPARE(m_rig->prompts.asked.last(),
                  QStringLiteral("Move “Empty” to the Trash?|The folder is empty."));
         QVERIFY(QFileInfo(m_root + "/Empty").isDir());
         m_menus->trashFolder(m_root + "/A");
-        QCOMPARE(m_host->asked.last(),
+        QCOMPARE(m_rig->prompts.asked.last(),
                  QStringLiteral("Move “A” to the Trash?|It contains 2 frames. You can undo with "
                                 "Ctrl+Z."));
         QVERIFY(!QFileInfo::exists(m_root + "/A"));
-        QCOMPARE(m_host->toasts.last(), QStringLiteral("Moved folder to Trash [Undo]"));
-        m_host->toastAction();
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Moved folder to Trash [Undo]"));
+        m_rig->shelf.toastAction();
         QVERIFY(QFileInfo(m_root + "/A/Screenshot d.png").isFile());
     }
 
@@ -286,22 +288,28 @@ private slots:
     // and asks again; a cancelled one does nothing.
     void renameFrame() {
         const ShotPtr b = byName("Screenshot b.png");
-        m_host->answers = {QStringLiteral("Screenshot a"), QStringLiteral("Kept")};
+        m_rig->prompts.answers = {QStringLiteral("Screenshot a"), QStringLiteral("Kept")};
         m_menus->rename(b);
-        QCOMPARE(m_host->asked.last(),
+        QCOMPARE(m_rig->prompts.asked.last(),
                  QStringLiteral("Rename Frame|Screenshot b.png|Screenshot b"));
-        QCOMPARE(m_host->problems, QStringList{"That name is taken"});
+        QCOMPARE(m_rig->prompts.problems, QStringList{"That name is taken"});
         QVERIFY(QFile::exists(m_root + "/Kept.png"));
         m_menus->rename(byName("Kept.png")); // cancelled
         QVERIFY(QFile::exists(m_root + "/Kept.png"));
     }
 
-    // Frames dropped on a chip are the dragged ones and move with the move toast.
+    // Frames dropped on a chip are the dragged ones while a drag runs, else the
+    // selected ones, and move with the move toast.
     void dropMovesTheDraggedFrames() {
-        m_host->dragged = {byName("Screenshot c.png")};
+        m_rig->grid.chosen = {byName("Screenshot b.png")};
+        m_rig->grid.dragged = {byName("Screenshot c.png")};
         m_menus->dropSelection(m_root + "/Empty");
         QVERIFY(QFile::exists(m_root + "/Empty/Screenshot c.png"));
-        QCOMPARE(m_host->toasts.last(), QStringLiteral("Moved to “Empty” [Undo]"));
+        QVERIFY(QFile::exists(m_root + "/Screenshot b.png"));
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Moved to “Empty” [Undo]"));
+        m_rig->grid.dragged.clear();
+        m_menus->dropSelection(m_root + "/Empty");
+        QVERIFY(QFile::exists(m_root + "/Empty/Screenshot b.png"));
     }
 
     // An open menu holds the panel; the hold ends on the next turn of the event
@@ -310,26 +318,20 @@ private slots:
     void menusHoldThePanel() {
         std::unique_ptr<QMenu> menu(m_menus->gridMenu({byName("Screenshot a.png")}));
         emit menu->aboutToShow();
-        QCOMPARE(m_host->holds, 1);
+        QCOMPARE(m_rig->ctl->holds(), 1);
         emit menu->aboutToHide();
-        QCOMPARE(m_host->holds, 1);
+        QCOMPARE(m_rig->ctl->holds(), 1);
         menu.reset();
-        QTRY_COMPARE(m_host->holds, 0);
+        QTRY_COMPARE(m_rig->ctl->holds(), 0);
     }
 
 private:
-    ShotPtr byName(const QString& name) {
-        for (const ShotPtr& s : m_lib->all())
-            if (QFileInfo(s->path).fileName() == name)
-                return s;
-        qFatal("no shot %s", qPrintable(name));
-    }
+    ShotPtr byName(const QString& name) const { return m_shots->byName(name); }
 
-    QTemporaryDir m_dir;
+    std::unique_ptr<PanelLibrary> m_shots;
     QString m_root;
-    std::unique_ptr<Library> m_lib;
-    std::unique_ptr<FakeHost> m_host;
-    std::unique_ptr<PanelMenus> m_menus;
+    std::unique_ptr<PanelRig> m_rig;
+    PanelMenus* m_menus = nullptr;
 };
 
 TAMBERK_TEST(tst_PanelMenus)

@@ -50,14 +50,6 @@ private slots:
         QCOMPARE(combo->modifiers, modifiers);
     }
 
-    // A QKeySequence gives the same combination as its text, Meta meaning Super.
-    void fromSequence() {
-        const auto combo = keyComboFrom(QKeySequence(Qt::SHIFT | Qt::META | Qt::Key_6));
-        QVERIFY(combo);
-        QCOMPARE(*combo, *parseKeyCombo(QStringLiteral("Shift+Super+6")));
-        QVERIFY(!keyComboFrom(QKeySequence()));
-    }
-
     void masks_data() {
         QTest::addColumn<ModifierKeysyms>("mapping");
         QTest::addColumn<ModifierMasks>("expected");

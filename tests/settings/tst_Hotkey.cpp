@@ -1,32 +1,10 @@
+#include "FakeShortcut.h"
 #include "TestEnv.h"
-#include "platform/GlobalShortcut.h"
+#include "platform/KeyCombo.h"
 #include "settings/Hotkey.h"
 
 #include <QSignalSpy>
 #include <QTest>
-
-namespace {
-
-// Records what the hotkey asks of the grab; keys listed in `taken` are held
-// by "another program".
-class FakeShortcut : public GlobalShortcut {
-public:
-    Status grab(const QString& keys) override {
-        log << QStringLiteral("grab ") + keys;
-        setStatus(taken.contains(keys) ? Status::conflict : Status::grabbed);
-        return status();
-    }
-    void ungrab() override {
-        log << QStringLiteral("ungrab");
-        setStatus(Status::none);
-    }
-    void press(quint32 time) { emit activated(time); }
-
-    QStringList log;
-    QStringList taken;
-};
-
-} // namespace
 
 class tst_Hotkey : public QObject {
     Q_OBJECT
@@ -46,33 +24,30 @@ private slots:
         QFETCH(qint64, index);
         QFETCH(QString, label);
         QCOMPARE(Hotkey::preset(index).label, label);
-        QCOMPARE(Hotkey::presets().size(), 6);
     }
 
-    // Every preset names keys the grab understands, and menus get the same
-    // keys as a key sequence (Super as Meta); "None" has neither.
+    // Every one of the six presets names keys the grab understands, and menus
+    // get the same keys as a key sequence (Super as Meta); "None" has neither.
     void presetKeys() {
-        QVERIFY(Hotkey::preset(0).keys.isEmpty());
-        QVERIFY(Hotkey::preset(0).sequence().isEmpty());
+        QCOMPARE(Hotkey::presets().size(), 6);
+        QVERIFY(Hotkey::preset(0).keys.isEmpty() && Hotkey::preset(0).sequence().isEmpty());
+        QVERIFY(!keyComboFrom(QKeySequence()));
         for (qint64 i = 1; i < 6; ++i) {
             const HotkeyPreset& p = Hotkey::preset(i);
             QVERIFY2(parseKeyCombo(p.keys), qPrintable(p.keys));
             QCOMPARE(keyComboFrom(p.sequence()), parseKeyCombo(p.keys));
         }
-        QCOMPARE(Hotkey::preset(4).sequence(), QKeySequence(Qt::SHIFT | Qt::META | Qt::Key_6));
     }
 
     void registration_data() {
         QTest::addColumn<QList<qint64>>("indices");
         QTest::addColumn<QStringList>("log");
-        QTest::newRow("none registers nothing") << QList<qint64>{0} << QStringList{"ungrab"};
-        QTest::newRow("9 grabs the default")
-            << QList<qint64>{9} << QStringList{"ungrab", "grab Ctrl+Alt+S"};
+        QTest::newRow("none registers nothing") << QList<qint64>{0} << QStringList{};
+        QTest::newRow("9 grabs the default") << QList<qint64>{9} << QStringList{"grab Ctrl+Alt+S"};
         QTest::newRow("switching releases first")
-            << QList<qint64>{2, 3}
-            << QStringList{"ungrab", "grab Super+Alt+R", "ungrab", "grab Ctrl+Alt+R"};
+            << QList<qint64>{2, 3} << QStringList{"grab Super+Alt+R", "ungrab", "grab Ctrl+Alt+R"};
         QTest::newRow("back to none")
-            << QList<qint64>{5, 0} << QStringList{"ungrab", "grab Ctrl+Alt+Space", "ungrab"};
+            << QList<qint64>{5, 0} << QStringList{"grab Ctrl+Alt+Space", "ungrab"};
     }
     // At most one shortcut is held: each registration releases the last one
     // before grabbing the next, and "None" grabs nothing.

@@ -1,5 +1,6 @@
 #include "FakePortal.h"
 #include "PrivateBus.h"
+#include "SettingsFakes.h"
 #include "TestEnv.h"
 #include "platform/GlobalShortcut.h"
 #include "platform/PortalShortcut.h"
@@ -22,44 +23,6 @@
 #include <QTest>
 
 namespace {
-
-// A screenshot tool that answers at once and records what it is asked.
-class FakeTool : public CaptureTool {
-public:
-    void read(QObject*, std::function<void(CaptureInfo)> done) override { done(info); }
-    void readLocation(QObject*, std::function<void(QString)> done) override {
-        ++locationReads;
-        done(info.location);
-    }
-    void setLocation(const QString& folder, std::function<void()> done) override {
-        log << QStringLiteral("location ") + folder;
-        info.location = folder;
-        done();
-    }
-    void setType(const QString& type) override { log << QStringLiteral("type ") + type; }
-    void setShowThumbnail(bool show) override { log << QStringLiteral("thumb %1").arg(show); }
-    void setDisableShadow(bool disable) override {
-        log << QStringLiteral("shadow %1").arg(disable);
-    }
-    bool open(const QStringList& command) override {
-        log << QStringLiteral("open ") + command.join(QLatin1Char(' '));
-        return true;
-    }
-
-    CaptureInfo info;
-    QStringList log;
-    int locationReads = 0;
-};
-
-class FakeShortcut : public GlobalShortcut {
-public:
-    Status grab(const QString& keys) override {
-        setStatus(taken.contains(keys) ? Status::conflict : Status::grabbed);
-        return status();
-    }
-    void ungrab() override { setStatus(Status::none); }
-    QStringList taken;
-};
 
 template <typename T = QWidget>
 T* child(QWidget& view, const QString& name) {
@@ -87,7 +50,9 @@ class tst_SettingsView : public QObject {
 private slots:
     void init() {
         m_env = std::make_unique<TestEnv>();
-        m_tool = FakeTool();
+        m_tool.info = CaptureInfo();
+        m_tool.ownLog.clear();
+        m_tool.locationReads = 0;
         m_tool.info.toolName = QStringLiteral("Fake");
         m_tool.info.location = m_env->mkdir(QStringLiteral("Pictures/Screenshots"));
         m_tool.info.writable = true;
@@ -148,7 +113,7 @@ private slots:
         int matched = 0;
         view.setOnMatched([&] { ++matched; });
         button(view, QStringLiteral("Match"))->click();
-        QCOMPARE(m_tool.log, QStringList{QStringLiteral("location ") + shots});
+        QCOMPARE(m_tool.ownLog, QStringList{QStringLiteral("location ") + shots});
         QCOMPARE(matched, 1);
         QVERIFY(view.matches());
         QVERIFY(!shown(button(view, QStringLiteral("Match")), view));
@@ -317,12 +282,12 @@ private slots:
         QVERIFY(child<QAbstractButton>(view, QStringLiteral("format-jpg"))->isChecked());
         child<QAbstractButton>(view, QStringLiteral("format-png"))->click();
         child<QAbstractButton>(view, QStringLiteral("sysThumb"))->click();
-        QCOMPARE(m_tool.log, (QStringList{"type png", "thumb 0"}));
+        QCOMPARE(m_tool.ownLog, (QStringList{"type png", "thumb 0"}));
         auto* shadow = child<QAbstractButton>(view, QStringLiteral("sysShadow"));
         QVERIFY(!shadow->isEnabled());
         QCOMPARE(shadow->toolTip(), QStringLiteral("Not available in Fake"));
         button(view, QStringLiteral("Open Fake"))->click();
-        QCOMPARE(m_tool.log.last(), QStringLiteral("open fake-tool"));
+        QCOMPARE(m_tool.ownLog.last(), QStringLiteral("open fake-tool"));
     }
 
     // The picker says when another program holds the shortcut, and on

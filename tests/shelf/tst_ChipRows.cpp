@@ -1,3 +1,4 @@
+#include "ShelfRig.h"
 #include "TestEnv.h"
 #include "shelf/ChipRows.h"
 
@@ -5,28 +6,6 @@
 #include <QTest>
 
 namespace {
-
-// A library of /s with a (holding a/x and a/y, a/x holding a/x/deep) and b.
-struct Tree {
-    QHash<QString, QStringList> childMap{
-        {"/s", {"/s/a", "/s/b"}},
-        {"/s/a", {"/s/a/x", "/s/a/y"}},
-        {"/s/a/x", {"/s/a/x/deep"}},
-    };
-    QSet<QString> listed{"/s", "/s/a", "/s/b", "/s/a/x", "/s/a/y", "/s/a/x/deep"};
-
-    ChipSource source() const {
-        ChipSource src;
-        src.root = "/s";
-        src.childMap = &childMap;
-        src.listed = [this](const QString& path) { return listed.contains(path); };
-        src.counts.session = 4;
-        src.counts.all = 20;
-        src.counts.perFolder = {{"/s", 20}, {"/s/a", 12}, {"/s/a/x", 5}, {"/s/b", 8}};
-        src.name = [](const QString& path) { return path.mid(path.lastIndexOf('/') + 1); };
-        return src;
-    }
-};
 
 QStringList titles(const std::vector<ChipRows::Chip>& row) {
     QStringList out;
@@ -80,7 +59,7 @@ private slots:
         QFETCH(QStringList, sub);
         QFETCH(QStringList, mainLit);
         QFETCH(QStringList, subLit);
-        Tree tree;
+        ChipTree tree;
         ChipRows rows;
         rows.update(tree.source(), *Scope::fromId(scope));
         QCOMPARE(titles(rows.main()), (QStringList{"Session", "All", "s", "a", "b", "+"}));
@@ -94,7 +73,7 @@ private slots:
     // the folder to create in for the add chips, and a filled folder symbol only
     // for folders that have subfolders.
     void chipDefs() {
-        Tree tree;
+        ChipTree tree;
         ChipRows rows;
         rows.update(tree.source(), Scope::folder("/s/a"));
         const auto& main = rows.main();
@@ -140,7 +119,7 @@ private slots:
     // or selection refreshes exactly the chips it touches; a new folder or a new
     // level rebuilds only its row.
     void rebuildsOnlyOnSignatureChange() {
-        Tree tree;
+        ChipTree tree;
         ChipRows rows;
         ChipRows::Update u = rows.update(tree.source(), Scope::folder("/s/a/y"));
         QVERIFY(u.mainRebuilt && u.subRebuilt && u.subVisibleChanged);
@@ -181,7 +160,7 @@ private slots:
     // A selected folder that the library no longer lists has no sub row; the sub
     // chips that were shown are dropped.
     void unlistedSelectionDropsTheSubRow() {
-        Tree tree;
+        ChipTree tree;
         ChipRows rows;
         rows.update(tree.source(), Scope::folder("/s/a"));
         QVERIFY(rows.subVisible());

@@ -1,4 +1,5 @@
 #include "TestEnv.h"
+#include "WidgetInput.h"
 #include "shelf/FineSlider.h"
 #include "shelf/HScrollView.h"
 #include "shelf/ResizeHandle.h"
@@ -9,12 +10,6 @@
 #include <QTest>
 
 namespace {
-
-void sendMouse(QWidget* w, QEvent::Type type, QPointF local, QPointF global,
-               Qt::MouseButtons buttons = Qt::LeftButton) {
-    QMouseEvent event(type, local, local, global, Qt::LeftButton, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &event);
-}
 
 void sendWheel(QWidget* w, QPoint pixels, QPoint angle, Qt::ScrollPhase phase) {
     QWheelEvent event(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), pixels, angle, Qt::NoButton,

@@ -1,4 +1,5 @@
 #include "TestEnv.h"
+#include "WidgetInput.h"
 #include "shelf/EmptyStateView.h"
 #include "shelf/FooterBar.h"
 #include "shelf/ResizeGrip.h"
@@ -30,12 +31,6 @@ struct ToastRig : Clock {
         host.show();
     }
 };
-
-void sendMouse(QWidget* w, QEvent::Type type, QPointF local, QPointF global,
-               Qt::MouseButtons buttons = Qt::LeftButton) {
-    QMouseEvent event(type, local, local, global, Qt::LeftButton, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &event);
-}
 
 } // namespace
 
@@ -259,23 +254,6 @@ private slots:
         QCOMPARE(host.childAt(button->geometry().center()), button);
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(settings, 1);
-    }
-
-    // "selected" follows the number only on a bar at least 250 points wide.
-    void selectionBarWord_data() {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<bool>("word");
-        QTest::newRow("250") << 250 << true;
-        QTest::newRow("249") << 249 << false;
-    }
-    void selectionBarWord() {
-        QFETCH(int, width);
-        QFETCH(bool, word);
-        SelectionBar bar;
-        bar.resize(width, 34);
-        bar.setN(3);
-        bar.place();
-        QCOMPARE(bar.showsWord(), word);
     }
 
     // The column label: the first value shows at once, a change cross-fades over

@@ -1,4 +1,5 @@
 #include "TestEnv.h"
+#include "panel/PanelGeometry.h"
 #include "shelf/ShelfLayout.h"
 
 #include <QTest>
@@ -10,7 +11,8 @@ class tst_ShelfLayout : public QObject {
 private slots:
     // The grid band starts below exactly the bands that show: 78 with neither
     // optional band, 108 and 114 with one, 144 with both; the search box follows
-    // the sub row down.
+    // the sub row down; the roll, the empty state, the strips and the toast
+    // area span the band down to the footer.
     void gridTopFollowsTheBands_data() {
         QTest::addColumn<bool>("sub");
         QTest::addColumn<bool>("search");
@@ -28,59 +30,59 @@ private slots:
         QFETCH(double, searchY);
         const Frames f = card({QSizeF(268, 700), sub, search, DockSide::right});
         QCOMPARE(f.top, top);
-        QCOMPARE(f.roll, QRectF(16, top, 268 - 32, 700 - 46 - top));
-        QCOMPARE(f.empty, f.roll);
-        QCOMPARE(f.perfL, QRectF(0, top, 16, 700 - 46 - top));
-        QCOMPARE(f.perfR.x(), 268.0 - 16);
-        QCOMPARE(f.sepTop, QRectF(0, top - 0.5, 268, 0.5));
-        QCOMPARE(f.toastArea, QRectF(0, top, 268, 700 - 46 - top));
         QCOMPARE(f.search.y(), searchY);
-        QCOMPARE(f.sub, QRectF(9, 76, 268 - 18, 28));
+        QCOMPARE(f.sepTop.bottom(), top);
+        QCOMPARE(f.footer.top(), 700.0 - 46);
+        for (const QRectF& band : {f.roll, f.empty, f.perfL, f.perfR, f.toastArea}) {
+            QCOMPARE(band.top(), top);
+            QCOMPARE(band.bottom(), f.footer.top());
+        }
+        QCOMPARE(f.roll.left(), f.perfL.right());
+        QCOMPARE(f.roll.right(), f.perfR.left());
     }
 
-    // A card shorter than its bands gives the grid, the strips, the empty state
-    // and the handle zero height, never a negative one.
-    void tooShortGivesZeroHeights_data() {
-        QTest::addColumn<double>("height");
-        QTest::newRow("exactly the bands") << 124.0;
-        QTest::newRow("nothing at all") << 0.0;
-    }
-    void tooShortGivesZeroHeights() {
-        QFETCH(double, height);
-        const Frames f = card({QSizeF(268, height), false, false, DockSide::right});
-        QCOMPARE(f.roll.height(), 0.0);
-        QCOMPARE(f.perfL.height(), 0.0);
-        QCOMPARE(f.perfR.height(), 0.0);
-        QCOMPARE(f.empty.height(), 0.0);
-        QCOMPARE(f.toastArea.height(), 0.0);
-        QVERIFY(f.handle.height() >= 0);
-    }
-
-    // The grip and the resize handle sit on the side that faces the screen's
-    // interior: left when docked right, right when docked left; the footer leaves
-    // the grip its corner.
-    void gripAndHandleSides_data() {
-        QTest::addColumn<int>("side");
-        QTest::addColumn<double>("gripX");
-        QTest::addColumn<double>("handleX");
-        QTest::addColumn<double>("footerX");
-        QTest::newRow("docked right") << int(DockSide::right) << 8.0 << 0.0 << 40.0;
-        QTest::newRow("docked left") << int(DockSide::left) << 300.0 - 36 << 292.0 << 0.0;
-    }
-    void gripAndHandleSides() {
-        QFETCH(int, side);
-        QFETCH(double, gripX);
-        QFETCH(double, handleX);
-        QFETCH(double, footerX);
-        const Frames f = card({QSizeF(300, 700), false, false, DockSide(side)});
-        QCOMPARE(f.grip, QRectF(gripX, 654 + 9, 28, 28));
-        QCOMPARE(f.handle, QRectF(handleX, 28, 8, 700 - 56));
-        QCOMPARE(f.footer, QRectF(footerX, 654, 260, 46));
-        QCOMPARE(f.sepBottom, QRectF(0, 654, 300, 0.5));
+    // For every card size, band and side no frame has a negative size, a card with
+    // room for its bands holds every frame, and the layout docked left mirrors
+    // the one docked right. Docked right, the grip and the resize handle sit
+    // on the inner (left) side.
+    void framesInsideAndMirrored() {
+        const auto frames = [](const Frames& f) {
+            return std::vector<QRectF>{f.chips, f.sub,    f.search,    f.sepTop, f.sepBottom,
+                                       f.grip,  f.footer, f.selBar,    f.perfL,  f.perfR,
+                                       f.roll,  f.empty,  f.toastArea, f.handle};
+        };
+        for (double w : {PanelGeometry::minW, 268.0, 835.0}) {
+            for (double h : {0.0, 124.0, 700.0}) {
+                for (int bands = 0; bands < 4; ++bands) {
+                    Input in{QSizeF(w, h), bool(bands & 1), bool(bands & 2), DockSide::right};
+                    const Frames right = card(in);
+                    in.side = DockSide::left;
+                    const Frames left = card(in);
+                    const std::vector<QRectF> r = frames(right), l = frames(left);
+                    const QString where =
+                        QStringLiteral("%1 x %2, bands %3").arg(w).arg(h).arg(bands);
+                    for (size_t i = 0; i < r.size(); ++i) {
+                        QVERIFY2(r[i].width() >= 0 && r[i].height() >= 0,
+                                 qPrintable(where + " #" + QString::number(i)));
+                        if (h >= 124 + 30 * (bands & 1) + 36 * (bands >> 1))
+                            QVERIFY2(r[i].left() >= 0 && r[i].top() >= 0 && r[i].right() <= w &&
+                                         r[i].bottom() <= h,
+                                     qPrintable(where + " #" + QString::number(i)));
+                        // perfL and perfR trade places.
+                        const QRectF mirrored = r[i == 8 ? 9 : i == 9 ? 8 : i];
+                        QCOMPARE(l[i], QRectF(w - mirrored.right(), mirrored.top(),
+                                              mirrored.width(), mirrored.height()));
+                    }
+                }
+            }
+        }
+        const Frames f = card({QSizeF(300, 700), false, false, DockSide::right});
+        QCOMPARE(f.grip, QRectF(8, 654 + 9, 28, 28));
+        QCOMPARE(f.handle, QRectF(0, 28, 8, 700 - 56));
+        QCOMPARE(f.footer, QRectF(40, 654, 260, 46));
         // The pill of the handle hugs the card's inner edge.
-        const QRectF pill = handlePill(f.handle.size(), DockSide(side));
-        QCOMPARE(pill.x(), DockSide(side) == DockSide::right ? 2.5 : 8 - 5.5);
-        QCOMPARE(pill.center().y(), f.handle.height() / 2);
+        QCOMPARE(handlePill(f.handle.size(), DockSide::right).x(), 2.5);
+        QCOMPARE(handlePill(f.handle.size(), DockSide::left).right(), 8 - 2.5);
     }
 
     // The header keeps the counter before the brand: a narrow card hides the brand

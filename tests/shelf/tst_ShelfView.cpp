@@ -1,4 +1,4 @@
-#include "FakeReceiver.h"
+#include "ShelfRig.h"
 #include "TestEnv.h"
 #include "grid/GridView.h"
 #include "shelf/ChipView.h"
@@ -13,12 +13,12 @@
 #include "shelf/SearchBox.h"
 #include "shelf/SelectionBar.h"
 #include "shelf/ShelfHeader.h"
+#include "shelf/ShelfLayout.h"
 #include "shelf/ShelfView.h"
 #include "shelf/Theme.h"
 #include "shelf/ToastView.h"
 
 #include <QApplication>
-#include <QGraphicsOpacityEffect>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QScrollArea>
@@ -26,63 +26,6 @@
 #include <QSet>
 #include <QTest>
 #include <memory>
-
-namespace {
-
-// A library of /s with a (holding a/x and a/y) and b.
-struct Tree {
-    QHash<QString, QStringList> childMap{
-        {"/s", {"/s/a", "/s/b"}},
-        {"/s/a", {"/s/a/x", "/s/a/y"}},
-    };
-    QSet<QString> listed{"/s", "/s/a", "/s/b", "/s/a/x", "/s/a/y"};
-    qint64 bCount = 8;
-
-    ChipSource source() const {
-        ChipSource src;
-        src.root = "/s";
-        src.childMap = &childMap;
-        src.listed = [this](const QString& path) { return listed.contains(path); };
-        src.counts.session = 4;
-        src.counts.all = 20;
-        src.counts.perFolder = {{"/s", 20}, {"/s/a", 12}, {"/s/b", bCount}};
-        src.name = [](const QString& path) { return path.mid(path.lastIndexOf('/') + 1); };
-        return src;
-    }
-};
-
-// A shelf on a manual clock, shown, with a recording receiver.
-struct Rig {
-    motion::Animator animator{0.0};
-    ManualScheduler scheduler{0, &animator};
-    FakeReceiver receiver;
-    std::unique_ptr<ShelfView> shelf;
-
-    explicit Rig(QSize size = QSize(268, 700)) {
-        shelf = std::make_unique<ShelfView>(nullptr, &animator, &scheduler);
-        shelf->setReceiver(&receiver);
-        shelf->resize(size);
-        shelf->show();
-    }
-    ~Rig() { shelf->setReceiver(nullptr); }
-
-    void advance(double seconds) { scheduler.advanceTo(scheduler.now() + seconds); }
-    QLineEdit* field() const { return shelf->search()->field(); }
-    void key(int key) { QTest::keyClick(field(), Qt::Key(key)); }
-    ChipView* chip(const QString& title) const {
-        for (const auto* row : {&shelf->chips(), &shelf->subChips()})
-            for (ChipView* c : *row)
-                if (c->def().title == title || (title == "+" && c->kind() == ChipKind::add))
-                    return c;
-        return nullptr;
-    }
-};
-
-void click(QWidget* w) {
-    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
-}
-
-} // namespace
 
 class tst_ShelfView : public QObject {
     Q_OBJECT
@@ -114,7 +57,7 @@ private slots:
         QFETCH(qint64, pending);
         QFETCH(QString, placeholder);
         QFETCH(QString, note);
-        Rig rig(QSize(width, 700));
+        ShelfRig rig(QSize(width, 700));
         rig.shelf->showSearch(true, query);
         rig.shelf->setReading(pending);
         QCOMPARE(rig.field()->placeholderText(), placeholder);
@@ -124,61 +67,46 @@ private slots:
             QVERIFY(rig.field()->geometry().right() < rig.shelf->search()->width() - 100);
     }
 
-    // The real views follow the layout: the grid band starts at 78, 114 with the
-    // search band and 144 with the sub row too, and the roll, strips and empty
-    // state share it.
-    void bandsMoveTheGrid() {
-        Rig rig;
-        Tree tree;
-        QCOMPARE(rig.shelf->gridTop(), 78.0);
-        QCOMPARE(rig.shelf->roll()->geometry(), QRect(16, 78, 236, 700 - 46 - 78));
+    // The views sit where the layout puts them, for each set of bands shown,
+    // and take the side at the next full layout only.
+    void viewsFollowTheLayout() {
+        ShelfRig rig(QSize(300, 700));
+        ChipTree tree;
+        const auto placed = [&](bool sub, bool search, DockSide side) {
+            const ShelfLayout::Frames f = ShelfLayout::card({QSizeF(300, 700), sub, search, side});
+            QCOMPARE(rig.shelf->gridTop(), f.top);
+            QCOMPARE(QRectF(rig.shelf->roll()->geometry()), f.roll);
+            QCOMPARE(QRectF(rig.shelf->empty()->geometry()), f.empty);
+            QCOMPARE(QRectF(rig.shelf->perfL()->geometry()), f.perfL);
+            QCOMPARE(rig.shelf->search()->geometry().y(), int(f.search.y()));
+            QCOMPARE(QRectF(rig.shelf->grip()->geometry()), f.grip);
+            QCOMPARE(QRectF(rig.shelf->handle()->geometry()), f.handle);
+            QCOMPARE(rig.shelf->footer()->x(), int(f.footer.x()));
+        };
+        placed(false, false, DockSide::right);
         rig.shelf->showSearch(false);
-        QCOMPARE(rig.shelf->gridTop(), 114.0);
+        placed(false, true, DockSide::right);
         rig.shelf->updateChips(tree.source(), Scope::folder("/s/a"));
-        QVERIFY(rig.shelf->subVisible());
         QVERIFY(rig.shelf->subScroll()->isVisible());
-        QCOMPARE(rig.shelf->gridTop(), 144.0);
-        QCOMPARE(rig.shelf->empty()->geometry(), rig.shelf->roll()->geometry());
-        QCOMPARE(rig.shelf->perfL()->geometry(), QRect(0, 144, 16, 700 - 46 - 144));
-        QCOMPARE(rig.shelf->search()->geometry().y(), 110);
-        rig.shelf->resize(268, 120);
-        QCOMPARE(rig.shelf->roll()->height(), 0);
-        QCOMPARE(rig.shelf->perfR()->height(), 0);
-        QCOMPARE(rig.shelf->empty()->height(), 0);
-    }
-
-    // The dock side moves the grip and the handle to the card's inner edge at the
-    // next full layout, and the footer follows.
-    void sidesAtLayout() {
-        Rig rig(QSize(300, 700));
-        QCOMPARE(rig.shelf->grip()->x(), 8);
-        QCOMPARE(rig.shelf->handle()->x(), 0);
+        placed(true, true, DockSide::right);
         rig.shelf->setSide(DockSide::left);
-        QCOMPARE(rig.shelf->grip()->x(), 8); // not before the layout
+        placed(true, true, DockSide::right);
         rig.shelf->layoutAll();
-        QCOMPARE(rig.shelf->grip()->x(), 300 - 36);
-        QCOMPARE(rig.shelf->handle()->x(), 292);
+        placed(true, true, DockSide::left);
         QVERIFY(rig.shelf->footer()->side() == DockSide::left);
-        QCOMPARE(rig.shelf->footer()->x(), 0);
         QVERIFY(rig.shelf->grip()->side() == DockSide::left);
     }
 
-    // The counter reads n or n/total; a narrow card gives it the brand's room and
-    // never a negative width.
+    // The counter reads n or n/total; a long counter takes the brand's room
+    // and a shorter one gives it back.
     void counterAndBrand() {
-        Rig rig;
+        ShelfRig rig;
         rig.shelf->setCount(12);
         QCOMPARE(rig.shelf->countText(), QStringLiteral("12"));
         rig.shelf->setCount(3, 12);
         QCOMPARE(rig.shelf->countText(), QStringLiteral("3/12"));
         QVERIFY(!rig.shelf->header()->brandHidden());
         rig.shelf->setCount(12345, 67890);
-        rig.shelf->resize(190, 700);
-        QVERIFY(rig.shelf->header()->brandHidden());
-        QCOMPARE(rig.shelf->header()->countRect().x(), 33.0);
-        rig.shelf->resize(120, 700);
-        QCOMPARE(rig.shelf->header()->countRect().width(), 0.0);
-        rig.shelf->resize(268, 700);
         QVERIFY2(rig.shelf->header()->brandHidden(), "a long counter wins over the brand");
         rig.shelf->setCount(3, 12); // a shorter text lays the header out again
         QVERIFY(!rig.shelf->header()->brandHidden());
@@ -195,7 +123,7 @@ private slots:
     // The search button opens the band and takes the keyboard; pressed again with
     // text it only focuses; with an empty field it closes.
     void searchButtonCycle() {
-        Rig rig;
+        ShelfRig rig;
         click(rig.shelf->header()->searchB);
         QVERIFY(rig.shelf->searchVisible());
         QCOMPARE(rig.receiver.count("makeKey"), 1);
@@ -220,7 +148,7 @@ private slots:
     // Escape in a field with text clears it and keeps the keyboard there; a
     // second Escape closes the band, reporting the empty query each time.
     void escapeCycle() {
-        Rig rig;
+        ShelfRig rig;
         rig.shelf->showSearch(true, QStringLiteral("dog"));
         rig.receiver.queries.clear();
         rig.key(Qt::Key_Escape);
@@ -247,7 +175,7 @@ private slots:
     void keysThatLeaveTheField() {
         QFETCH(int, key);
         QFETCH(bool, leaves);
-        Rig rig;
+        ShelfRig rig;
         rig.shelf->showSearch(true, QStringLiteral("x"));
         rig.key(key);
         QCOMPARE(rig.shelf->isEditingSearch(), !leaves);
@@ -261,7 +189,7 @@ private slots:
     // reported; with focus on, the seed replaces the text, the caret goes to its
     // end and the change is reported once.
     void seeding() {
-        Rig rig;
+        ShelfRig rig;
         rig.shelf->showSearch(false, QStringLiteral("abc"));
         QVERIFY(rig.shelf->searchVisible());
         QCOMPARE(rig.field()->text(), QString());
@@ -285,49 +213,26 @@ private slots:
         QCOMPARE(rig.receiver.queries, (QStringList{seed, ""}));
     }
 
-    // The selection bar and the header trade places within 0.16 s fades, and
-    // interleaved counts end as the last one says.
-    void selectionBarFades() {
-        Rig rig;
-        auto barOpacity = [&] {
-            return static_cast<QGraphicsOpacityEffect*>(rig.shelf->selBar()->graphicsEffect())
-                ->opacity();
-        };
-        auto headerOpacity = [&] {
-            return static_cast<QGraphicsOpacityEffect*>(rig.shelf->header()->graphicsEffect())
-                ->opacity();
-        };
+    // The selection bar takes the header's place through the fade (whose
+    // timing tst_Fades owns); the faded-out header takes no clicks meant for
+    // the bar.
+    void selectionBarTakesTheHeadersPlace() {
+        ShelfRig rig;
         rig.shelf->updateSelection(3);
         QVERIFY(rig.shelf->selBar()->isVisible());
         QCOMPARE(rig.shelf->selBar()->n(), 3);
-        rig.advance(0.05);
+        rig.advance(0.5);
+        QVERIFY(rig.shelf->header()->testAttribute(Qt::WA_TransparentForMouseEvents));
         rig.shelf->updateSelection(0);
-        rig.advance(0.05);
-        QVERIFY(rig.shelf->selBar()->isVisible());
         rig.advance(0.5);
         QVERIFY(!rig.shelf->selBar()->isVisible());
-        QCOMPARE(headerOpacity(), 1.0);
-        QCOMPARE(barOpacity(), 0.0);
-
-        rig.shelf->updateSelection(0); // no change: no fade
-        QVERIFY(!rig.shelf->selBar()->isVisible());
-        rig.shelf->updateSelection(2);
-        rig.advance(0.3);
-        rig.shelf->updateSelection(0);
-        rig.advance(0.08);
-        rig.shelf->updateSelection(2);
-        rig.advance(0.5);
-        QVERIFY(rig.shelf->selBar()->isVisible());
-        QCOMPARE(barOpacity(), 1.0);
-        QCOMPARE(headerOpacity(), 0.0);
-        QVERIFY2(rig.shelf->header()->testAttribute(Qt::WA_TransparentForMouseEvents),
-                 "a faded-out header takes no clicks meant for the bar");
+        QVERIFY(!rig.shelf->header()->testAttribute(Qt::WA_TransparentForMouseEvents));
     }
 
     // The header's buttons and the card's pointer tracking reach the controller;
     // with no controller nothing is called and nothing breaks.
     void headerCallbacks() {
-        Rig rig;
+        ShelfRig rig;
         click(rig.shelf->header()->pinB);
         click(rig.shelf->header()->gearB);
         click(rig.shelf->header()->closeB);
@@ -344,7 +249,7 @@ private slots:
     // The pin button shows the filled pin, the lit tint and the unpin tooltip
     // while pinned, and returns to rest when unpinned.
     void pinState() {
-        Rig rig;
+        ShelfRig rig;
         IconButton* pin = rig.shelf->header()->pinB;
         rig.shelf->updatePin(true);
         QCOMPARE(pin->look().symbol, QStringLiteral("pin.fill"));
@@ -359,8 +264,8 @@ private slots:
     // A reload with the same folders keeps every chip widget and refreshes only
     // the chips whose count or flag changed; the sub row appears with a full layout.
     void chipWidgetsRefreshInPlace() {
-        Rig rig;
-        Tree tree;
+        ShelfRig rig;
+        ChipTree tree;
         rig.shelf->updateChips(tree.source(), Scope::session());
         const std::vector<ChipView*> before = rig.shelf->chips();
         QCOMPARE(before.size(), size_t(6));
@@ -387,8 +292,8 @@ private slots:
     // Chip clicks select their scope; add chips ask for a folder in their level;
     // menus exist only on folder chips other than the screenshot folder.
     void chipGestures() {
-        Rig rig;
-        Tree tree;
+        ShelfRig rig;
+        ChipTree tree;
         rig.shelf->updateChips(tree.source(), Scope::folder("/s/a"));
         click(rig.chip("Session"));
         click(rig.chip("a"));
@@ -427,8 +332,8 @@ private slots:
         QFETCH(QString, chip);
         QFETCH(int, from);
         QFETCH(bool, accepted);
-        Rig rig;
-        Tree tree;
+        ShelfRig rig;
+        ChipTree tree;
         rig.shelf->updateChips(tree.source(), Scope::all());
         ChipView* built = rig.chip(chip);
         QVERIFY(built);
@@ -451,16 +356,13 @@ private slots:
 
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile("/s/one.png")});
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
-                              Qt::NoModifier);
+        // The grid's drags offer a copy only (other programs must not delete the file).
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         enter.ignore();
         QApplication::sendEvent(&probe, &enter);
         QCOMPARE(enter.isAccepted(), accepted);
         QCOMPARE(probe.dropHover(), accepted);
-        if (accepted)
-            QCOMPARE(enter.dropAction(), Qt::MoveAction);
-        QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
-                        Qt::NoModifier);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         drop.ignore();
         QApplication::sendEvent(&probe, &drop);
         QCOMPARE(drop.isAccepted(), accepted);
@@ -470,16 +372,13 @@ private slots:
                                          : QStringList{});
     }
 
-    // The perforations travel with the roll: a scroll offset of 44 shifts them
-    // up by 14 points, a whole step brings them back.
+    // The perforations travel with the roll's scroll offset.
     void perforationsFollowTheScroll() {
-        Rig rig;
+        ShelfRig rig;
         rig.shelf->grid()->resize(236, 3000);
         rig.shelf->roll()->verticalScrollBar()->setValue(44);
-        QCOMPARE(rig.shelf->perfL()->shift(), -14.0);
-        QCOMPARE(rig.shelf->perfR()->shift(), -14.0);
-        rig.shelf->roll()->verticalScrollBar()->setValue(45);
-        QCOMPARE(rig.shelf->perfL()->shift(), 0.0);
+        QCOMPARE(rig.shelf->perfL()->shift(), ShelfLayout::perforationShift(44));
+        QCOMPARE(rig.shelf->perfR()->shift(), ShelfLayout::perforationShift(44));
     }
 };
 

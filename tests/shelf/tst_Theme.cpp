@@ -92,7 +92,12 @@ QPalette paletteWith(const QColor& window, const QColor& highlight) {
 class tst_Theme : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); }
+    // The two schemas, with and without the accent key, compiled once.
+    void initTestCase() {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+        m_withKey = writeSchema(m_schemas.filePath(QStringLiteral("with")), true);
+        m_withoutKey = writeSchema(m_schemas.filePath(QStringLiteral("without")), false);
+    }
     void cleanupTestCase() { QLocale::setDefault(QLocale::system()); }
 
     // Font sizes are device-independent pixels, including half pixels.
@@ -189,7 +194,7 @@ private slots:
             writeFile(config.filePath(QStringLiteral("kdeglobals")), kdeglobals);
         Theme::AccentSources sources;
         sources.configHome = config.path();
-        sources.gnomeSchemaDir = writeSchema(config.filePath(QStringLiteral("schemas")), false);
+        sources.gnomeSchemaDir = m_withoutKey;
         QVERIFY(!sources.gnomeSchemaDir.isEmpty());
         sources.systemPalette = paletteWith(QColor(0x20, 0x20, 0x20), QColor(0x12, 0x34, 0x56));
         QCOMPARE(Theme::resolveAccent(sources), expected);
@@ -227,7 +232,7 @@ private slots:
         if (withKde)
             writeFile(dir.filePath(QStringLiteral("kdeglobals")),
                       "[General]\nAccentColor=10,20,30\n");
-        sources.gnomeSchemaDir = writeSchema(dir.filePath(QStringLiteral("schemas")), schemaHasKey);
+        sources.gnomeSchemaDir = schemaHasKey ? m_withKey : m_withoutKey;
         if (sources.gnomeSchemaDir.isEmpty())
             QSKIP("glib-compile-schemas is not available");
         sources.gnomeKeyFile = dir.filePath(QStringLiteral("dconf.ini"));
@@ -444,6 +449,10 @@ private slots:
         QCOMPARE(qAlpha(mask.pixel(0, 0)), 0);
         QCOMPARE(qAlpha(mask.pixel(43, 43)), 0);
     }
+
+private:
+    QTemporaryDir m_schemas;
+    QString m_withKey, m_withoutKey;
 };
 
 TAMBERK_TEST(tst_Theme)

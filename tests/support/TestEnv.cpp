@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QTest>
 #include <cmath>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -20,6 +22,26 @@ std::vector<std::pair<QString, Factory>>& all() {
 bool add(const char* name, Factory factory) {
     all().emplace_back(QString::fromLatin1(name), std::move(factory));
     return true;
+}
+
+int run(int argc, char** argv, const std::function<bool(const QString&)>& include) {
+    QString only;
+    std::vector<char*> args{argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc)
+            only = QString::fromLocal8Bit(argv[++i]);
+        else
+            args.push_back(argv[i]);
+    }
+    int failures = 0;
+    for (const auto& [name, factory] : all()) {
+        if ((!only.isEmpty() && name != only) || (include && !include(name)))
+            continue;
+        TestEnv env;
+        std::unique_ptr<QObject> test = factory();
+        failures += QTest::qExec(test.get(), static_cast<int>(args.size()), args.data());
+    }
+    return failures;
 }
 } // namespace TestRegistry
 

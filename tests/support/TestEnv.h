@@ -18,6 +18,11 @@ namespace TestRegistry {
 using Factory = std::function<std::unique_ptr<QObject>()>;
 bool add(const char* name, Factory factory);
 std::vector<std::pair<QString, Factory>>& all();
+/// Runs every registered class, each in its own TestEnv, and returns how many
+/// failed. `--class Name` among the arguments runs just that one; the rest go
+/// to QtTest.
+/// `include`, when given, decides which classes this executable runs at all.
+int run(int argc, char** argv, const std::function<bool(const QString&)>& include = {});
 } // namespace TestRegistry
 
 /// A private home for one test: HOME and the XDG folders point into a fresh

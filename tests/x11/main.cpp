@@ -1,12 +1,12 @@
 // The X11 tests: an X server, a bus and a window manager of their own are
-// started before the application connects, then every registered test class
-// runs, each in its own private home, as in the other test executables.
+// started before the application connects, then the registered classes run
+// as in the other test executables.
 #include "TestEnv.h"
 #include "X11Session.h"
 
 #include <QApplication>
-#include <QTest>
 #include <cstring>
+#include <vector>
 
 int main(int argc, char** argv) {
     // --two-screens: the screens tests, on a session of two screens.
@@ -22,25 +22,18 @@ int main(int argc, char** argv) {
     int failures = 0;
     {
         QApplication app(argc, argv);
-        QString only;
-        std::vector<char*> args{argv[0]};
-        for (int i = 1; i < argc; ++i) {
-            if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc)
-                only = QString::fromLocal8Bit(argv[++i]);
-            else if (std::strcmp(argv[i], "--two-screens") != 0)
+        // The layout option is the session's, not the test runner's.
+        std::vector<char*> args;
+        for (int i = 0; i < argc; ++i) {
+            if (std::strcmp(argv[i], "--two-screens") != 0)
                 args.push_back(argv[i]);
         }
-        for (const auto& [name, factory] : TestRegistry::all()) {
-            if (!only.isEmpty() && name != only)
-                continue;
-            // The screens tests need the session of two screens; a skip in
-            // one class's initTestCase would leave the next class with none.
-            if ((name == QLatin1String("tst_Screens")) != two)
-                continue;
-            TestEnv env;
-            std::unique_ptr<QObject> test = factory();
-            failures += QTest::qExec(test.get(), static_cast<int>(args.size()), args.data());
-        }
+        // The screens tests need the session of two screens and nothing
+        // else runs there (a skip in one class's initTestCase would leave the
+        // next class running nothing).
+        failures = TestRegistry::run(
+            static_cast<int>(args.size()), args.data(),
+            [two](const QString& name) { return (name == QLatin1String("tst_Screens")) == two; });
     }
     session.stop();
     return failures == 0 ? 0 : 1;

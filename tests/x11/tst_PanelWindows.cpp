@@ -232,6 +232,10 @@ private slots:
         QTRY_VERIFY(ctl.expanded());
         QTRY_COMPARE(activeWindow(), quint32(panel.winId()));
         QTRY_COMPARE(QGuiApplication::focusWindow(), panel.windowHandle());
+        // Taking the keyboard changed its flags; it is a dock all the same.
+        const X11Session& x = X11Session::instance();
+        QCOMPARE(x.property32(quint32(panel.winId()), "_NET_WM_WINDOW_TYPE").value(0),
+                 x.atom("_NET_WM_WINDOW_TYPE_DOCK"));
         ctl.collapse(true);
     }
 

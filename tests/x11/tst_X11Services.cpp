@@ -1,3 +1,4 @@
+#include "FakeTarget.h"
 #include "PrivateBus.h"
 #include "TestEnv.h"
 #include "X11Session.h"
@@ -104,17 +105,6 @@ void probeUngrab(xcb_keycode_t code, quint16 modifiers) {
     xcb_ungrab_key(c, code, X11Session::instance().root(), modifiers);
     X11Session::instance().sync();
 }
-
-class FakeTarget : public RemoteTarget {
-public:
-    void toggle(const QString& token) override { calls << QStringLiteral("toggle:") + token; }
-    void show(const QString& token) override { calls << QStringLiteral("show:") + token; }
-    void hide() override { calls << QStringLiteral("hide"); }
-    void quit() override { calls << QStringLiteral("quit"); }
-    QVariantMap state() const override { return {{QStringLiteral("expanded"), false}}; }
-    void copyText(std::function<void(bool)> done) override { done(false); }
-    QStringList calls;
-};
 
 } // namespace
 

@@ -43,6 +43,10 @@ void Switch::setLabel(QLabel* label) {
         m_label->setEnabled(isEnabled());
 }
 
+QLabel* Switch::label() const {
+    return m_label;
+}
+
 void Switch::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange && m_label)
         m_label->setEnabled(isEnabled());

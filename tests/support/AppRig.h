@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SettingsFakes.h"
 #include "TestEnv.h"
 #include "app/AppDelegate.h"
 #include "app/DelayedWork.h"
@@ -20,7 +21,7 @@ public:
 
     bool isExpanded = false;
     bool pointerInside = false;
-    double thumb = 224;
+    QList<double> thumbs; ///< every size passed on; whether one is news is the panel's call
 
     bool expanded() const override { return isExpanded; }
     void expand(bool makeKey, quint32 timestamp) override {
@@ -44,13 +45,7 @@ public:
         m_log << QStringLiteral("reloadGrid animated=%1").arg(animated);
     }
     void updatePin(bool pinned) override { m_log << QStringLiteral("updatePin %1").arg(pinned); }
-    void followThumb(double t) override {
-        // Like the real panel, only a size it does not show yet is news.
-        if (t == thumb)
-            return;
-        thumb = t;
-        m_log << QStringLiteral("thumb %1").arg(t);
-    }
+    void followThumb(double t) override { thumbs << t; }
     void applyCaptureVisibility() override { m_log << QStringLiteral("captureVisibility"); }
     void toast(const QString& text) override { m_log << QStringLiteral("toast ") + text; }
     QVariantMap state() const override { return {{QStringLiteral("expanded"), isExpanded}}; }
@@ -92,60 +87,6 @@ private:
     QStringList& m_log;
 };
 
-/// A screenshot tool that answers at once.
-class FakeCaptureTool final : public CaptureTool {
-public:
-    explicit FakeCaptureTool(QStringList& log)
-        : m_log(log) {}
-
-    QString toolName = QStringLiteral("Spectacle");
-    QString location;
-    bool writable = true;
-    bool moves = true; // whether setLocation really changes the location
-
-    void read(QObject*, std::function<void(CaptureInfo)> done) override {
-        CaptureInfo info;
-        info.toolName = toolName;
-        info.location = location;
-        info.writable = writable;
-        done(info);
-    }
-    void readLocation(QObject*, std::function<void(QString)> done) override { done(location); }
-    void setLocation(const QString& folder, std::function<void()> done) override {
-        m_log << QStringLiteral("tool setLocation ") + folder;
-        if (moves)
-            location = folder;
-        done();
-    }
-    void setType(const QString&) override {}
-    void setShowThumbnail(bool) override {}
-    void setDisableShadow(bool) override {}
-    bool open(const QStringList&) override { return true; }
-
-private:
-    QStringList& m_log;
-};
-
-class FakeGrab final : public GlobalShortcut {
-public:
-    explicit FakeGrab(QStringList& log)
-        : m_log(log) {}
-    Status grab(const QString& keys) override {
-        m_log << QStringLiteral("grab ") + keys;
-        setStatus(Status::grabbed);
-        return status();
-    }
-    void ungrab() override {
-        if (status() == Status::grabbed)
-            m_log << QStringLiteral("ungrab");
-        setStatus(Status::none);
-    }
-    void press(quint32 time) { emit activated(time); }
-
-private:
-    QStringList& m_log;
-};
-
 /// A delegate on fakes, a manual clock and a private home.
 struct AppRig {
     TestEnv env;
@@ -153,14 +94,18 @@ struct AppRig {
     double now = 1000;
     DelayedWork work{[this] { return now; }};
     FakeAppLibrary lib{log};
-    FakeCaptureTool tool{log};
-    FakeGrab grab{log};
+    FakeTool tool{&log};
+    FakeShortcut grab{&log};
     Hotkey hotkey{&grab};
     FakeAppPanel* panel = nullptr; // owned by the delegate once launched
     int quits = 0;
     std::unique_ptr<AppDelegate> app;
 
-    AppRig() { lib.rootPath = env.mkdir(QStringLiteral("Pictures/Screenshots")); }
+    AppRig() {
+        lib.rootPath = env.mkdir(QStringLiteral("Pictures/Screenshots"));
+        tool.info.toolName = QStringLiteral("Spectacle");
+        tool.info.writable = true;
+    }
 
     /// Makes the delegate (reading the store as it stands) and launches it.
     void launch() {

@@ -5,6 +5,7 @@
 #include "library/Shot.h"
 
 #include <QAtomicInt>
+#include <QFileInfo>
 #include <QImage>
 #include <QList>
 #include <QSemaphore>
@@ -50,29 +51,34 @@ struct CountingThumbs {
     }};
 };
 
-/// Records what the grid asks of its controller.
-class FakeHost : public GridHost {
+/// Writes down every request of the grid to its controller, in order;
+/// shots by their base names ("copy s1,s4").
+class FakeHost final : public GridHost {
 public:
-    QList<int> selectionCounts;
-    QList<QStringList> copied, trashed;
+    QStringList log;
 
-    static QStringList paths(const ShotList& shots) {
+    static QString names(const ShotList& shots) {
         QStringList out;
         for (const ShotPtr& s : shots)
-            out << s->path;
-        return out;
+            out << QFileInfo(s->path).completeBaseName();
+        return out.join(',');
     }
-    void open(const ShotList&) override {}
-    void copy(const ShotList& shots) override { copied << paths(shots); }
-    void trash(const ShotList& shots) override { trashed << paths(shots); }
-    void escape() override {}
-    void gridHold(bool) override {}
-    QMenu* menuFor(GridView*, const ShotList&) override { return nullptr; }
-    void gridDrag(GridView*, bool) override {}
-    void gridDragMoved(GridView*) override {}
-    void gridSelectionChanged(int count) override { selectionCounts << count; }
-    void gridSearch(const QString&) override {}
-    void reveal(const QStringList&) override {}
+    void open(const ShotList& shots) override { log << "open " + names(shots); }
+    void copy(const ShotList& shots) override { log << "copy " + names(shots); }
+    void trash(const ShotList& shots) override { log << "trash " + names(shots); }
+    void escape() override { log << "escape"; }
+    void gridHold(bool held) override { log << (held ? "hold" : "release"); }
+    QMenu* menuFor(GridView*, const ShotList& shots) override {
+        log << "menu " + names(shots);
+        return nullptr;
+    }
+    void gridDrag(GridView*, bool active) override { log << (active ? "drag" : "drag end"); }
+    void gridDragMoved(GridView*) override { log << "moved"; }
+    void reveal(const QStringList& paths) override {
+        log << "reveal " + QString::number(paths.size());
+    }
+    void gridSelectionChanged(int count) override { log << QStringLiteral("count %1").arg(count); }
+    void gridSearch(const QString& seed) override { log << "search " + seed; }
 };
 
 } // namespace gridtest

@@ -1,69 +1,60 @@
 #pragma once
 
-// Recording fakes of the panel's windows, card and grid, and a rig that runs
-// a real PanelController on a manual clock against them.
+// The panel's one rig: a real PanelController on a manual clock, against
+// recording fakes of its windows, card and grid, or against the real card.
 
 #include "../library/LibrarySupport.h"
+#include "panel/CardPorts.h"
 #include "panel/PanelController.h"
 #include "shelf/Motion.h"
+#include "shelf/Scheduler.h"
+#include "shelf/ShelfView.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
 
-/// Types the scripted names into a prompt one after another, as a person
-/// would after each complaint (recorded in `problems`), until one is taken.
-inline std::optional<QString> scriptedName(QList<std::optional<QString>>& answers,
-                                           const Prompts::Attempt& attempt, QStringList& problems) {
-    while (!answers.isEmpty()) {
-        const std::optional<QString> typed = answers.takeFirst();
-        if (!typed)
-            return std::nullopt;
-        const QString name = typed->trimmed();
-        if (name.isEmpty())
-            continue;
-        const QString why = attempt ? attempt(name) : QString();
-        if (why.isEmpty())
-            return name;
-        problems << why;
-    }
-    return std::nullopt;
-}
-
-/// Answers the panel's prompts from a script and records what was asked.
+/// Answers prompts from a script, as a person would type one name after each
+/// complaint (recorded in `problems`) until one is taken; records what was asked.
 struct ScriptedPrompts : Prompts {
     QList<std::optional<QString>> answers;
     QList<bool> confirmations;
-    QStringList asked; // title + "|" + info
-    std::optional<QString> prompt(const QString& title, const QString& info, const QString&,
+    QStringList asked;    ///< title|info|initial of a prompt, title|info of a confirmation
+    QStringList problems; ///< what the prompt said under its field
+    std::optional<QString> prompt(const QString& title, const QString& info, const QString& initial,
                                   const QString&, const Attempt& attempt) override {
-        asked << title + "|" + info;
-        return scriptedName(answers, attempt, problems);
+        asked << title + "|" + info + "|" + initial;
+        while (!answers.isEmpty()) {
+            const std::optional<QString> typed = answers.takeFirst();
+            if (!typed)
+                return std::nullopt;
+            const QString name = typed->trimmed();
+            if (name.isEmpty())
+                continue;
+            const QString why = attempt ? attempt(name) : QString();
+            if (why.isEmpty())
+                return name;
+            problems << why;
+        }
+        return std::nullopt;
     }
     bool confirm(const QString& title, const QString& info, const QString&) override {
         asked << title + "|" + info;
         return !confirmations.isEmpty() && confirmations.takeFirst();
     }
-    QStringList problems; // what the prompt said under its field
 };
 
 class FakePanel : public PanelWindow {
 public:
     void setWindowFrame(const QRectF& frame) override { windowFrame = frame; }
-    void setCardRect(const QRectF& card) override {
-        cardRect_ = card;
-        ++cardSets;
-    }
+    void setCardRect(const QRectF& card) override { cardRect_ = card; }
     QRectF cardRect() const override { return cardRect_; }
-    void present(DockSide, std::function<void()> faded) override {
+    void present(DockSide, std::function<void()>) override {
         shown = true;
         ++presents;
-        fadedIn = std::move(faded);
     }
-    void dismiss(DockSide, std::function<void()> done) override {
-        ++dismisses;
-        fadedOut = std::move(done);
-    }
+    void dismiss(DockSide, std::function<void()> done) override { fadedOut = std::move(done); }
     void orderOut() override { shown = false; }
     bool isShown() const override { return shown; }
     void setIgnoresMouse(bool ignore) override { ignoring = ignore; }
@@ -83,38 +74,28 @@ public:
 
     QRectF windowFrame;
     QRectF cardRect_;
-    int cardSets = 0;
     bool shown = false;
     int presents = 0;
-    int dismisses = 0;
     bool ignoring = false;
     bool key = false;
     QList<quint32> keyTimestamps;
-    std::function<void()> fadedIn;
     std::function<void()> fadedOut;
 };
 
+/// Whether the tab shows is the controller's call to show() or hide(); what
+/// the real tab then makes of the settings is its own test's business.
 class FakeTab : public TabWindow {
 public:
-    void show() override {
-        visible = Prefs::shared().boolean(Key::showTab);
-        ++shows;
-    }
+    void show() override { visible = true; }
     void hide() override { visible = false; }
     void position() override { ++positions; }
-    void setUnseen(int n) override {
-        if (n != count)
-            ++relayouts;
-        count = n;
-    }
+    void setUnseen(int n) override { count = n; }
     int unseen() const override { return count; }
     void advance(int arrived) override { advances.append(arrived); }
 
     bool visible = false;
-    int shows = 0;
     int positions = 0;
     int count = 0;
-    int relayouts = 0;
     QList<int> advances;
 };
 
@@ -130,7 +111,7 @@ public:
     }
     void updatePin(bool p) override { pinned = p; }
     void setSide(DockSide s) override { side = s; }
-    void layoutAll() override { ++fullLayouts; }
+    void layoutAll() override {}
     void layoutGrid(bool animated) override { gridLayouts.append(animated); }
     void setSliderValue(double t) override { slider = t; }
     void updateChips(const Library&, const Scope&) override { ++chipUpdates; }
@@ -138,7 +119,7 @@ public:
         count = {shown, total, plain};
     }
     void setEmptyState(const EmptyState& state) override { empty = state; }
-    void setReading(qsizetype n) override { reading = n; }
+    void setReading(qsizetype) override {}
     void updateSelection(qsizetype n) override { selection = n; }
     void showSearch(bool focus, const std::optional<QString>& seed) override {
         searchShown = true;
@@ -162,13 +143,11 @@ public:
     QString text;
     bool pinned = false;
     DockSide side = DockSide::right;
-    int fullLayouts = 0;
     QList<bool> gridLayouts;
     double slider = 0;
     int chipUpdates = 0;
     std::tuple<qsizetype, qsizetype, bool> count{0, 0, true};
     EmptyState empty;
-    qsizetype reading = 0;
     qsizetype selection = 0;
 };
 
@@ -177,12 +156,12 @@ public:
     ShotList shots() const override { return list; }
     void setShots(const ShotList& s, bool, const QSet<QString>&) override { list = s; }
     void setTarget(double t) override { target = t; }
-    void setCaptions(bool c) override { captions = c; }
+    void setCaptions(bool) override {}
     qsizetype selectionCount() const override { return selected; }
     void clearSelection() override { selected = 0; }
     void develop(const QSet<QString>& paths) override { developed.append(paths); }
-    void cascadeIn(bool fromRight) override { cascades.append(fromRight); }
-    void updateVisible() override { ++visibleUpdates; }
+    void cascadeIn(bool) override {}
+    void updateVisible() override {}
     std::optional<QRectF> frameOf(const QString& path) const override {
         for (qsizetype i = 0; i < list.size(); ++i)
             if (list[i]->path == path)
@@ -192,8 +171,8 @@ public:
     void scrollToVisible(const QRectF& r) override { scrolledTo.append(r); }
     void scrollToTop() override { ++topScrolls; }
     void focus() override { ++focuses; }
-    void closePreview() override { ++previewCloses; }
-    void togglePreview() override { ++previewToggles; }
+    void closePreview() override {}
+    void togglePreview() override { log << "preview"; }
     ShotList selectedShots() const override { return chosen; }
     void selectAll() override { chosen = list; }
     ShotList draggedShots() const override { return dragged; }
@@ -202,22 +181,44 @@ public:
         return takesCommands;
     }
 
+    QStringList log; ///< what the controller asked of the grid and of the desktop
     ShotList chosen;
     ShotList dragged;
-    int previewToggles = 0;
     int commands = 0;
     bool takesCommands = false;
     ShotList list;
     double target = 0;
-    bool captions = false;
     qsizetype selected = 0;
     QList<QSet<QString>> developed;
-    QList<bool> cascades;
-    int visibleUpdates = 0;
     QList<QRectF> scrolledTo;
     int topScrolls = 0;
     int focuses = 0;
-    int previewCloses = 0;
+};
+
+/// A fresh settings store and a loaded library of screenshots under <tmp>/Shots,
+/// each given by its path there and its age in seconds.
+struct PanelLibrary {
+    explicit PanelLibrary(const QList<std::pair<QString, double>>& shots,
+                          const std::function<void(const QString& root)>& beforeLoad = {}) {
+        QFile::remove(Prefs::shared().storePath());
+        Prefs::resetSharedForTesting();
+        root = dir.path() + "/Shots";
+        for (const auto& [name, age] : shots)
+            LibrarySupport::shot(root, name, age);
+        if (beforeLoad)
+            beforeLoad(root);
+        lib = LibrarySupport::loaded(root);
+    }
+    ShotPtr byName(const QString& name) const {
+        for (const ShotPtr& s : lib->all())
+            if (QFileInfo(s->path).fileName() == name)
+                return s;
+        qFatal("no shot %s", qPrintable(name));
+    }
+
+    QTemporaryDir dir;
+    QString root;
+    std::unique_ptr<Library> lib;
 };
 
 /// A 1440 × 900 screen whose top 25 pixels belong to a desktop panel.
@@ -226,9 +227,11 @@ inline ScreenFrames standardScreen() {
 }
 
 /// A controller on a manual clock. The pointer starts on the tab's pill at the
-/// right edge, just outside where the card will be.
+/// right edge, just outside where the card will be. With `realCard` the
+/// controller drives a real ShelfView (`card`) instead of the recording fakes;
+/// with `dialogs` it asks with its own modal dialogs instead of the script.
 struct PanelRig {
-    explicit PanelRig(Library& lib) {
+    explicit PanelRig(Library& lib, bool realCard = false, bool dialogs = false) {
         PanelEnv env;
         env.animator = &animator;
         env.clock = [this] { return animator.now(); };
@@ -238,20 +241,35 @@ struct PanelRig {
         };
         env.screen = [this] { return screen; };
         env.copyShot = [this](const ShotPtr& shot) { copied.append(shot); };
-        env.copyShots = [this](const ShotList& shots) { copied.append(shots); };
-        env.openFiles = [this](const QStringList& paths, const PanelCommands::Failed& failed) {
-            opened.append(paths);
-            for (const QString& path : paths)
-                if (unopenable.contains(path))
-                    failed(path);
+        env.copyShots = [this](const ShotList& shots) {
+            copied.append(shots);
+            grid.log << "copy " + LibrarySupport::paths(shots).join(',');
+        };
+        env.openFiles = [this](const QStringList& paths, const PanelCommands::Failed&) {
+            grid.log << "open " + paths.join(',');
             return int(paths.size());
         };
-        env.prompts = &prompts;
+        env.prompts = dialogs ? nullptr : &prompts;
         env.popup = [this](QMenu* menu, const QPoint& at) {
             popped.append(menu);
             poppedAt.append(at);
         };
-        ctl = std::make_unique<PanelController>(lib, PanelParts{&panel, &tab, &shelf, &grid}, env);
+        PanelParts parts{&panel, &tab, &shelf, &grid};
+        if (realCard) {
+            card = std::make_unique<ShelfView>(nullptr, &animator, &scheduler);
+            card->resize(268, 800);
+            cardShelf = std::make_unique<ShelfViewPort>(*card);
+            cardGrid = std::make_unique<GridViewPort>(*card->grid());
+            parts.shelf = cardShelf.get();
+            parts.grid = cardGrid.get();
+        }
+        ctl = std::make_unique<PanelController>(lib, parts, env);
+        if (card)
+            connectCard(*card, *ctl);
+    }
+    ~PanelRig() {
+        if (card)
+            disconnectCard(*card);
     }
 
     /// Moves time to `t` seconds, running each delayed task at its own deadline
@@ -262,7 +280,7 @@ struct PanelRig {
             const double due = ctl->deadlines().next();
             if (due >= 0 && due < next)
                 next = std::max(due, animator.now());
-            animator.advanceTo(next);
+            scheduler.advanceTo(next);
             ctl->deadlines().runDue();
             if (next == t)
                 break;
@@ -271,10 +289,18 @@ struct PanelRig {
     }
     void advanceBy(double dt) { advanceTo(animator.now() + dt); }
 
+    /// A Ctrl chord (or other keys) as the panel window passes it on.
+    bool press(int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier,
+               const QString& text = {}) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+        return ctl->handleKeyEquivalent(&event);
+    }
+
     /// A point inside the card as it sits now.
     QPointF inCard() const { return ctl->cardScreenFrame().center(); }
 
     motion::Animator animator{0};
+    ManualScheduler scheduler{0, &animator};
     QPointF pointer{1436, 450};
     int pointerReads = 0;
     ScreenFrames screen = standardScreen();
@@ -283,10 +309,27 @@ struct PanelRig {
     FakeShelf shelf;
     FakeGrid grid;
     ShotList copied;
-    QStringList opened;
-    QStringList unopenable; ///< paths whose opener reports that no application took them
     ScriptedPrompts prompts;
     QList<QPointer<QMenu>> popped;
     QList<QPoint> poppedAt;
+    std::unique_ptr<ShelfView> card;
+    std::unique_ptr<ShelfViewPort> cardShelf;
+    std::unique_ptr<GridViewPort> cardGrid;
     std::unique_ptr<PanelController> ctl;
 };
+
+/// The texts of a menu's rows, separators as empty strings.
+inline QStringList menuTitles(const QMenu* menu) {
+    QStringList result;
+    for (const QAction* action : menu->actions())
+        result << action->text();
+    return result;
+}
+
+/// The row of a menu with this text, or null.
+inline QAction* menuRow(const QMenu* menu, const QString& title) {
+    for (QAction* action : menu->actions())
+        if (action->text() == title)
+            return action;
+    return nullptr;
+}

@@ -1,0 +1,399 @@
+#include "../grid/GridSupport.h"
+#include "../shelf/FakeReceiver.h"
+#include "TestEnv.h"
+#include "app/ui/Accessibility.h"
+#include "grid/GridAccess.h"
+#include "grid/GridInteraction.h"
+#include "grid/GridView.h"
+#include "panel/EdgeTab.h"
+#include "panel/PanelController.h"
+#include "settings/ui/Switch.h"
+#include "shelf/Announce.h"
+#include "shelf/ChipView.h"
+#include "shelf/EmptyStateView.h"
+#include "shelf/FineSlider.h"
+#include "shelf/FooterBar.h"
+#include "shelf/HScrollView.h"
+#include "shelf/IconButton.h"
+#include "shelf/Scheduler.h"
+#include "shelf/SearchBox.h"
+#include "shelf/SelectionBar.h"
+#include "shelf/ShelfHeader.h"
+#include "shelf/ShelfView.h"
+#include "shelf/ToastView.h"
+
+#include <QAccessible>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QTest>
+
+namespace {
+
+/// What an update handler saw of one event, read while the event was sent.
+struct Seen {
+    QAccessible::Event type;
+    QString name;
+    QAccessible::State changed;
+};
+
+QList<Seen> g_seen;
+
+void record(QAccessibleEvent* event) {
+    QAccessibleInterface* iface = event->accessibleInterface();
+    Seen seen{event->type(), iface ? iface->text(QAccessible::Name) : QString(), {}};
+    if (event->type() == QAccessible::StateChanged)
+        seen.changed = static_cast<QAccessibleStateChangeEvent*>(event)->changedStates();
+    g_seen << seen;
+}
+
+/// The names of the events of `type` seen so far.
+QStringList seenNames(QAccessible::Event type) {
+    QStringList names;
+    for (const Seen& seen : std::as_const(g_seen))
+        if (seen.type == type)
+            names << seen.name;
+    return names;
+}
+
+QAccessibleInterface* of(QObject* object) {
+    return QAccessible::queryAccessibleInterface(object);
+}
+
+/// A host that knows the text recognised in one shot.
+class TextHost : public gridtest::FakeHost {
+public:
+    QList<QStringList> opened;
+    void open(const ShotList& shots) override { opened << paths(shots); }
+    std::optional<QString> recognizedText(const Shot& shot) const override {
+        if (shot.path.endsWith(QLatin1String("s1.png")))
+            return QStringLiteral("\n  Build failed: 3 errors \nsecond line");
+        return std::nullopt;
+    }
+};
+
+/// A shown shelf on a manual clock whose roll lists `count` shots.
+struct Rig {
+    motion::Animator animator{0.0};
+    ManualScheduler scheduler{0, &animator};
+    gridtest::CountingThumbs cache;
+    FakeReceiver receiver;
+    TextHost host;
+    std::unique_ptr<ShelfView> shelf;
+
+    explicit Rig(int count = 3) {
+        shelf = std::make_unique<ShelfView>(nullptr, &animator, &scheduler, &cache.thumbs);
+        shelf->setReceiver(&receiver);
+        shelf->grid()->setHost(&host);
+        shelf->resize(400, 700);
+        shelf->show();
+        shelf->grid()->setShots(gridtest::mixed(count), false);
+        shelf->layoutGrid(false);
+    }
+    /// Gives the roll the keyboard, as a click on it does.
+    bool focusGrid() {
+        shelf->activateWindow();
+        if (!QTest::qWaitForWindowActive(shelf.get()))
+            return false;
+        grid()->setFocus();
+        return grid()->hasFocus();
+    }
+    ~Rig() { shelf->setReceiver(nullptr); }
+    GridView* grid() const { return shelf->grid(); }
+};
+
+} // namespace
+
+class tst_Access : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        accessibility::install();
+        // Without a platform bridge (offscreen) Qt drops events before any update
+        // handler; the views' own events are seen where they are sent.
+        announce::setTap(record);
+    }
+    void init() { g_seen.clear(); }
+
+    // A frame's description says when it was taken, a recording's length and the
+    // first line of its text, leaving out what is unknown.
+    void describe_data() {
+        QTest::addColumn<bool>("video");
+        QTest::addColumn<double>("duration");
+        QTest::addColumn<double>("created");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("expected");
+        const double created = QDateTime(QDate(2026, 3, 4), QTime(9, 41)).toSecsSinceEpoch();
+        const QString when = QLocale().toString(QDate(2026, 3, 4), QLocale::LongFormat) + ", " +
+                             QLocale().toString(QTime(9, 41), QLocale::ShortFormat);
+        QTest::newRow("still") << false << 0.0 << created << QString() << QStringList{when};
+        QTest::newRow("recording")
+            << true << 72.4 << created << QString() << QStringList{when, "recording, 1:12"};
+        QTest::newRow("recording, length unknown")
+            << true << 0.0 << kDistantPast << QString() << QStringList{"recording"};
+        QTest::newRow("text") << false << 0.0 << kDistantPast << "\n \n  Total: 12 \nmore"
+                              << QStringList{"Total: 12"};
+        QTest::newRow("long text") << false << 0.0 << kDistantPast << QString(300, 'x')
+                                   << QStringList{QString(119, 'x') + QChar(0x2026)};
+    }
+    void describe() {
+        QFETCH(bool, video);
+        QFETCH(double, duration);
+        QFETCH(double, created);
+        QFETCH(QString, text);
+        QFETCH(QStringList, expected);
+        Shot shot("/s/a.png", created, created, {10, 10}, video, true);
+        shot.duration = duration;
+        const std::optional<QString> recognized =
+            text.isNull() ? std::nullopt : std::optional(text);
+        QCOMPARE(gridaccess::describe(shot, recognized), expected.join("; "));
+    }
+
+    // The roll is a list of its frames, in listing order, each named by its file
+    // and described with its recognised text; the list knows their positions.
+    void gridTree() {
+        Rig rig;
+        QAccessibleInterface* list = of(rig.grid());
+        QCOMPARE(list->role(), QAccessible::List);
+        QVERIFY(list->state().multiSelectable);
+        QCOMPARE(list->childCount(), 3);
+        QAccessibleInterface* frame = list->child(1);
+        QCOMPARE(frame->role(), QAccessible::ListItem);
+        QCOMPARE(frame->text(QAccessible::Name), QStringLiteral("s1.png"));
+        QVERIFY(frame->text(QAccessible::Description).endsWith("; Build failed: 3 errors"));
+        QCOMPARE(frame->parent(), list);
+        QCOMPARE(list->indexOfChild(frame), 1);
+        QCOMPARE(list->child(1), frame); // one interface per frame
+        QVERIFY(!frame->state().offscreen);
+        QCOMPARE(list->childAt(frame->rect().center().x(), frame->rect().center().y()), frame);
+
+        // A frame that leaves the listing leaves the list, and its interface turns
+        // invalid; the others keep theirs.
+        QAccessibleInterface* gone = list->child(0);
+        rig.grid()->setShots(rig.grid()->shots().mid(1), false);
+        QCOMPARE(list->childCount(), 2);
+        QVERIFY(!gone->isValid());
+        QCOMPARE(list->child(0), frame);
+    }
+
+    // A frame's states follow the selection and the keyboard; its actions open or
+    // toggle it, and its two buttons copy and delete it.
+    void frameStatesAndActions() {
+        Rig rig;
+        QAccessibleInterface* list = of(rig.grid());
+        QAccessibleInterface* first = list->child(0);
+        QVERIFY(!first->state().selected && !first->state().focused);
+        QVERIFY(rig.focusGrid());
+        QTest::keyClick(rig.grid(), Qt::Key_Home);
+        QVERIFY(first->state().selected && first->state().focused);
+        QCOMPARE(list->focusChild(), first);
+
+        QAccessibleInterface* second = list->child(1);
+        second->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QCOMPARE(rig.grid()->selection().size(), 2);
+        second->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(rig.host.opened, QList<QStringList>{{"/shots/s1.png"}});
+
+        QCOMPARE(second->childCount(), 2);
+        QAccessibleInterface* copy = second->child(0);
+        QCOMPARE(copy->role(), QAccessible::Button);
+        QCOMPARE(copy->text(QAccessible::Name), QStringLiteral("Copy"));
+        QCOMPARE(second->child(1)->text(QAccessible::Name), QStringLiteral("Delete"));
+        QCOMPARE(copy->parent(), second);
+        copy->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(rig.host.copied, QList<QStringList>{{"/shots/s1.png"}});
+    }
+
+    // The keyboard's place shows while the roll has the keyboard: on the first
+    // frame before any, then on the frame a click or the arrows put it on.
+    void focusVisible() {
+        Rig rig;
+        GridInteraction& interaction = rig.grid()->interaction();
+        QVERIFY(interaction.focusMark().isEmpty());
+        QVERIFY(rig.focusGrid());
+        auto around = [&](int index) {
+            const QRectF frame = *rig.grid()->frameOf(rig.grid()->shots().at(index)->path);
+            return interaction.focusMark().contains(frame);
+        };
+        QVERIFY(around(0));
+        QTest::mouseClick(rig.grid(), Qt::LeftButton, {},
+                          rig.grid()->frameOf("/shots/s2.png")->center().toPoint());
+        QVERIFY(rig.grid()->selection().isEmpty());
+        QVERIFY(around(2) && !around(0));
+        QTest::keyClick(rig.grid(), Qt::Key_Up);
+        QVERIFY(around(1));
+        rig.grid()->clearFocus();
+        QVERIFY(interaction.focusMark().isEmpty());
+    }
+
+    // Keyboard moves announce the frame that takes the focus and each frame whose
+    // selection changed; a change of many frames is one event.
+    void gridEvents() {
+        Rig rig(20);
+        QVERIFY(rig.focusGrid());
+        QTest::keyClick(rig.grid(), Qt::Key_Home);
+        QTRY_COMPARE(seenNames(QAccessible::Focus).value(0), QStringLiteral("s0.png"));
+        QCOMPARE(seenNames(QAccessible::StateChanged), QStringList{"s0.png"});
+        g_seen.clear();
+        QTest::keyClick(rig.grid(), Qt::Key_Right, Qt::ShiftModifier);
+        const QString next = seenNames(QAccessible::Focus).value(0);
+        QVERIFY(next != "s0.png" && !next.isEmpty());
+        QCOMPARE(seenNames(QAccessible::StateChanged), QStringList{next});
+        for (const Seen& seen : std::as_const(g_seen))
+            QVERIFY(seen.type != QAccessible::StateChanged || seen.changed.selected);
+        g_seen.clear();
+        rig.grid()->interaction().rules().command(Qt::Key_A);
+        QCOMPARE(seenNames(QAccessible::StateChanged), QStringList{});
+        QCOMPARE(seenNames(QAccessible::SelectionWithin).size(), 1);
+    }
+
+    // The card's painted controls carry the role and the name a reader announces.
+    void controls_data() {
+        QTest::addColumn<QString>("part");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("keys");
+        QTest::newRow("search button")
+            << "search" << int(QAccessible::Button) << "Search text in frames"
+            << "Ctrl+F";
+        QTest::newRow("pin") << "pin" << int(QAccessible::Button) << "Keep open"
+                             << "";
+        QTest::newRow("selection bar") << "copy" << int(QAccessible::Button) << "Copy"
+                                       << "Ctrl+C";
+        QTest::newRow("search field")
+            << "field" << int(QAccessible::EditableText) << "Search frames"
+            << "";
+        QTest::newRow("slider") << "slider" << int(QAccessible::Slider) << "Frame size"
+                                << QString("Ctrl++ / Ctrl+\u2212");
+        QTest::newRow("empty state") << "empty" << int(QAccessible::StaticText) << "No frames yet"
+                                     << "";
+        QTest::newRow("toast") << "toast" << int(QAccessible::AlertMessage) << "Copied"
+                               << "";
+    }
+    void controls() {
+        QFETCH(QString, part);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+        QFETCH(QString, keys);
+        Rig rig;
+        rig.shelf->empty()->setState(EmptyStateView::State::noShots());
+        rig.shelf->showToast(QStringLiteral("Copied"), false);
+        const QHash<QString, QObject*> parts{{"search", rig.shelf->header()->searchB},
+                                             {"pin", rig.shelf->header()->pinB},
+                                             {"copy", rig.shelf->selBar()->copyB},
+                                             {"field", rig.shelf->search()->field()},
+                                             {"slider", rig.shelf->footer()->slider()},
+                                             {"empty", rig.shelf->empty()},
+                                             {"toast", rig.shelf->toast()}};
+        QAccessibleInterface* iface = of(parts.value(part));
+        QCOMPARE(int(iface->role()), role);
+        QCOMPARE(iface->text(QAccessible::Name), name);
+        QCOMPARE(iface->text(QAccessible::Accelerator), keys);
+    }
+
+    // The header's buttons do what a click does when a reader presses them.
+    void buttonPress() {
+        Rig rig;
+        of(rig.shelf->header()->pinB)
+            ->actionInterface()
+            ->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(rig.receiver.calls.filter("togglePin").size(), 1);
+    }
+
+    // The chips are the page tabs of their row, named with their counts; the
+    // active one is selected, and pressing one selects its scope.
+    void chips() {
+        Rig rig;
+        QHash<QString, QStringList> childMap{{"/s", {"/s/a"}}};
+        ChipSource source;
+        source.root = "/s";
+        source.childMap = &childMap;
+        source.listed = [](const QString&) { return true; };
+        source.counts.session = 1;
+        source.counts.all = 20;
+        source.counts.perFolder = {{"/s", 20}, {"/s/a", 12}};
+        source.name = [](const QString& path) { return path.mid(path.lastIndexOf('/') + 1); };
+        rig.shelf->updateChips(source, Scope::session());
+
+        QAccessibleInterface* row = of(rig.shelf->chipsScroll());
+        QCOMPARE(row->role(), QAccessible::PageTabList);
+        QVERIFY(row->childCount() >= 3);
+        QAccessibleInterface* session = row->child(0);
+        QCOMPARE(session->role(), QAccessible::PageTab);
+        QCOMPARE(session->text(QAccessible::Name).section(',', 1), QStringLiteral(" 1 frame"));
+        QVERIFY(session->state().selected);
+        QCOMPARE(session->parent(), row);
+        QCOMPARE(row->indexOfChild(session), 0);
+        QAccessibleInterface* all = row->child(1);
+        QVERIFY(all->text(QAccessible::Name).endsWith(", 20 frames"));
+        QVERIFY(!all->state().selected);
+        all->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(rig.receiver.calls.filter("select(").size(), 1);
+
+        g_seen.clear();
+        rig.shelf->updateChips(source, Scope::all());
+        QVERIFY(all->state().selected);
+        QVERIFY(seenNames(QAccessible::StateChanged).contains(all->text(QAccessible::Name)));
+    }
+
+    // A toast is announced as it comes, a replacing one too; its action button
+    // is its action.
+    void toast() {
+        Rig rig;
+        rig.shelf->showToast(QStringLiteral("Moved to Trash"), true);
+        rig.shelf->showToast(QStringLiteral("Moved 2 to Trash"), true);
+        QCOMPARE(seenNames(QAccessible::Alert),
+                 (QStringList{"Moved to Trash", "Moved 2 to Trash"}));
+        QAccessibleInterface* toast = of(rig.shelf->toast());
+        QCOMPARE(toast->actionInterface()->actionNames(),
+                 QStringList{QAccessibleActionInterface::pressAction()});
+        toast->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(rig.receiver.calls.filter("undo()").size(), 1);
+    }
+
+    // The slider reports its value and range, and a value set by a reader
+    // reaches the owner as a drag would, announced as a value change.
+    void slider() {
+        FineSlider slider;
+        QList<double> changes;
+        slider.onChange = [&](double value) { changes << value; };
+        slider.setValue(300);
+        QAccessibleValueInterface* value = of(&slider)->valueInterface();
+        QCOMPARE(value->currentValue().toDouble(), 300.0);
+        QCOMPARE(value->minimumValue().toDouble(), FineSlider::minimum);
+        QCOMPARE(value->maximumValue().toDouble(), FineSlider::maximum);
+        g_seen.clear();
+        value->setCurrentValue(420.0);
+        QCOMPARE(changes, QList<double>{420.0});
+        QCOMPARE(seenNames(QAccessible::ValueChanged).size(), 1);
+    }
+
+    // The edge tab is the button "Tamberk" saying how many frames are new; the
+    // settings switches are check boxes named by their rows.
+    void tabAndSwitch() {
+        EdgeTab tab(true);
+        QAccessibleInterface* button = of(&tab);
+        QCOMPARE(button->role(), QAccessible::Button);
+        QCOMPARE(button->text(QAccessible::Name), QStringLiteral("Tamberk"));
+        QCOMPARE(button->text(QAccessible::Description), QString());
+        tab.setUnseen(3);
+        QCOMPARE(button->text(QAccessible::Description), QStringLiteral("3 new frames"));
+        QCOMPARE(seenNames(QAccessible::DescriptionChanged), QStringList{"Tamberk"});
+
+        QWidget row;
+        auto* label = new QLabel(QStringLiteral("Show the edge tab"), &row);
+        auto* toggle = new Switch(&row);
+        toggle->setLabel(label);
+        QAccessibleInterface* box = of(toggle);
+        QCOMPARE(box->role(), QAccessible::CheckBox);
+        QCOMPARE(box->text(QAccessible::Name), label->text());
+        QVERIFY(box->state().checkable && !box->state().checked);
+        box->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QVERIFY(toggle->isChecked() && box->state().checked);
+    }
+
+    void cleanupTestCase() { announce::setTap(nullptr); }
+};
+
+TAMBERK_TEST(tst_Access)
+#include "tst_Access.moc"

@@ -1,5 +1,5 @@
-#include "../grid/GridSupport.h"
-#include "../shelf/FakeReceiver.h"
+#include "GridSupport.h"
+#include "ShelfRig.h"
 #include "TestEnv.h"
 #include "app/ui/Accessibility.h"
 #include "grid/GridAccess.h"
@@ -63,8 +63,6 @@ QAccessibleInterface* of(QObject* object) {
 /// A host that knows the text recognised in one shot.
 class TextHost : public gridtest::FakeHost {
 public:
-    QList<QStringList> opened;
-    void open(const ShotList& shots) override { opened << paths(shots); }
     std::optional<QString> recognizedText(const Shot& shot) const override {
         if (shot.path.endsWith(QLatin1String("s1.png")))
             return QStringLiteral("\n  Build failed: 3 errors \nsecond line");
@@ -192,7 +190,7 @@ private slots:
         second->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
         QCOMPARE(rig.grid()->selection().size(), 2);
         second->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-        QCOMPARE(rig.host.opened, QList<QStringList>{{"/shots/s1.png"}});
+        QCOMPARE(rig.host.log.filter("open"), QStringList{"open s1"});
 
         QCOMPARE(second->childCount(), 2);
         QAccessibleInterface* copy = second->child(0);
@@ -201,7 +199,7 @@ private slots:
         QCOMPARE(second->child(1)->text(QAccessible::Name), QStringLiteral("Delete"));
         QCOMPARE(copy->parent(), second);
         copy->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-        QCOMPARE(rig.host.copied, QList<QStringList>{{"/shots/s1.png"}});
+        QCOMPARE(rig.host.log.filter("copy"), QStringList{"copy s1"});
     }
 
     // The keyboard's place shows while the roll has the keyboard: on the first

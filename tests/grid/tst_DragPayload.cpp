@@ -1,4 +1,4 @@
-#include "../library/FileOpsSupport.h"
+#include "../library/LibrarySupport.h"
 #include "TestEnv.h"
 #include "grid/DragPayload.h"
 
@@ -72,12 +72,12 @@ private slots:
     // left in the drop folder.
     void otherVolumePublishesTheFile() {
         const QString mount = m_env->mkdir("usb");
-        if (!FileOpsSupport::mountTmpfs(mount))
+        if (!LibrarySupport::mountTmpfs(mount))
             QSKIP("mounting a tmpfs needs root");
         const QString path = writeFile(mount + "/Screenshot 2.png", "picture");
         const QUrl url = DragPayload::shareableURL(QUrl::fromLocalFile(path));
         const QStringList folders = dropFolders();
-        FileOpsSupport::unmount(mount);
+        LibrarySupport::unmount(mount);
 
         QCOMPARE(url, QUrl::fromLocalFile(path));
         QVERIFY(folders.isEmpty());
@@ -209,7 +209,7 @@ private slots:
         sweep.waitForFinished();
 
         QCOMPARE(sweep.result(), 3);
-        QCOMPARE(FileOpsSupport::names(root), (QStringList{"0000000b", "0000000c"}));
+        QCOMPARE(LibrarySupport::names(root), (QStringList{"0000000b", "0000000c"}));
         QCOMPARE(bytesOf(user), QByteArray("mine"));
     }
 };

@@ -170,6 +170,23 @@ struct Gate {
     void open() { release.release(100000); }
 };
 
+/// A library on `root` after its first reload, recognition off, pulling in
+/// from `stray` (by default nothing: the tool's folder is the root itself);
+/// null when the scan did not end.
+inline std::unique_ptr<Library> loaded(const QString& root, const QString& stray = {}) {
+    // The tool's facts are taken here, on the test's thread, rather than by a
+    // detection in the background while tests change the environment.
+    if (!CaptureCache::shared().known())
+        CaptureCache::shared().detectNow();
+    auto library = std::make_unique<Library>(root);
+    library->setFeedText(false);
+    library->setSystemLocation([folder = stray.isEmpty() ? root : stray] { return folder; });
+    library->reload();
+    if (!QTest::qWaitFor([&] { return library->scanned(); }, 20000))
+        return nullptr;
+    return library;
+}
+
 /// A private home holding "Shots", the library's root, and "System", a
 /// folder of the screenshot tool; the library, once loaded, and all it said.
 struct LibraryRig {
@@ -194,12 +211,11 @@ struct LibraryRig {
     /// recognition off, pulling in from `stray` (by default nothing: the
     /// tool's folder is the root itself).
     bool load(QString at = {}, const QString& stray = {}) {
-        // The tool's facts are taken here, on the test's thread, rather than by
-        // a detection in the background while tests change the environment.
-        if (!CaptureCache::shared().known())
-            CaptureCache::shared().detectNow();
         if (at.isEmpty())
             at = root;
+        // The events are watched from before the first reload.
+        if (!CaptureCache::shared().known())
+            CaptureCache::shared().detectNow();
         lib = std::make_unique<Library>(at);
         lib->setFeedText(false);
         lib->setSystemLocation([folder = stray.isEmpty() ? at : stray] { return folder; });

@@ -41,7 +41,8 @@ private slots:
             {"t2.scope", QStringLiteral("session")},
             {"t2.hideFromCapture", true},
             {"t2.launched", false},
-            {"t2.syncSystem", true}};
+            {"t2.syncSystem", true},
+            {"t2.screen", QStringLiteral("primary")}};
         QCOMPARE(Prefs::table().size(), documented.size());
         for (const auto& [key, fallback] : documented)
             QVERIFY2(prefs.value(key) == fallback, key);

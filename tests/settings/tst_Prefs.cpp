@@ -36,7 +36,6 @@ private slots:
             {"t2.ocr", true},
             {"t2.ocrLanguages", QString()},
             {"t2.showTab", true},
-            {"t2.screen", QStringLiteral("primary")},
             {"t2.doubleClick", QStringLiteral("open")},
             {"t2.scope", QStringLiteral("session")},
             {"t2.hideFromCapture", true},

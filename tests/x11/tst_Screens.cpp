@@ -72,12 +72,6 @@ class tst_Screens : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { X11_SESSION_REQUIRED(); }
-    // Skipped per case: a skip in initTestCase() would also swallow the class
-    // run after this one in the same process.
-    void init() {
-        if (X11Session::instance().layout() != X11Session::Layout::twoScreens)
-            QSKIP("runs on the session of two screens (the x11_screens test)");
-    }
 
     // "Screen with the pointer": the tab stays on the primary screen and a
     // hover opens the panel there; the shortcut opens it at the edge of the

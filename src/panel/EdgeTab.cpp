@@ -48,7 +48,8 @@ EdgeTab::EdgeTab(bool composited)
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(true); // a move onto the tab is what makes a hover
     setFixedSize(int(TabLayout::width), int(TabLayout::height));
-    m_pill = m_fromPill = TabLayout::pillRect(0, false, m_side);
+    m_pill = m_fromPill =
+        TabLayout::placedPill(TabLayout::pillRect(0, false, m_side), m_box, m_side, 1);
     m_mapCheck.setSingleShot(true);
     m_mapCheck.setInterval(kMapCheckMs);
     connect(&m_mapCheck, &QTimer::timeout, this, &EdgeTab::checkMapped);
@@ -98,9 +99,9 @@ void EdgeTab::createNative() {
 void EdgeTab::updateInputWindow() {
     if (!m_input)
         return;
-    const double scale = devicePixelRatioF();
-    m_input->setGeometry(
-        QRectF(QPointF(geometry().topLeft()) * scale, QSizeF(size()) * scale).toAlignedRect());
+    // Where Qt put the window, in the pixels of the screen it is on.
+    m_input->setGeometry(PanelGeometry::deviceRect(geometry(), m_screen)
+                             .translated(m_screen.full.topLeft().toPoint()));
     // Shown with the tab, gone as soon as the tab starts to fade out.
     if (isVisible() && m_alpha > 0.5)
         m_input->show();
@@ -247,7 +248,15 @@ void EdgeTab::position() {
     if (screen.full.isEmpty())
         return;
     m_side = Prefs::shared().side();
-    setGeometry(TabLayout::windowFrame(screen, m_side).toAlignedRect());
+    m_screen = screen;
+    // The tab ends exactly on the screen's edge pixel at any ratio: a window
+    // of whole points that Qt maps onto such pixels, the tab inside it.
+    const QRectF wanted =
+        PanelGeometry::pixelAligned(TabLayout::windowFrame(screen, m_side), screen);
+    const QRect window = PanelGeometry::windowOnPixels(wanted, screen);
+    m_box = PanelGeometry::inWindow(wanted, window, screen);
+    setFixedSize(window.size());
+    setGeometry(window);
     updateInputWindow();
     layoutPill(false);
 }
@@ -267,7 +276,8 @@ void EdgeTab::click() {
 }
 
 void EdgeTab::layoutPill(bool animated) {
-    const QRectF next = TabLayout::pillRect(m_unseen, m_hover, m_side);
+    const QRectF next = TabLayout::placedPill(TabLayout::pillRect(m_unseen, m_hover, m_side), m_box,
+                                              m_side, m_screen.scale);
     if (animated && next != m_pill) {
         m_fromPill = lerp(m_fromPill, m_pill, m_pillMotion.value(Prop::Param, 1.0));
         m_pill = next;

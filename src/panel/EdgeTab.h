@@ -105,9 +105,13 @@ private:
     // menu closed): an enter there is no hover until the pointer moves.
     std::optional<QPoint> m_still;
     std::unique_ptr<InputOnlyWindow> m_input;
-    double m_alpha = 0;         // the window's model opacity
-    QRectF m_fromPill;          // the pill before the running re-layout
-    QRectF m_pill;              // the pill's laid-out rectangle
+    double m_alpha = 0; // the window's model opacity
+    QRectF m_fromPill;  // the pill before the running re-layout
+    QRectF m_pill;      // the pill's laid-out rectangle
+    // The screen the tab is on, and the 18 × 140 tab inside the window,
+    // which can be a little larger to end on the screen's edge pixel.
+    ScreenFrames m_screen;
+    QRectF m_box{0, 0, TabLayout::width, TabLayout::height};
     motion::Layer m_window;     // opacity
     motion::Layer m_pillMotion; // path morph (Param), pop (ScaleY), bulge (ScaleX)
     motion::Layer m_holes;      // film advance (TranslationY)

@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 ScreenFrames ScreenFrames::of(const QScreen* screen) {
     if (!screen)
@@ -28,29 +29,106 @@ double clampThumb(double t) {
     return std::clamp(t, minThumb, maxThumb);
 }
 
-QRectF pixelAligned(const QRectF& r, double scale) {
-    const auto snap = [scale](double v) { return std::round(v * scale) / scale; };
-    const double left = snap(r.left());
-    const double top = snap(r.top());
-    return {left, top, snap(r.right()) - left, snap(r.bottom()) - top};
+namespace {
+
+// Qt rounds a window's position and size to device pixels half up.
+double roundHalfUp(double v) {
+    return std::floor(v + 0.5);
+}
+
+bool whole(double v) {
+    return std::abs(v - std::round(v)) < 1e-9;
+}
+
+struct Span {
+    int start = 0;
+    int length = 0;
+};
+
+// One axis of windowOnPixels: whole points [start, start + length) whose
+// device span covers [lo, hi] and stays inside [min, max] (device pixels
+// from the screen's origin `origin`).
+Span spanOnPixels(double from, double to, double origin, double scale, double min, double max) {
+    const double lo = roundHalfUp((from - origin) * scale);
+    const double hi = roundHalfUp((to - origin) * scale);
+    const int first = int(std::floor(from));
+    std::optional<Span> fallback;
+    // A few points of slack either way always find one; beyond them the
+    // window would only grow.
+    for (int x = first; x >= first - 8; --x) {
+        const double start = roundHalfUp((x - origin) * scale);
+        if (start > lo || start < min)
+            continue;
+        const int least = std::max(1, int(std::ceil(to)) - x);
+        for (int n = least; n <= least + 8; ++n) {
+            const double end = start + roundHalfUp(n * scale);
+            if (end < hi || end > max)
+                continue;
+            if (whole((x - origin) * scale) && whole(n * scale))
+                return {x, n};
+            if (!fallback)
+                fallback = Span{x, n};
+        }
+    }
+    return fallback.value_or(Span{first, int(std::ceil(to)) - first});
+}
+
+} // namespace
+
+QRectF pixelAligned(const QRectF& r, const ScreenFrames& screen) {
+    const double scale = screen.scale;
+    const QPointF o = screen.full.topLeft();
+    const auto snap = [scale](double v, double origin) {
+        return std::round((v - origin) * scale) / scale + origin;
+    };
+    const double left = snap(r.left(), o.x());
+    const double top = snap(r.top(), o.y());
+    return {left, top, snap(r.right(), o.x()) - left, snap(r.bottom(), o.y()) - top};
+}
+
+QRect deviceRect(const QRect& r, const ScreenFrames& screen) {
+    const double s = screen.scale;
+    const QPointF o = screen.full.topLeft();
+    return QRect(int(roundHalfUp((r.x() - o.x()) * s)), int(roundHalfUp((r.y() - o.y()) * s)),
+                 int(roundHalfUp(r.width() * s)), int(roundHalfUp(r.height() * s)));
+}
+
+QRect windowOnPixels(const QRectF& wanted, const ScreenFrames& screen) {
+    const double s = screen.scale;
+    const QRectF& f = screen.full;
+    const Span x =
+        spanOnPixels(wanted.left(), wanted.right(), f.left(), s, 0, roundHalfUp(f.width() * s));
+    const Span y =
+        spanOnPixels(wanted.top(), wanted.bottom(), f.top(), s, 0, roundHalfUp(f.height() * s));
+    return {x.start, y.start, x.length, y.length};
+}
+
+QRectF inWindow(const QRectF& r, const QRect& window, const ScreenFrames& screen) {
+    const double s = screen.scale;
+    const QPointF o = screen.full.topLeft();
+    const QPoint origin = deviceRect(window, screen).topLeft();
+    return {(std::round((r.left() - o.x()) * s) - origin.x()) / s,
+            (std::round((r.top() - o.y()) * s) - origin.y()) / s, std::round(r.width() * s) / s,
+            std::round(r.height() * s) / s};
 }
 
 QRectF windowFrame(const ScreenFrames& screen, DockSide side) {
     const QRectF& f = screen.full;
     const double w = std::min(maxWidth(screen) + inset + windowExtra, f.width());
     const double x = side == DockSide::left ? f.left() : f.right() - w;
-    return pixelAligned({x, f.top(), w, f.height()}, screen.scale);
+    return QRectF(windowOnPixels(pixelAligned({x, f.top(), w, f.height()}, screen), screen));
 }
 
 QRectF cardScreenFrame(const ScreenFrames& screen, DockSide side, double width) {
     const QRectF& v = screen.visible;
     const double w = clampWidth(width, screen);
     const double x = side == DockSide::left ? v.left() + inset : v.right() - inset - w;
-    return pixelAligned({x, v.top() + inset, w, v.height() - 2 * inset}, screen.scale);
+    return pixelAligned({x, v.top() + inset, w, v.height() - 2 * inset}, screen);
 }
 
 QRectF cardInWindow(const ScreenFrames& screen, DockSide side, double width) {
-    return cardScreenFrame(screen, side, width).translated(-windowFrame(screen, side).topLeft());
+    return inWindow(cardScreenFrame(screen, side, width), windowFrame(screen, side).toRect(),
+                    screen);
 }
 
 int columns(double width, double target) {

@@ -3,6 +3,7 @@
 #include "settings/Prefs.h"
 
 #include <QPointF>
+#include <QRect>
 #include <QRectF>
 
 class QScreen;
@@ -46,17 +47,30 @@ double clampWidth(double w, const ScreenFrames& screen);
 /// A thumbnail width held between 110 and 720.
 double clampThumb(double t);
 
-/// `r` with each edge moved to the nearest whole device pixel of `scale`.
-/// The window and the card go through it, so the card placed inside the
-/// window is where the window manager puts it, to the pixel.
-QRectF pixelAligned(const QRectF& r, double scale);
+/// `r` with each edge moved to the nearest whole device pixel of `screen`
+/// (counted from the screen's origin, as Qt counts them).
+QRectF pixelAligned(const QRectF& r, const ScreenFrames& screen);
+
+/// Where Qt puts a window of whole-point geometry `r` on `screen`: in device
+/// pixels from the screen's origin, position and size each rounded on their
+/// own. At a fractional ratio a whole point is not a whole pixel.
+QRect deviceRect(const QRect& r, const ScreenFrames& screen);
+/// A window of whole points whose device pixels (as Qt rounds them) cover
+/// `wanted` (on whole device pixels) and stay on the screen, so a window
+/// wanted up to the screen edge ends exactly there. Windows that are whole
+/// pixels at whole points are preferred, then the smallest.
+QRect windowOnPixels(const QRectF& wanted, const ScreenFrames& screen);
+/// `r` (whole device pixels on `screen`) inside the window `window`, in the
+/// window's points: what is painted there lands on those pixels.
+QRectF inWindow(const QRectF& r, const QRect& window, const ScreenFrames& screen);
 
 /// The panel window: as wide as the widest card plus room for its shadow,
-/// on the docking edge, over the full screen height; on whole pixels.
+/// on the docking edge, over the full screen height; whole points that Qt
+/// maps onto pixels ending at the screen's edge.
 QRectF windowFrame(const ScreenFrames& screen, DockSide side);
 /// The card in screen coordinates, inset from the visible frame; on whole pixels.
 QRectF cardScreenFrame(const ScreenFrames& screen, DockSide side, double width);
-/// The card inside the window (card minus the window's origin).
+/// The card inside the window, on the pixels cardScreenFrame names.
 QRectF cardInWindow(const ScreenFrames& screen, DockSide side, double width);
 
 /// The grid's column count for a content width and a target cell width.

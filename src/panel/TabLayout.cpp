@@ -14,6 +14,15 @@ QRectF windowFrame(const ScreenFrames& screen, DockSide side) {
     return {x, y, width, height};
 }
 
+QRectF placedPill(const QRectF& pill, const QRectF& box, DockSide side, double scale) {
+    const auto snap = [scale](double v) { return std::round(v * scale) / scale; };
+    const double w = snap(pill.width());
+    const double h = snap(pill.height());
+    const double x = side == DockSide::left ? snap(box.left()) : snap(box.right()) - w;
+    const double y = snap(box.top() + (box.height() - h) / 2);
+    return {x, y, w, h};
+}
+
 QSizeF pillSize(int unseen, bool hover) {
     if (unseen >= 1)
         return {16, 108};

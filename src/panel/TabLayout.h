@@ -24,6 +24,12 @@ inline constexpr double advanceSeconds = 0.16;
 /// full screen's height and kept inside the visible frame.
 QRectF windowFrame(const ScreenFrames& screen, DockSide side);
 
+/// `pill` (of pillRect) moved into the tab's box `box` in the view, hugging
+/// the box's screen-edge side, its edges on whole device pixels of `scale`:
+/// the window may be larger than the box where the screen's ratio leaves no
+/// whole-point window of exactly 18 × 140 on the edge.
+QRectF placedPill(const QRectF& pill, const QRectF& box, DockSide side, double scale);
+
 /// 16 × 108 with unseen frames, else 11 × 104 hovered and 7 × 86 idle.
 QSizeF pillSize(int unseen, bool hover);
 /// The pill inside the tab view, hugging the screen edge, vertically centred.

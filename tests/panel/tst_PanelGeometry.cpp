@@ -102,6 +102,60 @@ private slots:
             QCOMPARE(onScreen.left() - screen.visible.left(), inset);
     }
 
+    // At fractional ratios a whole point is no whole pixel: the windows are
+    // whole points that Qt maps onto pixels ending exactly at the screen's
+    // edge, and the card and the tab sit on whole pixels inside them, 8
+    // points from the edge. A 1440 × 900 screen, numbers in device pixels.
+    void fractionalRatios_data() {
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<DockSide>("side");
+        QTest::addColumn<QRect>("window");
+        QTest::addColumn<QRect>("card");
+        QTest::addColumn<QRect>("tab");
+        QTest::addColumn<QRect>("pill");
+        // 1.5: 960 × 600 points; the widest card 883.2 points. The idle pill's
+        // 40.5-pixel margin rounds down the screen.
+        QTest::newRow("1.5 right")
+            << 1.5 << DockSide::right << QRect(42, 0, 1398, 900) << QRect(1026, 12, 402, 876)
+            << QRect(1413, 345, 27, 210) << QRect(1429, 386, 11, 129);
+        QTest::newRow("1.5 left") << 1.5 << DockSide::left << QRect(0, 0, 1398, 900)
+                                  << QRect(12, 12, 402, 876) << QRect(0, 345, 27, 210)
+                                  << QRect(0, 386, 11, 129);
+        // 1.25: 1152 × 720 points. No window of whole points is 22.5 pixels
+        // wide at 1417.5: the tab's window is 20 points, the pill still on
+        // the edge pixel.
+        QTest::newRow("1.25 right")
+            << 1.25 << DockSide::right << QRect(55, 0, 1385, 900) << QRect(1095, 10, 335, 880)
+            << QRect(1415, 360, 25, 180) << QRect(1431, 396, 9, 108);
+    }
+    void fractionalRatios() {
+        QFETCH(double, scale);
+        QFETCH(DockSide, side);
+        QFETCH(QRect, window);
+        QFETCH(QRect, card);
+        QFETCH(QRect, tab);
+        QFETCH(QRect, pill);
+        const QRectF full(0, 0, 1440 / scale, 900 / scale);
+        const ScreenFrames screen{full, full, scale};
+        const auto device = [scale](const QRectF& r, QPoint origin) {
+            const QRectF d(r.topLeft() * scale + QPointF(origin), r.size() * scale);
+            // Whole pixels, not merely near them.
+            return d.toAlignedRect() == d.toRect() ? d.toRect() : QRect();
+        };
+        const QRect win = windowFrame(screen, side).toRect();
+        QCOMPARE(QRectF(win), windowFrame(screen, side));
+        QCOMPARE(deviceRect(win, screen), window);
+        QCOMPARE(device(cardInWindow(screen, side, 268), window.topLeft()), card);
+
+        const QRectF wanted = pixelAligned(TabLayout::windowFrame(screen, side), screen);
+        const QRect tabWindow = windowOnPixels(wanted, screen);
+        QCOMPARE(deviceRect(tabWindow, screen), tab);
+        const QRectF box = inWindow(wanted, tabWindow, screen);
+        const QRectF idle =
+            TabLayout::placedPill(TabLayout::pillRect(0, false, side), box, side, scale);
+        QCOMPARE(device(idle, tab.topLeft()), pill);
+    }
+
     // Handle and grip drags measure from the docking edge: +30 on the grip
     // widens a left card and narrows a right one; live widths are whole points.
     void dragWidths_data() {

@@ -24,7 +24,7 @@ bool add(const char* name, Factory factory) {
     return true;
 }
 
-int run(int argc, char** argv) {
+int run(int argc, char** argv, const std::function<bool(const QString&)>& include) {
     QString only;
     std::vector<char*> args{argv[0]};
     for (int i = 1; i < argc; ++i) {
@@ -35,7 +35,7 @@ int run(int argc, char** argv) {
     }
     int failures = 0;
     for (const auto& [name, factory] : all()) {
-        if (!only.isEmpty() && name != only)
+        if ((!only.isEmpty() && name != only) || (include && !include(name)))
             continue;
         TestEnv env;
         std::unique_ptr<QObject> test = factory();

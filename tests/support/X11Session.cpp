@@ -98,7 +98,6 @@ QByteArray X11Session::readLine(int fd, int timeoutMs) {
 X11Session::State X11Session::start(Layout layout) {
     if (m_state != State::stopped)
         return m_state;
-    m_layout = layout;
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
         m_state = State::noXvfb;
         return m_state;

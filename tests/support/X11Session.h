@@ -30,7 +30,6 @@ public:
     /// Starts Xvfb, the bus and openbox and points DISPLAY and
     /// DBUS_SESSION_BUS_ADDRESS at them. Call before the application exists.
     State start(Layout layout = Layout::oneScreen);
-    Layout layout() const { return m_layout; }
 
     /// Adds or replaces the RandR monitor `name` at `rect` (what applications
     /// see as a screen); with `output` it stands for the Xvfb screen's one
@@ -95,7 +94,6 @@ private:
     static QByteArray readLine(int fd, int timeoutMs);
 
     State m_state = State::stopped;
-    Layout m_layout = Layout::oneScreen;
     QString m_failure;
     QString m_display;
     Child m_xvfb, m_bus, m_wm, m_compositor;

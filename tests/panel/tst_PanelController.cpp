@@ -558,7 +558,7 @@ private slots:
         QFETCH(QString, text);
         const QString path = m_root + "/" + root;
         std::unique_ptr<Library> lib =
-            scan ? PanelLibrary::load(path) : std::make_unique<Library>(path);
+            scan ? LibrarySupport::loaded(path) : std::make_unique<Library>(path);
         QVERIFY(lib);
         PanelRig r(*lib);
         r.ctl->reload(false, {});

@@ -245,6 +245,7 @@ int main(int argc, char** argv) {
         if (ready.elapsed() > 120000)
             return 1;
     }
+    wake.stop();
     panel.repaint();
     const double readyMs = double(ready.nsecsElapsed()) / 1e6;
     const double oneDecode = shown.isEmpty() ? 0 : anchorWall / double(shown.size());

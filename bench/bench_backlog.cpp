@@ -32,8 +32,10 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <vector>
 
 namespace {
 
@@ -179,17 +181,22 @@ int main(int argc, char** argv) {
     Roll roll;
     roll.longestFrame(30); // warm up
     double quietCpu = 0, busyCpu = 0;
-    const double quiet = roll.longestFrame(300, &quietCpu);
-
-    // The roll scrolled while the backlog is read as the product reads it,
-    // at idle priority.
-    double busy = 0;
-    {
+    // The longest of 300 frames is one frame: a single hiccup of the machine
+    // decides it. Three rounds, each quiet then while the backlog is read as
+    // the product reads it (at idle priority); the median round counts.
+    std::vector<double> quiets, busies;
+    for (int round = 0; round < 3; ++round) {
+        quiets.push_back(roll.longestFrame(300, &quietCpu));
         TextIndex index(QString(), &TextIndex::read);
         index.enqueue(shots);
-        busy = roll.longestFrame(300, &busyCpu);
+        busies.push_back(roll.longestFrame(300, &busyCpu));
         index.shutdown(10000);
     }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    const double quiet = median(quiets), busy = median(busies);
 
     // The time until the backlog is searchable, from an empty index, with as
     // many readers as the product starts when the idle class is granted.
@@ -218,7 +225,8 @@ int main(int argc, char** argv) {
                 "process for the whole file list, same files), ratio %.2f\n",
                 count, ours, anchor, ours / anchor);
     std::printf("ocr_backlog_frame: ours %.2f ms (longest of 300 frames scrolling 10,000 shots "
-                "while the backlog is read), anchor %.2f ms (the same with recognition off), "
+                "while the backlog is read, median of 3 rounds), anchor %.2f ms (the same with "
+                "recognition off), "
                 "ratio %.2f\n",
                 busy, quiet, busy / quiet);
     std::fprintf(

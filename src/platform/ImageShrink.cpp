@@ -43,7 +43,9 @@ const QRgb* rowOf(const QImage& source, int y, QImage& scratch, bool premultiply
             out[x] = qPremultiply(in[x]);
         return out;
     }
-    const QImage one(line, source.width(), 1, source.bytesPerLine(), format);
+    QImage one(line, source.width(), 1, source.bytesPerLine(), format);
+    // A palette image's row means nothing without its palette.
+    one.setColorTable(source.colorTable());
     QImage converted = one.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     std::copy_n(reinterpret_cast<const QRgb*>(converted.constBits()), source.width(),
                 reinterpret_cast<QRgb*>(scratch.bits()));

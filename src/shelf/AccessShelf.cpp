@@ -4,12 +4,16 @@
 #include "shelf/ChipView.h"
 #include "shelf/EmptyStateView.h"
 #include "shelf/FineSlider.h"
+#include "shelf/FooterBar.h"
 #include "shelf/HScrollView.h"
 #include "shelf/IconButton.h"
+#include "shelf/SelectionBar.h"
+#include "shelf/ShelfHeader.h"
 #include "shelf/ToastView.h"
 
 #include <QAccessibleWidget>
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -223,6 +227,27 @@ public:
     }
 };
 
+/// A band of buttons whose painted text (the frame counter, the number
+/// selected, the roll's shape) is its name.
+class BandAccessible final : public QAccessibleWidget {
+public:
+    BandAccessible(QWidget* band, std::function<QString()> name)
+        : QAccessibleWidget(band, QAccessible::ToolBar)
+        , m_name(std::move(name)) {}
+
+    QString text(QAccessible::Text type) const override {
+        return type == QAccessible::Name ? m_name() : QAccessibleWidget::text(type);
+    }
+
+private:
+    std::function<QString()> m_name;
+};
+
+QString frames(const QString& count) {
+    return count == QLatin1String("1") ? QStringLiteral("1 frame")
+                                       : count + QStringLiteral(" frames");
+}
+
 } // namespace
 
 namespace shelfaccess {
@@ -245,6 +270,23 @@ QAccessibleInterface* create(const QString& className, QObject* object) {
         return new SliderAccessible(static_cast<FineSlider*>(object));
     if (className == QLatin1String("ToastView"))
         return new ToastAccessible(static_cast<ToastView*>(object));
+    if (className == QLatin1String("ShelfHeader")) {
+        auto* header = static_cast<ShelfHeader*>(object);
+        return new BandAccessible(header,
+                                  [header] { return "Tamberk, " + frames(header->count()); });
+    }
+    if (className == QLatin1String("SelectionBar")) {
+        auto* bar = static_cast<SelectionBar*>(object);
+        return new BandAccessible(bar,
+                                  [bar] { return QStringLiteral("%1 selected").arg(bar->n()); });
+    }
+    if (className == QLatin1String("FooterBar")) {
+        auto* footer = static_cast<FooterBar*>(object);
+        return new BandAccessible(footer, [footer] {
+            const int n = footer->shownColumns();
+            return n <= 1 ? QStringLiteral("Strip") : QStringLiteral("Board, %1 columns").arg(n);
+        });
+    }
     if (className == QLatin1String("EmptyStateView"))
         return new EmptyStateAccessible(static_cast<EmptyStateView*>(object));
     return nullptr;

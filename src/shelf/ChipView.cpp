@@ -10,9 +10,11 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollArea>
 #include <cmath>
 #include <memory>
 
@@ -41,6 +43,7 @@ ChipView::ChipView(const ChipDef& def, QWidget* parent)
     : QWidget(parent)
     , m_def(def) {
     resize(60, 24);
+    setFocusPolicy(Qt::TabFocus);
     if (!m_def.path.isEmpty() || m_def.kind == ChipKind::add)
         setToolTip(m_def.kind == ChipKind::add ? QStringLiteral("New folder")
                                                : tildePath(m_def.path));
@@ -102,6 +105,8 @@ void ChipView::paintEvent(QPaintEvent*) {
     p.setPen(m_dropHover ? QPen(Theme::accentCG(1.0), 1) : Qt::NoPen);
     p.setBrush(background);
     p.drawRoundedRect(m_dropHover ? r.adjusted(0.5, 0.5, -0.5, -0.5) : r, radius, radius);
+    if (hasFocus())
+        Theme::paintFocusRing(p, r, radius);
 
     const QColor dark = QColor::fromRgbF(0.04, 0.04, 0.04, 1);
     const QColor tint = m_active ? dark : (m_hovering ? Theme::ink() : Theme::ink2());
@@ -163,7 +168,31 @@ void ChipView::contextMenuEvent(QContextMenuEvent* event) {
         return;
     std::unique_ptr<QMenu> menu(onMenu());
     if (menu)
-        menu->exec(event->globalPos());
+        menu->exec(event->reason() == QContextMenuEvent::Keyboard ? mapToGlobal(QPoint(0, height()))
+                                                                  : event->globalPos());
+}
+
+void ChipView::focusInEvent(QFocusEvent* event) {
+    // A chip cut off at the row's end scrolls into view when Tab reaches it.
+    for (QWidget* up = parentWidget(); up; up = up->parentWidget())
+        if (auto* row = qobject_cast<QScrollArea*>(up)) {
+            row->ensureWidgetVisible(this, 12, 0);
+            break;
+        }
+    QWidget::focusInEvent(event);
+}
+
+void ChipView::keyPressEvent(QKeyEvent* event) {
+    // Tab reaches the chips; these keys do what a click does. The Menu key
+    // opens the folder's menu through the context menu event.
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) &&
+        event->modifiers() == Qt::NoModifier) {
+        if (auto run = onClick)
+            run();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 bool ChipView::comesFrom(const QObject* dragSource, const QObject* widget) {

@@ -14,6 +14,8 @@ HScrollView::HScrollView(QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setWidgetResizable(false);
+    // Tab goes to the chips themselves; the row has nothing of its own to focus.
+    setFocusPolicy(Qt::NoFocus);
     setAutoFillBackground(false);
     viewport()->setAutoFillBackground(false);
     setStyleSheet(QString());

@@ -2,6 +2,7 @@
 
 #include "shelf/Theme.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -38,7 +39,9 @@ IconButton::IconButton(const QString& symbol, int size, double point, QFont::Wei
     , m_size(size, size)
     , m_fade([this] { update(); }, animator) {
     resize(m_size);
-    setFocusPolicy(Qt::NoFocus);
+    // Tab reaches the buttons, so every action has a key; a click leaves the
+    // keyboard where it was (on the roll).
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_NoSystemBackground);
     setToolTip(tip);
     connect(this, &QAbstractButton::clicked, this, [this] {
@@ -104,6 +107,18 @@ void IconButton::hideEvent(QHideEvent* event) {
 void IconButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     paintLook(p, rect(), m_look, hoverLevel(), isEnabled());
+    if (hasFocus())
+        Theme::paintFocusRing(p, rect(), m_look.radius);
+}
+
+void IconButton::keyPressEvent(QKeyEvent* event) {
+    // Space presses a button already; Return and Enter do too, as in a dialog.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void IconButton::paintLook(QPainter& painter, const QRectF& rect, const Look& look, double hover,

@@ -1,9 +1,11 @@
 #include "shelf/SelectionBar.h"
 
+#include "shelf/Announce.h"
 #include "shelf/IconButton.h"
 #include "shelf/ShelfLayout.h"
 #include "shelf/Theme.h"
 
+#include <QAccessible>
 #include <QPainter>
 
 namespace {
@@ -35,6 +37,9 @@ void SelectionBar::setN(int n) {
         return;
     m_n = n;
     update();
+    // The count is the bar's name: a reader hears it as frames are picked.
+    QAccessibleEvent changed(this, QAccessible::NameChanged);
+    announce::send(changed);
 }
 
 void SelectionBar::place() {

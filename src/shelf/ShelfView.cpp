@@ -74,6 +74,8 @@ void ShelfView::buildViews(motion::Animator* animator, Scheduler* scheduler, Thu
     m_roll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_roll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_roll->setWidgetResizable(false);
+    // The roll scrolls with the grid's own keys; a stop of its own would hide the focus.
+    m_roll->setFocusPolicy(Qt::NoFocus);
     m_roll->setAutoFillBackground(false);
     m_roll->viewport()->setAutoFillBackground(false);
     m_grid = new GridView(nullptr, animator, thumbs);

@@ -225,6 +225,15 @@ QColor accentCG(double alpha) {
     return withAlpha(accent(), alpha);
 }
 
+void paintFocusRing(QPainter& painter, const QRectF& rect, double radius) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(accentCG(1.0), 1.5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(rect.adjusted(0.75, 0.75, -0.75, -0.75), radius, radius);
+    painter.restore();
+}
+
 void reloadAccent() {
     QMutexLocker lock(&accentState().mutex);
     accentState().color.reset();

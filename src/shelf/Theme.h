@@ -96,6 +96,8 @@ QColor accent();
 QColor accentCG(double alpha);
 /// Reads the accent colour again (after the desktop's setting changed).
 void reloadAccent();
+/// The ring that shows which control has the keyboard, inside `rect`.
+void paintFocusRing(QPainter& painter, const QRectF& rect, double radius);
 
 // Symbols.
 /// One row of the symbol table: a symbol name used by the views and the Material

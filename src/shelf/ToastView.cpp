@@ -73,13 +73,20 @@ void ToastView::show(const QString& text, const std::optional<QString>& action,
     m_text = text;
     m_action = action;
     m_handler = std::move(handler);
+    const bool replacing = isVisible();
     setVisible(true);
     raise();
     place();
     m_alpha.fadeTo(1, fadeInSeconds);
-    // Screen readers speak an alert as it comes; a message that replaces another is new.
+    // Screen readers speak an alert as it comes. Over AT-SPI an alert is spoken
+    // when it shows, which Qt reports for a hidden toast only; a message that
+    // replaces a shown one shows anew.
     QAccessibleEvent alert(this, QAccessible::Alert);
     announce::send(alert);
+    if (replacing) {
+        QAccessibleEvent shown(this, QAccessible::ObjectShow);
+        announce::send(shown);
+    }
     cancelDismissal();
     QPointer<ToastView> self(this);
     m_hideWork = m_scheduler->schedule(action ? actionSeconds : plainSeconds, [self] {

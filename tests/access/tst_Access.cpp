@@ -23,6 +23,7 @@
 #include "shelf/ToastView.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
@@ -97,6 +98,19 @@ struct Rig {
         return grid()->hasFocus();
     }
     ~Rig() { shelf->setReceiver(nullptr); }
+    /// A library of /s holding /s/a, for the chip rows.
+    ChipSource chips() const {
+        ChipSource source;
+        source.root = "/s";
+        source.childMap = &childMap;
+        source.listed = [](const QString&) { return true; };
+        source.counts.session = 1;
+        source.counts.all = 20;
+        source.counts.perFolder = {{"/s", 20}, {"/s/a", 12}};
+        source.name = [](const QString& path) { return path.mid(path.lastIndexOf('/') + 1); };
+        return source;
+    }
+    QHash<QString, QStringList> childMap{{"/s", {"/s/a"}}};
     GridView* grid() const { return shelf->grid(); }
 };
 
@@ -267,6 +281,10 @@ private slots:
                                      << "";
         QTest::newRow("toast") << "toast" << int(QAccessible::AlertMessage) << "Copied"
                                << "";
+        QTest::newRow("header") << "header" << int(QAccessible::ToolBar) << "Tamberk, 3 frames"
+                                << "";
+        QTest::newRow("selection count") << "bar" << int(QAccessible::ToolBar) << "2 selected"
+                                         << "";
     }
     void controls() {
         QFETCH(QString, part);
@@ -276,41 +294,28 @@ private slots:
         Rig rig;
         rig.shelf->empty()->setState(EmptyStateView::State::noShots());
         rig.shelf->showToast(QStringLiteral("Copied"), false);
+        rig.shelf->setCount(3);
+        rig.shelf->updateSelection(2);
         const QHash<QString, QObject*> parts{{"search", rig.shelf->header()->searchB},
                                              {"pin", rig.shelf->header()->pinB},
                                              {"copy", rig.shelf->selBar()->copyB},
                                              {"field", rig.shelf->search()->field()},
                                              {"slider", rig.shelf->footer()->slider()},
                                              {"empty", rig.shelf->empty()},
-                                             {"toast", rig.shelf->toast()}};
+                                             {"toast", rig.shelf->toast()},
+                                             {"header", rig.shelf->header()},
+                                             {"bar", rig.shelf->selBar()}};
         QAccessibleInterface* iface = of(parts.value(part));
         QCOMPARE(int(iface->role()), role);
         QCOMPARE(iface->text(QAccessible::Name), name);
         QCOMPARE(iface->text(QAccessible::Accelerator), keys);
     }
 
-    // The header's buttons do what a click does when a reader presses them.
-    void buttonPress() {
-        Rig rig;
-        of(rig.shelf->header()->pinB)
-            ->actionInterface()
-            ->doAction(QAccessibleActionInterface::pressAction());
-        QCOMPARE(rig.receiver.calls.filter("togglePin").size(), 1);
-    }
-
     // The chips are the page tabs of their row, named with their counts; the
     // active one is selected, and pressing one selects its scope.
     void chips() {
         Rig rig;
-        QHash<QString, QStringList> childMap{{"/s", {"/s/a"}}};
-        ChipSource source;
-        source.root = "/s";
-        source.childMap = &childMap;
-        source.listed = [](const QString&) { return true; };
-        source.counts.session = 1;
-        source.counts.all = 20;
-        source.counts.perFolder = {{"/s", 20}, {"/s/a", 12}};
-        source.name = [](const QString& path) { return path.mid(path.lastIndexOf('/') + 1); };
+        const ChipSource source = rig.chips();
         rig.shelf->updateChips(source, Scope::session());
 
         QAccessibleInterface* row = of(rig.shelf->chipsScroll());
@@ -334,14 +339,51 @@ private slots:
         QVERIFY(seenNames(QAccessible::StateChanged).contains(all->text(QAccessible::Name)));
     }
 
-    // A toast is announced as it comes, a replacing one too; its action button
-    // is its action.
+    // Tab takes the keyboard from the roll to the header's buttons and the
+    // chips, which show a ring while they have it; Return and Space press them,
+    // as a reader's press action does.
+    void keyboardReach() {
+        Rig rig;
+        rig.shelf->updateChips(rig.chips(), Scope::session());
+        ChipView* folder = nullptr;
+        for (ChipView* chip : rig.shelf->chips())
+            if (chip->def().path == "/s/a")
+                folder = chip;
+        QVERIFY(folder);
+        QVERIFY(rig.focusGrid());
+        QSet<QWidget*> reached;
+        for (int i = 0; i < 40 && !reached.contains(rig.grid()); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached << QApplication::focusWidget();
+        }
+        QVERIFY(reached.contains(rig.shelf->header()->pinB));
+        QVERIFY(reached.contains(folder));
+        // No stop in between without a ring: the scrollers scroll with their contents' keys.
+        QVERIFY(!reached.contains(rig.shelf->chipsScroll()));
+        QVERIFY(!reached.contains(rig.shelf->roll()));
+
+        IconButton* pin = rig.shelf->header()->pinB;
+        const QImage resting = pin->grab().toImage();
+        pin->setFocus(Qt::TabFocusReason);
+        QVERIFY(pin->grab().toImage() != resting);
+        QTest::keyClick(pin, Qt::Key_Return);
+        QCOMPARE(rig.receiver.calls.filter("togglePin").size(), 1);
+        of(pin)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(rig.receiver.calls.filter("togglePin").size(), 2);
+        folder->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(folder, Qt::Key_Space);
+        QCOMPARE(rig.receiver.calls.filter("select(folder:").size(), 1);
+    }
+
+    // A toast is announced as it comes, a replacing one too (shown anew, as
+    // AT-SPI readers speak alerts that show); its action button is its action.
     void toast() {
         Rig rig;
         rig.shelf->showToast(QStringLiteral("Moved to Trash"), true);
         rig.shelf->showToast(QStringLiteral("Moved 2 to Trash"), true);
         QCOMPARE(seenNames(QAccessible::Alert),
                  (QStringList{"Moved to Trash", "Moved 2 to Trash"}));
+        QCOMPARE(seenNames(QAccessible::ObjectShow), QStringList{"Moved 2 to Trash"});
         QAccessibleInterface* toast = of(rig.shelf->toast());
         QCOMPARE(toast->actionInterface()->actionNames(),
                  QStringList{QAccessibleActionInterface::pressAction()});

@@ -8,7 +8,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
+#include <fcntl.h>
 #include <tuple>
+#include <unistd.h>
 
 namespace {
 

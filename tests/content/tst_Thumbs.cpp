@@ -16,8 +16,11 @@ ShotPtr makeShot(const QString& path, double modified, QSizeF pixelSize = {},
     return std::make_shared<Shot>(path, modified, modified, pixelSize, isVideo, true);
 }
 
-// Stands in for the decoders: counts calls, can hold decodes at a gate.
+// Stands in for the decoders: counts calls, notes the names in the order the
+// decodes started, can hold decodes at a gate.
 struct FakeDecoder {
+    QMutex lock;
+    QStringList started;
     std::atomic<int> calls{0};
     std::atomic<int> active{0};
     std::atomic<int> maxActive{0};
@@ -30,7 +33,11 @@ struct FakeDecoder {
     };
 
     Thumbs::Decoder decoder() {
-        return [this](const QString&, bool isVideo, int maxPixel) {
+        return [this](const QString& path, bool isVideo, int maxPixel) {
+            {
+                const QMutexLocker locked(&lock);
+                started << path.section(QLatin1Char('/'), -1);
+            }
             ++calls;
             const int now = ++active;
             for (int seen = maxActive; now > seen && !maxActive.compare_exchange_weak(seen, now);)
@@ -41,6 +48,10 @@ struct FakeDecoder {
             --active;
             return made;
         };
+    }
+    QStringList startedNames() {
+        const QMutexLocker locked(&lock);
+        return started;
     }
 };
 
@@ -185,20 +196,7 @@ private slots:
     void cancelAndOrder() {
         FakeDecoder fake;
         fake.gated = true;
-        QStringList started;
-        QMutex lock;
-        const Thumbs::Decoder inner = fake.decoder();
-        Thumbs thumbs([&](const QString& path, bool isVideo, int maxPixel) {
-            {
-                const QMutexLocker locked(&lock);
-                started << path.section(QLatin1Char('/'), -1);
-            }
-            return inner(path, isVideo, maxPixel);
-        });
-        auto startedCount = [&] {
-            const QMutexLocker locked(&lock);
-            return started.size();
-        };
+        Thumbs thumbs(fake.decoder());
         QStringList answered;
         QList<Thumbs::Ticket> tickets;
         auto load = [&](const QString& name) {
@@ -207,7 +205,7 @@ private slots:
         };
         for (const QString name : {"a0", "a1", "a2", "a3"})
             load(name);
-        QTRY_COMPARE(startedCount(), 4);
+        QTRY_COMPARE(fake.startedNames().size(), 4);
         for (const QString name : {"b0", "b1", "b2", "b3", "b4", "b5"})
             load(name);
         for (const int cancelled : {5, 7, 9})
@@ -216,11 +214,11 @@ private slots:
         QCOMPARE(thumbs.waiting(), 3);
         for (int i = 1; i <= 3; ++i) {
             fake.gate.release();
-            QTRY_COMPARE(startedCount(), 4 + i);
+            QTRY_COMPARE(fake.startedNames().size(), 4 + i);
         }
         fake.gate.release(4);
         QTRY_COMPARE(answered.size(), 7);
-        QCOMPARE(started.mid(4), (QStringList{"b0", "b4", "b2"}));
+        QCOMPARE(fake.startedNames().mid(4), (QStringList{"b0", "b4", "b2"}));
         for (const char* gone : {"b1", "b3", "b5"})
             QVERIFY(!answered.contains(QLatin1String(gone)));
     }

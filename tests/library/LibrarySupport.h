@@ -14,6 +14,7 @@
 #include <QSemaphore>
 #include <QTest>
 #include <atomic>
+#include <functional>
 #include <linux/capability.h>
 #include <memory>
 #include <sched.h>
@@ -22,7 +23,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#ifndef WAIT_FOR
 #define WAIT_FOR(condition) QTRY_VERIFY_WITH_TIMEOUT(condition, 20000)
+#endif
 
 namespace LibrarySupport {
 
@@ -172,8 +175,9 @@ struct Gate {
 
 /// A library on `root` after its first reload, recognition off, pulling in
 /// from `stray` (by default nothing: the tool's folder is the root itself);
-/// null when the scan did not end.
-inline std::unique_ptr<Library> loaded(const QString& root, const QString& stray = {}) {
+/// `before` sees it before it starts.
+inline std::unique_ptr<Library> loaded(const QString& root, const QString& stray = {},
+                                       const std::function<void(Library&)>& before = {}) {
     // The tool's facts are taken here, on the test's thread, rather than by a
     // detection in the background while tests change the environment.
     if (!CaptureCache::shared().known())
@@ -181,6 +185,8 @@ inline std::unique_ptr<Library> loaded(const QString& root, const QString& stray
     auto library = std::make_unique<Library>(root);
     library->setFeedText(false);
     library->setSystemLocation([folder = stray.isEmpty() ? root : stray] { return folder; });
+    if (before)
+        before(*library);
     library->reload();
     if (!QTest::qWaitFor([&] { return library->scanned(); }, 20000))
         return nullptr;
@@ -208,20 +214,11 @@ struct LibraryRig {
     }
 
     /// A library on `at` (the root by default) after its first reload,
-    /// recognition off, pulling in from `stray` (by default nothing: the
-    /// tool's folder is the root itself).
-    bool load(QString at = {}, const QString& stray = {}) {
-        if (at.isEmpty())
-            at = root;
-        // The events are watched from before the first reload.
-        if (!CaptureCache::shared().known())
-            CaptureCache::shared().detectNow();
-        lib = std::make_unique<Library>(at);
-        lib->setFeedText(false);
-        lib->setSystemLocation([folder = stray.isEmpty() ? at : stray] { return folder; });
-        events = std::make_unique<Events>(*lib);
-        lib->reload();
-        return QTest::qWaitFor([&] { return lib->scanned(); }, 20000);
+    /// pulling in from `stray` (by default nothing).
+    bool load(const QString& at = {}, const QString& stray = {}) {
+        lib = loaded(at.isEmpty() ? root : at, stray,
+                     [this](Library& library) { events = std::make_unique<Events>(library); });
+        return lib != nullptr;
     }
 
     ShotPtr find(const QString& relative) const {
@@ -242,3 +239,14 @@ struct LibraryRig {
 };
 
 } // namespace LibrarySupport
+
+// Counts the no-replace renames (renameat2) of paths below a prefix, and
+// those of them made on the main thread. The library's moves all go through
+// renameat2; this executable defines it in front of the C library's.
+namespace RenameSpy {
+/// Starts counting renames whose source lies below `prefix`.
+void watch(const QByteArray& prefix);
+/// Renames counted since watch(), and of those the ones on the main thread.
+int calls();
+int onMainThread();
+} // namespace RenameSpy

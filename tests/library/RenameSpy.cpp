@@ -1,4 +1,4 @@
-#include "RenameSpy.h"
+#include "LibrarySupport.h"
 
 #include <QMutex>
 #include <atomic>

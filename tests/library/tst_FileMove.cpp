@@ -53,123 +53,118 @@ class tst_FileMove : public QObject {
 private slots:
     void cleanup() { FileMove::clearFaults(); }
 
-    void moves_data();
-    void moves();
-    void failedCopyKeepsSource_data();
-    void failedCopyKeepsSource();
-    void refusedMoves();
-};
-
-void tst_FileMove::moves_data() {
-    QTest::addColumn<int>("route");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<bool>("targetFolder"); // what is already at the target
-    for (int route = Direct; route <= Across; ++route)
-        for (int kind = File; kind <= Link; ++kind)
-            for (bool onto : {false, true})
-                QTest::addRow("%s onto %s, %s", kindNames[kind], onto ? "folder" : "file",
-                              routeNames[route])
-                    << route << kind << onto;
-}
-
-// Every route moves the item whole (a link as a link) and never replaces an
-// existing target, not even an empty folder that rename(2) would replace.
-void tst_FileMove::moves() {
-    QFETCH(int, route);
-    QFETCH(int, kind);
-    QFETCH(bool, targetFolder);
-    QTemporaryDir dir;
-    const QString from = dir.path() + "/src/item";
-    const QString to = dir.path() + "/dst/item";
-    QDir().mkpath(dir.path() + "/dst");
-    makeItem(from, kind);
-    if (kind == File)
-        QVERIFY(setModified(from, 1e9) && CaptureMark::write(from));
-    const auto before = snapshot(dir.path() + "/src");
-
-    force(Route(route));
-    const FileMove::Result result = FileMove::move(from, to);
-    QVERIFY2(result.ok, qPrintable(result.message));
-    QCOMPARE(names(dir.path() + "/src"), QStringList());
-    QCOMPARE(snapshot(dir.path() + "/dst"), before);
-    if (kind == File) // the time and the capture mark (an xattr) survive a copy too
-        QVERIFY(CaptureMark::has(to) && QFileInfo(to).lastModified().toSecsSinceEpoch() == 1e9);
-
-    QVERIFY(QDir().rename(to, dir.path() + "/src/item"));
-    if (targetFolder)
-        QDir().mkpath(to);
-    else
-        writeFile(to, "theirs");
-    const auto taken = snapshot(dir.path());
-    force(Route(route));
-    QCOMPARE(FileMove::move(from, to).error, EEXIST);
-    QCOMPARE(snapshot(dir.path()), taken);
-}
-
-void tst_FileMove::failedCopyKeepsSource_data() {
-    QTest::addColumn<bool>("folder");
-    QTest::addColumn<int>("step");
-    QTest::addColumn<int>("error");
-    QTest::addColumn<int>("skip");
-    using S = FileMove::Step;
-    QTest::addRow("file, disk full while writing") << false << int(S::CopyData) << ENOSPC << 0;
-    QTest::addRow("file, committing") << false << int(S::Commit) << ENOSPC << 0;
-    QTest::addRow("file, removing the original") << false << int(S::RemoveSource) << EACCES << 0;
-    QTest::addRow("folder, disk full at the second file")
-        << true << int(S::CopyData) << ENOSPC << 1;
-}
-
-// A copy across file systems failing at any step keeps the original whole
-// and leaves nothing at the target.
-void tst_FileMove::failedCopyKeepsSource() {
-    QFETCH(bool, folder);
-    QFETCH(int, step);
-    QFETCH(int, error);
-    QFETCH(int, skip);
-    QTemporaryDir source;
-    QTemporaryDir target;
-    makeItem(source.path() + "/item", folder ? Folder : File, QByteArray(5 << 20, 'x'));
-    const auto before = snapshot(source.path());
-
-    force(Across);
-    FileMove::injectFault(FileMove::Step(step), error, skip);
-    QCOMPARE(FileMove::move(source.path() + "/item", target.path() + "/item").error, error);
-    QCOMPARE(snapshot(source.path()), before);
-    QCOMPARE(names(target.path()), QStringList());
-}
-
-// A move that cannot be done (read-only target or source, vanished source,
-// missing target folder, a folder into itself) fails and loses nothing.
-void tst_FileMove::refusedMoves() {
-    QTemporaryDir dir;
-    const QString src = dir.path() + "/src";
-    const QString dst = dir.path() + "/dst";
-    writeFile(src + "/shot.png", "pixels");
-    makeTree(src + "/Work");
-    QDir().mkpath(dst);
-    const auto before = snapshot(dir.path());
-
-    const struct {
-        QString locked, from, to;
-        int error; // EROFS also accepts EACCES: a folder made read-only by its mode
-    } cases[] = {
-        {dst, "shot.png", dst + "/shot.png", EROFS},
-        {src, "shot.png", dst + "/shot.png", EROFS},
-        {{}, "gone.png", dst + "/gone.png", ENOENT},
-        {{}, "shot.png", dst + "/no/shot.png", ENOENT},
-        {{}, "Work", src + "/Work/sub/Work", EINVAL},
-    };
-    for (const auto& c : cases) {
-        QVERIFY(c.locked.isEmpty() || makeReadOnly(c.locked));
-        const FileMove::Result result = FileMove::move(src + '/' + c.from, c.to);
-        if (!c.locked.isEmpty())
-            makeWritable(c.locked);
-        QVERIFY2(!result.ok &&
-                     (result.error == c.error || (c.error == EROFS && result.error == EACCES)),
-                 qPrintable(c.to + ": " + result.message));
-        QCOMPARE(snapshot(dir.path()), before);
+    void moves_data() {
+        QTest::addColumn<int>("route");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("targetFolder"); // what is already at the target
+        for (int route = Direct; route <= Across; ++route)
+            for (int kind = File; kind <= Link; ++kind)
+                for (bool onto : {false, true})
+                    QTest::addRow("%s onto %s, %s", kindNames[kind], onto ? "folder" : "file",
+                                  routeNames[route])
+                        << route << kind << onto;
     }
-}
+
+    // Every route moves the item whole (a link as a link) and never replaces an
+    // existing target, not even an empty folder that rename(2) would replace.
+    void moves() {
+        QFETCH(int, route);
+        QFETCH(int, kind);
+        QFETCH(bool, targetFolder);
+        QTemporaryDir dir;
+        const QString from = dir.path() + "/src/item";
+        const QString to = dir.path() + "/dst/item";
+        QDir().mkpath(dir.path() + "/dst");
+        makeItem(from, kind);
+        if (kind == File)
+            QVERIFY(setModified(from, 1e9) && CaptureMark::write(from));
+        const auto before = snapshot(dir.path() + "/src");
+
+        force(Route(route));
+        const FileMove::Result result = FileMove::move(from, to);
+        QVERIFY2(result.ok, qPrintable(result.message));
+        QCOMPARE(names(dir.path() + "/src"), QStringList());
+        QCOMPARE(snapshot(dir.path() + "/dst"), before);
+        if (kind == File) // the time and the capture mark (an xattr) survive a copy too
+            QVERIFY(CaptureMark::has(to) && QFileInfo(to).lastModified().toSecsSinceEpoch() == 1e9);
+
+        QVERIFY(QDir().rename(to, dir.path() + "/src/item"));
+        if (targetFolder)
+            QDir().mkpath(to);
+        else
+            writeFile(to, "theirs");
+        const auto taken = snapshot(dir.path());
+        force(Route(route));
+        QCOMPARE(FileMove::move(from, to).error, EEXIST);
+        QCOMPARE(snapshot(dir.path()), taken);
+    }
+
+    void failedCopyKeepsSource_data() {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("skip");
+        using S = FileMove::Step;
+        QTest::addRow("file, disk full while writing") << false << int(S::CopyData) << ENOSPC << 0;
+        QTest::addRow("file, committing") << false << int(S::Commit) << ENOSPC << 0;
+        QTest::addRow("file, removing the original")
+            << false << int(S::RemoveSource) << EACCES << 0;
+        QTest::addRow("folder, disk full at the second file")
+            << true << int(S::CopyData) << ENOSPC << 1;
+    }
+
+    // A copy across file systems failing at any step keeps the original whole
+    // and leaves nothing at the target.
+    void failedCopyKeepsSource() {
+        QFETCH(bool, folder);
+        QFETCH(int, step);
+        QFETCH(int, error);
+        QFETCH(int, skip);
+        QTemporaryDir source;
+        QTemporaryDir target;
+        makeItem(source.path() + "/item", folder ? Folder : File, QByteArray(5 << 20, 'x'));
+        const auto before = snapshot(source.path());
+
+        force(Across);
+        FileMove::injectFault(FileMove::Step(step), error, skip);
+        QCOMPARE(FileMove::move(source.path() + "/item", target.path() + "/item").error, error);
+        QCOMPARE(snapshot(source.path()), before);
+        QCOMPARE(names(target.path()), QStringList());
+    }
+
+    // A move that cannot be done (read-only target or source, vanished source,
+    // missing target folder, a folder into itself) fails and loses nothing.
+    void refusedMoves() {
+        QTemporaryDir dir;
+        const QString src = dir.path() + "/src";
+        const QString dst = dir.path() + "/dst";
+        writeFile(src + "/shot.png", "pixels");
+        makeTree(src + "/Work");
+        QDir().mkpath(dst);
+        const auto before = snapshot(dir.path());
+
+        const struct {
+            QString locked, from, to;
+            int error; // EROFS also accepts EACCES: a folder made read-only by its mode
+        } cases[] = {
+            {dst, "shot.png", dst + "/shot.png", EROFS},
+            {src, "shot.png", dst + "/shot.png", EROFS},
+            {{}, "gone.png", dst + "/gone.png", ENOENT},
+            {{}, "shot.png", dst + "/no/shot.png", ENOENT},
+            {{}, "Work", src + "/Work/sub/Work", EINVAL},
+        };
+        for (const auto& c : cases) {
+            QVERIFY(c.locked.isEmpty() || makeReadOnly(c.locked));
+            const FileMove::Result result = FileMove::move(src + '/' + c.from, c.to);
+            if (!c.locked.isEmpty())
+                makeWritable(c.locked);
+            QVERIFY2(!result.ok &&
+                         (result.error == c.error || (c.error == EROFS && result.error == EACCES)),
+                     qPrintable(c.to + ": " + result.message));
+            QCOMPARE(snapshot(dir.path()), before);
+        }
+    }
+};
 
 TAMBERK_TEST(tst_FileMove)
 #include "tst_FileMove.moc"

@@ -1,5 +1,4 @@
 #include "LibrarySupport.h"
-#include "RenameSpy.h"
 #include "library/DirWatcher.h"
 #include "platform/CaptureMark.h"
 

@@ -1,8 +1,8 @@
 #include "PanelRig.h"
 #include "TestEnv.h"
+#include "WidgetInput.h"
 #include "panel/EdgeTab.h"
 
-#include <QMouseEvent>
 #include <QTest>
 
 // The real tab window: what it makes of show and hide, and its menu.
@@ -29,14 +29,12 @@ private slots:
         QFETCH(bool, hideThenShow);
         QFETCH(bool, visible);
         EdgeTab tab(true);
-        tab.show();
-        QTRY_COMPARE(tab.windowOpacity(), 1.0);
+        tab.show(); // fading in
         Prefs::shared().set(Key::showTab, showTab);
         if (hideThenShow) {
             tab.hide();
             tab.show();
         } else {
-            tab.show();
             tab.hide();
         }
         // Both fades have ended once the opacity is at either end.
@@ -54,10 +52,8 @@ private slots:
         EdgeTab tab(false);
         tab.setController(r.ctl.get());
         auto rightClick = [&tab] {
-            QMouseEvent press(QEvent::MouseButtonPress, QPointF(4, 60),
-                              tab.mapToGlobal(QPointF(4, 60)), Qt::RightButton, Qt::RightButton,
-                              Qt::NoModifier);
-            QCoreApplication::sendEvent(&tab, &press);
+            sendMouse(&tab, QEvent::MouseButtonPress, QPointF(4, 60), Qt::RightButton, {},
+                      Qt::RightButton);
         };
         rightClick();
         QVERIFY(!tab.openMenu());

@@ -53,9 +53,8 @@ private slots:
         QCOMPARE(r.card->search()->field()->text(), QStringLiteral("invoice"));
     }
 
-    // The grid spans the roll, and the counter and the empty state follow the
-    // query: a query of spaces
-    // counts as none, a query without matches says so and shows n of total.
+    // The grid spans the roll, and the counter and the empty state on the card
+    // follow the query (what they say: tst_PanelController, tst_Overlays).
     void countAndEmptyState() {
         PanelRig r(*m_lib, true);
         r.ctl->expand(false);
@@ -65,9 +64,6 @@ private slots:
         QCOMPARE(r.card->grid()->columns(), 1);
         QCOMPARE(r.card->countText(), QStringLiteral("3"));
         QVERIFY(!r.card->empty()->isVisible());
-        r.ctl->setQuery(QStringLiteral("   "));
-        r.advanceBy(0.2);
-        QCOMPARE(r.card->countText(), QStringLiteral("3"));
         r.ctl->setQuery(QStringLiteral("nothing like it"));
         r.advanceBy(0.2);
         QCOMPARE(r.card->countText(), QStringLiteral("0/3"));
@@ -92,9 +88,10 @@ private slots:
         QVERIFY(!r.ctl->resizing());
     }
 
-    // The selection bar follows the grid's selection; its trash button trashes
-    // the selected frames with the shelf's toast, whose Undo brings them back;
-    // its clear button empties the selection.
+    // The selection bar follows the grid's selection; its copy and trash
+    // buttons run the commands on the selected frames with the shelf's toast
+    // (whose texts and undo tst_PanelCommands checks); its clear button
+    // empties the selection.
     void selectionBarButtons() {
         Prefs::shared().set(Key::confirmDelete, false);
         PanelRig r(*m_lib, true);
@@ -108,11 +105,7 @@ private slots:
         QCOMPARE(r.card->toast()->text(), QStringLiteral("Copied"));
         r.card->selBar()->trashB->onClick();
         QVERIFY(!QFile::exists(one));
-        QCOMPARE(r.card->toast()->text(), QStringLiteral("Moved to Trash"));
         QCOMPARE(r.card->toast()->action(), std::optional<QString>(QStringLiteral("Undo")));
-        r.ctl->undo();
-        QVERIFY(QFile::exists(one));
-        QCOMPARE(r.card->toast()->text(), QStringLiteral("Undid trash"));
         grid->setSelection({grid->shots().last()->path});
         r.card->selBar()->clearB->onClick();
         QVERIFY(grid->selection().isEmpty());

@@ -11,11 +11,9 @@ class tst_PanelCommands : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        m_root = m_dir.path() + "/Shots";
-        shot(m_root, "Screenshot a.png", 30);
-        shot(m_root, "Screenshot b.png", 20);
-        shot(m_root, "Screenshot c.png", 10);
-        m_lib = loaded(m_root);
+        m_shots = std::make_unique<PanelLibrary>(QList<std::pair<QString, double>>{
+            {"Screenshot a.png", 30}, {"Screenshot b.png", 20}, {"Screenshot c.png", 10}});
+        m_lib = m_shots->lib.get();
         QVERIFY(m_lib);
         m_toasts.clear();
         m_copied.clear();
@@ -35,8 +33,7 @@ private slots:
     }
     void cleanup() {
         m_commands.reset();
-        m_lib.reset();
-        QDir(m_root).removeRecursively();
+        m_shots.reset();
     }
 
     // Only Ctrl chords are panel shortcuts; Shift turns a new folder into one
@@ -158,9 +155,8 @@ private slots:
     }
 
 private:
-    QTemporaryDir m_dir;
-    QString m_root;
-    std::unique_ptr<Library> m_lib;
+    std::unique_ptr<PanelLibrary> m_shots;
+    Library* m_lib = nullptr;
     ScriptedPrompts m_prompts;
     QStringList m_toasts;
     QStringList m_copied;

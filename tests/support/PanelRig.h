@@ -207,7 +207,22 @@ struct PanelLibrary {
             LibrarySupport::shot(root, name, age);
         if (beforeLoad)
             beforeLoad(root);
-        lib = LibrarySupport::loaded(root);
+        lib = load(root);
+    }
+    /// A library on `root` after its first scan, recognition off, the
+    /// screenshot tool saving into the root itself (no stray watching).
+    static std::unique_ptr<Library> load(const QString& root) {
+        // The tool's facts are taken here, on the test's thread, rather than
+        // by a detection in the background while tests change the environment.
+        if (!CaptureCache::shared().known())
+            CaptureCache::shared().detectNow();
+        auto library = std::make_unique<Library>(root);
+        library->setFeedText(false);
+        library->setSystemLocation([root] { return root; });
+        library->reload();
+        if (!QTest::qWaitFor([&] { return library->scanned(); }, 20000))
+            return nullptr;
+        return library;
     }
     ShotPtr byName(const QString& name) const {
         for (const ShotPtr& s : lib->all())

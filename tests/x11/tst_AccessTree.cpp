@@ -17,6 +17,26 @@ using namespace realapp;
 
 namespace {
 
+/// Records the state changes applications send on the accessibility bus.
+class StateListener : public QObject {
+    Q_OBJECT
+public:
+    struct Change {
+        QString service;
+        QString path;
+        QString state;
+        bool on = false;
+    };
+    QList<Change> changes;
+
+public slots:
+    void stateChanged(const QDBusMessage& message) {
+        const QList<QVariant> args = message.arguments();
+        changes << Change{message.service(), message.path(), args.value(0).toString(),
+                          args.value(1).toInt() != 0};
+    }
+};
+
 /// A reader's view of the application: the accessibility bus, as a screen
 /// reader walks it over AT-SPI.
 class AtSpi {
@@ -53,6 +73,26 @@ public:
             return false;
         m_bus = QDBusConnection::connectToBus(address.value(), QStringLiteral("a11y"));
         return m_bus.isConnected();
+    }
+
+    /// Asks applications for their state changes, as a screen reader does.
+    /// Applications started later learn of it as they join the bus.
+    bool listen() {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall("org.a11y.atspi.Registry", "/org/a11y/atspi/registry",
+                                           "org.a11y.atspi.Registry", "RegisterEvent");
+        call << QStringLiteral("object:state-changed") << QStringList() << QString();
+        return m_bus.call(call).type() == QDBusMessage::ReplyMessage &&
+               m_bus.connect(QString(), QString(), "org.a11y.atspi.Event.Object", "StateChanged",
+                             &m_listener, SLOT(stateChanged(QDBusMessage)));
+    }
+    /// The state changes heard so far, as "name: state" for those turned on.
+    QStringList heard() {
+        QStringList out;
+        for (const StateListener::Change& change : std::as_const(m_listener.changes))
+            if (change.on)
+                out << property({change.service, change.path}, "Name") + ": " + change.state;
+        return out;
     }
 
     /// The application named `name` among those registered, if it is there.
@@ -134,6 +174,7 @@ private:
     }
 
     QDBusConnection m_bus{QStringLiteral("none")};
+    StateListener m_listener;
 };
 
 const AtSpi::Node* find(const QList<AtSpi::Node>& tree, const QString& role,
@@ -154,7 +195,8 @@ private slots:
     // A screen reader finds the open panel's painted views over AT-SPI: the
     // roll as a list of frames named by their files, the frame the keyboard is
     // on focused and selected, the chips as tabs with counts, the buttons named
-    // by their tooltips, the slider, and the edge tab.
+    // by their tooltips, the slider, and the edge tab; it hears the frame that
+    // takes the keyboard and a toast as it comes.
     void panelOverAtSpi() {
         TestEnv env;
         AtSpi reader;
@@ -171,6 +213,7 @@ private slots:
         Prefs::shared().set(Key::scope, QStringLiteral("all"));
         Prefs::shared().set(Key::syncSystem, false);
 
+        QVERIFY(reader.listen());
         RealApp app;
         qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
         app.start();
@@ -207,6 +250,12 @@ private slots:
         QVERIFY(find(tree, "push button", "Keep open"));
         QVERIFY(find(tree, "slider", "Frame size"));
         QVERIFY(find(tree, "push button", "Tamberk"));
+
+        // What a reader is told: the frame that took the keyboard, and a toast as it shows.
+        QTRY_VERIFY_WITH_TIMEOUT(reader.heard().contains(frame->name + ": focused"), 10000);
+        QVERIFY(X11Session::xdotool({"key", "ctrl+c"}));
+        QTRY_VERIFY_WITH_TIMEOUT(reader.heard().contains("Copied: showing"), 10000);
+        qInfo().noquote() << "Heard over AT-SPI:" << reader.heard().join(" | ");
         QCOMPARE(tamberk({QStringLiteral("--quit")}).code, 0);
         QTRY_VERIFY_WITH_TIMEOUT(!app.running(), 20000);
     }

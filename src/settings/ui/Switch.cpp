@@ -26,7 +26,8 @@ void Switch::paintEvent(QPaintEvent*) {
     p.setBrush(fill);
     p.drawRoundedRect(track, radius, radius);
     if (hasFocus()) {
-        p.setPen(QPen(palette().color(QPalette::Highlight).lighter(140), 1));
+        // The text colour: it stands out on the accent fill and on the grey alike.
+        p.setPen(QPen(palette().color(QPalette::WindowText), 1.5));
         p.setBrush(Qt::NoBrush);
         p.drawRoundedRect(track, radius, radius);
     }

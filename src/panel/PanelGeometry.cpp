@@ -59,7 +59,9 @@ Span spanOnPixels(double from, double to, double origin, double scale, double mi
         const double start = roundHalfUp((x - origin) * scale);
         if (start > lo || start < min)
             continue;
-        const int least = std::max(1, int(std::ceil(to)) - x);
+        // From the length just short of `to`: a length that rounds up to
+        // the last pixel may be one point less than `to` rounded up.
+        const int least = std::max(1, int(std::floor(to)) - x);
         for (int n = least; n <= least + 8; ++n) {
             const double end = start + roundHalfUp(n * scale);
             if (end < hi || end > max)

@@ -108,6 +108,7 @@ private slots:
     // points from the edge. A 1440 × 900 screen, numbers in device pixels.
     void fractionalRatios_data() {
         QTest::addColumn<double>("scale");
+        QTest::addColumn<QSize>("points"); // the screen as Qt gives it
         QTest::addColumn<DockSide>("side");
         QTest::addColumn<QRect>("window");
         QTest::addColumn<QRect>("card");
@@ -116,26 +117,33 @@ private slots:
         // 1.5: 960 × 600 points; the widest card 883.2 points. The idle pill's
         // 40.5-pixel margin rounds down the screen.
         QTest::newRow("1.5 right")
-            << 1.5 << DockSide::right << QRect(42, 0, 1398, 900) << QRect(1026, 12, 402, 876)
-            << QRect(1413, 345, 27, 210) << QRect(1429, 386, 11, 129);
-        QTest::newRow("1.5 left") << 1.5 << DockSide::left << QRect(0, 0, 1398, 900)
-                                  << QRect(12, 12, 402, 876) << QRect(0, 345, 27, 210)
-                                  << QRect(0, 386, 11, 129);
+            << 1.5 << QSize(960, 600) << DockSide::right << QRect(42, 0, 1398, 900)
+            << QRect(1026, 12, 402, 876) << QRect(1413, 345, 27, 210) << QRect(1429, 386, 11, 129);
+        QTest::newRow("1.5 left") << 1.5 << QSize(960, 600) << DockSide::left
+                                  << QRect(0, 0, 1398, 900) << QRect(12, 12, 402, 876)
+                                  << QRect(0, 345, 27, 210) << QRect(0, 386, 11, 129);
         // 1.25: 1152 × 720 points. No window of whole points is 22.5 pixels
         // wide at 1417.5: the tab's window is 20 points, the pill still on
         // the edge pixel.
         QTest::newRow("1.25 right")
-            << 1.25 << DockSide::right << QRect(55, 0, 1385, 900) << QRect(1095, 10, 335, 880)
-            << QRect(1415, 360, 25, 180) << QRect(1431, 396, 9, 108);
+            << 1.25 << QSize(1152, 720) << DockSide::right << QRect(55, 0, 1385, 900)
+            << QRect(1095, 10, 335, 880) << QRect(1415, 360, 25, 180) << QRect(1431, 396, 9, 108);
+        // 1.75: Qt's 823 × 514 points are 1440.25 × 899.5 pixels. No whole
+        // points are whole pixels up to the edge; the windows still end on
+        // its last pixel and stay on the screen.
+        QTest::newRow("1.75 right")
+            << 1.75 << QSize(823, 514) << DockSide::right << QRect(28, 0, 1412, 900)
+            << QRect(957, 14, 469, 872) << QRect(1407, 322, 33, 252) << QRect(1428, 374, 12, 151);
     }
     void fractionalRatios() {
         QFETCH(double, scale);
+        QFETCH(QSize, points);
         QFETCH(DockSide, side);
         QFETCH(QRect, window);
         QFETCH(QRect, card);
         QFETCH(QRect, tab);
         QFETCH(QRect, pill);
-        const QRectF full(0, 0, 1440 / scale, 900 / scale);
+        const QRectF full(QPointF(0, 0), QSizeF(points));
         const ScreenFrames screen{full, full, scale};
         const auto device = [scale](const QRectF& r, QPoint origin) {
             const QRectF d(r.topLeft() * scale + QPointF(origin), r.size() * scale);

@@ -87,7 +87,7 @@ QString PortalShortcut::trigger(const QString& keys) {
     if (!combo)
         return {};
     QStringList parts;
-    // The specification's modifier names, in the order desktops write them.
+    // The shortcuts standard's modifier names, in the order desktops write them.
     if (combo->modifiers & Qt::ShiftModifier)
         parts << QStringLiteral("SHIFT");
     if (combo->modifiers & Qt::ControlModifier)

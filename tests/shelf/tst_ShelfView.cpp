@@ -230,9 +230,19 @@ private slots:
     }
 
     // The header's buttons and the card's pointer tracking reach the controller;
-    // with no controller nothing is called and nothing breaks.
-    void headerCallbacks() {
+    // with no controller nothing is called and nothing breaks. The pin button
+    // shows the filled pin, the lit tint and the unpin tooltip while pinned.
+    void headerButtons() {
         ShelfRig rig;
+        IconButton* pin = rig.shelf->header()->pinB;
+        rig.shelf->updatePin(true);
+        QCOMPARE(pin->look().symbol, QStringLiteral("pin.fill"));
+        QCOMPARE(pin->baseTint(), Theme::ink());
+        QCOMPARE(pin->toolTip(), QStringLiteral("Unpin (closes when you leave)"));
+        rig.shelf->updatePin(false);
+        QCOMPARE(pin->look().symbol, QStringLiteral("pin"));
+        QCOMPARE(pin->baseTint(), Theme::ink2());
+        QCOMPARE(pin->toolTip(), QStringLiteral("Keep open"));
         click(rig.shelf->header()->pinB);
         click(rig.shelf->header()->gearB);
         click(rig.shelf->header()->closeB);
@@ -244,21 +254,6 @@ private slots:
         click(rig.shelf->header()->closeB);
         rig.shelf->showToast("x", true);
         QCOMPARE(rig.receiver.calls.size(), 4);
-    }
-
-    // The pin button shows the filled pin, the lit tint and the unpin tooltip
-    // while pinned, and returns to rest when unpinned.
-    void pinState() {
-        ShelfRig rig;
-        IconButton* pin = rig.shelf->header()->pinB;
-        rig.shelf->updatePin(true);
-        QCOMPARE(pin->look().symbol, QStringLiteral("pin.fill"));
-        QCOMPARE(pin->baseTint(), Theme::ink());
-        QCOMPARE(pin->toolTip(), QStringLiteral("Unpin (closes when you leave)"));
-        rig.shelf->updatePin(false);
-        QCOMPARE(pin->look().symbol, QStringLiteral("pin"));
-        QCOMPARE(pin->baseTint(), Theme::ink2());
-        QCOMPARE(pin->toolTip(), QStringLiteral("Keep open"));
     }
 
     // A reload with the same folders keeps every chip widget and refreshes only

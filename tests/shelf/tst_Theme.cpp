@@ -80,6 +80,21 @@ QString writeSchema(const QString& dir, bool withAccentKey) {
     return dir;
 }
 
+// The pixels of `image` more opaque than `threshold`: their bounds and their number.
+std::pair<QRect, int> ink(const QImage& image, int threshold) {
+    QRect bounds;
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) > threshold) {
+                bounds |= QRect(x, y, 1, 1);
+                ++n;
+            }
+        }
+    }
+    return {bounds, n};
+}
+
 QPalette paletteWith(const QColor& window, const QColor& highlight) {
     QPalette p;
     p.setColor(QPalette::Window, window);
@@ -332,13 +347,7 @@ private slots:
             QPainter p(&image);
             Theme::paintSymbol(p, QRectF(0, 0, 40, 40), u"plus", 24, Qt::red);
         }
-        QRect ink;
-        for (int y = 0; y < 40; ++y) {
-            for (int x = 0; x < 40; ++x) {
-                if (qAlpha(image.pixel(x, y)) > 128)
-                    ink |= QRect(x, y, 1, 1);
-            }
-        }
+        const QRect ink = ::ink(image, 128).first;
         QVERIFY(!ink.isEmpty());
         QVERIFY2(
             qAbs(ink.center().x() - 19.5) <= 1.5 && qAbs(ink.center().y() - 19.5) <= 1.5,
@@ -366,13 +375,7 @@ private slots:
             Theme::symbolPixmap(u"photo", point, Theme::ink3(), QFont::Medium, ratio);
         QCOMPARE(pm.size(), QSize(devicePixels, devicePixels));
         QCOMPARE(pm.devicePixelRatio(), ratio);
-        const QImage image = pm.toImage();
-        int inked = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x)
-                inked += qAlpha(image.pixel(x, y)) > 0;
-        }
-        QVERIFY(inked > devicePixels * devicePixels / 4);
+        QVERIFY(ink(pm.toImage(), 0).second > devicePixels * devicePixels / 4);
         QVERIFY(Theme::symbolPixmap(u"no.such.symbol", point, Qt::white).isNull());
     }
 
@@ -385,12 +388,7 @@ private slots:
             p.translate(32, 32);
             p.fillPath(path, Qt::white);
             p.end();
-            int n = 0;
-            for (int y = 0; y < 64; ++y) {
-                for (int x = 0; x < 64; ++x)
-                    n += qAlpha(image.pixel(x, y)) > 128;
-            }
-            return n;
+            return ink(image, 128).second;
         };
         const int regular = area(Theme::symbolPath(u"xmark", 24));
         const int semibold = area(Theme::symbolPath(u"xmark", 24, QFont::DemiBold));

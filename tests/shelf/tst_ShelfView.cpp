@@ -39,17 +39,18 @@ private slots:
         QTest::addColumn<qint64>("pending");
         QTest::addColumn<QString>("placeholder");
         QTest::addColumn<QString>("note");
-        const QString idle = "Search text inside frames";
-        const QString reading = "Reading text \u00b7 1,234 left";
-        QTest::newRow("nothing waits") << 268 << "dog" << qint64(0) << idle << "";
-        QTest::newRow("empty field") << 268 << "" << qint64(1234) << reading << "";
-        QTest::newRow("search, wide card")
-            << 560 << "dog" << qint64(1234) << reading << "Still reading 1,234 screenshots";
-        QTest::newRow("search, one left")
-            << 560 << "dog" << qint64(1) << "Reading text \u00b7 1 left"
-            << "Still reading 1 screenshot";
-        QTest::newRow("search, narrow card")
-            << 268 << "dog" << qint64(1234) << reading << "Still reading 1,234";
+        const auto row = [](const char* name, int width, const char* query, qint64 pending,
+                            const char* placeholder, const char* note) {
+            QTest::newRow(name) << width << QString(query) << pending << QString(placeholder)
+                                << QString(note);
+        };
+        const char* reading = "Reading text \u00b7 1,234 left";
+        row("nothing waits", 268, "dog", 0, "Search text inside frames", "");
+        row("empty field", 268, "", 1234, reading, "");
+        row("search, wide card", 560, "dog", 1234, reading, "Still reading 1,234 screenshots");
+        row("search, one left", 560, "dog", 1, "Reading text \u00b7 1 left",
+            "Still reading 1 screenshot");
+        row("search, narrow card", 268, "dog", 1234, reading, "Still reading 1,234");
     }
     void readingHint() {
         QFETCH(int, width);

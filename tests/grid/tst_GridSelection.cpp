@@ -107,24 +107,19 @@ private slots:
         QTest::addColumn<bool>("ctrl");
         QTest::addColumn<QString>("hovered");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("return") << int(Qt::Key_Return) << false << ""
-                                << "open p4";
-        QTest::newRow("keypad enter") << int(Qt::Key_Enter) << false << ""
-                                      << "open p4";
-        QTest::newRow("delete") << int(Qt::Key_Delete) << false << ""
-                                << "trash p4";
-        QTest::newRow("backspace") << int(Qt::Key_Backspace) << false << ""
-                                   << "trash p4";
-        QTest::newRow("ctrl+c") << int(Qt::Key_C) << true << ""
-                                << "copy p4";
-        QTest::newRow("ctrl+backspace") << int(Qt::Key_Backspace) << true << ""
-                                        << "trash p4";
-        QTest::newRow("ctrl+r") << int(Qt::Key_R) << true << ""
-                                << "reveal p4";
-        QTest::newRow("space") << int(Qt::Key_Space) << false << ""
-                               << "preview p4";
-        QTest::newRow("hovered wins") << int(Qt::Key_Return) << false << "p1"
-                                      << "open p1";
+        const auto row = [](const char* name, int key, bool ctrl, const char* hovered,
+                            const char* expected) {
+            QTest::newRow(name) << key << ctrl << QString(hovered) << QString(expected);
+        };
+        row("return", Qt::Key_Return, false, "", "open p4");
+        row("keypad enter", Qt::Key_Enter, false, "", "open p4");
+        row("delete", Qt::Key_Delete, false, "", "trash p4");
+        row("backspace", Qt::Key_Backspace, false, "", "trash p4");
+        row("ctrl+c", Qt::Key_C, true, "", "copy p4");
+        row("ctrl+backspace", Qt::Key_Backspace, true, "", "trash p4");
+        row("ctrl+r", Qt::Key_R, true, "", "reveal p4");
+        row("space", Qt::Key_Space, false, "", "preview p4");
+        row("hovered wins", Qt::Key_Return, false, "p1", "open p1");
     }
     void plainClickTargetsTheKeyboard() {
         QFETCH(int, key);

@@ -61,26 +61,21 @@ private slots:
         QTest::addColumn<qreal>("ratio");
         QTest::addColumn<QRect>("keepClear");
         QTest::addColumn<QRect>("expected");
-        const QSize none;
-        QTest::newRow("large screenshot")
-            << QSizeF(3000, 2000) << none << 1.0 << QRect() << QRect(203, 90, 1035, 720);
-        QTest::newRow("retina screenshot")
-            << QSizeF(800, 600) << none << 2.0 << QRect() << QRect(520, 285, 400, 330);
-        QTest::newRow("tiny picture")
-            << QSizeF(100, 50) << none << 1.0 << QRect() << QRect(540, 375, 360, 150);
-        QTest::newRow("tall picture")
-            << QSizeF(1000, 4000) << none << 1.0 << QRect() << QRect(540, 90, 360, 720);
-        QTest::newRow("beside a card on the right")
-            << QSizeF(3000, 2000) << none << 1.0 << QRect(1140, 0, 300, 900)
-            << QRect(125, 144, 874, 612);
-        QTest::newRow("beside a card on the left")
-            << QSizeF(800, 600) << none << 1.0 << QRect(0, 0, 300, 900)
-            << QRect(478, 135, 800, 630);
-        QTest::newRow("a card too wide to open beside")
-            << QSizeF(800, 600) << none << 1.0 << QRect(300, 0, 900, 900)
-            << QRect(320, 135, 800, 630);
-        QTest::newRow("unknown size")
-            << QSizeF() << QSize(160, 90) << 1.0 << QRect() << QRect(144, 111, 1152, 678);
+        const auto row = [](const char* name, QSizeF pixels, double ratio, QRect keepClear,
+                            QRect expected, QSize fallback = {}) {
+            QTest::newRow(name) << pixels << fallback << ratio << keepClear << expected;
+        };
+        const QRect none;
+        row("large screenshot", {3000, 2000}, 1, none, {203, 90, 1035, 720});
+        row("retina screenshot", {800, 600}, 2, none, {520, 285, 400, 330});
+        row("tiny picture", {100, 50}, 1, none, {540, 375, 360, 150});
+        row("tall picture", {1000, 4000}, 1, none, {540, 90, 360, 720});
+        row("beside a card on the right", {3000, 2000}, 1, {1140, 0, 300, 900},
+            {125, 144, 874, 612});
+        row("beside a card on the left", {800, 600}, 1, {0, 0, 300, 900}, {478, 135, 800, 630});
+        row("a card too wide to open beside", {800, 600}, 1, {300, 0, 900, 900},
+            {320, 135, 800, 630});
+        row("unknown size", {}, 1, none, {144, 111, 1152, 678}, {160, 90});
     }
     void placement() {
         QFETCH(QSizeF, pixels);

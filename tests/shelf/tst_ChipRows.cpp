@@ -36,23 +36,22 @@ private slots:
         QTest::addColumn<QStringList>("sub");
         QTest::addColumn<QStringList>("mainLit");
         QTest::addColumn<QStringList>("subLit");
-        const QStringList none;
-        QTest::newRow("session") << "session" << none << QStringList{"Session"} << none;
-        QTest::newRow("all") << "all" << none << QStringList{"All"} << none;
-        QTest::newRow("root") << "folder:/s" << none << QStringList{"s"} << none;
-        QTest::newRow("first level with subfolders")
-            << "folder:/s/a" << QStringList{"All a", "x", "y", "+"} << QStringList{"a"}
-            << QStringList{"All a"};
-        QTest::newRow("first level without subfolders")
-            << "folder:/s/b" << none << QStringList{"b"} << none;
-        QTest::newRow("second level leaf") << "folder:/s/a/y" << QStringList{"All a", "x", "y", "+"}
-                                           << QStringList{"a"} << QStringList{"y"};
-        QTest::newRow("second level with a subfolder")
-            << "folder:/s/a/x" << QStringList{"All x", "deep", "+"} << QStringList{"a"}
-            << QStringList{"All x"};
-        QTest::newRow("third level leaf")
-            << "folder:/s/a/x/deep" << QStringList{"All x", "deep", "+"} << QStringList{"a"}
-            << QStringList{"deep"};
+        // Lists are comma-separated titles, "+" for an add chip.
+        const auto row = [](const char* scope, const char* sub, const char* mainLit,
+                            const char* subLit) {
+            const auto list = [](const char* s) {
+                return QString(s).split(',', Qt::SkipEmptyParts);
+            };
+            QTest::newRow(scope) << QString(scope) << list(sub) << list(mainLit) << list(subLit);
+        };
+        row("session", "", "Session", "");
+        row("all", "", "All", "");
+        row("folder:/s", "", "s", "");                          // the root
+        row("folder:/s/a", "All a,x,y,+", "a", "All a");        // first level with subfolders
+        row("folder:/s/b", "", "b", "");                        // first level without
+        row("folder:/s/a/y", "All a,x,y,+", "a", "y");          // second-level leaf
+        row("folder:/s/a/x", "All x,deep,+", "a", "All x");     // second level with a subfolder
+        row("folder:/s/a/x/deep", "All x,deep,+", "a", "deep"); // third-level leaf
     }
     void rowsPerSelection() {
         QFETCH(QString, scope);

@@ -98,18 +98,17 @@ private slots:
         QTest::addColumn<int>("startX");
         QTest::addColumn<int>("x");
         // Wheel lines are set to 1 below: one notch is 10 points.
-        QTest::newRow("notch down")
-            << QPoint() << QPoint(0, -120) << int(Qt::NoScrollPhase) << 0 << 10;
-        QTest::newRow("three notches up")
-            << QPoint() << QPoint(0, 360) << int(Qt::NoScrollPhase) << 100 << 70;
-        QTest::newRow("up at the start")
-            << QPoint() << QPoint(0, 120) << int(Qt::NoScrollPhase) << 0 << 0;
-        QTest::newRow("down at the end")
-            << QPoint() << QPoint(0, -1200) << int(Qt::NoScrollPhase) << 250 << 300;
-        QTest::newRow("precise pixels")
-            << QPoint(0, -7) << QPoint(0, -56) << int(Qt::NoScrollPhase) << 20 << 27;
-        QTest::newRow("touchpad gesture")
-            << QPoint(0, -7) << QPoint(0, -56) << int(Qt::ScrollUpdate) << 20 << 20;
+        const auto row = [](const char* name, int pixelsY, int angleY, int startX, int x,
+                            Qt::ScrollPhase phase = Qt::NoScrollPhase) {
+            QTest::newRow(name) << QPoint(0, pixelsY) << QPoint(0, angleY) << int(phase) << startX
+                                << x;
+        };
+        row("notch down", 0, -120, 0, 10);
+        row("three notches up", 0, 360, 100, 70);
+        row("up at the start", 0, 120, 0, 0);
+        row("down at the end", 0, -1200, 250, 300);
+        row("precise pixels", -7, -56, 20, 27);
+        row("touchpad gesture", -7, -56, 20, 20, Qt::ScrollUpdate);
     }
     void sidewaysWheel() {
         QFETCH(QPoint, pixels);

@@ -80,6 +80,21 @@ QString writeSchema(const QString& dir, bool withAccentKey) {
     return dir;
 }
 
+// The pixels of `image` more opaque than `threshold`: their bounds and their number.
+std::pair<QRect, int> ink(const QImage& image, int threshold) {
+    QRect bounds;
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) > threshold) {
+                bounds |= QRect(x, y, 1, 1);
+                ++n;
+            }
+        }
+    }
+    return {bounds, n};
+}
+
 QPalette paletteWith(const QColor& window, const QColor& highlight) {
     QPalette p;
     p.setColor(QPalette::Window, window);
@@ -166,83 +181,68 @@ private slots:
         QCOMPARE(Theme::stamp(date, now), expected);
     }
 
-    // The KDE accent is read from kdeglobals; bad values fall through to the next source.
-    void accentFromKde_data() {
-        QTest::addColumn<QByteArray>("kdeglobals");
-        QTest::addColumn<QColor>("expected");
-        const QColor darkHighlight(0x12, 0x34, 0x56);
-        QTest::newRow("rgb") << QByteArray("[General]\nAccentColor=61,174,233\n")
-                             << QColor(61, 174, 233);
-        QTest::newRow("rgba") << QByteArray("[General]\nAccentColor=233,61,84,255\n")
-                              << QColor(233, 61, 84);
-        QTest::newRow("hex") << QByteArray("[Colors:View]\nAccentColor=1,2,3\n[General]\n"
-                                           "AccentColor=#ff8800\n")
-                             << QColor(0xff, 0x88, 0x00);
-        QTest::newRow("other group only")
-            << QByteArray("[Colors:View]\nAccentColor=1,2,3\n") << darkHighlight;
-        QTest::newRow("out of range")
-            << QByteArray("[General]\nAccentColor=300,0,0\n") << darkHighlight;
-        QTest::newRow("garbage") << QByteArray("[General]\nAccentColor=blue-ish\n")
-                                 << darkHighlight;
-        QTest::newRow("no file") << QByteArray() << darkHighlight;
-    }
-    void accentFromKde() {
-        QFETCH(QByteArray, kdeglobals);
-        QFETCH(QColor, expected);
-        QTemporaryDir config;
-        if (!kdeglobals.isNull())
-            writeFile(config.filePath(QStringLiteral("kdeglobals")), kdeglobals);
-        Theme::AccentSources sources;
-        sources.configHome = config.path();
-        sources.gnomeSchemaDir = m_withoutKey;
-        QVERIFY(!sources.gnomeSchemaDir.isEmpty());
-        sources.systemPalette = paletteWith(QColor(0x20, 0x20, 0x20), QColor(0x12, 0x34, 0x56));
-        QCOMPARE(Theme::resolveAccent(sources), expected);
-    }
-
-    // GNOME's named accent is read only when the schema has the key, and the
-    // session's desktop decides which desktop setting wins.
-    void accentFromGnome_data() {
+    // The KDE accent is read from kdeglobals, bad values falling through to the
+    // next source; GNOME's named accent only when the schema has the key; the
+    // session's desktop decides which desktop setting wins; a dark desktop
+    // palette's highlight comes last, a light one's is no accent source.
+    void accent_data() {
+        QTest::addColumn<QByteArray>("kdeglobals"); // null: no file
         QTest::addColumn<bool>("schemaHasKey");
-        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QByteArray>("gnome"); // empty: no accent key set
         QTest::addColumn<bool>("gnomeFirst");
-        QTest::addColumn<bool>("withKde");
+        QTest::addColumn<bool>("darkDesktop");
         QTest::addColumn<QColor>("expected");
-        const QColor kde(10, 20, 30), teal(0x21, 0x90, 0xa4), fallback = Theme::fallbackAccent();
-        QTest::newRow("teal") << true << QByteArray("'teal'") << true << false << teal;
-        QTest::newRow("schema default")
-            << true << QByteArray() << true << false << QColor(0x35, 0x84, 0xe4);
-        QTest::newRow("unknown name") << true << QByteArray("'mauve'") << true << false << fallback;
-        QTest::newRow("older schema") << false << QByteArray("'teal'") << true << false << fallback;
-        QTest::newRow("gnome wins on gnome")
-            << true << QByteArray("'teal'") << true << true << teal;
-        QTest::newRow("kde wins elsewhere") << true << QByteArray("'teal'") << false << true << kde;
-        QTest::newRow("kde when gnome has none")
-            << false << QByteArray("'teal'") << true << true << kde;
+        const QColor highlight(0x12, 0x34, 0x56), kde(10, 20, 30), teal(0x21, 0x90, 0xa4),
+            fallback = Theme::fallbackAccent();
+        const QByteArray kdeRgb("[General]\nAccentColor=10,20,30\n"), none;
+        QTest::newRow("kde rgb") << kdeRgb << false << none << false << true << kde;
+        QTest::newRow("kde rgba") << QByteArray("[General]\nAccentColor=233,61,84,255\n") << false
+                                  << none << false << true << QColor(233, 61, 84);
+        QTest::newRow("kde hex") << QByteArray("[Colors:View]\nAccentColor=1,2,3\n[General]\n"
+                                               "AccentColor=#ff8800\n")
+                                 << false << none << false << true << QColor(0xff, 0x88, 0x00);
+        QTest::newRow("kde other group only") << QByteArray("[Colors:View]\nAccentColor=1,2,3\n")
+                                              << false << none << false << true << highlight;
+        QTest::newRow("kde out of range") << QByteArray("[General]\nAccentColor=300,0,0\n") << false
+                                          << none << false << true << highlight;
+        QTest::newRow("kde garbage") << QByteArray("[General]\nAccentColor=blue-ish\n") << false
+                                     << none << false << true << highlight;
+        QTest::newRow("no kde file") << none << false << none << false << true << highlight;
+        const QByteArray t("'teal'");
+        QTest::newRow("gnome teal") << none << true << t << true << false << teal;
+        QTest::newRow("gnome schema default")
+            << none << true << none << true << false << QColor(0x35, 0x84, 0xe4);
+        QTest::newRow("gnome unknown name")
+            << none << true << QByteArray("'mauve'") << true << false << fallback;
+        QTest::newRow("older gnome schema") << none << false << t << true << false << fallback;
+        QTest::newRow("gnome wins on gnome") << kdeRgb << true << t << true << false << teal;
+        QTest::newRow("kde wins elsewhere") << kdeRgb << true << t << false << false << kde;
+        QTest::newRow("kde when gnome has none") << kdeRgb << false << t << true << false << kde;
     }
-    void accentFromGnome() {
+    void accent() {
+        QFETCH(QByteArray, kdeglobals);
         QFETCH(bool, schemaHasKey);
-        QFETCH(QByteArray, value);
+        QFETCH(QByteArray, gnome);
         QFETCH(bool, gnomeFirst);
-        QFETCH(bool, withKde);
+        QFETCH(bool, darkDesktop);
         QFETCH(QColor, expected);
         QTemporaryDir dir;
         Theme::AccentSources sources;
         sources.configHome = dir.path();
-        if (withKde)
-            writeFile(dir.filePath(QStringLiteral("kdeglobals")),
-                      "[General]\nAccentColor=10,20,30\n");
+        if (!kdeglobals.isNull())
+            writeFile(dir.filePath(QStringLiteral("kdeglobals")), kdeglobals);
         sources.gnomeSchemaDir = schemaHasKey ? m_withKey : m_withoutKey;
         if (sources.gnomeSchemaDir.isEmpty())
             QSKIP("glib-compile-schemas is not available");
         sources.gnomeKeyFile = dir.filePath(QStringLiteral("dconf.ini"));
         QByteArray keyFile("[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n");
-        if (!value.isEmpty())
-            keyFile += "accent-color=" + value + "\n";
+        if (!gnome.isEmpty())
+            keyFile += "accent-color=" + gnome + "\n";
         writeFile(sources.gnomeKeyFile, keyFile);
         sources.gnomeFirst = gnomeFirst;
-        // A light desktop palette is no accent source: its highlight is made for light.
-        sources.systemPalette = paletteWith(QColor(0xf0, 0xf0, 0xf0), QColor(0x12, 0x34, 0x56));
+        sources.systemPalette =
+            paletteWith(darkDesktop ? QColor(0x20, 0x20, 0x20) : QColor(0xf0, 0xf0, 0xf0),
+                        QColor(0x12, 0x34, 0x56));
         QCOMPARE(Theme::resolveAccent(sources), expected);
     }
 
@@ -347,13 +347,7 @@ private slots:
             QPainter p(&image);
             Theme::paintSymbol(p, QRectF(0, 0, 40, 40), u"plus", 24, Qt::red);
         }
-        QRect ink;
-        for (int y = 0; y < 40; ++y) {
-            for (int x = 0; x < 40; ++x) {
-                if (qAlpha(image.pixel(x, y)) > 128)
-                    ink |= QRect(x, y, 1, 1);
-            }
-        }
+        const QRect ink = ::ink(image, 128).first;
         QVERIFY(!ink.isEmpty());
         QVERIFY2(
             qAbs(ink.center().x() - 19.5) <= 1.5 && qAbs(ink.center().y() - 19.5) <= 1.5,
@@ -381,13 +375,7 @@ private slots:
             Theme::symbolPixmap(u"photo", point, Theme::ink3(), QFont::Medium, ratio);
         QCOMPARE(pm.size(), QSize(devicePixels, devicePixels));
         QCOMPARE(pm.devicePixelRatio(), ratio);
-        const QImage image = pm.toImage();
-        int inked = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x)
-                inked += qAlpha(image.pixel(x, y)) > 0;
-        }
-        QVERIFY(inked > devicePixels * devicePixels / 4);
+        QVERIFY(ink(pm.toImage(), 0).second > devicePixels * devicePixels / 4);
         QVERIFY(Theme::symbolPixmap(u"no.such.symbol", point, Qt::white).isNull());
     }
 
@@ -400,12 +388,7 @@ private slots:
             p.translate(32, 32);
             p.fillPath(path, Qt::white);
             p.end();
-            int n = 0;
-            for (int y = 0; y < 64; ++y) {
-                for (int x = 0; x < 64; ++x)
-                    n += qAlpha(image.pixel(x, y)) > 128;
-            }
-            return n;
+            return ink(image, 128).second;
         };
         const int regular = area(Theme::symbolPath(u"xmark", 24));
         const int semibold = area(Theme::symbolPath(u"xmark", 24, QFont::DemiBold));

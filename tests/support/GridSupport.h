@@ -11,6 +11,8 @@
 #include <QSemaphore>
 #include <QSizeF>
 #include <QString>
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 namespace gridtest {
@@ -80,5 +82,18 @@ public:
     void gridSelectionChanged(int count) override { log << QStringLiteral("count %1").arg(count); }
     void gridSearch(const QString& seed) override { log << "search " + seed; }
 };
+
+/// The largest difference of any colour channel between two pictures of one size.
+inline int worstDifference(const QImage& a, const QImage& b) {
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q))});
+        }
+    }
+    return worst;
+}
 
 } // namespace gridtest

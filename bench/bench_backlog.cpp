@@ -188,6 +188,7 @@ int main(int argc, char** argv) {
     for (int round = 0; round < 3; ++round) {
         quiets.push_back(roll.longestFrame(300, &quietCpu));
         TextIndex index(QString(), &TextIndex::read);
+        index.setForeground(true); // as the open panel sets it
         index.enqueue(shots);
         busies.push_back(roll.longestFrame(300, &busyCpu));
         index.shutdown(10000);

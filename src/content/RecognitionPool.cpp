@@ -38,10 +38,12 @@ RecognitionPool::~RecognitionPool() {
     shutdown(-1);
 }
 
-int RecognitionPool::threadsFor(qsizetype pending, int cores, bool idleClass) {
+int RecognitionPool::threadsFor(qsizetype pending, int cores, bool idleClass, bool foreground) {
     if (pending <= handful)
         return 1;
-    return std::max(1, idleClass ? cores : cores - 1);
+    // An idle-class reader still delays a frame by the time the kernel takes
+    // to hand its core back; frames never wait for a free core.
+    return std::max(1, idleClass && !foreground ? cores : cores - 1);
 }
 
 bool RecognitionPool::idleClassGranted() {
@@ -51,7 +53,7 @@ bool RecognitionPool::idleClassGranted() {
 int RecognitionPool::allowed(qsizetype pending) const {
     if (m_limit > 0)
         return pending <= handful ? 1 : m_limit;
-    return threadsFor(pending, QThread::idealThreadCount(), idleClassGranted());
+    return threadsFor(pending, QThread::idealThreadCount(), idleClassGranted(), m_foreground);
 }
 
 RecognitionPool::Worker& RecognitionPool::start(size_t index) {

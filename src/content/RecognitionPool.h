@@ -25,8 +25,9 @@ public:
     /// How many threads may read at once for `pending` waiting files on a
     /// machine of `cores` cores: one for a handful (new arrivals), else one
     /// per core but one, at least one. With the idle scheduling class every
-    /// core may read: such a thread runs only when a core would idle.
-    static int threadsFor(qsizetype pending, int cores, bool idleClass);
+    /// core may read: such a thread runs only when a core would idle. While
+    /// the roll is on screen (`foreground`) one core is left to it all the same.
+    static int threadsFor(qsizetype pending, int cores, bool idleClass, bool foreground = false);
     /// A handful: more waiting files than this start the other threads.
     static constexpr qsizetype handful = 4;
 
@@ -37,6 +38,9 @@ public:
     /// default). Benchmarks on a shared machine turn it off to measure what
     /// an otherwise idle machine gives.
     void setIdlePriority(bool idle) { m_idle = idle; }
+    /// Whether the roll is on screen: see threadsFor().
+    void setForeground(bool on) { m_foreground = on; }
+    bool foreground() const { return m_foreground; }
     /// The threads allowed now for `pending` waiting files.
     int allowed(qsizetype pending) const;
     /// Jobs running now.
@@ -65,6 +69,7 @@ private:
     std::vector<std::unique_ptr<Worker>> m_workers;
     int m_busy = 0;
     int m_limit = 0;
+    bool m_foreground = false;
     bool m_idle = true;
     bool m_shutDown = false;
     // Read by the engines while they recognise; set once, at shutdown.

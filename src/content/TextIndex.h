@@ -82,6 +82,9 @@ public:
     void setWorkerLimit(int limit) { m_pool.setLimit(limit); }
     /// See RecognitionPool::setIdlePriority (benchmarks).
     void setIdlePriority(bool idle) { m_pool.setIdlePriority(idle); }
+    /// Whether the roll is on screen: reading then leaves one core to it.
+    void setForeground(bool on);
+    bool foreground() const { return m_pool.foreground(); }
     /// The most recognitions that ran at once so far.
     int peakWorkers() const { return m_peakWorkers; }
     /// Stops recognition for good: the waiting files are dropped, the

@@ -223,6 +223,13 @@ void TextIndex::finish(const ShotPtr& shot, const QString& languages,
     pump();
 }
 
+void TextIndex::setForeground(bool on) {
+    m_pool.setForeground(on);
+    // Readers held back while the roll was shown start again.
+    if (!on)
+        pump();
+}
+
 void TextIndex::setAvailableLanguages(const QStringList& codes) {
     m_available = codes;
     applyLanguages();

@@ -123,6 +123,7 @@ void PanelController::expand(bool makeKey, quint32 timestamp, Where where) {
         return;
     }
     m_state = State::expanded;
+    m_lib.text().setForeground(true);
     m_unseen = 0;
     m_parts.tab->setUnseen(0);
     reload(false, {});
@@ -155,6 +156,7 @@ void PanelController::collapse(bool force) {
     if (force)
         m_holds = 0;
     m_state = State::collapsed;
+    m_lib.text().setForeground(false);
     m_keyboardOpen = false;
     m_deadlines->cancel(collapseWork);
     stopPassThrough();

@@ -15,19 +15,24 @@ private slots:
         QTest::addColumn<int>("pending");
         QTest::addColumn<int>("cores");
         QTest::addColumn<bool>("idleClass");
+        QTest::addColumn<bool>("rollShown");
         QTest::addColumn<int>("threads");
-        QTest::newRow("arrivals on many cores") << 3 << 8 << true << 1;
-        QTest::newRow("backlog, nice 19") << 500 << 8 << false << 7;
-        QTest::newRow("backlog, idle class") << 500 << 8 << true << 8;
-        QTest::newRow("backlog, one core") << 500 << 1 << false << 1;
-        QTest::newRow("backlog, two cores, nice 19") << 500 << 2 << false << 1;
+        QTest::newRow("arrivals on many cores") << 3 << 8 << true << false << 1;
+        QTest::newRow("backlog, nice 19") << 500 << 8 << false << false << 7;
+        QTest::newRow("backlog, idle class") << 500 << 8 << true << false << 8;
+        QTest::newRow("backlog, idle class, roll shown") << 500 << 8 << true << true << 7;
+        QTest::newRow("backlog, two cores, roll shown") << 500 << 2 << true << true << 1;
+        QTest::newRow("backlog, one core") << 500 << 1 << false << false << 1;
+        QTest::newRow("backlog, one core, roll shown") << 500 << 1 << true << true << 1;
+        QTest::newRow("backlog, two cores, nice 19") << 500 << 2 << false << false << 1;
     }
     void threadsForBacklog() {
         QFETCH(int, pending);
         QFETCH(int, cores);
         QFETCH(bool, idleClass);
+        QFETCH(bool, rollShown);
         QFETCH(int, threads);
-        QCOMPARE(RecognitionPool::threadsFor(pending, cores, idleClass), threads);
+        QCOMPARE(RecognitionPool::threadsFor(pending, cores, idleClass, rollShown), threads);
     }
 
     // The backlog is read newest first, whatever order the listings came in;

@@ -12,26 +12,20 @@ struct CliRun {
     QString err;
 };
 
-/// The test's environment (its private home) changed by `changes`:
-/// "NAME=value" sets a variable, "NAME=" removes it.
-inline QProcessEnvironment cliEnvironment(const QStringList& changes) {
+/// Runs `program` (the real tamberk-cli by default) with `args` to its end, in
+/// the test's environment changed by `changes` ("NAME=value"; "NAME=" removes).
+inline CliRun runCli(const QStringList& args, const QString& program = QStringLiteral(TAMBERK_CLI),
+                     const QStringList& changes = {}) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const QString& change : changes) {
-        const QString name = change.section(QLatin1Char('='), 0, 0);
         const QString value = change.section(QLatin1Char('='), 1);
         if (value.isEmpty())
-            environment.remove(name);
+            environment.remove(change.section(QLatin1Char('='), 0, 0));
         else
-            environment.insert(name, value);
+            environment.insert(change.section(QLatin1Char('='), 0, 0), value);
     }
-    return environment;
-}
-
-/// Runs `program` (the real tamberk-cli by default) with `args` to its end.
-inline CliRun runCli(const QStringList& args, const QString& program = QStringLiteral(TAMBERK_CLI),
-                     const QStringList& environment = {}) {
     QProcess process;
-    process.setProcessEnvironment(cliEnvironment(environment));
+    process.setProcessEnvironment(environment);
     process.start(program, args);
     CliRun run;
     if (!process.waitForFinished(60000))

@@ -2,22 +2,9 @@
 #include "TestEnv.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
-
-namespace {
-
-// The command names of the overview's "Commands:" list.
-QStringList commandsListed(const QString& overview) {
-    QStringList names;
-    static const QRegularExpression row(QStringLiteral("^  ([a-z-]+) +\\S"),
-                                        QRegularExpression::MultilineOption);
-    for (auto it = row.globalMatch(overview); it.hasNext();)
-        names << it.next().captured(1);
-    return names;
-}
-
-} // namespace
 
 // The command lines of tamberk-cli and of the application, none of which
 // needs a display: they run without DISPLAY.
@@ -29,69 +16,57 @@ private slots:
     // prints nothing and changes nothing. So does the application without a
     // display.
     void commandLines_data() {
-        QTest::addColumn<bool>("app");
+        QTest::addColumn<QString>("program");
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("said"); // on standard output with 0, else on standard error
-        const auto cli = [](const char* name, const QStringList& args, int status,
+        const auto row = [](const QString& program, const char* line, int status,
                             const QString& said) {
-            QTest::newRow(name) << false << args << status << said;
+            const QString name = QFileInfo(program).fileName() + ' ' + line;
+            QTest::newRow(qPrintable(name))
+                << program << QString(line).split(' ', Qt::SkipEmptyParts) << status << said;
         };
-        const auto app = [](const char* name, const QStringList& args, int status,
-                            const QString& said) {
-            QTest::newRow(name) << true << args << status << said;
+        const auto cli = [&](const char* line, int status, const QString& said) {
+            row(TAMBERK_CLI, line, status, said);
+        };
+        const auto app = [&](const char* line, int status, const QString& said) {
+            row(TAMBERK_APP, line, status, said);
         };
         const QString usage = "\nusage: tamberk-cli COMMAND";
-        cli("--help", {"--help"}, 0, "Commands:\n");
-        cli("help", {"help"}, 0, "Commands:\n");
-        cli("--version", {"--version"}, 0, "tamberk-cli " TAMBERK_VERSION "\n");
-        cli("help scan", {"help", "scan"}, 0, "usage: tamberk-cli scan [DIR] [--json]\n\n");
-        cli("scan --help", {"scan", "--help"}, 0, "usage: tamberk-cli scan [DIR] [--json]\n\n");
-        cli("nothing", {}, 2, "usage: tamberk-cli COMMAND");
-        cli("unknown option", {"--frobnicate"}, 2, "unknown option '--frobnicate'" + usage);
-        cli("unknown command", {"frobnicate"}, 2, "unknown command 'frobnicate'" + usage);
-        cli("help unknown", {"help", "frobnicate"}, 2, "unknown command 'frobnicate'" + usage);
-        cli("--version extra", {"--version", "now"}, 2, "unexpected argument 'now'" + usage);
-        cli("list, bad scope", {"list", "--scope", "week"}, 2, "--scope is session, all or");
-        cli("list, no root", {"list", "--root"}, 2, "--root needs a value");
-        cli("list, extra", {"list", "x"}, 2, "usage: tamberk-cli list");
-        cli("search, no text", {"search", "--json"}, 2, "usage: tamberk-cli search TEXT");
-        cli("counts, unknown", {"counts", "--all"}, 2, "counts: unknown option --all");
-        cli("watch, extra", {"watch", "x"}, 2, "usage: tamberk-cli watch");
-        cli("scan, two folders", {"scan", "a", "b"}, 2, "usage: tamberk-cli scan");
-        cli("thumb, no output", {"thumb", "a.png", "--max", "9"}, 2, "usage: tamberk-cli thumb");
-        cli("thumb, bad size", {"thumb", "a.png", "--max", "x", "-o", "b.png"}, 2,
-            "usage: tamberk-cli thumb");
-        cli("ocr, no file", {"ocr"}, 2, "usage: tamberk-cli ocr FILE");
-        cli("system, unknown", {"system", "show"}, 2, "usage: tamberk-cli system");
-        cli("system, no folder", {"system", "set-location", "/no/such/folder"}, 2,
-            "'/no/such/folder' is not an existing folder");
-        cli("settings, unknown key", {"settings", "get", "t2.nope"}, 2, "unknown key 't2.nope'");
-        cli("settings, bad value", {"settings", "set", "t2.side", "up"}, 2,
-            "not a valid value for t2.side, which takes a string: right, left");
-        cli("settings, extra", {"settings", "get"}, 2, "usage: tamberk-cli settings");
-
+        cli("help", 0, "Commands:\n");
+        cli("--version", 0, "tamberk-cli " TAMBERK_VERSION "\n");
+        cli("scan --help", 0, "usage: tamberk-cli scan [DIR] [--json]\n\n");
+        cli("", 2, "usage: tamberk-cli COMMAND");
+        cli("--frobnicate", 2, "unknown option '--frobnicate'" + usage);
+        cli("frobnicate", 2, "unknown command 'frobnicate'" + usage);
+        cli("help frobnicate", 2, "unknown command 'frobnicate'" + usage);
+        cli("--version now", 2, "unexpected argument 'now'" + usage);
+        cli("list --scope week", 2, "--scope is session, all or");
+        cli("list --root", 2, "--root needs a value");
+        cli("counts --all", 2, "counts: unknown option --all");
+        cli("search --json", 2, "usage: tamberk-cli search TEXT");
+        cli("watch x", 2, "usage: tamberk-cli watch");
+        cli("scan a b", 2, "usage: tamberk-cli scan");
+        cli("thumb a.png --max x -o b.png", 2, "usage: tamberk-cli thumb");
+        cli("ocr", 2, "usage: tamberk-cli ocr FILE");
+        cli("system show", 2, "usage: tamberk-cli system");
+        cli("system set-location /no/such", 2, "'/no/such' is not an existing folder");
+        cli("settings get t2.nope", 2, "unknown key 't2.nope'");
+        cli("settings set t2.side up", 2, "not a valid value for t2.side");
         const QString appUsage = "\nUsage: tamberk [--toggle | --show | --hide";
-        app("app --help", {"--help"}, 0, "\n  --toggle ");
-        app("app -h", {"-h"}, 0, "\n  --quit ");
-        app("app --version", {"--version"}, 0, "tamberk " TAMBERK_VERSION "\n");
-        app("app, unknown option", {"--frobnicate"}, 2,
-            "tamberk: unknown option '--frobnicate'" + appUsage);
-        app("app, not an option", {"frobnicate"}, 2,
-            "tamberk: unexpected argument 'frobnicate'" + appUsage);
-        app("app, two options", {"--toggle", "--quit"}, 2,
-            "tamberk: unexpected argument '--quit'" + appUsage);
-        app("app, no display", {}, 2, "Tamberk needs an X11 display: DISPLAY is not set");
+        app("--help", 0, "\n  --toggle ");
+        app("--version", 0, "tamberk " TAMBERK_VERSION "\n");
+        app("--frobnicate", 2, "tamberk: unknown option '--frobnicate'" + appUsage);
+        app("--toggle --quit", 2, "tamberk: unexpected argument '--quit'" + appUsage);
+        app("", 2, "Tamberk needs an X11 display: DISPLAY is not set");
     }
     void commandLines() {
-        QFETCH(bool, app);
+        QFETCH(QString, program);
         QFETCH(QStringList, args);
         QFETCH(int, status);
         QFETCH(QString, said);
         TestEnv env;
-        const CliRun run =
-            runCli(args, app ? QStringLiteral(TAMBERK_APP) : QStringLiteral(TAMBERK_CLI),
-                   {"DISPLAY=", "QT_QPA_PLATFORM="});
+        const CliRun run = runCli(args, program, {"DISPLAY=", "QT_QPA_PLATFORM="});
         QCOMPARE(run.status, status);
         const QString& where = status == 0 ? run.out : run.err;
         QVERIFY2(where.contains(said), qPrintable(where));
@@ -104,7 +79,11 @@ private slots:
     void everyCommandHasHelp() {
         TestEnv env;
         const QString overview = runCli({"--help"}).out;
-        const QStringList names = commandsListed(overview);
+        static const QRegularExpression listed("^  ([a-z-]+) +\\S",
+                                               QRegularExpression::MultilineOption);
+        QStringList names;
+        for (auto it = listed.globalMatch(overview); it.hasNext();)
+            names << it.next().captured(1);
         QVERIFY2(names.contains("scan") && names.contains("settings"), qPrintable(overview));
         for (const QString& name : names) {
             const CliRun help = runCli({"help", name});

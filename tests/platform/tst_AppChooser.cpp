@@ -41,11 +41,10 @@ private slots:
 
     void cleanupTestCase() {
         QDir(m_files).removeRecursively();
-        for (const char* name : {"viewer", "editor", "player"})
-            QFile::remove(m_apps + "/" + kPrefix + name + ".desktop");
-        QFile::remove(m_apps + "/mimeinfo.cache");
-        QFile::remove(m_recorder);
-        QFile::remove(m_recorder + ".out");
+        QDir apps(m_apps);
+        for (const QString& name :
+             apps.entryList({kPrefix + "*", "recorder.sh*", "mimeinfo.cache"}))
+            apps.remove(name);
     }
 
     // The default application comes first and appears once, then the other
@@ -54,10 +53,7 @@ private slots:
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("png") << QStringList{"a.png"} << QStringList{"viewer", "editor"};
-        QTest::newRow("two pngs") << QStringList{"a.png", "b.png"}
-                                  << QStringList{"viewer", "editor"};
         QTest::newRow("png and jpeg") << QStringList{"a.png", "b.jpg"} << QStringList{"viewer"};
-        QTest::newRow("recording") << QStringList{"r.mp4"} << QStringList{"player"};
         QTest::newRow("recording and png") << QStringList{"r.mp4", "a.png"} << QStringList{};
     }
     void defaultFirstThenRecommended() {

@@ -5,8 +5,6 @@
 
 using Mods = Qt::KeyboardModifiers;
 using ModifierKeysyms = std::array<QList<quint32>, 8>;
-Q_DECLARE_METATYPE(ModifierKeysyms)
-Q_DECLARE_METATYPE(ModifierMasks)
 
 namespace {
 constexpr quint32 kAltL = 0xffe9, kMetaL = 0xffe7, kSuperL = 0xffeb, kHyperL = 0xffed;
@@ -25,11 +23,9 @@ private slots:
         QTest::newRow("Ctrl+Alt+S") << "Ctrl+Alt+S" << true << 0x73u << ctrlAlt;
         QTest::newRow("Shift+Super+6")
             << "Shift+Super+6" << true << 0x36u << Mods(Qt::ShiftModifier | Qt::MetaModifier);
-        QTest::newRow("Ctrl+Alt+Space") << "Ctrl+Alt+Space" << true << 0x20u << ctrlAlt;
         QTest::newRow("lower case, F key") << "control+alt+f5" << true << 0xffc2u << ctrlAlt;
         QTest::newRow("plus as the key") << "Ctrl++" << true << 0x2bu << Mods(Qt::ControlModifier);
         QTest::newRow("key alone") << "Print" << true << 0xff61u << Mods();
-        QTest::newRow("empty") << "" << false << 0u << Mods();
         QTest::newRow("no key") << "Ctrl+Alt" << false << 0u << Mods();
         QTest::newRow("unknown modifier") << "Hyper+S" << false << 0u << Mods();
         QTest::newRow("unknown key") << "Ctrl+Alt+Nope" << false << 0u << Mods();
@@ -50,42 +46,27 @@ private slots:
         QCOMPARE(combo->modifiers, modifiers);
     }
 
-    void masks_data() {
-        QTest::addColumn<ModifierKeysyms>("mapping");
-        QTest::addColumn<ModifierMasks>("expected");
-        ModifierKeysyms usual;
-        usual[3] = {kAltL, kMetaL};
-        usual[4] = {kNumLock};
-        usual[6] = {kSuperL, kHyperL};
-        QTest::newRow("usual") << usual << ModifierMasks{};
-
-        ModifierKeysyms moved;
-        moved[5] = {kNumLock};
-        moved[7] = {kScrollLock};
-        moved[3] = {kSuperL};
-        moved[6] = {kAltL};
-        ModifierMasks movedMasks;
-        movedMasks.numLock = 0x20;
-        movedMasks.scrollLock = 0x80;
-        movedMasks.super = 0x08;
-        movedMasks.alt = 0x40;
-        QTest::newRow("moved") << moved << movedMasks;
-
-        ModifierKeysyms metaOnly;
-        metaOnly[3] = {kAltL};
-        metaOnly[5] = {kMetaL};
-        ModifierMasks metaMasks;
-        metaMasks.super = 0x20;
-        QTest::newRow("Meta stands in for Super") << metaOnly << metaMasks;
-
-        QTest::newRow("empty mapping") << ModifierKeysyms{} << ModifierMasks{};
-    }
-    // Alt, Super and the lock keys are found wherever the keyboard puts them,
-    // so the grab matches the state the server really reports.
+    // Alt, Super and the lock keys are found wherever the keyboard puts them
+    // (each mask is the bit of the row holding its key), Super before Meta;
+    // keys on no row keep the usual masks.
     void masks() {
-        QFETCH(ModifierKeysyms, mapping);
-        QFETCH(ModifierMasks, expected);
-        QCOMPARE(modifierMasksFrom(mapping), expected);
+        const QList<quint32> keys{kAltL, kSuperL, kNumLock, kScrollLock};
+        for (int shift = 0; shift < 5; ++shift) {
+            const auto row = [shift](int i) { return 3 + (i + shift) % 5; };
+            ModifierKeysyms mapping;
+            for (int i = 0; i < keys.size(); ++i)
+                mapping[row(i)] = {keys[i]};
+            mapping[row(0)] << kMetaL;
+            mapping[row(1)] << kHyperL;
+            const ModifierMasks masks = modifierMasksFrom(mapping);
+            const QList<quint16> found{masks.alt, masks.super, masks.numLock, masks.scrollLock};
+            for (int i = 0; i < keys.size(); ++i)
+                QCOMPARE(found[i], quint16(1 << row(i)));
+        }
+        ModifierKeysyms metaOnly;
+        metaOnly[5] = {kMetaL};
+        QCOMPARE(modifierMasksFrom(metaOnly).super, quint16(1 << 5));
+        QCOMPARE(modifierMasksFrom({}), ModifierMasks{});
     }
 
     // Every combination of the lock keys is grabbed, the plain state first,

@@ -1,4 +1,5 @@
 #include "FakePortal.h"
+#include "FakeShortcut.h"
 #include "PrivateBus.h"
 #include "TestEnv.h"
 #include "platform/PortalShortcut.h"
@@ -7,21 +8,6 @@
 #include <QTest>
 
 namespace {
-
-// The X11 grab the portal falls back to, recording what it is asked.
-class FakeGrab : public GlobalShortcut {
-public:
-    Status grab(const QString& keys) override {
-        log << QStringLiteral("grab ") + keys;
-        setStatus(Status::grabbed);
-        return status();
-    }
-    void ungrab() override {
-        log << QStringLiteral("ungrab");
-        setStatus(Status::none);
-    }
-    QStringList log;
-};
 
 bool waitForStatus(PortalShortcut& shortcut, GlobalShortcut::Status status) {
     QSignalSpy spy(&shortcut, &GlobalShortcut::statusChanged);
@@ -42,16 +28,14 @@ private slots:
     void triggers_data() {
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("trigger");
-        QTest::newRow("letter") << "Ctrl+Alt+S"
-                                << "CTRL+ALT+s";
-        QTest::newRow("super") << "Super+Alt+R"
-                               << "ALT+LOGO+r";
-        QTest::newRow("digit") << "Shift+Super+6"
-                               << "SHIFT+LOGO+6";
-        QTest::newRow("space") << "Ctrl+Alt+Space"
-                               << "CTRL+ALT+space";
-        QTest::newRow("no key") << "Ctrl+Alt"
-                                << "";
+        const auto row = [](const char* keys, const char* trigger) {
+            QTest::newRow(keys) << QString(keys) << QString(trigger);
+        };
+        row("Ctrl+Alt+S", "CTRL+ALT+s");
+        row("Super+Alt+R", "ALT+LOGO+r");
+        row("Shift+Super+6", "SHIFT+LOGO+6");
+        row("Ctrl+Alt+Space", "CTRL+ALT+space");
+        row("Ctrl+Alt", "");
     }
     void triggers() {
         QFETCH(QString, keys);
@@ -59,11 +43,10 @@ private slots:
         QCOMPARE(PortalShortcut::trigger(keys), trigger);
     }
 
-    // With the portal, the preset is bound in a session of its own as the
-    // preferred trigger; the desktop's assignment is what is shown, the
-    // shortcut's activation fires with the X time in its token, and only the
-    // portal's second version opens the desktop's dialog. The X11 grab is
-    // never touched.
+    // With the portal the preset is bound in a session of its own as the
+    // preferred trigger, the desktop's assignment is shown, an activation
+    // carries the X time of its token, and only version 2 opens the desktop's
+    // dialog; the X11 grab is left alone.
     void bindsThroughThePortal_data() {
         QTest::addColumn<uint>("version");
         QTest::newRow("version 1") << 1u;
@@ -75,7 +58,7 @@ private slots:
         QVERIFY(bus.isRunning());
         FakePortal portal(bus.connect(QStringLiteral("desktop")), version);
         QVERIFY(portal.registered());
-        FakeGrab grab;
+        FakeShortcut grab;
         PortalShortcut shortcut(&grab, bus.connect(QStringLiteral("app")));
 
         shortcut.grab(QStringLiteral("Ctrl+Alt+S"));
@@ -115,9 +98,8 @@ private slots:
         QVERIFY(portal.session != first);
     }
 
-    // A session without the portal, or with a portal of a desktop that has
-    // no GlobalShortcuts, keeps the X11 grab, whose status and presses pass
-    // through.
+    // Without the portal, or with one lacking GlobalShortcuts, the X11 grab's
+    // status and presses pass through.
     void fallsBackToTheGrab_data() {
         QTest::addColumn<bool>("portalRuns");
         QTest::newRow("no portal") << false;
@@ -130,7 +112,7 @@ private slots:
         std::unique_ptr<FakePortal> portal;
         if (portalRuns)
             portal = std::make_unique<FakePortal>(bus.connect(QStringLiteral("desktop")), 0);
-        FakeGrab grab;
+        FakeShortcut grab;
         PortalShortcut shortcut(&grab, bus.connect(QStringLiteral("app")));
         shortcut.grab(QStringLiteral("Ctrl+Alt+R"));
         QVERIFY(waitForStatus(shortcut, GlobalShortcut::Status::grabbed));

@@ -7,26 +7,27 @@
 #include <QDBusReply>
 #include <QTest>
 #include <QTextStream>
-#include <QTimer>
 #include <QtConcurrent>
 
 namespace {
 
 struct Forwarded {
-    int code;
+    int code = -1;
     QString message;
 };
 
-// The client blocks on its call as `tamberk --toggle` does; it runs on another
-// thread so that the service, on this one, can answer.
-QFuture<Forwarded> forwardAsync(RemoteCommand command, const QDBusConnection& bus) {
-    return QtConcurrent::run([command, bus] {
+// Forwards as `tamberk --toggle` does; the client blocks on another thread
+// so that the service, on this one, can answer.
+Forwarded forward(RemoteCommand command, const QDBusConnection& bus) {
+    QFuture<Forwarded> result = QtConcurrent::run([command, bus] {
         QString message;
         QTextStream err(&message);
         const int code = RemoteControl::forward(command, err, bus);
         err.flush();
         return Forwarded{code, message};
     });
+    return QTest::qWaitFor([&] { return result.isFinished(); }, 10000) ? result.result()
+                                                                       : Forwarded{};
 }
 
 } // namespace
@@ -42,81 +43,67 @@ private slots:
         QVERIFY(m_server.isConnected() && m_client.isConnected());
     }
 
+    // Each option reaches the running instance as its method, with the
+    // launcher's startup id for the focus request; --copy-text without text
+    // fails with a message once the instance has answered.
     void commands_data() {
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("call");
-        const auto row = [](const char* name, const char* option, const char* call) {
-            QTest::newRow(name) << QString(option) << QString(call);
+        QTest::addColumn<bool>("hasText");
+        QTest::addColumn<int>("code");
+        const auto row = [](const char* option, const char* call, bool hasText, int code) {
+            QTest::newRow(QByteArray(option).append(hasText ? "" : " without text").constData())
+                << QString(option) << QString(call) << hasText << code;
         };
-        row("toggle", "--toggle", "toggle:launcher-42");
-        row("show", "--show", "show:launcher-42");
-        row("hide", "--hide", "hide");
-        row("quit", "--quit", "quit");
-        row("copy text", "--copy-text", "copyText");
+        row("--toggle", "toggle:launcher-42", true, 0);
+        row("--show", "show:launcher-42", true, 0);
+        row("--hide", "hide", true, 0);
+        row("--quit", "quit", true, 0);
+        row("--copy-text", "copyText", true, 0);
+        row("--copy-text", "copyText", false, 1);
     }
-    // Each command line option reaches the running instance as its method,
-    // with the launcher's startup id for the focus request, and reports 0.
     void commands() {
         QFETCH(QString, option);
         QFETCH(QString, call);
+        QFETCH(bool, hasText);
+        QFETCH(int, code);
         FakeTarget target;
+        target.hasText = hasText;
         RemoteControl control(target);
         QCOMPARE(control.start(m_server), RemoteControl::Start::registered);
         qputenv("DESKTOP_STARTUP_ID", "launcher-42");
         const auto command = RemoteControl::commandFrom({QStringLiteral("tamberk"), option});
         QVERIFY(command);
-        QFuture<Forwarded> result = forwardAsync(*command, m_client);
-        QTRY_VERIFY(result.isFinished());
+        const Forwarded result = forward(*command, m_client);
         qunsetenv("DESKTOP_STARTUP_ID");
-        QCOMPARE(result.result().code, 0);
+        QCOMPARE(result.code, code);
+        QCOMPARE(result.message.isEmpty(), code == 0);
         QTRY_COMPARE(target.calls, QStringList{call});
     }
 
-    // --copy-text with no text to copy fails with a message once the
-    // instance has answered.
-    void copyTextWithoutText() {
-        FakeTarget target;
-        target.hasText = false;
-        RemoteControl control(target);
-        QCOMPARE(control.start(m_server), RemoteControl::Start::registered);
-        QFuture<Forwarded> result = forwardAsync(RemoteCommand::copyText, m_client);
-        QTRY_VERIFY(result.isFinished());
-        QCOMPARE(result.result().code, 1);
-        QCOMPARE(result.result().message,
-                 QStringLiteral("Tamberk found no text in the newest screenshot.\n"));
-    }
-
-    // Without a running instance the command fails with a message instead of
-    // starting anything.
-    void noInstance() {
-        QFuture<Forwarded> result = forwardAsync(RemoteCommand::toggle, m_client);
-        QTRY_VERIFY(result.isFinished());
-        QCOMPARE(result.result().code, 1);
-        QCOMPARE(result.result().message, QStringLiteral("Tamberk is not running.\n"));
+    // Without an instance a command fails with a message instead of starting
+    // anything; a second instance finds the name taken and leaves the first working.
+    void oneInstance() {
+        const Forwarded none = forward(RemoteCommand::toggle, m_client);
+        QCOMPARE(none.code, 1);
+        QVERIFY(!none.message.isEmpty());
         QVERIFY(!RemoteControl::commandFrom({QStringLiteral("tamberk")}));
         QVERIFY(!RemoteControl::commandFrom({QStringLiteral("tamberk"), QStringLiteral("-x")}));
-    }
-
-    // A second instance finds the name taken and leaves the first one working.
-    void secondInstance() {
         FakeTarget first, second;
         RemoteControl one(first);
         QCOMPARE(one.start(m_server), RemoteControl::Start::registered);
         RemoteControl two(second);
         QCOMPARE(two.start(m_client), RemoteControl::Start::alreadyRunning);
-        QFuture<Forwarded> result = forwardAsync(RemoteCommand::hide, m_client);
-        QTRY_VERIFY(result.isFinished());
-        QCOMPARE(result.result().code, 0);
+        QCOMPARE(forward(RemoteCommand::hide, m_client).code, 0);
         QTRY_COMPARE(first.calls, QStringList{QStringLiteral("hide")});
         QVERIFY(second.calls.isEmpty());
     }
 
-    // Version and State answer with the types a status bar script expects.
     void versionAndState() {
         FakeTarget target;
         RemoteControl control(target);
         QCOMPARE(control.start(m_server), RemoteControl::Start::registered);
-        auto call = [this](const char* method) {
+        const auto call = [this](const char* method) {
             return QtConcurrent::run([this, method] {
                 return m_client.call(QDBusMessage::createMethodCall(
                     QLatin1String(RemoteControl::serviceName),

@@ -64,22 +64,19 @@ private slots:
         QVERIFY2(lines.contains(line), qPrintable(lines.join('|')));
     }
 
+    // The ways desktops switch an entry off, and a file that is no entry,
+    // read as off (an entry that is on: roundTrip).
     void readBack_data() {
         QTest::addColumn<QByteArray>("contents");
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("entry") << QByteArray("[Desktop Entry]\nType=Application\nExec=x\n") << true;
-        QTest::newRow("hidden") << QByteArray("[Desktop Entry]\nExec=x\nHidden=true\n") << false;
+        QTest::newRow("hidden") << QByteArray("[Desktop Entry]\nExec=x\nHidden=true\n");
         QTest::newRow("switched off")
-            << QByteArray("[Desktop Entry]\nExec=x\nX-GNOME-Autostart-enabled=false\n") << false;
-        QTest::newRow("not an entry") << QByteArray("\x01\x02garbage") << false;
+            << QByteArray("[Desktop Entry]\nExec=x\nX-GNOME-Autostart-enabled=false\n");
+        QTest::newRow("not an entry") << QByteArray("\x01\x02garbage");
     }
-    // Whether login launch is on is what the file says, including the ways
-    // desktops switch an entry off.
     void readBack() {
         QFETCH(QByteArray, contents);
-        QFETCH(bool, enabled);
         writeFile(LoginItem::entryPath(), contents);
-        QCOMPARE(LoginItem::isEnabled(), enabled);
+        QVERIFY(!LoginItem::isEnabled());
     }
 
     // An enabled entry the user edited is not overwritten by switching on.

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileSystemWatcher>
-#include <QFuture>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,39 +16,17 @@
 class tst_Prefs : public QObject {
     Q_OBJECT
 private slots:
-    // A fresh store reads the defaults and creates no file; a write lands in
-    // the file at once and is what the next launch reads.
+    // A fresh store reads each key's fallback, which is of the key's type,
+    // among its choices and written back as read, and creates no file; a write
+    // lands in the file at once and is what the next launch reads.
     void defaultsAndWrites() {
         TestEnv env;
         Prefs& prefs = Prefs::shared();
-        const QList<std::pair<const char*, QVariant>> documented = {
-            {"t2.side", QStringLiteral("right")},
-            {"t2.thumb", 224.0},
-            {"t2.width", 268.0},
-            {"t2.pinned", false},
-            {"t2.folder", QString()},
-            {"t2.reveal", true},
-            {"t2.peek", true},
-            {"t2.autoCopy", false},
-            {"t2.onlyShots", true},
-            {"t2.includeSub", true},
-            {"t2.captions", true},
-            {"t2.confirmDelete", true},
-            {"t2.hotkey", qint64(1)},
-            {"t2.session", QStringLiteral("boot")},
-            {"t2.sessionReset", 0.0},
-            {"t2.ocr", true},
-            {"t2.ocrLanguages", QString()},
-            {"t2.showTab", true},
-            {"t2.doubleClick", QStringLiteral("open")},
-            {"t2.scope", QStringLiteral("session")},
-            {"t2.hideFromCapture", true},
-            {"t2.launched", false},
-            {"t2.syncSystem", true},
-            {"t2.screen", QStringLiteral("primary")}};
-        QCOMPARE(Prefs::table().size(), documented.size());
-        for (const auto& [key, fallback] : documented)
-            QVERIFY2(prefs.value(key) == fallback, key);
+        for (const PrefKey& row : Prefs::table()) {
+            QVERIFY2(row.fallback.typeId() == row.type, row.key);
+            QCOMPARE(Prefs::parse(row, Prefs::format(row.fallback)), row.fallback);
+            QCOMPARE(prefs.value(row.key), row.fallback);
+        }
         QVERIFY(!QFile::exists(prefs.storePath()));
         prefs.set(Key::hotkey, QStringLiteral("4"));
         QCOMPARE(prefs.value(Key::hotkey), QVariant(qint64(4)));
@@ -185,7 +162,7 @@ private slots:
         }
     }
     // The first launch carries "leftSide" over and removes only digits-only
-    // cache entries, never following a numeric link.
+    // cache entries, never following a numeric link; later launches change nothing.
     void firstLaunchMigrates() {
         TestEnv env;
         const QString caches = AppDelegate::cachesPath();
@@ -197,9 +174,10 @@ private slots:
         writeFile(outside + QStringLiteral("/keep.png"));
         QVERIFY(QFile::link(outside, caches + QStringLiteral("/42")));
 
-        Prefs::shared().set(Key::leftSide, true);
+        Prefs& prefs = Prefs::shared();
+        prefs.set(Key::leftSide, true);
         QCOMPARE(AppDelegate::migrateFromV1().result(), 5);
-        QCOMPARE(Prefs::shared().string(Key::side), QStringLiteral("left"));
+        QCOMPARE(prefs.string(Key::side), QStringLiteral("left"));
         QStringList left =
             QDir(caches).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
         left.sort();
@@ -207,17 +185,13 @@ private slots:
                                     QStringLiteral("Drag"), QStringLiteral("a1")}));
         QVERIFY(QFile::exists(outside + QStringLiteral("/keep.png")));
         QVERIFY(QFile::exists(caches + QStringLiteral("/Drag/00000001")));
-    }
 
-    // After the first launch the migration does nothing at all.
-    void otherwiseNothingChanges() {
-        TestEnv env;
-        Prefs::shared().set(Key::launched, true);
-        Prefs::shared().set(Key::leftSide, true);
-        writeFile(AppDelegate::cachesPath() + QStringLiteral("/123"));
+        prefs.set(Key::launched, true);
+        prefs.set(Key::side, QStringLiteral("right"));
+        writeFile(caches + QStringLiteral("/123"));
         QCOMPARE(AppDelegate::migrateFromV1().result(), 0);
-        QVERIFY(!Prefs::shared().isStored(Key::side));
-        QVERIFY(QFile::exists(AppDelegate::cachesPath() + QStringLiteral("/123")));
+        QCOMPARE(prefs.string(Key::side), QStringLiteral("right"));
+        QVERIFY(QFile::exists(caches + QStringLiteral("/123")));
     }
 };
 

@@ -27,12 +27,16 @@ class tst_SystemCapture : public QObject {
     Q_OBJECT
 private slots:
     void init() {
+        m_env = std::make_unique<TestEnv>();
+        m_stubs = std::make_unique<Stubs>();
         m_desktop = qgetenv("XDG_CURRENT_DESKTOP");
         m_running.clear();
         ProcessProbe::setProbeForTesting(
             [this](const QString& name) { return m_running.contains(name); });
     }
     void cleanup() {
+        m_stubs.reset();
+        m_env.reset();
         ProcessProbe::setProbeForTesting({});
         qunsetenv("GSETTINGS_SCHEMA_DIR");
         qunsetenv("GSETTINGS_BACKEND");
@@ -41,13 +45,12 @@ private slots:
     }
 
     // A running tool beats the desktop's; GNOME uses gnome-screenshot only when
-    // its folder is set and it runs (the Print key opens the shell's own UI).
+    // its folder is set and it runs (see gnomeShell for one set but not running).
     void detection_data() {
         QTest::addColumn<QStringList>("setup");
         QTest::addColumn<QString>("expected");
         QTest::newRow("ksnip over GNOME") << QStringList{"GNOME", "ksnip", ""} << "ksnip";
-        QTest::newRow("GNOME listed") << QStringList{"ubuntu:GNOME", "", "''"} << "gnome-shell";
-        QTest::newRow("folder, not in use") << QStringList{"GNOME", "", "'/tmp'"} << "gnome-shell";
+        QTest::newRow("GNOME listed") << QStringList{"ubuntu:GNOME", "", ""} << "gnome-shell";
         QTest::newRow("folder, running")
             << QStringList{"GNOME", "gnome-screenshot", "'/tmp'"} << "gnome-screenshot";
         QTest::newRow("other desktop") << QStringList{"sway", "", ""} << "generic";
@@ -55,47 +58,33 @@ private slots:
     void detection() {
         QFETCH(QStringList, setup); // desktop, running tools, gsettings' folder
         QFETCH(QString, expected);
-        TestEnv env;
-        Stubs stubs;
-        stubs.addGsettings(setup[2].toUtf8());
+        m_stubs->addGsettings(setup[2].toUtf8());
         qputenv("XDG_CURRENT_DESKTOP", setup[0].toUtf8());
         m_running = setup[1].split(QLatin1Char(' '), Qt::SkipEmptyParts);
         QCOMPARE(SystemCapture::detect()->id(), expected);
     }
 
     // One detection names every folder to watch for strays: the shell's
-    // screenshots and recordings, and gnome-screenshot's folder while that
-    // tool is set up but not in use.
-    void strayFolders() {
-        TestEnv env;
-        Stubs stubs;
-        const QString other = env.mkdir(QStringLiteral("Grabs"));
-        stubs.addGsettings("'" + QFile::encodeName(other) + "'");
+    // screenshots (created on use, matched through a link) and recordings, and
+    // gnome-screenshot's folder while that tool is set up but not in use. The
+    // shell keeps no folder setting: setting one changes nothing.
+    void gnomeShell() {
+        const QString other = m_env->mkdir(QStringLiteral("Grabs"));
+        m_stubs->addGsettings("'" + QFile::encodeName(other) + "'");
         qputenv("XDG_CURRENT_DESKTOP", "GNOME");
-        const QString videos = env.mkdir(QStringLiteral("Videos/Screencasts"));
+        const QString videos = m_env->mkdir(QStringLiteral("Videos/Screencasts"));
+        const QString shots = m_env->home() + QStringLiteral("/Pictures/Screenshots");
         const int before = SystemCapture::detections();
         const CaptureFacts facts = SystemCapture::facts();
         QCOMPARE(SystemCapture::detections(), before + 1);
         QCOMPARE(facts.tool, QStringLiteral("gnome-shell"));
-        QCOMPARE(
-            facts.strayFolders,
-            QStringList({env.home() + QStringLiteral("/Pictures/Screenshots"), videos, other}));
+        QCOMPARE(facts.location, shots);
+        QCOMPARE(facts.strayFolders, QStringList({shots, videos, other}));
         QCOMPARE(facts.recordingLocation, videos);
-    }
-
-    // A tool without a folder of its own falls back to Pictures/Screenshots,
-    // created on use and matched through a link; setting it changes nothing.
-    void readOnlyFallback() {
-        TestEnv env;
-        Stubs stubs;
-        stubs.addGsettings();
-        qputenv("XDG_CURRENT_DESKTOP", "GNOME");
-        const QString expected = env.home() + QStringLiteral("/Pictures/Screenshots");
-        QCOMPARE(SystemCapture::location(), expected);
-        QVERIFY(QFile::link(expected, env.home() + QStringLiteral("/link")));
-        QVERIFY(SystemCapture::matches(env.home() + QStringLiteral("/link/")));
-        QVERIFY(settle([&](auto done) { SystemCapture::setLocation(env.home(), done); }));
-        for (const QStringList& call : stubs.calls())
+        QVERIFY(QFile::link(shots, m_env->home() + QStringLiteral("/link")));
+        QVERIFY(SystemCapture::matches(m_env->home() + QStringLiteral("/link/")));
+        QVERIFY(settle([&](auto done) { SystemCapture::setLocation(m_env->home(), done); }));
+        for (const QStringList& call : m_stubs->calls())
             QVERIFY(call.value(1) != QLatin1String("set"));
     }
 
@@ -133,15 +122,13 @@ private slots:
         QFETCH(QStringList, setup);
         QFETCH(QString, content);
         QFETCH(QStringList, written);
-        TestEnv env;
-        Stubs stubs;
         qputenv("XDG_CURRENT_DESKTOP", setup[0].toUtf8());
         if (setup[1].startsWith(QLatin1String("kwriteconfig")))
-            stubs.add(setup[1]);
+            m_stubs->add(setup[1]);
         else
             m_running = QStringList{setup[1]};
-        const QString shots = env.mkdir(QStringLiteral("Shots"));
-        const QString path = env.configHome() + QLatin1Char('/') + setup[2];
+        const QString shots = m_env->mkdir(QStringLiteral("Shots"));
+        const QString path = m_env->configHome() + QLatin1Char('/') + setup[2];
         writeFile(path, content.replace("%U", QUrl::fromLocalFile(shots).toString())
                             .replace("%P", shots)
                             .toUtf8());
@@ -149,14 +136,14 @@ private slots:
         QCOMPARE(SystemCapture::type(), setup[3]);
         QCOMPARE(SystemCapture::namePrefix(), setup[4]);
         QCOMPARE(SystemCapture::disableShadow(), setup.size() > 5);
-        const QString target = env.mkdir(QStringLiteral("New Place"));
+        const QString target = m_env->mkdir(QStringLiteral("New Place"));
         QVERIFY(settle([&](auto done) { SystemCapture::setLocation(target, done); }));
         QVERIFY(settle([&](auto done) { SystemCapture::setDisableShadow(false, done); }));
         QVERIFY(settle([&](auto done) { SystemCapture::setType(QStringLiteral("png"), done); }));
         QFile edited(path);
         QVERIFY(edited.open(QIODevice::ReadOnly));
         QStringList seen = QString::fromUtf8(edited.readAll()).split(QLatin1Char('\n'));
-        for (const QStringList& call : stubs.calls())
+        for (const QStringList& call : m_stubs->calls())
             seen << call.join(QLatin1Char('\t'));
         const QString url = QUrl::fromLocalFile(target).toString(QUrl::FullyEncoded);
         for (QString line : written)
@@ -167,25 +154,23 @@ private slots:
     // run returns the exit status (-1 if it cannot start); a write runs its
     // steps in order, then its completion on the main thread.
     void runAndWrite() {
-        TestEnv env;
-        Stubs stubs;
-        stubs.add(QStringLiteral("fails"), "exit 3\n");
+        m_stubs->add(QStringLiteral("fails"), "exit 3\n");
         QCOMPARE(SystemCapture::run(QStringLiteral("fails"), {QStringLiteral("x y")}), 3);
         QCOMPARE(SystemCapture::run(QStringLiteral("no-such-program"), {}), -1);
         const QList<CaptureStep> steps{CaptureStep::command(QStringLiteral("fails"), {"2"}),
                                        CaptureStep::command(QStringLiteral("fails"), {"1"})};
         QVERIFY(settle([&](auto done) { SystemCapture::write(steps, done); }));
-        QCOMPARE(stubs.calls(),
+        QCOMPARE(m_stubs->calls(),
                  (QList<QStringList>{{"fails", "x y"}, {"fails", "2"}, {"fails", "1"}}));
     }
 
     // An odd folder name survives the real gsettings (private schema, key-file backend) both ways.
     void gnomeScreenshot() {
+        m_stubs.reset(); // the real gsettings
         const QString compiler = QStandardPaths::findExecutable("glib-compile-schemas");
         if (compiler.isEmpty() || QStandardPaths::findExecutable("gsettings").isEmpty())
             QSKIP("gsettings or glib-compile-schemas is not installed");
-        TestEnv env;
-        const QString schemas = env.mkdir(QStringLiteral("schemas"));
+        const QString schemas = m_env->mkdir(QStringLiteral("schemas"));
         writeFile(schemas + QStringLiteral("/org.gnome.gnome-screenshot.gschema.xml"),
                   "<schemalist><schema id='org.gnome.gnome-screenshot' "
                   "path='/org/gnome/gnome-screenshot/'>"
@@ -196,12 +181,14 @@ private slots:
         qputenv("GSETTINGS_BACKEND", "keyfile");
         qputenv("XDG_CURRENT_DESKTOP", "GNOME");
         m_running = {QStringLiteral("gnome-screenshot")}; // its folder counts only while in use
-        const QString odd = env.mkdir(QStringLiteral("Bob's \"odd\" 100% \\ folder"));
+        const QString odd = m_env->mkdir(QStringLiteral("Bob's \"odd\" 100% \\ folder"));
         QVERIFY(settle([&](auto done) { SystemCapture::setLocation(odd, done); }));
         QCOMPARE(SystemCapture::location(), odd);
     }
 
 private:
+    std::unique_ptr<TestEnv> m_env;
+    std::unique_ptr<Stubs> m_stubs;
     QByteArray m_desktop;
     QStringList m_running;
 };

@@ -23,18 +23,16 @@ bool waitForStatus(PortalShortcut& shortcut, GlobalShortcut::Status status) {
 class tst_PortalShortcut : public QObject {
     Q_OBJECT
 private slots:
-    // The presets become triggers of the freedesktop shortcuts format:
-    // upper-case modifier names and xkbcommon key names.
+    // Triggers in the freedesktop shortcuts format: upper-case modifiers in
+    // its order, xkbcommon key names (more in bindsThroughThePortal).
     void triggers_data() {
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("trigger");
         const auto row = [](const char* keys, const char* trigger) {
             QTest::newRow(keys) << QString(keys) << QString(trigger);
         };
-        row("Ctrl+Alt+S", "CTRL+ALT+s");
         row("Super+Alt+R", "ALT+LOGO+r");
         row("Shift+Super+6", "SHIFT+LOGO+6");
-        row("Ctrl+Alt+Space", "CTRL+ALT+space");
         row("Ctrl+Alt", "");
     }
     void triggers() {
@@ -60,7 +58,6 @@ private slots:
         QVERIFY(portal.registered());
         FakeShortcut grab;
         PortalShortcut shortcut(&grab, bus.connect(QStringLiteral("app")));
-
         shortcut.grab(QStringLiteral("Ctrl+Alt+S"));
         QVERIFY(waitForStatus(shortcut, GlobalShortcut::Status::grabbed));
         QCOMPARE(portal.calls, QStringList({QStringLiteral("CreateSession"),
@@ -70,7 +67,6 @@ private slots:
         QCOMPARE(shortcut.triggerDescription(), QStringLiteral("Super+K"));
         QCOMPARE(shortcut.canConfigure(), version >= 2);
         QVERIFY(grab.log.isEmpty());
-
         QSignalSpy activated(&shortcut, &GlobalShortcut::activated);
         portal.activate(QStringLiteral("/elsewhere"), QStringLiteral("toggle"), {});
         portal.activate(portal.session, QStringLiteral("toggle"),
@@ -78,7 +74,6 @@ private slots:
         QVERIFY(activated.wait(5000));
         QCOMPARE(activated.size(), 1);
         QCOMPARE(activated.constFirst().constFirst().toUInt(), 4321u);
-
         // The user picks another trigger in the desktop's settings.
         QSignalSpy described(&shortcut, &PortalShortcut::descriptionChanged);
         portal.reassign(QStringLiteral("Ctrl+F9"));
@@ -122,9 +117,8 @@ private slots:
         QVERIFY(shortcut.triggerDescription().isEmpty());
         if (portal)
             QVERIFY(portal->calls.isEmpty());
-
         QSignalSpy activated(&shortcut, &GlobalShortcut::activated);
-        emit grab.activated(77);
+        grab.press(77);
         QCOMPARE(activated.size(), 1);
         shortcut.ungrab();
         QCOMPARE(grab.log.constLast(), QStringLiteral("ungrab"));

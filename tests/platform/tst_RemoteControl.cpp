@@ -4,7 +4,7 @@
 #include "platform/RemoteControl.h"
 
 #include <QDBusMessage>
-#include <QDBusReply>
+#include <QDBusPendingReply>
 #include <QTest>
 #include <QTextStream>
 #include <QtConcurrent>
@@ -99,27 +99,23 @@ private slots:
         QVERIFY(second.calls.isEmpty());
     }
 
+    // Version and State answer with the types a status bar script expects.
     void versionAndState() {
         FakeTarget target;
         RemoteControl control(target);
         QCOMPARE(control.start(m_server), RemoteControl::Start::registered);
         const auto call = [this](const char* method) {
-            return QtConcurrent::run([this, method] {
-                return m_client.call(QDBusMessage::createMethodCall(
-                    QLatin1String(RemoteControl::serviceName),
-                    QLatin1String(RemoteControl::objectPath),
-                    QLatin1String(RemoteControl::interfaceName), QLatin1String(method)));
-            });
+            return m_client.asyncCall(QDBusMessage::createMethodCall(
+                RemoteControl::serviceName, RemoteControl::objectPath, RemoteControl::interfaceName,
+                method));
         };
-        QFuture<QDBusMessage> version = call("Version");
-        QFuture<QDBusMessage> state = call("State");
+        QDBusPendingReply<QString> version = call("Version");
+        QDBusPendingReply<QVariantMap> state = call("State");
         QTRY_VERIFY(version.isFinished() && state.isFinished());
-        QCOMPARE(version.result().signature(), QStringLiteral("s"));
-        QVERIFY(!version.result().arguments().value(0).toString().isEmpty());
-        QCOMPARE(state.result().signature(), QStringLiteral("a{sv}"));
-        const QDBusReply<QVariantMap> reply(state.result());
-        QCOMPARE(reply.value().value(QStringLiteral("unseen")).toInt(), 3);
-        QCOMPARE(reply.value().value(QStringLiteral("expanded")).toBool(), true);
+        QVERIFY(!version.value().isEmpty());
+        QCOMPARE(state.reply().signature(), QStringLiteral("a{sv}"));
+        QCOMPARE(state.value().value(QStringLiteral("unseen")).toInt(), 3);
+        QCOMPARE(state.value().value(QStringLiteral("expanded")).toBool(), true);
     }
 
     // The startup id wins over the activation token; either may be missing.

@@ -11,10 +11,8 @@
 class tst_CliHelp : public QObject {
     Q_OBJECT
 private slots:
-    // Asked-for help and the version go to standard output with status 0; a
-    // wrong command line says what was wrong on standard error with status 2,
-    // prints nothing and changes nothing. So does the application without a
-    // display.
+    // Help on standard output with 0; a wrong command line (or no display) on
+    // standard error with 2, changing nothing.
     void commandLines_data() {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QStringList>("args");
@@ -74,8 +72,7 @@ private slots:
         QVERIFY(!QFile::exists(env.configHome() + "/tamberk/tamberk.conf"));
     }
 
-    // Every command the overview lists has its own help, opening with its
-    // usage and the same summary.
+    // Every listed command has help opening with its usage and the overview's summary.
     void everyCommandHasHelp() {
         TestEnv env;
         const QString overview = runCli({"--help"}).out;
@@ -94,8 +91,7 @@ private slots:
         }
     }
 
-    // A setting that reached the store exits 0 and reads back; one that could
-    // not be written (the configuration folder is a file) exits 1 and says so.
+    // A setting that could not be written (the folder is a file) exits 1.
     void settingsReportTheWrite() {
         TestEnv env;
         QCOMPARE(runCli({"settings", "set", "t2.peek", "false"}).status, 0);

@@ -36,9 +36,7 @@ private slots:
     }
     void cleanup() { m_env.reset(); }
 
-    // Names holding a line feed, a tab, a control character or a backslash
-    // keep one line per shot (and the scan's fields in place) in the plain
-    // output, as C escapes; JSON keeps the names.
+    // Control characters and backslashes are C escapes in lines, kept in JSON.
     void oddNamesStayOneLinePerShot() {
         Prefs::shared().set(Key::onlyShots, false);
         const QList<std::pair<const char*, const char*>> names{{"line\nfeed", "line\\nfeed"},
@@ -69,8 +67,7 @@ private slots:
         QCOMPARE(fromJson, paths);
     }
 
-    // A search finds the saved text and says on standard error how many
-    // screenshots are not read yet: not when all are read, nor with recognition off.
+    // A search notes screenshots not read yet, if any are to be read.
     void searchNotesUnreadScreenshots_data() {
         QTest::addColumn<bool>("ocr");
         QTest::addColumn<bool>("allRead");
@@ -98,8 +95,7 @@ private slots:
                  qPrintable(run.err));
     }
 
-    // The counts of the session (screenshots only), the library and each
-    // folder's subtree (the root's own shots for the root), the same in both forms.
+    // The same counts in both forms; a folder's count holds its subtree, the root's its own.
     void counts() {
         for (const char* name : {"Screenshot a.png", "holiday.png", "Sub/b.png", "Sub/Deep/c.png"})
             writeFile(m_root + "/" + name, pngBytes(8, 6));
@@ -110,8 +106,7 @@ private slots:
                  QJsonDocument(QJsonObject{{"session", 1}, {"all", 3}, {"perFolder", perFolder}}));
     }
 
-    // Watching prints, flushed, a line when the listing changed and one when a
-    // screenshot arrived, and ends cleanly on SIGTERM.
+    // Each change and arrival is printed at once; SIGTERM ends it cleanly.
     void watchFollowsTheFolder_data() {
         QTest::addColumn<bool>("json");
         QTest::newRow("lines") << false;
@@ -144,8 +139,7 @@ private slots:
         QCOMPARE(watch.exitCode(), 0);
     }
 
-    // A thumbnail fits the size asked for and says its own; what cannot be
-    // decoded or written exits 1, says so and writes nothing.
+    // What cannot be decoded or written exits 1 and writes nothing.
     void thumb_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("output"); // relative to the home
@@ -168,8 +162,7 @@ private slots:
         QCOMPARE(QFile::exists(out), made);
     }
 
-    // Recognition prints each file's lines under its name, nothing for a file
-    // without text.
+    // Each file's text under its name, none for a file without text.
     void ocr() {
         QImage image(900, 160, QImage::Format_RGB32);
         image.fill(Qt::white);
@@ -187,8 +180,7 @@ private slots:
         QCOMPARE(run.out, "== " + text + "\nInvoice payment overdue\n== " + none + "\n");
     }
 
-    // The desktop's tool is shown; its folder changes where the tool has one,
-    // else the command exits 1 and says why.
+    // The tool's folder changes only where the tool keeps one.
     void system_data() {
         QTest::addColumn<QString>("desktop");
         QTest::addColumn<bool>("writable");

@@ -7,8 +7,7 @@
 #include <QFile>
 #include <QTest>
 
-// Our own entries carry this prefix, so applications installed on the machine
-// (GIO also reads the system's folders) never change what the tests see.
+// GIO also reads the system's folders: only entries with this prefix count.
 static const QString kPrefix = QStringLiteral("tamberk-test-");
 
 class tst_AppChooser : public QObject {
@@ -44,8 +43,7 @@ private slots:
             apps.remove(name);
     }
 
-    // The default application (*) comes first and appears once, then the other
-    // recommended ones; mixed types keep only applications that take them all.
+    // The default (*) first and once; mixed types keep the apps that take them all.
     void defaultFirstThenRecommended_data() {
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QStringList>("expected");
@@ -75,8 +73,7 @@ private slots:
         QCOMPARE(AppChooser::contentType(m_files + "/named.jpeg"), QStringLiteral("image/jpeg"));
     }
 
-    // Launching hands every file, names with spaces intact, to the application;
-    // an entry that is gone is refused.
+    // Every file reaches the application intact; a missing entry is refused.
     void launchPassesTheFiles() {
         const QStringList paths{writeFile(m_files + "/my shot.png"), writeFile(m_files + "/b.png")};
         QVERIFY(AppChooser::launch(kPrefix + "viewer.desktop", paths));

@@ -25,9 +25,8 @@ public slots:
 class tst_FileManager : public QObject {
     Q_OBJECT
 private slots:
-    // Without a bus, or with none answering FileManager1, the first file's
-    // folder opens (a failure to open it reported once; no files, nothing);
-    // a file manager gets every file as an encoded URI and the startup id.
+    // Without a file manager the first file's folder opens (a failure reported
+    // once); a file manager gets every file as a URI, with the startup id.
     void reveal() {
         QStringList opened;
         bool opens = true;
@@ -67,8 +66,7 @@ private slots:
         QCOMPARE(failures, 1);
     }
 
-    // The desktop's opener says "no application" only by its exit status,
-    // after it started: that comes back as a failure of the path, later.
+    // The opener says "no application" only by its exit status, reported later.
     void openReportsTheOpenersFailure_data() {
         QTest::addColumn<QByteArray>("script"); // empty: no opener installed
         QTest::addColumn<bool>("fails");

@@ -31,8 +31,7 @@ private slots:
         QTest::newRow("unknown key") << "Ctrl+Alt+Nope" << false << 0u << Mods();
         QTest::newRow("modifier after key") << "S+Ctrl" << false << 0u << Mods();
     }
-    // Shortcut texts in the presets' form become the keysym and modifiers the
-    // grab needs; anything else is refused rather than grabbed half-right.
+    // Anything but a well-formed shortcut is refused rather than grabbed half-right.
     void parse() {
         QFETCH(QString, text);
         QFETCH(bool, valid);
@@ -46,9 +45,7 @@ private slots:
         QCOMPARE(combo->modifiers, modifiers);
     }
 
-    // Alt, Super and the lock keys are found wherever the keyboard puts them
-    // (each mask is the bit of the row holding its key), Super before Meta;
-    // keys on no row keep the usual masks.
+    // Each mask is the bit of the row holding its key, wherever that is; Super before Meta.
     void masks() {
         const QList<quint32> keys{kAltL, kSuperL, kNumLock, kScrollLock};
         for (int shift = 0; shift < 5; ++shift) {
@@ -69,8 +66,7 @@ private slots:
         QCOMPARE(modifierMasksFrom({}), ModifierMasks{});
     }
 
-    // Every combination of the lock keys is grabbed, the plain state first,
-    // and a press matches whatever locks are on.
+    // A press matches whatever locks are on.
     void lockVariants() {
         ModifierMasks masks;
         const quint16 ctrlAlt = x11Modifiers(Qt::ControlModifier | Qt::AltModifier, masks);

@@ -41,10 +41,8 @@ private slots:
         QCOMPARE(PortalShortcut::trigger(keys), trigger);
     }
 
-    // With the portal the preset is bound in a session of its own as the
-    // preferred trigger, the desktop's assignment is shown, an activation
-    // carries the X time of its token, and only version 2 opens the desktop's
-    // dialog; the X11 grab is left alone.
+    // A session per preset, the desktop's trigger shown, the X time taken from the
+    // token; only version 2 opens the desktop's dialog.
     void bindsThroughThePortal_data() {
         QTest::addColumn<uint>("version");
         QTest::newRow("version 1") << 1u;
@@ -93,8 +91,7 @@ private slots:
         QVERIFY(portal.session != first);
     }
 
-    // Without the portal, or with one lacking GlobalShortcuts, the X11 grab's
-    // status and presses pass through.
+    // Without GlobalShortcuts the X11 grab's status and presses pass through.
     void fallsBackToTheGrab_data() {
         QTest::addColumn<bool>("portalRuns");
         QTest::newRow("no portal") << false;

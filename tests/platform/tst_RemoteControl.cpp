@@ -43,9 +43,7 @@ private slots:
         QVERIFY(m_server.isConnected() && m_client.isConnected());
     }
 
-    // Each option reaches the running instance as its method, with the
-    // launcher's startup id for the focus request; --copy-text without text
-    // fails with a message once the instance has answered.
+    // Each option reaches the instance, with the startup id for the focus request.
     void commands_data() {
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("call");
@@ -81,8 +79,7 @@ private slots:
         QTRY_COMPARE(target.calls, QStringList{call});
     }
 
-    // Without an instance a command fails with a message instead of starting
-    // anything; a second instance finds the name taken and leaves the first working.
+    // Without an instance a command fails; a second one leaves the first working.
     void oneInstance() {
         const Forwarded none = forward(RemoteCommand::toggle, m_client);
         QCOMPARE(none.code, 1);

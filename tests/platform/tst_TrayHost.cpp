@@ -24,8 +24,8 @@ signals:
 class tst_TrayHost : public QObject {
     Q_OBJECT
 private slots:
-    // However the watcher and its host come up relative to the application,
-    // available() follows, once. (A host there from the start: tst_X11Services.)
+    // A watcher or host coming up late still makes the tray available (already up:
+    // tst_X11Services).
     void appears_data() {
         QTest::addColumn<bool>("watcherFirst");
         QTest::newRow("host registers later") << true;

@@ -9,8 +9,7 @@
 class tst_X11Offscreen : public QObject {
     Q_OBJECT
 private slots:
-    // Off X11 every window function declines without touching the window, so
-    // the panel's code runs unchanged under the offscreen tests.
+    // Off X11 every window function declines without touching the window.
     void declinesWithoutX11() {
         QWindow window;
         window.setGeometry(0, 0, 100, 100);

@@ -10,9 +10,7 @@
 class tst_Hotkey : public QObject {
     Q_OBJECT
 private slots:
-    // Every preset but "None" names keys the grab understands, and menus get
-    // the same keys (Super as Meta); an index outside the table, as a damaged
-    // setting holds, means the default preset.
+    // Presets name keys the grab and menus understand; a damaged index means the default.
     void presets() {
         const qint64 fallback = Prefs::find(QLatin1String(Key::hotkey))->fallback.toLongLong();
         const qint64 size = Hotkey::presets().size();
@@ -26,8 +24,7 @@ private slots:
         }
     }
 
-    // At most one shortcut is held: each registration releases the last one
-    // before grabbing the next, and "None" grabs nothing.
+    // At most one shortcut is held; "None" grabs nothing.
     void registration_data() {
         QTest::addColumn<QList<qint64>>("indices");
         QTest::addColumn<QStringList>("log");
@@ -46,9 +43,7 @@ private slots:
         QCOMPARE(shortcut.log, log);
     }
 
-    // Keys another program holds are reported until free ones are chosen;
-    // presses reach the owner with their X time. A grab that cannot work here
-    // (no X11) is not reported as keys in use.
+    // Keys held elsewhere are reported until free ones are chosen; no X11 is no conflict.
     void inUseAndPresses() {
         FakeShortcut shortcut;
         shortcut.taken = {Hotkey::preset(3).keys};

@@ -27,8 +27,7 @@ private slots:
         m_env.reset();
     }
 
-    // Switching on writes the entry into the user's autostart folder and
-    // switching off removes it; the state is read back from the file.
+    // The state is read back from the entry in the user's autostart folder.
     void roundTrip() {
         const QString path = LoginItem::entryPath();
         QCOMPARE(path, m_env->configHome() + "/autostart/org.tamberk.Tamberk.desktop");
@@ -55,8 +54,7 @@ private slots:
         row("dollar and quote", "/opt/a$b/t\"q", "Exec=\"/opt/a\\\\$b/t\\\\\"q\"");
         row("percent", "/opt/100%/tamberk", "Exec=/opt/100%%/tamberk");
     }
-    // The program path survives the entry's quoting rules, so a launcher
-    // starts exactly that file.
+    // A launcher starts exactly the program, whatever its path holds.
     void execQuoting() {
         QFETCH(QString, program);
         QFETCH(QString, line);
@@ -64,31 +62,28 @@ private slots:
         QVERIFY2(lines.contains(line), qPrintable(lines.join('|')));
     }
 
-    // The ways desktops switch an entry off, and a file that is no entry,
-    // read as off (an entry that is on: roundTrip).
+    // Entries switched off (or no entry) are replaced on switching on; the user's working one is
+    // kept.
     void readBack_data() {
         QTest::addColumn<QByteArray>("contents");
-        QTest::newRow("hidden") << QByteArray("[Desktop Entry]\nExec=x\nHidden=true\n");
-        QTest::newRow("switched off")
-            << QByteArray("[Desktop Entry]\nExec=x\nX-GNOME-Autostart-enabled=false\n");
-        QTest::newRow("not an entry") << QByteArray("\x01\x02garbage");
+        QTest::addColumn<bool>("enabled");
+        const QByteArray entry = "[Desktop Entry]\nType=Application\nExec=tamberk --mine\n";
+        QTest::newRow("user's entry") << entry << true;
+        QTest::newRow("hidden") << entry + "Hidden=true\n" << false;
+        QTest::newRow("switched off") << entry + "X-GNOME-Autostart-enabled=false\n" << false;
+        QTest::newRow("not an entry") << QByteArray("\x01\x02garbage") << false;
     }
     void readBack() {
         QFETCH(QByteArray, contents);
+        QFETCH(bool, enabled);
         writeFile(LoginItem::entryPath(), contents);
-        QVERIFY(!LoginItem::isEnabled());
-    }
-
-    // An enabled entry the user edited is not overwritten by switching on.
-    void keepsUsersEntry() {
-        const QByteArray mine = "[Desktop Entry]\nType=Application\nExec=tamberk --mine\n";
-        writeFile(LoginItem::entryPath(), mine);
+        QCOMPARE(LoginItem::isEnabled(), enabled);
         QVERIFY(LoginItem::set(true));
-        QCOMPARE(readAll(LoginItem::entryPath()), mine);
+        QVERIFY(LoginItem::isEnabled());
+        QCOMPARE(readAll(LoginItem::entryPath()) == contents, enabled);
     }
 
-    // A system-wide entry is switched off by hiding it for this user, since
-    // removing the user's file alone would leave it starting.
+    // A system-wide entry is hidden for this user: there is no file of ours to remove.
     void systemEntry() {
         writeFile(m_systemDirs + "/autostart/org.tamberk.Tamberk.desktop",
                   "[Desktop Entry]\nType=Application\nExec=tamberk\n");
@@ -100,10 +95,8 @@ private slots:
         QVERIFY(LoginItem::isEnabled());
     }
 
-    // A write that cannot happen is logged with the login item's prefix and
-    // reported as failure, not as success.
+    // A write that cannot happen (a file where the folder goes) is logged and reported.
     void failureIsLogged() {
-        // The autostart folder cannot be created where a file stands.
         writeFile(m_env->configHome() + "/autostart", "in the way");
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Tamberk login item: "));
         QVERIFY(!LoginItem::set(true));

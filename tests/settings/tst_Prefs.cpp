@@ -16,11 +16,11 @@
 class tst_Prefs : public QObject {
     Q_OBJECT
 private slots:
-    // A fresh store reads each key's fallback, which is of the key's type,
-    // among its choices and written back as read, and creates no file; a write
-    // lands in the file at once and is what the next launch reads.
+    void init() { m_env = std::make_unique<TestEnv>(); }
+    void cleanup() { m_env.reset(); }
+
+    // Fallbacks fit their rows and are read without creating a file; writes last.
     void defaultsAndWrites() {
-        TestEnv env;
         Prefs& prefs = Prefs::shared();
         for (const PrefKey& row : Prefs::table()) {
             QVERIFY2(row.fallback.typeId() == row.type, row.key);
@@ -34,39 +34,32 @@ private slots:
         QCOMPARE(Prefs::shared().value(Key::hotkey), QVariant(qint64(4)));
     }
 
-    // Stored text not of the key's type reads as false, 0 or 0.0, never half-parsed.
-    void storedTextConverts_data() {
+    // Stored text of another type reads as false, 0 or 0.0, never half-parsed;
+    // the command line takes only the key's type and choices.
+    void storedAndParsed_data() {
         QTest::addColumn<QString>("line");
-        QTest::addColumn<QVariant>("expected");
-        QTest::newRow("bool word") << "t2.reveal=yes" << QVariant(false);
-        QTest::newRow("double word") << "t2.width=wide" << QVariant(0.0);
-        QTest::newRow("integer fraction") << "t2.hotkey=2.7" << QVariant(qint64(2));
-        QTest::newRow("string list") << "t2.session=day, boot" << QVariant(QStringLiteral("boot"));
-        QTest::newRow("quoted comma") << "t2.folder=\"/a, b\"" << QVariant(QStringLiteral("/a, b"));
-    }
-    void storedTextConverts() {
-        QFETCH(QString, line);
-        QFETCH(QVariant, expected);
-        TestEnv env;
-        writeFile(Prefs::shared().storePath(), "[General]\n" + line.toUtf8() + '\n');
-        QCOMPARE(Prefs::shared().value(line.section('=', 0, 0).toUtf8().constData()), expected);
-    }
-
-    // The command line checks a value against the table; what passes formats back the same.
-    void parseChecksTypeAndChoices_data() {
-        QTest::addColumn<QString>("line");
+        QTest::addColumn<QVariant>("stored");
         QTest::addColumn<bool>("valid");
-        QTest::newRow("bool word") << "t2.ocr=no" << false;
-        QTest::newRow("integer") << "t2.hotkey=-2" << true;
-        QTest::newRow("integer fraction") << "t2.hotkey=1.5" << false;
-        QTest::newRow("scope folder") << "t2.scope=folder:/tmp/x" << true;
-        QTest::newRow("scope bare folder") << "t2.scope=folder:" << false;
+        const auto row = [](const char* line, const QVariant& stored, bool valid) {
+            QTest::newRow(line) << QString(line) << stored << valid;
+        };
+        row("t2.reveal=yes", false, false);
+        row("t2.width=wide", 0.0, false);
+        row("t2.hotkey=2.7", qint64(2), false);
+        row("t2.hotkey=-2", qint64(-2), true);
+        row("t2.session=day, boot", QStringLiteral("boot"), false);
+        row("t2.folder=\"/a, b\"", QStringLiteral("/a, b"), true);
+        row("t2.scope=folder:/tmp/x", QStringLiteral("folder:/tmp/x"), true);
+        row("t2.scope=folder:", QStringLiteral("folder:"), false);
     }
-    void parseChecksTypeAndChoices() {
+    void storedAndParsed() {
         QFETCH(QString, line);
+        QFETCH(QVariant, stored);
         QFETCH(bool, valid);
-        const QString text = line.section('=', 1);
-        const auto parsed = Prefs::parse(*Prefs::find(line.section('=', 0, 0)), text);
+        const QString key = line.section('=', 0, 0), text = line.section('=', 1);
+        writeFile(Prefs::shared().storePath(), "[General]\n" + line.toUtf8() + '\n');
+        QCOMPARE(Prefs::shared().value(key.toUtf8().constData()), stored);
+        const auto parsed = Prefs::parse(*Prefs::find(key), text);
         QCOMPARE(parsed.has_value(), valid);
         if (valid)
             QCOMPARE(Prefs::format(*parsed), text);
@@ -74,16 +67,15 @@ private slots:
 
     // A chosen folder ("~" is home) is used while it exists, else the system's.
     void effectiveFolder() {
-        TestEnv env;
         Prefs& prefs = Prefs::shared();
         const QString system = SystemCapture::location();
-        const QString shots = env.mkdir(QStringLiteral("Shots"));
+        const QString shots = m_env->mkdir(QStringLiteral("Shots"));
         prefs.set(Key::folder, QStringLiteral("~/Shots"));
         QCOMPARE(prefs.folderPath(), shots);
-        prefs.set(Key::folder, env.home() + QStringLiteral("/Later"));
+        prefs.set(Key::folder, m_env->home() + QStringLiteral("/Later"));
         QCOMPARE(prefs.folderPath(), system);
-        env.mkdir(QStringLiteral("Later"));
-        QCOMPARE(prefs.folderPath(), env.home() + QStringLiteral("/Later"));
+        m_env->mkdir(QStringLiteral("Later"));
+        QCOMPARE(prefs.folderPath(), m_env->home() + QStringLiteral("/Later"));
     }
 
     // The session starts at the later of the mode's base and the last reset.
@@ -100,7 +92,6 @@ private slots:
         QFETCH(QString, mode);
         QFETCH(double, resetAgo);
         QFETCH(QString, expected);
-        TestEnv env;
         Prefs& prefs = Prefs::shared();
         const double midnight =
             QDateTime::currentDateTime().date().startOfDay().toMSecsSinceEpoch() / 1000.0;
@@ -122,10 +113,8 @@ private slots:
                  qPrintable(QString::number(prefs.sessionStart(now) - bases.value(expected))));
     }
 
-    // Another program's edits, including replacement by rename, are announced
-    // and read; the watcher's sight of our own write announces nothing more.
+    // Other programs' edits (also by rename) are announced; our own writes once.
     void externalChangesAreAnnounced() {
-        TestEnv env;
         Prefs& prefs = Prefs::shared();
         QSignalSpy spy(&prefs, &Prefs::changed);
         writeFile(prefs.storePath(), "[General]\nt2.side=left\nt2.width=400\n");
@@ -136,15 +125,15 @@ private slots:
         QCOMPARE(::rename(path + ".new", path), 0);
         QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 10000);
         QCOMPARE(prefs.string(Key::side), QStringLiteral("right"));
-        QCOMPARE(prefs.number(Key::width), 268.0);
+        QCOMPARE(prefs.value(Key::width), Prefs::find(QLatin1String(Key::width))->fallback);
         prefs.set(Key::side, QStringLiteral("left"));
         QVERIFY(QMetaObject::invokeMethod(prefs.findChild<QFileSystemWatcher*>(), "fileChanged",
                                           Q_ARG(QString, prefs.storePath())));
         QCOMPARE(spy.count(), 3);
     }
+
     // Only settings the delegate re-applies change the snapshot; read-at-use ones leave it alone.
     void snapshotFollowsAppliedKeysOnly() {
-        TestEnv env;
         const QSet<QByteArray> readAtUse{
             Key::width,    Key::thumb,         Key::scope,       Key::reveal,   Key::peek,
             Key::autoCopy, Key::confirmDelete, Key::doubleClick, Key::launched, Key::ocrLanguages};
@@ -161,16 +150,16 @@ private slots:
             QVERIFY2((before == PrefsSnapshot()) == readAtUse.contains(row.key), row.key);
         }
     }
-    // The first launch carries "leftSide" over and removes only digits-only
-    // cache entries, never following a numeric link; later launches change nothing.
+
+    // Only the first launch migrates: "leftSide", and digits-only cache entries (no links
+    // followed).
     void firstLaunchMigrates() {
-        TestEnv env;
         const QString caches = AppDelegate::cachesPath();
         for (const QString& name :
              QStringLiteral("123|007/inner/file.bin|0|\u0661\u0662|12a|a1|1.5|Drag/00000001")
                  .split(QLatin1Char('|')))
             writeFile(caches + QLatin1Char('/') + name);
-        const QString outside = env.mkdir(QStringLiteral("outside"));
+        const QString outside = m_env->mkdir(QStringLiteral("outside"));
         writeFile(outside + QStringLiteral("/keep.png"));
         QVERIFY(QFile::link(outside, caches + QStringLiteral("/42")));
 
@@ -193,6 +182,9 @@ private slots:
         QCOMPARE(prefs.string(Key::side), QStringLiteral("right"));
         QVERIFY(QFile::exists(caches + QStringLiteral("/123")));
     }
+
+private:
+    std::unique_ptr<TestEnv> m_env;
 };
 
 TAMBERK_TEST(tst_Prefs)

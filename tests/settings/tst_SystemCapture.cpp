@@ -64,10 +64,8 @@ private slots:
         QCOMPARE(SystemCapture::detect()->id(), expected);
     }
 
-    // One detection names every folder to watch for strays: the shell's
-    // screenshots (created on use, matched through a link) and recordings, and
-    // gnome-screenshot's folder while that tool is set up but not in use. The
-    // shell keeps no folder setting: setting one changes nothing.
+    // One detection names every folder to watch, gnome-screenshot's too while it is
+    // set up but not in use; the shell's folder cannot be set.
     void gnomeShell() {
         const QString other = m_env->mkdir(QStringLiteral("Grabs"));
         m_stubs->addGsettings("'" + QFile::encodeName(other) + "'");
@@ -151,8 +149,7 @@ private slots:
                      qPrintable(line));
     }
 
-    // run returns the exit status (-1 if it cannot start); a write runs its
-    // steps in order, then its completion on the main thread.
+    // run gives the exit status (-1: no start); a write runs its steps in order.
     void runAndWrite() {
         m_stubs->add(QStringLiteral("fails"), "exit 3\n");
         QCOMPARE(SystemCapture::run(QStringLiteral("fails"), {QStringLiteral("x y")}), 3);

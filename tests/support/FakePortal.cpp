@@ -8,9 +8,9 @@
 
 namespace {
 
-constexpr char kService[] = "org.freedesktop.portal.Desktop";
-constexpr char kPath[] = "/org/freedesktop/portal/desktop";
-constexpr char kShortcuts[] = "org.freedesktop.portal.GlobalShortcuts";
+const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString kShortcuts = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 
 // One entry of the portal's a(sa{sv}) shortcut lists.
 struct Entry {
@@ -32,6 +32,11 @@ const QDBusArgument& operator>>(const QDBusArgument& arg, Entry& entry) {
     return arg;
 }
 
+// The caller's unique name as the portal writes it in object paths.
+QString caller(const QDBusMessage& message) {
+    return message.service().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Entry)
@@ -41,14 +46,13 @@ FakePortal::FakePortal(const QDBusConnection& bus, uint version)
     , m_version(version) {
     qDBusRegisterMetaType<Entry>();
     qDBusRegisterMetaType<QList<Entry>>();
-    m_registered =
-        m_bus.registerVirtualObject(QString::fromLatin1(kPath), this, QDBusConnection::SubPath) &&
-        m_bus.registerService(QString::fromLatin1(kService));
+    m_registered = m_bus.registerVirtualObject(kPath, this, QDBusConnection::SubPath) &&
+                   m_bus.registerService(kService);
 }
 
 FakePortal::~FakePortal() {
-    m_bus.unregisterService(QString::fromLatin1(kService));
-    m_bus.unregisterObject(QString::fromLatin1(kPath));
+    m_bus.unregisterService(kService);
+    m_bus.unregisterObject(kPath);
 }
 
 QString FakePortal::introspect(const QString&) const {
@@ -59,61 +63,45 @@ bool FakePortal::handleMessage(const QDBusMessage& message, const QDBusConnectio
     const QString member = message.member();
     const QList<QVariant> args = message.arguments();
     if (message.interface() == QLatin1String("org.freedesktop.DBus.Properties")) {
-        if (m_version == 0 || args.value(0).toString() != QLatin1String(kShortcuts)) {
-            connection.send(message.createErrorReply(
-                QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"),
-                QStringLiteral("no")));
-            return true;
-        }
-        connection.send(message.createReply(QVariant::fromValue(QDBusVariant(m_version))));
+        connection.send(m_version == 0 || args.value(0).toString() != kShortcuts
+                            ? message.createErrorReply(QDBusError::UnknownInterface, {})
+                            : message.createReply(QVariant::fromValue(QDBusVariant(m_version))));
         return true;
     }
-    if (message.interface() == QLatin1String("org.freedesktop.portal.Session") &&
-        member == QLatin1String("Close")) {
+    if (message.interface() == QLatin1String("org.freedesktop.portal.Session")) {
         calls << QStringLiteral("Close ") + message.path();
-        connection.send(message.createReply());
-        return true;
+        return connection.send(message.createReply());
     }
-    if (m_version == 0 || message.interface() != QLatin1String(kShortcuts))
+    if (m_version == 0 || message.interface() != kShortcuts)
         return false;
     if (member == QLatin1String("CreateSession")) {
         const QVariantMap options = qdbus_cast<QVariantMap>(args.value(0));
-        session = QStringLiteral("/org/freedesktop/portal/desktop/session/%1/%2")
-                      .arg(message.service().mid(1).replace(QLatin1Char('.'), QLatin1Char('_')),
-                           options.value(QStringLiteral("session_handle_token")).toString());
-        calls << QStringLiteral("CreateSession");
+        session =
+            kPath + QStringLiteral("/session/%1/%2")
+                        .arg(caller(message), options.value("session_handle_token").toString());
+        calls << member;
         respond(message, {{QStringLiteral("session_handle"), session}});
-        return true;
-    }
-    if (member == QLatin1String("BindShortcuts")) {
+    } else if (member == QLatin1String("BindShortcuts")) {
         const QList<Entry> shortcuts = qdbus_cast<QList<Entry>>(args.value(1));
         for (const Entry& e : shortcuts)
             calls << QStringLiteral("BindShortcuts %1 %2 \"%3\"")
-                         .arg(e.id,
-                              e.properties.value(QStringLiteral("preferred_trigger")).toString(),
-                              e.properties.value(QStringLiteral("description")).toString());
-        const QString id = shortcuts.isEmpty() ? QString() : shortcuts.constFirst().id;
-        respond(message, {{QStringLiteral("shortcuts"),
-                           QVariant::fromValue(QList<Entry>{
-                               {id,
-                                {{QStringLiteral("description"), QStringLiteral("x")},
-                                 {QStringLiteral("trigger_description"), assigned}}}})}});
-        return true;
-    }
-    if (member == QLatin1String("ConfigureShortcuts")) {
-        calls << QStringLiteral("ConfigureShortcuts");
+                         .arg(e.id, e.properties.value("preferred_trigger").toString(),
+                              e.properties.value("description").toString());
+        const Entry bound{shortcuts.value(0).id, {{"trigger_description", assigned}}};
+        respond(message, {{QStringLiteral("shortcuts"), QVariant::fromValue(QList<Entry>{bound})}});
+    } else if (member == QLatin1String("ConfigureShortcuts")) {
+        calls << member;
         connection.send(message.createReply());
-        return true;
+    } else {
+        return false;
     }
-    return false;
+    return true;
 }
 
 void FakePortal::respond(const QDBusMessage& call, const QVariantMap& results) {
-    const QVariantMap options = qdbus_cast<QVariantMap>(call.arguments().constLast());
-    const QString request =
-        QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
-            .arg(call.service().mid(1).replace(QLatin1Char('.'), QLatin1Char('_')),
-                 options.value(QStringLiteral("handle_token")).toString());
+    const QString token =
+        qdbus_cast<QVariantMap>(call.arguments().constLast()).value("handle_token").toString();
+    const QString request = kPath + QStringLiteral("/request/%1/%2").arg(caller(call), token);
     m_bus.send(call.createReply(QVariant::fromValue(QDBusObjectPath(request))));
     QDBusMessage response = QDBusMessage::createSignal(
         request, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
@@ -122,8 +110,8 @@ void FakePortal::respond(const QDBusMessage& call, const QVariantMap& results) {
 }
 
 void FakePortal::activate(const QString& sessionHandle, const QString& id, const QString& token) {
-    QDBusMessage signal = QDBusMessage::createSignal(
-        QString::fromLatin1(kPath), QString::fromLatin1(kShortcuts), QStringLiteral("Activated"));
+    QDBusMessage signal =
+        QDBusMessage::createSignal(kPath, kShortcuts, QStringLiteral("Activated"));
     signal << QVariant::fromValue(QDBusObjectPath(sessionHandle)) << id << qulonglong(1)
            << QVariantMap{{QStringLiteral("activation_token"), token}};
     m_bus.send(signal);
@@ -132,11 +120,9 @@ void FakePortal::activate(const QString& sessionHandle, const QString& id, const
 void FakePortal::reassign(const QString& description) {
     assigned = description;
     QDBusMessage signal =
-        QDBusMessage::createSignal(QString::fromLatin1(kPath), QString::fromLatin1(kShortcuts),
-                                   QStringLiteral("ShortcutsChanged"));
+        QDBusMessage::createSignal(kPath, kShortcuts, QStringLiteral("ShortcutsChanged"));
+    const Entry changed{QStringLiteral("toggle"), {{"trigger_description", description}}};
     signal << QVariant::fromValue(QDBusObjectPath(session))
-           << QVariant::fromValue(
-                  QList<Entry>{{QStringLiteral("toggle"),
-                                {{QStringLiteral("trigger_description"), description}}}});
+           << QVariant::fromValue(QList<Entry>{changed});
     m_bus.send(signal);
 }

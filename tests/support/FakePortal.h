@@ -5,11 +5,10 @@
 #include <QStringList>
 #include <QVariantMap>
 
-/// The desktop's portal as far as global shortcuts go, on a test's bus: it
-/// answers CreateSession, BindShortcuts, ConfigureShortcuts and the session's
-/// Close through the Request/Response pattern, records every call, and can
-/// press the shortcut. With `version` 0 it owns the name but offers no
-/// GlobalShortcuts interface, as portals of older desktops do.
+/// The desktop's GlobalShortcuts portal on a test's bus: answers its calls
+/// (through Request/Response where the portal does), records them, and can
+/// press the shortcut. `version` 0 owns the name without the interface, as
+/// older desktops' portals do.
 class FakePortal : public QDBusVirtualObject {
     Q_OBJECT
 public:
@@ -17,8 +16,7 @@ public:
     ~FakePortal() override;
     bool registered() const { return m_registered; }
 
-    /// Each call as "Method" plus what matters of it: the preferred trigger
-    /// of a bind, the session of a Close.
+    /// Each call: "CreateSession", "BindShortcuts ID TRIGGER \"DESCRIPTION\"", "Close SESSION"...
     QStringList calls;
     /// What the desktop answers as the shortcut's trigger_description.
     QString assigned = QStringLiteral("Super+K");
@@ -39,5 +37,4 @@ private:
     QDBusConnection m_bus;
     uint m_version;
     bool m_registered = false;
-    int m_sessions = 0;
 };

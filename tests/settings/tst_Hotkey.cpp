@@ -17,6 +17,7 @@ private slots:
         for (qint64 index : {qint64(-1), size})
             QCOMPARE(&Hotkey::preset(index), &Hotkey::preset(fallback));
         QVERIFY(Hotkey::preset(0).keys.isEmpty() && Hotkey::preset(0).sequence().isEmpty());
+        QVERIFY(!keyComboFrom(QKeySequence()));
         for (qint64 i = 1; i < size; ++i) {
             const HotkeyPreset& p = Hotkey::preset(i);
             QVERIFY2(parseKeyCombo(p.keys), qPrintable(p.keys));

@@ -32,7 +32,6 @@ private slots:
         };
         const QString usage = "\nusage: tamberk-cli COMMAND";
         cli("help", 0, "Commands:\n");
-        cli("--version", 0, "tamberk-cli " TAMBERK_VERSION "\n");
         cli("scan --help", 0, "usage: tamberk-cli scan [DIR] [--json]\n\n");
         cli("", 2, "usage: tamberk-cli COMMAND");
         cli("--frobnicate", 2, "unknown option '--frobnicate'" + usage);
@@ -52,7 +51,6 @@ private slots:
         cli("settings set t2.side up", 2, "not a valid value for t2.side");
         const QString appUsage = "\nUsage: tamberk [--toggle | --show | --hide";
         app("--help", 0, "\n  --toggle ");
-        app("--version", 0, "tamberk " TAMBERK_VERSION "\n");
         app("--frobnicate", 2, "tamberk: unknown option '--frobnicate'" + appUsage);
         app("--toggle --quit", 2, "tamberk: unexpected argument '--quit'" + appUsage);
         app("", 2, "Tamberk needs an X11 display: DISPLAY is not set");

@@ -40,18 +40,20 @@ private slots:
         cli("--version now", 2, "unexpected argument 'now'" + usage);
         cli("list --scope week", 2, "--scope is session, all or");
         cli("list --root", 2, "--root needs a value");
+        cli("list x", 2, "usage: tamberk-cli list");
         cli("search --json", 2, "usage: tamberk-cli search TEXT");
         cli("watch x", 2, "usage: tamberk-cli watch");
         cli("scan a b", 2, "usage: tamberk-cli scan");
         cli("thumb a.png --max x -o b.png", 2, "usage: tamberk-cli thumb");
         cli("ocr", 2, "usage: tamberk-cli ocr FILE");
-        cli("system show", 2, "usage: tamberk-cli system");
         cli("system set-location /no/such", 2, "'/no/such' is not an existing folder");
         cli("settings get t2.nope", 2, "unknown key 't2.nope'");
         cli("settings set t2.side up", 2, "not a valid value for t2.side");
         const QString appUsage = "\nUsage: tamberk [--toggle | --show | --hide";
         app("--help", 0, "\n  --toggle ");
+        app("-h", 0, "\n  --quit ");
         app("--frobnicate", 2, "tamberk: unknown option '--frobnicate'" + appUsage);
+        app("frobnicate", 2, "tamberk: unexpected argument 'frobnicate'" + appUsage);
         app("--toggle --quit", 2, "tamberk: unexpected argument '--quit'" + appUsage);
         app("", 2, "Tamberk needs an X11 display: DISPLAY is not set");
     }

@@ -89,8 +89,6 @@ private slots:
             const QString summary = help.out.section(QLatin1Char('\n'), 2, 2);
             QVERIFY2(!summary.isEmpty() && overview.contains(summary), qPrintable(name));
             const CliRun wrong = runCli({name, "--frobnicate"});
-            if (name == "ocr")
-                QEXPECT_FAIL("", "ocr reads an unknown option as a file name", Continue);
             QVERIFY2(wrong.status == 2 && wrong.out.isEmpty() &&
                          wrong.err.contains("usage: tamberk-cli " + name),
                      qPrintable(name + ": " + wrong.out + wrong.err));

@@ -162,7 +162,8 @@ private slots:
         QCOMPARE(QFile::exists(out), made);
     }
 
-    // Each file's text under its name, none for a file without text.
+    // Each file's text under its name, none for a file without text; a missing
+    // file is reported and fails the run without stopping the others.
     void ocr() {
         QImage image(900, 160, QImage::Format_RGB32);
         image.fill(Qt::white);
@@ -175,9 +176,13 @@ private slots:
         const QString text = m_env->home() + "/text.png";
         QVERIFY(image.save(text));
         const QString none = writeFile(m_env->home() + "/none.png", "no picture");
-        const CliRun run = runCli({"ocr", text, none});
-        QCOMPARE(run.status, 0);
-        QCOMPARE(run.out, "== " + text + "\nInvoice payment overdue\n== " + none + "\n");
+        const QString missing = m_env->home() + "/missing.png";
+        const CliRun run = runCli({"ocr", missing, text, none});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains("tamberk-cli: cannot read " + missing + "\n"),
+                 qPrintable(run.err));
+        QCOMPARE(run.out,
+                 "== " + missing + "\n== " + text + "\nInvoice payment overdue\n== " + none + "\n");
     }
 
     // The tool's folder changes only where the tool keeps one.

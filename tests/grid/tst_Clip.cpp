@@ -46,8 +46,8 @@ private slots:
     void init() { m_env = std::make_unique<TestEnv>(); }
     void cleanup() { m_env.reset(); }
 
-    // A copied PNG reaches image editors byte for byte, and file managers as
-    // its published URL.
+    // A copied PNG reaches image editors byte for byte, file managers as its
+    // published URL (its forms: tst_DragPayload).
     void pngKeepsItsBytes() {
         const QByteArray png = encoded(sample(), "png") + QByteArray("trailing bytes stay");
         const QString path = writeFile(m_env->home() + "/Screenshot.PNG", png);
@@ -55,7 +55,6 @@ private slots:
         QCOMPARE(mime->data("image/png"), png);
         QCOMPARE(mime->urls().size(), 1);
         QVERIFY(mime->urls().front().toLocalFile().startsWith(DragPayload::dropRoot()));
-        QVERIFY(mime->data("x-special/gnome-copied-files").startsWith("copy\nfile://"));
     }
 
     // A copied JPEG is decoded and offered as PNG, with the same picture.
@@ -68,7 +67,6 @@ private slots:
         QCOMPARE(image.size(), QSize(64, 40));
         QVERIFY(near(image.pixelColor(8, 20), QColor(200, 30, 40)));
         QVERIFY(near(image.pixelColor(56, 20), QColor(20, 90, 220)));
-        QCOMPARE(mime->urls().size(), 1);
     }
 
     // Recordings, several shots and a still that cannot be decoded go out as
@@ -105,7 +103,6 @@ private slots:
         Clip::copy({shotAt(writeFile(m_env->home() + "/s.png", png))});
         QCOMPARE(clipboard->mimeData()->data("image/png"), png);
         QVERIFY(!clipboard->mimeData()->formats().contains("text/plain"));
-
         Clip::copy({});
         QVERIFY(!clipboard->mimeData() || clipboard->mimeData()->formats().isEmpty());
     }

@@ -29,15 +29,6 @@ bool age(const QString& path, int days) {
            0;
 }
 
-QStringList dropFolders() {
-    return QDir(DragPayload::dropRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-}
-
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class tst_DragPayload : public QObject {
@@ -48,56 +39,47 @@ private slots:
     void init() { m_env = std::make_unique<TestEnv>(); }
     void cleanup() { m_env.reset(); }
 
-    // A file on the cache's volume is published as a copy under its own name
-    // in a new folder of eight hex digits; the original stays where it was.
+    // A file on the cache's volume goes out as a copy under its own name in a
+    // new folder of eight hex digits; the original stays.
     void sameVolumePublishesACopy() {
         const QString path = writeFile(m_env->home() + "/Shots/Screenshot 1.png", "picture");
         const QUrl first = DragPayload::shareableURL(QUrl::fromLocalFile(path));
         const QUrl second = DragPayload::shareableURL(QUrl::fromLocalFile(path));
 
         QVERIFY(first != second);
-        for (const QUrl& url : {first, second}) {
-            const QFileInfo published(url.toLocalFile());
-            QCOMPARE(published.fileName(), QStringLiteral("Screenshot 1.png"));
-            QCOMPARE(published.dir().absolutePath(),
-                     QDir(DragPayload::dropRoot()).absoluteFilePath(published.dir().dirName()));
-            QVERIFY(
-                QRegularExpression("^[0-9a-f]{8}$").match(published.dir().dirName()).hasMatch());
-            QCOMPARE(bytesOf(url.toLocalFile()), QByteArray("picture"));
-        }
-        QCOMPARE(bytesOf(path), QByteArray("picture"));
+        const QRegularExpression folder("^" + QRegularExpression::escape(DragPayload::dropRoot()) +
+                                        "/[0-9a-f]{8}/Screenshot 1.png$");
+        for (const QString& copy : {first.toLocalFile(), second.toLocalFile(), path})
+            QCOMPARE(LibrarySupport::contents(copy), QByteArray("picture"));
+        QVERIFY(folder.match(first.toLocalFile()).hasMatch());
+        QVERIFY(folder.match(second.toLocalFile()).hasMatch());
     }
 
-    // A file on another file system is published as itself, and nothing is
-    // left in the drop folder.
+    // A file on another file system goes out as itself, leaving no folder behind.
     void otherVolumePublishesTheFile() {
         const QString mount = m_env->mkdir("usb");
         if (!LibrarySupport::mountTmpfs(mount))
             QSKIP("mounting a tmpfs needs root");
         const QString path = writeFile(mount + "/Screenshot 2.png", "picture");
         const QUrl url = DragPayload::shareableURL(QUrl::fromLocalFile(path));
-        const QStringList folders = dropFolders();
+        const QStringList folders = LibrarySupport::names(DragPayload::dropRoot());
         LibrarySupport::unmount(mount);
-
         QCOMPARE(url, QUrl::fromLocalFile(path));
         QVERIFY(folders.isEmpty());
     }
 
-    // When the copy cannot be made the file's own URL goes out and no empty
-    // folder stays behind: no drop folder can be created (a file is in the
-    // way), or the copy itself fails (here: the source is a folder). A missing
-    // file is handed out unchanged too.
+    // When no copy can be made the file's own URL goes out, leaving no empty
+    // folder: the drop folder cannot be made, the copy fails (the source is a
+    // folder), or the file is missing.
     void failedCopyFallsBackToTheFile() {
         const QString path = writeFile(m_env->home() + "/Screenshot 3.png", "picture");
         QDir(DragPayload::dropRoot()).removeRecursively();
         writeFile(DragPayload::dropRoot(), "in the way");
         QCOMPARE(DragPayload::shareableURL(QUrl::fromLocalFile(path)), QUrl::fromLocalFile(path));
         QVERIFY(QFile::remove(DragPayload::dropRoot()));
-
         const QUrl folder = QUrl::fromLocalFile(m_env->mkdir("Shots/not a file"));
         QCOMPARE(DragPayload::shareableURL(folder), folder);
-        QVERIFY(dropFolders().isEmpty());
-
+        QVERIFY(LibrarySupport::names(DragPayload::dropRoot()).isEmpty());
         const QUrl missing = QUrl::fromLocalFile(m_env->home() + "/gone.png");
         QCOMPARE(DragPayload::shareableURL(missing), missing);
     }
@@ -115,7 +97,6 @@ private slots:
             << "a.mov" << DragPayload::maxRecordingBytes << "video/quicktime";
         QTest::newRow("one byte more") << "a.mov" << DragPayload::maxRecordingBytes + 1 << "";
         QTest::newRow("unknown extension") << "a.qqzx" << qint64(10) << "";
-        QTest::newRow("no extension") << "Screenshot" << qint64(10) << "";
         QTest::newRow("text") << "a.txt" << qint64(10) << "";
     }
     void dataTypeByExtensionAndSize() {
@@ -127,51 +108,41 @@ private slots:
         QCOMPARE(DragPayload::dataType(QUrl::fromLocalFile(path)), type);
     }
 
-    // A receiving application reads the published URL in every file-list form
-    // and, for a single image or small recording, the file's bytes on demand.
+    // A receiver reads the published URL in every file-list form and, for one
+    // file with a data type, the file's bytes on demand.
     void singleFileReadsBackAsAReceiverWould_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<qint64>("size");
         QTest::addColumn<QString>("type");
-        QTest::newRow("screenshot") << "Screenshot.png" << qint64(0) << "image/png";
-        QTest::newRow("100 MB recording")
-            << "Recording.mp4" << qint64(100) * 1000 * 1000 << "video/mp4";
-        QTest::newRow("unknown extension") << "Notes.qqzx" << qint64(0) << "";
+        QTest::newRow("screenshot") << "Screenshot.png"
+                                    << "image/png";
+        QTest::newRow("unknown extension") << "Notes.qqzx"
+                                           << "";
     }
     void singleFileReadsBackAsAReceiverWould() {
         QFETCH(QString, name);
-        QFETCH(qint64, size);
         QFETCH(QString, type);
-        const QString path = size ? sparseFile(m_env->home() + "/Shots/" + name, size)
-                                  : writeFile(m_env->home() + "/Shots/" + name, "contents");
+        const QString path = writeFile(m_env->home() + "/Shots/" + name, "contents");
         DragPayload::beginSession().waitForFinished();
         std::unique_ptr<QMimeData> mime(DragPayload::mimeData({QUrl::fromLocalFile(path)}));
-
         const QList<QUrl> urls = mime->urls();
         QCOMPARE(urls.size(), 1);
         QVERIFY(urls.front().toLocalFile().startsWith(DragPayload::dropRoot() + "/"));
-        QCOMPARE(QFileInfo(urls.front().toLocalFile()).fileName(), name);
+        QVERIFY(urls.front().path().endsWith("/" + name));
         const QByteArray encoded = urls.front().toEncoded();
         QCOMPARE(mime->data("text/uri-list"), encoded + "\r\n");
         QCOMPARE(mime->data("x-special/gnome-copied-files"), "copy\n" + encoded);
         QCOMPARE(mime->data("application/x-kde-cutselection"), QByteArray("0"));
-        QCOMPARE(mime->hasFormat("text/plain"), false);
-
+        QVERIFY(!mime->hasFormat("text/plain"));
         QCOMPARE(mime->formats().contains(type), !type.isEmpty());
         QCOMPARE(DragPayload::live().size(), size_t(type.isEmpty() ? 0 : 1));
-        if (!type.isEmpty()) {
-            const QByteArray bytes = mime->data(type);
-            QCOMPARE(bytes.size(), size ? size : 8);
-            if (!size)
-                QCOMPARE(bytes, QByteArray("contents"));
-        }
-        // A new drag forgets the providers of this one.
-        DragPayload::beginSession().waitForFinished();
+        if (!type.isEmpty())
+            QCOMPARE(mime->data(type), QByteArray("contents"));
+        DragPayload::beginSession().waitForFinished(); // a new drag forgets this one's providers
         QVERIFY(DragPayload::live().empty());
     }
 
-    // Several files go out as one list in the given order, with no data entry;
-    // a data request for a file deleted since yields nothing rather than junk.
+    // Several files go out as one list in order, with no data entry; data of a
+    // file deleted since is empty rather than junk.
     void severalFilesAndVanishedData() {
         const QString a = writeFile(m_env->home() + "/a.png", "aa");
         const QString b = writeFile(m_env->home() + "/b.png", "bb");
@@ -180,18 +151,16 @@ private slots:
         QCOMPARE(both->formats().contains("image/png"), false);
         const QList<QUrl> urls = both->urls();
         QCOMPARE(urls.size(), 2);
-        QCOMPARE(QFileInfo(urls[0].toLocalFile()).fileName(), QStringLiteral("b.png"));
-        QCOMPARE(QFileInfo(urls[1].toLocalFile()).fileName(), QStringLiteral("a.png"));
+        QVERIFY(urls[0].path().endsWith("/b.png") && urls[1].path().endsWith("/a.png"));
         QCOMPARE(both->data("text/uri-list"),
                  urls[0].toEncoded() + "\r\n" + urls[1].toEncoded() + "\r\n");
-
         std::unique_ptr<QMimeData> one(DragPayload::mimeData({QUrl::fromLocalFile(a)}));
         QVERIFY(QFile::remove(one->urls().front().toLocalFile()));
         QVERIFY(one->data("image/png").isEmpty());
     }
 
-    // The sweep removes drop folders older than 30 days with their files, and
-    // a link among them goes without its target; younger entries stay.
+    // The sweep removes entries past its age with their files, a link without
+    // its target; younger entries stay.
     void sweepRemovesOldEntries() {
         const QString root = DragPayload::dropRoot();
         const QString user = writeFile(m_env->home() + "/Pictures/keep.png", "mine");
@@ -205,12 +174,9 @@ private slots:
         QVERIFY(age(root + "/stray.tmp", 45));
         QVERIFY(age(root + "/0000000d", 40));
 
-        QFuture<int> sweep = DragPayload::beginSession();
-        sweep.waitForFinished();
-
-        QCOMPARE(sweep.result(), 3);
+        QCOMPARE(DragPayload::beginSession().result(), 3);
         QCOMPARE(LibrarySupport::names(root), (QStringList{"0000000b", "0000000c"}));
-        QCOMPARE(bytesOf(user), QByteArray("mine"));
+        QCOMPARE(LibrarySupport::contents(user), QByteArray("mine"));
     }
 };
 

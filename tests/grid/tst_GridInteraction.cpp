@@ -40,7 +40,7 @@ private slots:
 
     void eventsReachTheRules() {
         Roll roll;
-        roll.grid->setShots(mixed(6), false);
+        roll.fill(6);
         click(roll.grid, roll.centre(2));
         QTest::keyClick(roll.grid, Qt::Key_Return);
         QTest::keyClick(roll.grid, Qt::Key_C, Qt::ControlModifier);
@@ -55,7 +55,7 @@ private slots:
     // ended; the press toggles nothing afterwards.
     void dragOutHoldsThePanel() {
         Roll roll;
-        roll.grid->setShots(mixed(6), false);
+        roll.fill(6);
         click(roll.grid, roll.centre(0), Qt::ControlModifier);
         roll.host.log.clear();
         const QPointF at = roll.centre(3) + QPointF(12, 0);
@@ -71,7 +71,7 @@ private slots:
     // by how far the pointer is past its top or bottom.
     void rubberBand() {
         Roll roll;
-        roll.grid->setShots(mixed(300), false);
+        roll.fill(300);
         roll.scrollTo(1000);
         const QPointF empty(2, 1010); // the left margin
         press(roll.grid, empty);
@@ -106,7 +106,7 @@ private slots:
         QFETCH(QRectF, frame);
         QFETCH(int, scroll);
         Roll roll;
-        roll.grid->setShots(mixed(300), false);
+        roll.fill(300);
         roll.scrollTo(1000);
         roll.grid->interaction().scrollToVisible(frame);
         QCOMPARE(roll.scroll(), scroll);
@@ -135,7 +135,7 @@ private slots:
         QFETCH(bool, selected);
         QFETCH(QStringList, log);
         Roll roll;
-        roll.grid->setShots(mixed(6), false);
+        roll.fill(6);
         const ShotList& shots = roll.grid->shots();
         if (selected)
             roll.grid->setSelection({shots[4]->path, shots[2]->path});
@@ -156,7 +156,7 @@ private slots:
     // right click for the menu of the frame under it.
     void menuRequests() {
         Roll roll;
-        roll.grid->setShots(mixed(6), false);
+        roll.fill(6);
         QTest::keyClick(roll.grid, Qt::Key_Menu);
         click(roll.grid, roll.centre(3));
         QTest::keyClick(roll.grid, Qt::Key_F10, Qt::ShiftModifier);
@@ -171,7 +171,7 @@ private slots:
     void doubleClickPreviews() {
         Prefs::shared().set(Key::doubleClick, QStringLiteral("quicklook"));
         Roll roll;
-        roll.grid->setShots(mixed(6), false);
+        roll.fill(6);
         const QPointF at = roll.centre(0);
         click(roll.grid, at);
         sendMouse(roll.grid, QEvent::MouseButtonDblClick, at);

@@ -21,13 +21,11 @@ QPointF centreShown(const Roll& roll, const QString& path) {
 class tst_GridView : public QObject {
     Q_OBJECT
 private slots:
-    // Numbers count down from the listing's size; the end label spans the roll
-    // below the lowest column, inside the content. An empty listing hides the
-    // label and makes the grid exactly as tall as the viewport.
+    // Numbers count down; the end label spans the roll below the columns, inside
+    // the content; an empty roll has none and is as tall as the viewport.
     void numbersAndEndLabel() {
         Roll roll;
-        const ShotList shots = mixed(30);
-        roll.grid->setShots(shots, false);
+        const ShotList shots = roll.fill(30);
         double bottom = 0;
         for (int i = 0; i < shots.size(); ++i) {
             QCOMPARE(roll.grid->cell(shots[i]->path)->number, 30 - i);
@@ -45,9 +43,8 @@ private slots:
         QCOMPARE(roll.grid->cellCount(), 0);
     }
 
-    // The same listing again creates no cell and starts no animation, yet new
-    // values for the same paths reach the cells: a new pixel size lays the roll
-    // out again, a recording's new duration reaches its cell.
+    // The same listing again makes no cell and no animation, yet new values of a
+    // path reach its cell: a new size lays out again, a recording's length shows.
     void sameListing() {
         Roll roll;
         ShotList shots = mixed(40);
@@ -62,7 +59,6 @@ private slots:
         QCOMPARE(roll.grid->cellCount(), 40);
         QVERIFY(!roll.animator.ticking());
         QCOMPARE(roll.grid->lastAppliedCount(), 0);
-
         ThumbView* rec = roll.grid->cell(shots[2]->path);
         const QString unknown = rec->badgeText();
         const double before = roll.grid->frameOf(shots[0]->path)->height();
@@ -77,12 +73,11 @@ private slots:
         QVERIFY(rec->badgeText() != unknown);
     }
 
-    // A scrolled roll rendered into an image (the widget's offset lies between the
-    // painter and the device) shows the same picture once its cells are composed.
+    // A scrolled roll rendered into an image (the widget's offset between painter and
+    // device) shows the same picture once its cells are composed.
     void composedCellsKeepTheirPlace() {
         Roll roll;
-        const ShotList shots = mixed(30);
-        roll.grid->setShots(shots, false);
+        const ShotList shots = roll.fill(30);
         QImage red(400, 300, QImage::Format_RGB32);
         red.fill(Qt::red);
         for (const ShotPtr& s : shots)
@@ -107,7 +102,7 @@ private slots:
         ThumbView* cell = roll.grid->cell(shots[1]->path);
         QTRY_COMPARE(*roll.cache.decodes, 3);
         QTRY_VERIFY(cell->loaded > 0);
-        roll.grid->setShots(mixed(3), false); // same dates: nothing to load
+        roll.fill(3); // same dates: nothing to load
         QVERIFY(cell->loaded > 0);
         shots[1] = shot("s1.png", shots[1]->pixelSize, 5000);
         roll.grid->setShots(shots, false);
@@ -116,12 +111,11 @@ private slots:
         QTRY_VERIFY(cell->loaded > 0);
     }
 
-    // A listing without a selected shot drops it from the selection and tells
-    // the host; a new cell arriving during a selection shows the select mode.
+    // A listing without a selected shot unselects it, telling the host; a new cell
+    // arriving during a selection shows the select mode.
     void droppedSelectionNotifies() {
         Roll roll;
-        const ShotList shots = mixed(6);
-        roll.grid->setShots(shots, false);
+        const ShotList shots = roll.fill(6);
         roll.grid->setSelection({shots[2]->path, shots[4]->path});
         QVERIFY(roll.grid->cell(shots[0]->path)->selectMode);
         roll.grid->setShots({shots[0], shots[1], shots[3], shots[4]}, false);
@@ -134,8 +128,7 @@ private slots:
         QVERIFY(roll.grid->cell(shots[4]->path)->selected);
     }
 
-    // After a relayout while scrolled, the cell at the top edge keeps the same
-    // fraction of itself above the edge.
+    // After a relayout, the cell at the top edge keeps the same fraction of itself above it.
     void scrollAnchorHolds_data() {
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("to");
@@ -149,8 +142,7 @@ private slots:
         QFETCH(int, to);
         QFETCH(int, scroll);
         Roll roll(from);
-        const ShotList shots = mixed(300);
-        roll.grid->setShots(shots, false);
+        const ShotList shots = roll.fill(300);
         roll.scrollTo(scroll);
         QCOMPARE(roll.scroll(), scroll);
         // The anchor: the topmost (then leftmost) cell straddling the top edge.
@@ -175,9 +167,8 @@ private slots:
         QVERIFY2(std::abs(roll.scroll() - expected) <= 0.5, qPrintable(anchor));
     }
 
-    // The hovered cell is the one under the pointer even when the pointer has
-    // not moved over the grid: it arrived in one jump, or a new listing slid
-    // another cell under it.
+    // The hovered cell is the one under a pointer that did not move over the grid: it
+    // arrived in one jump, or a new listing slid another cell under it.
     void hoverFollowsAStillPointer() {
         Roll roll;
         ShotList shots = mixed(6);
@@ -187,7 +178,6 @@ private slots:
         QCoreApplication::sendEvent(roll.grid, &enter);
         QCOMPARE(roll.grid->hovered, std::optional(shots[0]->path));
         QVERIFY(roll.grid->cell(shots[0]->path)->hover);
-
         QCursor::setPos(roll.grid->mapToGlobal(at.toPoint()));
         QTRY_VERIFY(roll.grid->underMouse());
         shots.removeFirst();
@@ -199,11 +189,10 @@ private slots:
     }
 
     // An animated column change moves the cells near the viewport from where they
-    // showed to their new frames; far cells wait, untouched, until scrolled to.
+    // showed; far cells wait, untouched, until scrolled to.
     void relayoutAnimatesNearAndDefersFar() {
         Roll roll(470);
-        const ShotList shots = mixed(2000);
-        roll.grid->setShots(shots, false);
+        const ShotList shots = roll.fill(2000);
         roll.scrollTo(20000);
         const QString moving =
             (*std::find_if(shots.begin(), shots.end(), [&](const ShotPtr& s) {
@@ -223,7 +212,6 @@ private slots:
         QCOMPARE(roll.grid->cell(moving)->presentationBounds().center(),
                  roll.grid->frameOf(moving)->center());
         QVERIFY(!roll.animator.ticking());
-
         ThumbView* far = roll.grid->cell(shots[10]->path);
         QVERIFY(far->frame() != *roll.grid->frameOf(shots[10]->path));
         roll.scrollTo(0);
@@ -231,12 +219,10 @@ private slots:
         QVERIFY(!far->animating());
     }
 
-    // A live resize that crossed a column boundary keeps animating for a short
-    // while; later resizes within the same column count jump.
+    // A live resize across a column boundary animates a short while; later ones jump.
     void liveResizeWindow() {
         Roll roll(470);
-        const ShotList shots = mixed(20);
-        roll.grid->setShots(shots, false);
+        const ShotList shots = roll.fill(20);
         ThumbView* cell = roll.grid->cell(shots[1]->path);
         roll.area.resize(720, 600);
         roll.fit(720);
@@ -249,13 +235,11 @@ private slots:
         QCOMPARE(cell->frame(), *roll.grid->frameOf(shots[1]->path));
     }
 
-    // Images load within the load band around the viewport and nowhere else;
-    // cells left a screen beyond it withdraw their requests undecoded and let
-    // go of their images.
+    // Images load in a band around the viewport only; cells a screen beyond it
+    // withdraw their requests undecoded and let go of their images.
     void loadBand() {
         Roll roll(470, 600);
-        const ShotList shots = mixed(400);
-        roll.grid->setShots(shots, false);
+        const ShotList shots = roll.fill(400);
         QVERIFY(roll.cache.thumbs.waiting() > Thumbs::maxDecodes);
         QTRY_COMPARE(roll.cache.thumbs.running(), Thumbs::maxDecodes);
         roll.scrollTo(10000);
@@ -274,8 +258,7 @@ private slots:
             asked += f.intersects(band);
         }
         QVERIFY(asked > 10 && asked < 60);
-        // Only the decodes already running when the roll moved were made for
-        // the top; the band's cells were each decoded once.
+        // Besides the decodes already running for the top, each band cell decoded once.
         QTRY_COMPARE(roll.cache.thumbs.running() + roll.cache.thumbs.waiting(), 0);
         QCOMPARE(roll.cache.decodes->loadAcquire(), Thumbs::maxDecodes + asked);
         roll.scrollTo(0); // the released cells load again
@@ -285,7 +268,7 @@ private slots:
     }
 
     // The cascade staggers the visible cells, up to a cap, top-left first, each
-    // starting offset to the side it comes from and transparent.
+    // starting transparent and offset to the side it comes from.
     void cascade_data() {
         QTest::addColumn<bool>("fromRight");
         QTest::newRow("from the right") << true;
@@ -294,9 +277,9 @@ private slots:
     void cascade() {
         QFETCH(bool, fromRight);
         Roll roll(1200, 860);
-        const ShotList shots = mixed(200);
-        roll.grid->setShots(shots, false);
+        const ShotList shots = roll.fill(200);
         roll.grid->cascadeIn(fromRight);
+        const auto x = [](ThumbView* c) { return c->parts().layer.value(Prop::TranslationX, 0.0); };
         QList<ThumbView*> cascading;
         int visible = 0;
         for (const ShotPtr& s : shots) {
@@ -306,26 +289,23 @@ private slots:
                 cascading << c;
         }
         QVERIFY(cascading.size() > 1 && cascading.size() < visible);
-        const double offset = cascading[0]->parts().layer.value(Prop::TranslationX, 0.0);
+        const double offset = x(cascading[0]);
         QVERIFY(fromRight ? offset > 0 : offset < 0);
         for (ThumbView* c : cascading) {
             QVERIFY(c->frame().intersects(roll.grid->visibleRect()));
-            QCOMPARE(c->parts().layer.value(Prop::TranslationX, 0.0), offset);
+            QCOMPARE(x(c), offset);
             QCOMPARE(c->parts().layer.value(Prop::Opacity, 1.0), 0.0);
         }
         roll.advance(0.1); // the first cells move, the last still waits
-        double last = 0;
-        for (ThumbView* c : cascading)
-            last = std::max(last, std::abs(c->parts().layer.value(Prop::TranslationX, 0.0)));
-        ThumbView* first = roll.grid->cellAt(roll.centre(0));
-        QVERIFY(std::abs(first->parts().layer.value(Prop::TranslationX, 0.0)) < last);
-        QCOMPARE(last, std::abs(offset));
+        QVERIFY(std::abs(x(roll.grid->cellAt(roll.centre(0)))) < std::abs(offset));
+        QVERIFY(std::any_of(cascading.begin(), cascading.end(),
+                            [&](ThumbView* c) { return x(c) == offset; }));
         roll.advance(settle);
         QVERIFY(!roll.animator.ticking());
     }
 
-    // Only new screenshots develop; a shown grid keeps removed cells until
-    // their vanish (timed in tst_ThumbView) ends; without animation they go at once.
+    // Only new shots develop; removed cells stay until their vanish ends, or go at
+    // once without animation.
     void developAndVanish() {
         Roll roll;
         const ShotList shots = mixed(5);
@@ -336,7 +316,6 @@ private slots:
         roll.advance(settle);
         roll.grid->develop({shots[3]->path, QStringLiteral("/nowhere")});
         QVERIFY(roll.grid->cell(shots[3]->path)->parts().flashLayer.has("develop"));
-
         roll.grid->setShots(shots.mid(2), true);
         QCOMPARE(roll.grid->cellCount(), 5); // two still fading
         QVERIFY(!roll.grid->cell(shots[0]->path));

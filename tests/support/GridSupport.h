@@ -118,6 +118,11 @@ struct Roll {
         grid->updateVisible();
     }
     int scroll() const { return area.verticalScrollBar()->value(); }
+    /// Lists `count` mixed shots at once.
+    ShotList fill(int count) {
+        grid->setShots(mixed(count), false);
+        return grid->shots();
+    }
     QPointF centre(int i) const { return grid->frameOf(grid->shots()[i]->path)->center(); }
 };
 

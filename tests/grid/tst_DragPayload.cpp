@@ -1,8 +1,13 @@
 #include "../library/LibrarySupport.h"
 #include "TestEnv.h"
+#include "grid/Clip.h"
 #include "grid/DragPayload.h"
 
+#include <QBuffer>
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QTest>
 #include <fcntl.h>
@@ -29,8 +34,34 @@ bool age(const QString& path, int days) {
            0;
 }
 
+ShotPtr shotAt(const QString& path, bool video = false) {
+    return std::make_shared<Shot>(path, 0, 0, QSizeF(), video, true);
+}
+
+QByteArray encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, 95);
+    return bytes;
+}
+
+// Red on the left, blue on the right.
+QImage sample() {
+    QImage image(64, 40, QImage::Format_RGB32);
+    image.fill(QColor(200, 30, 40));
+    QPainter(&image).fillRect(32, 0, 32, 40, QColor(20, 90, 220));
+    return image;
+}
+
+bool near(QColor a, QColor b) {
+    return qAbs(a.red() - b.red()) < 12 && qAbs(a.green() - b.green()) < 12 &&
+           qAbs(a.blue() - b.blue()) < 12;
+}
+
 } // namespace
 
+// What leaves the application when frames are dragged out or copied.
 class tst_DragPayload : public QObject {
     Q_OBJECT
     std::unique_ptr<TestEnv> m_env;
@@ -39,8 +70,7 @@ private slots:
     void init() { m_env = std::make_unique<TestEnv>(); }
     void cleanup() { m_env.reset(); }
 
-    // A file on the cache's volume goes out as a copy under its own name in a
-    // new folder of eight hex digits; the original stays.
+    // A file on the cache's volume goes out as a copy in a new folder; the original stays.
     void sameVolumePublishesACopy() {
         const QString path = writeFile(m_env->home() + "/Shots/Screenshot 1.png", "picture");
         const QUrl first = DragPayload::shareableURL(QUrl::fromLocalFile(path));
@@ -68,9 +98,8 @@ private slots:
         QVERIFY(folders.isEmpty());
     }
 
-    // When no copy can be made the file's own URL goes out, leaving no empty
-    // folder: the drop folder cannot be made, the copy fails (the source is a
-    // folder), or the file is missing.
+    // Without a copy (no drop folder, a failing copy, no file) the file's own URL goes
+    // out, leaving no empty folder.
     void failedCopyFallsBackToTheFile() {
         const QString path = writeFile(m_env->home() + "/Screenshot 3.png", "picture");
         QDir(DragPayload::dropRoot()).removeRecursively();
@@ -84,8 +113,7 @@ private slots:
         QCOMPARE(DragPayload::shareableURL(missing), missing);
     }
 
-    // Images are offered by type whatever their size; recordings only up to
-    // 150 MiB; files of unknown or non-media types by URL alone.
+    // Images are offered as data whatever their size, recordings up to a size, others not.
     void dataTypeByExtensionAndSize_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<qint64>("size");
@@ -108,8 +136,7 @@ private slots:
         QCOMPARE(DragPayload::dataType(QUrl::fromLocalFile(path)), type);
     }
 
-    // A receiver reads the published URL in every file-list form and, for one
-    // file with a data type, the file's bytes on demand.
+    // A receiver reads the URL in every file-list form and one typed file's bytes.
     void singleFileReadsBackAsAReceiverWould_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("type");
@@ -141,8 +168,8 @@ private slots:
         QVERIFY(DragPayload::live().empty());
     }
 
-    // Several files go out as one list in order, with no data entry; data of a
-    // file deleted since is empty rather than junk.
+    // Several files go out as one list in order, without data; data of a file
+    // deleted since is empty rather than junk.
     void severalFilesAndVanishedData() {
         const QString a = writeFile(m_env->home() + "/a.png", "aa");
         const QString b = writeFile(m_env->home() + "/b.png", "bb");
@@ -177,6 +204,65 @@ private slots:
         QCOMPARE(DragPayload::beginSession().result(), 3);
         QCOMPARE(LibrarySupport::names(root), (QStringList{"0000000b", "0000000c"}));
         QCOMPARE(LibrarySupport::contents(user), QByteArray("mine"));
+    }
+
+    // A copied PNG reaches image editors byte for byte, file managers as its URL.
+    void copiedPngKeepsItsBytes() {
+        const QByteArray png = encoded(sample(), "png") + QByteArray("trailing bytes stay");
+        const QString path = writeFile(m_env->home() + "/Screenshot.PNG", png);
+        std::unique_ptr<QMimeData> mime(Clip::mimeData({shotAt(path)}));
+        QCOMPARE(mime->data("image/png"), png);
+        QCOMPARE(mime->urls().size(), 1);
+        QVERIFY(mime->urls().front().toLocalFile().startsWith(DragPayload::dropRoot()));
+    }
+
+    // A copied JPEG is decoded and offered as PNG, with the same picture.
+    void copiedJpegIsReencodedAsPng() {
+        const QString path = writeFile(m_env->home() + "/Photo.jpg", encoded(sample(), "jpg"));
+        std::unique_ptr<QMimeData> mime(Clip::mimeData({shotAt(path)}));
+        const QByteArray png = mime->data("image/png");
+        QVERIFY(png.startsWith("\x89PNG\r\n\x1a\n"));
+        const QImage image = QImage::fromData(png, "png");
+        QCOMPARE(image.size(), QSize(64, 40));
+        QVERIFY(near(image.pixelColor(8, 20), QColor(200, 30, 40)));
+        QVERIFY(near(image.pixelColor(56, 20), QColor(20, 90, 220)));
+    }
+
+    // Recordings, several shots and an undecodable still are copied as URLs only, in order.
+    void copiedAsUrlsOnly_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<bool>("video");
+        QTest::addColumn<bool>("offered"); // a still's picture is only known once asked for
+        QTest::newRow("recording") << QStringList{"Recording.mp4"} << true << false;
+        QTest::newRow("two screenshots") << QStringList{"b.png", "a.png"} << false << false;
+        QTest::newRow("undecodable still") << QStringList{"Broken.jpg"} << false << true;
+    }
+    void copiedAsUrlsOnly() {
+        QFETCH(QStringList, names);
+        QFETCH(bool, video);
+        QFETCH(bool, offered);
+        ShotList shots;
+        for (const QString& name : names)
+            shots << shotAt(writeFile(m_env->home() + "/" + name, "not a picture"), video);
+        std::unique_ptr<QMimeData> mime(Clip::mimeData(shots));
+        QCOMPARE(mime->formats().contains("image/png"), offered);
+        QVERIFY(mime->data("image/png").isEmpty());
+        QStringList published;
+        for (const QUrl& url : mime->urls())
+            published << QFileInfo(url.toLocalFile()).fileName();
+        QCOMPARE(published, names);
+    }
+
+    // Copying replaces what was on the clipboard; copying nothing leaves it empty.
+    void copyReplacesTheClipboard() {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->setText("earlier");
+        const QByteArray png = encoded(sample(), "png");
+        Clip::copy({shotAt(writeFile(m_env->home() + "/s.png", png))});
+        QCOMPARE(clipboard->mimeData()->data("image/png"), png);
+        QVERIFY(!clipboard->mimeData()->formats().contains("text/plain"));
+        Clip::copy({});
+        QVERIFY(!clipboard->mimeData() || clipboard->mimeData()->formats().isEmpty());
     }
 };
 

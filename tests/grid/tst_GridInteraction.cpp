@@ -33,29 +33,43 @@ void click(GridView* grid, QPointF at, Qt::KeyboardModifiers modifiers = {}) {
 class tst_GridInteraction : public QObject {
     Q_OBJECT
     std::unique_ptr<TestEnv> m_env;
+    std::unique_ptr<Roll> m_roll; // six shots
 
 private slots:
-    void init() { m_env = std::make_unique<TestEnv>(); }
-    void cleanup() { m_env.reset(); }
+    void init() {
+        m_env = std::make_unique<TestEnv>();
+        m_roll = std::make_unique<Roll>();
+        m_roll->fill(6);
+    }
+    void cleanup() {
+        m_roll.reset();
+        m_env.reset();
+    }
 
+    // Clicks, keys (Caps Lock read from the X11 state) and the menu requests of
+    // the Menu key, Shift+F10 and a right click.
     void eventsReachTheRules() {
-        Roll roll;
-        roll.fill(6);
+        Roll& roll = *m_roll;
+        QTest::keyClick(roll.grid, Qt::Key_Menu);
         click(roll.grid, roll.centre(2));
         QTest::keyClick(roll.grid, Qt::Key_Return);
         QTest::keyClick(roll.grid, Qt::Key_C, Qt::ControlModifier);
         QTest::keyClick(roll.grid, Qt::Key_W);
         QKeyEvent capsLock(QEvent::KeyPress, Qt::Key_A, {}, 0, 0, 0x2 /* X11 lock */, "A");
         QCoreApplication::sendEvent(roll.grid, &capsLock);
+        QTest::keyClick(roll.grid, Qt::Key_F10, Qt::ShiftModifier);
+        const QPoint at = roll.centre(5).toPoint();
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, at, roll.grid->mapToGlobal(at));
+        QCoreApplication::sendEvent(roll.grid, &menu);
         click(roll.grid, roll.centre(1), Qt::ControlModifier);
-        QCOMPARE(roll.host.log, (QStringList{"open s2", "copy s2", "search w", "count 1"}));
+        QCOMPARE(roll.host.log, (QStringList{"menu ", "open s2", "copy s2", "search w", "menu s2",
+                                             "menu s5", "count 1"}));
     }
 
     // A drag-out holds the panel around it and tells the host it started and
     // ended; the press toggles nothing afterwards.
     void dragOutHoldsThePanel() {
-        Roll roll;
-        roll.fill(6);
+        Roll& roll = *m_roll;
         click(roll.grid, roll.centre(0), Qt::ControlModifier);
         roll.host.log.clear();
         const QPointF at = roll.centre(3) + QPointF(12, 0);
@@ -70,7 +84,7 @@ private slots:
     // The rubber band is painted while dragged, selects, and scrolls the roll
     // by how far the pointer is past its top or bottom.
     void rubberBand() {
-        Roll roll;
+        Roll& roll = *m_roll;
         roll.fill(300);
         roll.scrollTo(1000);
         const QPointF empty(2, 1010); // the left margin
@@ -105,7 +119,7 @@ private slots:
     void scrollToVisible() {
         QFETCH(QRectF, frame);
         QFETCH(int, scroll);
-        Roll roll;
+        Roll& roll = *m_roll;
         roll.fill(300);
         roll.scrollTo(1000);
         roll.grid->interaction().scrollToVisible(frame);
@@ -134,8 +148,7 @@ private slots:
         QFETCH(bool, releaseOn);
         QFETCH(bool, selected);
         QFETCH(QStringList, log);
-        Roll roll;
-        roll.fill(6);
+        Roll& roll = *m_roll;
         const ShotList& shots = roll.grid->shots();
         if (selected)
             roll.grid->setSelection({shots[4]->path, shots[2]->path});
@@ -152,26 +165,11 @@ private slots:
         cell->fire(ThumbView::Button::Trash); // without a host nothing happens
     }
 
-    // The Menu key and Shift+F10 ask for the menu of what the keys act on, a
-    // right click for the menu of the frame under it.
-    void menuRequests() {
-        Roll roll;
-        roll.fill(6);
-        QTest::keyClick(roll.grid, Qt::Key_Menu);
-        click(roll.grid, roll.centre(3));
-        QTest::keyClick(roll.grid, Qt::Key_F10, Qt::ShiftModifier);
-        const QPoint at = roll.centre(5).toPoint();
-        QContextMenuEvent event(QContextMenuEvent::Mouse, at, roll.grid->mapToGlobal(at));
-        QCoreApplication::sendEvent(roll.grid, &event);
-        QCOMPARE(roll.host.log, (QStringList{"menu ", "menu s3", "menu s5"}));
-    }
-
     // With the preview chosen, a double click opens it on the frame and holds
     // the panel; it follows the arrows, and Space closes it, releasing the hold.
     void doubleClickPreviews() {
         Prefs::shared().set(Key::doubleClick, QStringLiteral("quicklook"));
-        Roll roll;
-        roll.fill(6);
+        Roll& roll = *m_roll;
         const QPointF at = roll.centre(0);
         click(roll.grid, at);
         sendMouse(roll.grid, QEvent::MouseButtonDblClick, at);

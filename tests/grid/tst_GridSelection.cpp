@@ -193,13 +193,16 @@ private slots:
     // What clicks, keys, the rubber band and the preview do to the selection,
     // and what they ask of the grid, on three columns of nine cells.
     void scripts_data() {
+        QTest::addColumn<QList<QRectF>>("frames");
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("selection");
         QTest::addColumn<QString>("log");
-        const auto row = [](const char* name, const char* script, const char* selection,
-                            const char* log) {
-            QTest::newRow(name) << QString(script) << QString(selection) << QString(log);
+        const auto on = [](const QList<QRectF>& frames, const char* name, const char* script,
+                           const char* selection, const char* log) {
+            QTest::newRow(name) << frames << QString(script) << QString(selection) << QString(log);
         };
+        const auto row = [&](const char* name, const char* script, const char* selection,
+                             const char* log) { on(rows(9), name, script, selection, log); };
         // With nothing selected a plain click selects nothing, yet aims the keys.
         row("return opens the clicked", "c4 kReturn", "", "open p4");
         row("keypad enter", "c4 kEnter", "", "open p4");
@@ -269,24 +272,8 @@ private slots:
         row("right clicks", "^c0 ^c1 m2 m1 m", "p0,p1", "menu p2;menu p0,p1;menu ");
         row("keyboard menu", "M c3 M", "", "menu ;menu p3");
         row("without a host", "x c2 kReturn kDelete kEscape kS KC m2 M ^c3", "p3", "");
-    }
-    void scripts() {
-        QFETCH(QString, script);
-        QFETCH(QString, selection);
-        QFETCH(QString, log);
-        FakeGrid grid(rows(9));
-        grid.run(script);
-        QCOMPARE(grid.sorted().join(','), selection);
-        QCOMPARE(grid.log.join(';'), log);
-    }
-
-    // The arrows' step: the nearest cell that way by layout frames, else the listing's neighbour.
-    void neighbor_data() {
-        QTest::addColumn<QList<QRectF>>("frames");
-        QTest::addColumn<int>("from");
-        QTest::addColumn<int>("direction");
-        QTest::addColumn<int>("expected"); // -1: none
-        // Two columns of uneven heights: p0 p2 p4 on the left, p1 p3 on the right.
+        // An arrow steps to the nearest cell that way by layout frames, else to the
+        // listing's neighbour. Two columns of uneven heights: p0 p2 p4 | p1 p3.
         const QList<QRectF> m{QRectF(0, 0, 100, 80), QRectF(110, 0, 100, 150),
                               QRectF(0, 90, 100, 120), QRectF(110, 160, 100, 80),
                               QRectF(0, 220, 100, 80)};
@@ -296,29 +283,25 @@ private slots:
         // Sideways, a smaller vertical offset breaks the tie of equal distances.
         const QList<QRectF> tie{QRectF(0, 0, 100, 100), QRectF(0, 110, 100, 100),
                                 QRectF(110, 90, 100, 100)};
-        const auto row = [](const char* name, const QList<QRectF>& frames, int from,
-                            Direction direction, int expected) {
-            QTest::newRow(name) << frames << from << int(direction) << expected;
-        };
-        row("right to an overlapping cell", m, 4, Direction::Right, 3);
-        row("left to the nearer centre", m, 3, Direction::Left, 2);
-        row("left to the level cell", tie, 2, Direction::Left, 1);
-        row("up the nearer cell", m, 3, Direction::Up, 1);
-        row("up within half a width", offset, 2, Direction::Up, 0);
-        row("down within half a width", offset, 0, Direction::Down, 1);
-        row("right at the row's end", m, 1, Direction::Right, 2);
-        row("up from the first", m, 0, Direction::Up, -1);
-        row("down from the last", m, 4, Direction::Down, -1);
+        on(m, "right to an overlapping cell", "^c4 kRight", "p3", "scroll p3");
+        on(m, "left to the nearer centre", "^c3 kLeft", "p2", "scroll p2");
+        on(tie, "left to the level cell", "^c2 kLeft", "p1", "scroll p1");
+        on(m, "up the nearer cell", "^c3 kUp", "p1", "scroll p1");
+        on(offset, "up within half a width", "^c2 kUp", "p0", "scroll p0");
+        on(offset, "down within half a width", "^c0 kDown", "p1", "scroll p1");
+        on(m, "right at the row's end", "^c1 kRight", "p2", "scroll p2");
+        on(m, "up from the first", "^c0 kUp", "p0", "");
+        on(m, "down from the last", "^c4 kDown", "p4", "");
     }
-    void neighbor() {
+    void scripts() {
         QFETCH(QList<QRectF>, frames);
-        QFETCH(int, from);
-        QFETCH(int, direction);
-        QFETCH(int, expected);
+        QFETCH(QString, script);
+        QFETCH(QString, selection);
+        QFETCH(QString, log);
         FakeGrid grid(frames);
-        const std::optional<QString> next =
-            grid.rules.neighbor(grid.pathAt(from), Direction(direction));
-        QCOMPARE(next, expected < 0 ? std::nullopt : std::optional<QString>(grid.pathAt(expected)));
+        grid.run(script);
+        QCOMPARE(grid.sorted().join(','), selection);
+        QCOMPARE(grid.log.join(';'), log);
     }
 };
 

@@ -4,25 +4,20 @@
 #include "app/ui/Accessibility.h"
 #include "grid/GridAccess.h"
 #include "grid/GridInteraction.h"
-#include "grid/GridView.h"
 #include "panel/EdgeTab.h"
 #include "panel/PanelController.h"
 #include "settings/ui/Switch.h"
 #include "shelf/Announce.h"
-#include "shelf/ChipView.h"
 #include "shelf/EmptyStateView.h"
 #include "shelf/FineSlider.h"
 #include "shelf/FooterBar.h"
 #include "shelf/HScrollView.h"
 #include "shelf/IconButton.h"
-#include "shelf/SearchBox.h"
 #include "shelf/SelectionBar.h"
 #include "shelf/ShelfHeader.h"
-#include "shelf/ShelfView.h"
 #include "shelf/ToastView.h"
 
 #include <QAccessible>
-#include <QApplication>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTest>

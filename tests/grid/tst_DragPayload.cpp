@@ -17,11 +17,7 @@ namespace {
 
 // A file of `size` bytes that takes no disk space.
 QString sparseFile(const QString& path, qint64 size) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
-        return {};
-    return path;
+    return QFile::resize(writeFile(path, {}), size) ? path : QString();
 }
 
 // Sets the modification time of `path` itself, not of a link's target.

@@ -91,26 +91,25 @@ public:
         return list;
     }
 
-    // Runs space-separated steps: an optional modifier (^ Ctrl, + Shift, #
-    // keypad, ~ Alt, ! Caps Lock), a letter and its argument. cN click, wN double
-    // click, pN press, gN drag to, u release, e the drag ended, mN right click
-    // (m: empty space), M keyboard menu, hN hover, kName key, KName Ctrl+key,
-    // tText typed text, aName arrow in the preview,
-    // A and C log the anchor and the cursor, S the selection's size, x no host,
-    // q the preview chosen. A step aims at a cell's centre, at its top-left plus
-    // @dx,dy, or with no cell at @x,y (else far off every cell).
+    // Runs space-separated steps, each an optional modifier (^ Ctrl, + Shift, #
+    // keypad, ~ Alt, ! Caps Lock), a letter and its argument: cN click, wN double
+    // click, pN press, gN drag to, u release, e the drag ended, mN right click (m:
+    // empty space), M keyboard menu, hN hover, kName key, KName Ctrl+key, tText
+    // typed text, aName arrow in the preview; A, C and S log the anchor, the
+    // cursor and the selection's size; x drops the host, q chooses the preview.
+    // A step aims at a cell's centre, at its top-left plus @dx,dy, or with no cell
+    // at @x,y (else far off every cell).
     void run(const QString& script) {
         static const QRegularExpression step(
             R"(^([\^+#~!]?)([a-zA-Z])([^@]*)(?:@([-\d.]+),([-\d.]+))?$)");
         for (const QString& token : script.split(' ', Qt::SkipEmptyParts)) {
             const QRegularExpressionMatch m = step.match(token);
             QVERIFY2(m.hasMatch(), qPrintable(token));
-            const int prefix =
-                m.captured(1).isEmpty() ? -1 : QStringLiteral("^+#~").indexOf(m.captured(1));
-            const Qt::KeyboardModifiers mods(
-                prefix < 0 ? 0
-                           : QList<int>{Qt::ControlModifier, Qt::ShiftModifier, Qt::KeypadModifier,
-                                        Qt::AltModifier}[prefix]);
+            static const QHash<QString, Qt::KeyboardModifiers> modifiers{{"^", Qt::ControlModifier},
+                                                                         {"+", Qt::ShiftModifier},
+                                                                         {"#", Qt::KeypadModifier},
+                                                                         {"~", Qt::AltModifier}};
+            const Qt::KeyboardModifiers mods = modifiers.value(m.captured(1));
             const QString arg = m.captured(3);
             bool isCell = false;
             const int cell = arg.toInt(&isCell);

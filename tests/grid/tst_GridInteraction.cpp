@@ -46,8 +46,7 @@ private slots:
         m_env.reset();
     }
 
-    // Clicks, keys (Caps Lock read from the X11 state) and the menu requests of
-    // the Menu key, Shift+F10 and a right click.
+    // Clicks, keys (Caps Lock from the X11 state), the Menu key, Shift+F10, a right click.
     void eventsReachTheRules() {
         Roll& roll = *m_roll;
         QTest::keyClick(roll.grid, Qt::Key_Menu);
@@ -66,8 +65,7 @@ private slots:
                                              "menu s5", "count 1"}));
     }
 
-    // A drag-out holds the panel around it and tells the host it started and
-    // ended; the press toggles nothing afterwards.
+    // A drag-out holds the panel, tells the host of its start and end, toggles nothing.
     void dragOutHoldsThePanel() {
         Roll& roll = *m_roll;
         click(roll.grid, roll.centre(0), Qt::ControlModifier);
@@ -81,8 +79,7 @@ private slots:
         QVERIFY(roll.grid->interaction().draggedShots().isEmpty());
     }
 
-    // The rubber band is painted while dragged, selects, and scrolls the roll
-    // by how far the pointer is past its top or bottom.
+    // The band is painted while dragged, selects, and scrolls by how far the pointer is out.
     void rubberBand() {
         Roll& roll = *m_roll;
         roll.fill(300);
@@ -104,9 +101,7 @@ private slots:
         QVERIFY(!roll.grid->selection().isEmpty());
     }
 
-    // Bringing a frame into view scrolls as little as it can: up to a frame
-    // above, down to a frame below, only to the top of one taller than the
-    // roll; a frame in view stays where it is.
+    // Bringing a frame into view scrolls as little as it can, to the top of a tall one.
     void scrollToVisible_data() {
         QTest::addColumn<QRectF>("frame");
         QTest::addColumn<int>("scroll");
@@ -126,9 +121,8 @@ private slots:
         QCOMPARE(roll.scroll(), scroll);
     }
 
-    // A cell's copy and trash buttons act on a click of the hovered cell, the
-    // trash on the whole selection when its cell is selected: a release off
-    // the button, or a press elsewhere released on it, does nothing.
+    // A hovered cell's buttons act on a click on them (the trash on the selection the
+    // cell is in); a press or a release elsewhere does nothing.
     void cellButtonsClick_data() {
         QTest::addColumn<bool>("trash");
         QTest::addColumn<bool>("pressOn");
@@ -165,8 +159,8 @@ private slots:
         cell->fire(ThumbView::Button::Trash); // without a host nothing happens
     }
 
-    // With the preview chosen, a double click opens it on the frame and holds
-    // the panel; it follows the arrows, and Space closes it, releasing the hold.
+    // With the preview chosen a double click opens it, holding the panel; it follows
+    // the arrows; Space closes it, releasing the hold.
     void doubleClickPreviews() {
         Prefs::shared().set(Key::doubleClick, QStringLiteral("quicklook"));
         Roll& roll = *m_roll;
@@ -188,9 +182,8 @@ private slots:
         QCOMPARE(roll.host.log, (QStringList{"hold", "release"}));
     }
 
-    // A pile is a small picture of the first frame, keeping its shape, with
-    // the frames behind it showing below and to the right and a count badge
-    // above; it is drawn at the screen's pixel ratio. One frame is just itself.
+    // A pile: the first frame small and in shape, the others behind it below and right,
+    // room for the count above, at the screen's ratio; one frame is just itself.
     void pileOfFrames() {
         QImage wide(448, 252, QImage::Format_RGB32);
         wide.fill(Qt::red);

@@ -1,8 +1,13 @@
 #include "../library/LibrarySupport.h"
 #include "TestEnv.h"
+#include "grid/Clip.h"
 #include "grid/DragPayload.h"
 
+#include <QBuffer>
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QTest>
 #include <fcntl.h>
@@ -12,11 +17,7 @@ namespace {
 
 // A file of `size` bytes that takes no disk space.
 QString sparseFile(const QString& path, qint64 size) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
-        return {};
-    return path;
+    return QFile::resize(writeFile(path, {}), size) ? path : QString();
 }
 
 // Sets the modification time of `path` itself, not of a link's target.
@@ -29,17 +30,34 @@ bool age(const QString& path, int days) {
            0;
 }
 
-QStringList dropFolders() {
-    return QDir(DragPayload::dropRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+ShotPtr shotAt(const QString& path, bool video = false) {
+    return std::make_shared<Shot>(path, 0, 0, QSizeF(), video, true);
 }
 
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+QByteArray encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, 95);
+    return bytes;
+}
+
+// Red on the left, blue on the right.
+QImage sample() {
+    QImage image(64, 40, QImage::Format_RGB32);
+    image.fill(QColor(200, 30, 40));
+    QPainter(&image).fillRect(32, 0, 32, 40, QColor(20, 90, 220));
+    return image;
+}
+
+bool near(QColor a, QColor b) {
+    return qAbs(a.red() - b.red()) < 12 && qAbs(a.green() - b.green()) < 12 &&
+           qAbs(a.blue() - b.blue()) < 12;
 }
 
 } // namespace
 
+// What leaves the application when frames are dragged out or copied.
 class tst_DragPayload : public QObject {
     Q_OBJECT
     std::unique_ptr<TestEnv> m_env;
@@ -48,62 +66,50 @@ private slots:
     void init() { m_env = std::make_unique<TestEnv>(); }
     void cleanup() { m_env.reset(); }
 
-    // A file on the cache's volume is published as a copy under its own name
-    // in a new folder of eight hex digits; the original stays where it was.
+    // A file on the cache's volume goes out as a copy in a new folder; the original stays.
     void sameVolumePublishesACopy() {
         const QString path = writeFile(m_env->home() + "/Shots/Screenshot 1.png", "picture");
         const QUrl first = DragPayload::shareableURL(QUrl::fromLocalFile(path));
         const QUrl second = DragPayload::shareableURL(QUrl::fromLocalFile(path));
 
         QVERIFY(first != second);
-        for (const QUrl& url : {first, second}) {
-            const QFileInfo published(url.toLocalFile());
-            QCOMPARE(published.fileName(), QStringLiteral("Screenshot 1.png"));
-            QCOMPARE(published.dir().absolutePath(),
-                     QDir(DragPayload::dropRoot()).absoluteFilePath(published.dir().dirName()));
-            QVERIFY(
-                QRegularExpression("^[0-9a-f]{8}$").match(published.dir().dirName()).hasMatch());
-            QCOMPARE(bytesOf(url.toLocalFile()), QByteArray("picture"));
-        }
-        QCOMPARE(bytesOf(path), QByteArray("picture"));
+        const QRegularExpression folder("^" + QRegularExpression::escape(DragPayload::dropRoot()) +
+                                        "/[0-9a-f]{8}/Screenshot 1.png$");
+        for (const QString& copy : {first.toLocalFile(), second.toLocalFile(), path})
+            QCOMPARE(LibrarySupport::contents(copy), QByteArray("picture"));
+        QVERIFY(folder.match(first.toLocalFile()).hasMatch());
+        QVERIFY(folder.match(second.toLocalFile()).hasMatch());
     }
 
-    // A file on another file system is published as itself, and nothing is
-    // left in the drop folder.
+    // A file on another file system goes out as itself, leaving no folder behind.
     void otherVolumePublishesTheFile() {
         const QString mount = m_env->mkdir("usb");
         if (!LibrarySupport::mountTmpfs(mount))
             QSKIP("mounting a tmpfs needs root");
         const QString path = writeFile(mount + "/Screenshot 2.png", "picture");
         const QUrl url = DragPayload::shareableURL(QUrl::fromLocalFile(path));
-        const QStringList folders = dropFolders();
+        const QStringList folders = LibrarySupport::names(DragPayload::dropRoot());
         LibrarySupport::unmount(mount);
-
         QCOMPARE(url, QUrl::fromLocalFile(path));
         QVERIFY(folders.isEmpty());
     }
 
-    // When the copy cannot be made the file's own URL goes out and no empty
-    // folder stays behind: no drop folder can be created (a file is in the
-    // way), or the copy itself fails (here: the source is a folder). A missing
-    // file is handed out unchanged too.
+    // Without a copy (no drop folder, a failing copy, no file) the file's own URL goes
+    // out, leaving no empty folder.
     void failedCopyFallsBackToTheFile() {
         const QString path = writeFile(m_env->home() + "/Screenshot 3.png", "picture");
         QDir(DragPayload::dropRoot()).removeRecursively();
         writeFile(DragPayload::dropRoot(), "in the way");
         QCOMPARE(DragPayload::shareableURL(QUrl::fromLocalFile(path)), QUrl::fromLocalFile(path));
         QVERIFY(QFile::remove(DragPayload::dropRoot()));
-
         const QUrl folder = QUrl::fromLocalFile(m_env->mkdir("Shots/not a file"));
         QCOMPARE(DragPayload::shareableURL(folder), folder);
-        QVERIFY(dropFolders().isEmpty());
-
+        QVERIFY(LibrarySupport::names(DragPayload::dropRoot()).isEmpty());
         const QUrl missing = QUrl::fromLocalFile(m_env->home() + "/gone.png");
         QCOMPARE(DragPayload::shareableURL(missing), missing);
     }
 
-    // Images are offered by type whatever their size; recordings only up to
-    // 150 MiB; files of unknown or non-media types by URL alone.
+    // Images are offered as data whatever their size, recordings up to a size, others not.
     void dataTypeByExtensionAndSize_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<qint64>("size");
@@ -115,7 +121,6 @@ private slots:
             << "a.mov" << DragPayload::maxRecordingBytes << "video/quicktime";
         QTest::newRow("one byte more") << "a.mov" << DragPayload::maxRecordingBytes + 1 << "";
         QTest::newRow("unknown extension") << "a.qqzx" << qint64(10) << "";
-        QTest::newRow("no extension") << "Screenshot" << qint64(10) << "";
         QTest::newRow("text") << "a.txt" << qint64(10) << "";
     }
     void dataTypeByExtensionAndSize() {
@@ -127,51 +132,40 @@ private slots:
         QCOMPARE(DragPayload::dataType(QUrl::fromLocalFile(path)), type);
     }
 
-    // A receiving application reads the published URL in every file-list form
-    // and, for a single image or small recording, the file's bytes on demand.
+    // A receiver reads the URL in every file-list form and one typed file's bytes.
     void singleFileReadsBackAsAReceiverWould_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<qint64>("size");
         QTest::addColumn<QString>("type");
-        QTest::newRow("screenshot") << "Screenshot.png" << qint64(0) << "image/png";
-        QTest::newRow("100 MB recording")
-            << "Recording.mp4" << qint64(100) * 1000 * 1000 << "video/mp4";
-        QTest::newRow("unknown extension") << "Notes.qqzx" << qint64(0) << "";
+        QTest::newRow("screenshot") << "Screenshot.png"
+                                    << "image/png";
+        QTest::newRow("unknown extension") << "Notes.qqzx"
+                                           << "";
     }
     void singleFileReadsBackAsAReceiverWould() {
         QFETCH(QString, name);
-        QFETCH(qint64, size);
         QFETCH(QString, type);
-        const QString path = size ? sparseFile(m_env->home() + "/Shots/" + name, size)
-                                  : writeFile(m_env->home() + "/Shots/" + name, "contents");
+        const QString path = writeFile(m_env->home() + "/Shots/" + name, "contents");
         DragPayload::beginSession().waitForFinished();
         std::unique_ptr<QMimeData> mime(DragPayload::mimeData({QUrl::fromLocalFile(path)}));
-
         const QList<QUrl> urls = mime->urls();
         QCOMPARE(urls.size(), 1);
         QVERIFY(urls.front().toLocalFile().startsWith(DragPayload::dropRoot() + "/"));
-        QCOMPARE(QFileInfo(urls.front().toLocalFile()).fileName(), name);
+        QVERIFY(urls.front().path().endsWith("/" + name));
         const QByteArray encoded = urls.front().toEncoded();
         QCOMPARE(mime->data("text/uri-list"), encoded + "\r\n");
         QCOMPARE(mime->data("x-special/gnome-copied-files"), "copy\n" + encoded);
         QCOMPARE(mime->data("application/x-kde-cutselection"), QByteArray("0"));
-        QCOMPARE(mime->hasFormat("text/plain"), false);
-
+        QVERIFY(!mime->hasFormat("text/plain"));
         QCOMPARE(mime->formats().contains(type), !type.isEmpty());
         QCOMPARE(DragPayload::live().size(), size_t(type.isEmpty() ? 0 : 1));
-        if (!type.isEmpty()) {
-            const QByteArray bytes = mime->data(type);
-            QCOMPARE(bytes.size(), size ? size : 8);
-            if (!size)
-                QCOMPARE(bytes, QByteArray("contents"));
-        }
-        // A new drag forgets the providers of this one.
-        DragPayload::beginSession().waitForFinished();
+        if (!type.isEmpty())
+            QCOMPARE(mime->data(type), QByteArray("contents"));
+        DragPayload::beginSession().waitForFinished(); // a new drag forgets this one's providers
         QVERIFY(DragPayload::live().empty());
     }
 
-    // Several files go out as one list in the given order, with no data entry;
-    // a data request for a file deleted since yields nothing rather than junk.
+    // Several files go out as one list in order, without data; data of a file
+    // deleted since is empty rather than junk.
     void severalFilesAndVanishedData() {
         const QString a = writeFile(m_env->home() + "/a.png", "aa");
         const QString b = writeFile(m_env->home() + "/b.png", "bb");
@@ -180,18 +174,16 @@ private slots:
         QCOMPARE(both->formats().contains("image/png"), false);
         const QList<QUrl> urls = both->urls();
         QCOMPARE(urls.size(), 2);
-        QCOMPARE(QFileInfo(urls[0].toLocalFile()).fileName(), QStringLiteral("b.png"));
-        QCOMPARE(QFileInfo(urls[1].toLocalFile()).fileName(), QStringLiteral("a.png"));
+        QVERIFY(urls[0].path().endsWith("/b.png") && urls[1].path().endsWith("/a.png"));
         QCOMPARE(both->data("text/uri-list"),
                  urls[0].toEncoded() + "\r\n" + urls[1].toEncoded() + "\r\n");
-
         std::unique_ptr<QMimeData> one(DragPayload::mimeData({QUrl::fromLocalFile(a)}));
         QVERIFY(QFile::remove(one->urls().front().toLocalFile()));
         QVERIFY(one->data("image/png").isEmpty());
     }
 
-    // The sweep removes drop folders older than 30 days with their files, and
-    // a link among them goes without its target; younger entries stay.
+    // The sweep removes entries past its age with their files, a link without
+    // its target; younger entries stay.
     void sweepRemovesOldEntries() {
         const QString root = DragPayload::dropRoot();
         const QString user = writeFile(m_env->home() + "/Pictures/keep.png", "mine");
@@ -205,12 +197,68 @@ private slots:
         QVERIFY(age(root + "/stray.tmp", 45));
         QVERIFY(age(root + "/0000000d", 40));
 
-        QFuture<int> sweep = DragPayload::beginSession();
-        sweep.waitForFinished();
-
-        QCOMPARE(sweep.result(), 3);
+        QCOMPARE(DragPayload::beginSession().result(), 3);
         QCOMPARE(LibrarySupport::names(root), (QStringList{"0000000b", "0000000c"}));
-        QCOMPARE(bytesOf(user), QByteArray("mine"));
+        QCOMPARE(LibrarySupport::contents(user), QByteArray("mine"));
+    }
+
+    // A copied PNG reaches image editors byte for byte, file managers as its URL.
+    void copiedPngKeepsItsBytes() {
+        const QByteArray png = encoded(sample(), "png") + QByteArray("trailing bytes stay");
+        const QString path = writeFile(m_env->home() + "/Screenshot.PNG", png);
+        std::unique_ptr<QMimeData> mime(Clip::mimeData({shotAt(path)}));
+        QCOMPARE(mime->data("image/png"), png);
+        QCOMPARE(mime->urls().size(), 1);
+        QVERIFY(mime->urls().front().toLocalFile().startsWith(DragPayload::dropRoot()));
+    }
+
+    // A copied JPEG is decoded and offered as PNG, with the same picture.
+    void copiedJpegIsReencodedAsPng() {
+        const QString path = writeFile(m_env->home() + "/Photo.jpg", encoded(sample(), "jpg"));
+        std::unique_ptr<QMimeData> mime(Clip::mimeData({shotAt(path)}));
+        const QByteArray png = mime->data("image/png");
+        QVERIFY(png.startsWith("\x89PNG\r\n\x1a\n"));
+        const QImage image = QImage::fromData(png, "png");
+        QCOMPARE(image.size(), QSize(64, 40));
+        QVERIFY(near(image.pixelColor(8, 20), QColor(200, 30, 40)));
+        QVERIFY(near(image.pixelColor(56, 20), QColor(20, 90, 220)));
+    }
+
+    // Recordings, several shots and an undecodable still are copied as URLs only, in order.
+    void copiedAsUrlsOnly_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<bool>("video");
+        QTest::addColumn<bool>("offered"); // a still's picture is only known once asked for
+        QTest::newRow("recording") << QStringList{"Recording.mp4"} << true << false;
+        QTest::newRow("two screenshots") << QStringList{"b.png", "a.png"} << false << false;
+        QTest::newRow("undecodable still") << QStringList{"Broken.jpg"} << false << true;
+    }
+    void copiedAsUrlsOnly() {
+        QFETCH(QStringList, names);
+        QFETCH(bool, video);
+        QFETCH(bool, offered);
+        ShotList shots;
+        for (const QString& name : names)
+            shots << shotAt(writeFile(m_env->home() + "/" + name, "not a picture"), video);
+        std::unique_ptr<QMimeData> mime(Clip::mimeData(shots));
+        QCOMPARE(mime->formats().contains("image/png"), offered);
+        QVERIFY(mime->data("image/png").isEmpty());
+        QStringList published;
+        for (const QUrl& url : mime->urls())
+            published << QFileInfo(url.toLocalFile()).fileName();
+        QCOMPARE(published, names);
+    }
+
+    // Copying replaces what was on the clipboard; copying nothing leaves it empty.
+    void copyReplacesTheClipboard() {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->setText("earlier");
+        const QByteArray png = encoded(sample(), "png");
+        Clip::copy({shotAt(writeFile(m_env->home() + "/s.png", png))});
+        QCOMPARE(clipboard->mimeData()->data("image/png"), png);
+        QVERIFY(!clipboard->mimeData()->formats().contains("text/plain"));
+        Clip::copy({});
+        QVERIFY(!clipboard->mimeData() || clipboard->mimeData()->formats().isEmpty());
     }
 };
 

@@ -2,198 +2,201 @@
 #include "TestEnv.h"
 #include "WidgetInput.h"
 #include "grid/GridInteraction.h"
-#include "grid/GridView.h"
 #include "grid/PreviewWindow.h"
 #include "settings/Prefs.h"
-#include "shelf/Motion.h"
 
-#include <QMenu>
-#include <QMouseEvent>
 #include <QRegularExpression>
 #include <QTest>
 
+using namespace gridtest;
+
+namespace {
+
+void press(GridView* grid, QPointF at, Qt::KeyboardModifiers modifiers = {}) {
+    sendMouse(grid, QEvent::MouseButtonPress, at, Qt::LeftButton, modifiers);
+}
+void move(GridView* grid, QPointF at, Qt::MouseButtons buttons = Qt::LeftButton) {
+    sendMouse(grid, QEvent::MouseMove, at, buttons, {}, Qt::NoButton);
+}
+void release(GridView* grid, QPointF at) {
+    sendMouse(grid, QEvent::MouseButtonRelease, at, Qt::NoButton);
+}
+void click(GridView* grid, QPointF at, Qt::KeyboardModifiers modifiers = {}) {
+    press(grid, at, modifiers);
+    release(grid, at);
+}
+
+} // namespace
+
+// The grid's events reach the selection rules (tst_GridSelection) and their
+// requests reach the host; what the rules decide is not checked again here.
 class tst_GridInteraction : public QObject {
     Q_OBJECT
     std::unique_ptr<TestEnv> m_env;
-    std::unique_ptr<gridtest::CountingThumbs> m_thumbs;
-    std::unique_ptr<motion::Animator> m_clock;
-    std::unique_ptr<gridtest::FakeHost> m_host;
-    std::unique_ptr<GridView> m_grid;
-
-    QPointF centre(int i) const { return m_grid->frameOf(m_grid->shots()[i]->path)->center(); }
-
-    void press(QPointF at, Qt::KeyboardModifiers modifiers = {}) {
-        sendMouse(m_grid.get(), QEvent::MouseButtonPress, at, Qt::LeftButton, modifiers);
-    }
-    void move(QPointF at, Qt::MouseButtons buttons = Qt::LeftButton) {
-        sendMouse(m_grid.get(), QEvent::MouseMove, at, buttons, {}, Qt::NoButton);
-    }
-    void release(QPointF at) {
-        sendMouse(m_grid.get(), QEvent::MouseButtonRelease, at, Qt::NoButton);
-    }
-    void click(int i, Qt::KeyboardModifiers modifiers = {}) {
-        press(centre(i), modifiers);
-        release(centre(i));
-    }
+    std::unique_ptr<Roll> m_roll; // six shots
 
 private slots:
     void init() {
         m_env = std::make_unique<TestEnv>();
-        m_thumbs = std::make_unique<gridtest::CountingThumbs>();
-        m_clock = std::make_unique<motion::Animator>(0.0);
-        m_host = std::make_unique<gridtest::FakeHost>();
-        m_grid = std::make_unique<GridView>(nullptr, m_clock.get(), &m_thumbs->thumbs);
-        m_grid->setHost(m_host.get());
-        m_grid->resize(480, 900);
-        m_grid->setTarget(224);
-        m_grid->setShots(gridtest::mixed(6), false);
-        m_grid->show();
-        m_host->log.clear();
+        m_roll = std::make_unique<Roll>();
+        m_roll->fill(6);
     }
     void cleanup() {
-        m_grid.reset();
-        m_host.reset();
-        m_clock.reset();
-        m_thumbs.reset();
+        m_roll.reset();
         m_env.reset();
     }
 
-    // Clicks reach the selection rules: a plain click with nothing selected only
-    // aims the keyboard, Ctrl-click selects, and the host hears the new count.
-    void clicksAndKeys() {
-        click(2);
-        QVERIFY(m_grid->selection().isEmpty());
-        QTest::keyClick(m_grid.get(), Qt::Key_Return);
-        QTest::keyClick(m_grid.get(), Qt::Key_C, Qt::ControlModifier);
-        QTest::keyClick(m_grid.get(), Qt::Key_Delete);
-        QTest::keyClick(m_grid.get(), Qt::Key_Escape);
-        QTest::keyClick(m_grid.get(), Qt::Key_W, Qt::NoModifier);
-        QCOMPARE(m_host->log,
-                 (QStringList{"open s2", "copy s2", "trash s2", "escape", "search w"}));
-
-        m_host->log.clear();
-        click(1, Qt::ControlModifier);
-        click(4, Qt::ControlModifier);
-        QCOMPARE(m_host->log, (QStringList{"count 1", "count 2"}));
-        QCOMPARE(m_grid->selectedShots().size(), 2);
-        QTest::keyClick(m_grid.get(), Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(m_grid->selection().size(), 6);
+    // Clicks, keys (Caps Lock from the X11 state), the Menu key, Shift+F10, a right click.
+    void eventsReachTheRules() {
+        Roll& roll = *m_roll;
+        QTest::keyClick(roll.grid, Qt::Key_Menu);
+        click(roll.grid, roll.centre(2));
+        QTest::keyClick(roll.grid, Qt::Key_Return);
+        QTest::keyClick(roll.grid, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(roll.grid, Qt::Key_W);
+        QKeyEvent capsLock(QEvent::KeyPress, Qt::Key_A, {}, 0, 0, 0x2 /* X11 lock */, "A");
+        QCoreApplication::sendEvent(roll.grid, &capsLock);
+        QTest::keyClick(roll.grid, Qt::Key_F10, Qt::ShiftModifier);
+        const QPoint at = roll.centre(5).toPoint();
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, at, roll.grid->mapToGlobal(at));
+        QCoreApplication::sendEvent(roll.grid, &menu);
+        click(roll.grid, roll.centre(1), Qt::ControlModifier);
+        QCOMPARE(roll.host.log, (QStringList{"menu ", "open s2", "copy s2", "search w", "menu s2",
+                                             "menu s5", "count 1"}));
     }
 
-    // A press on a cell that moves more than 4 points drags the frame out: the
-    // host holds the panel around the drag and hears it start and end, and the
-    // press does not toggle anything afterwards.
+    // A drag-out holds the panel, tells the host of its start and end, toggles nothing.
     void dragOutHoldsThePanel() {
-        click(0, Qt::ControlModifier);
-        m_host->log.clear();
-        const QPointF at = centre(3);
-        press(at);
-        move(at + QPointF(3, 0));
-        QCOMPARE(m_host->log, QStringList{});
-        move(at + QPointF(12, 0));
-        release(at + QPointF(12, 0));
-        QCOMPARE(m_host->log, (QStringList{"hold", "drag", "drag end", "release"}));
-        QCOMPARE(m_grid->selection().size(), 1);
-        QVERIFY(m_grid->interaction().draggedShots().isEmpty());
+        Roll& roll = *m_roll;
+        click(roll.grid, roll.centre(0), Qt::ControlModifier);
+        roll.host.log.clear();
+        const QPointF at = roll.centre(3) + QPointF(12, 0);
+        press(roll.grid, roll.centre(3));
+        move(roll.grid, at);
+        release(roll.grid, at);
+        QCOMPARE(roll.host.log, (QStringList{"hold", "drag", "drag end", "release"}));
+        QCOMPARE(roll.grid->selection().size(), 1);
+        QVERIFY(roll.grid->interaction().draggedShots().isEmpty());
     }
 
-    // The rubber band from empty space selects the cells it touches and is
-    // painted while it is dragged, and only then.
-    void rubberBandSelects() {
-        const QPointF empty(470, 890), inBand(465, 885);
-        QVERIFY(!m_grid->cellAt(empty) && !m_grid->cellAt(inBand));
-        press(empty);
-        move(QPointF(300, 400));
-        QImage dragging(m_grid->size(), QImage::Format_ARGB32);
-        m_grid->render(&dragging);
-        release(QPointF(300, 400));
-        QImage after(m_grid->size(), QImage::Format_ARGB32);
-        m_grid->render(&after);
-        QVERIFY(dragging.pixel(inBand.toPoint()) != after.pixel(inBand.toPoint()));
-        QVERIFY(!m_grid->selection().isEmpty());
-        for (const QString& path : m_grid->selection())
-            QVERIFY(m_grid->frameOf(path)->intersects(QRectF(QPointF(300, 400), empty)));
+    // The band is painted while dragged, selects, and scrolls by how far the pointer is out.
+    void rubberBand() {
+        Roll& roll = *m_roll;
+        roll.fill(300);
+        roll.scrollTo(1000);
+        const QPointF empty(2, 1010); // the left margin
+        press(roll.grid, empty);
+        move(roll.grid, empty + QPointF(100, 10)); // the first move starts the band
+        QCOMPARE(roll.scroll(), 1000);
+        move(roll.grid, QPointF(200, 1000 + 600 + 37));
+        QCOMPARE(roll.scroll(), 1037);
+        move(roll.grid, QPointF(200, 1037 - 20));
+        QCOMPARE(roll.scroll(), 1017);
+        move(roll.grid, QPointF(200, 1200));
+        QCOMPARE(roll.scroll(), 1017);
+        const QPoint inBand(3, 1100 - 1017); // in the viewport, off every cell
+        const QImage dragging = roll.area.grab().toImage();
+        release(roll.grid, QPointF(200, 1200));
+        QVERIFY(dragging.pixel(inBand) != roll.area.grab().toImage().pixel(inBand));
+        QVERIFY(!roll.grid->selection().isEmpty());
     }
 
-    // A cell's copy and trash buttons act on a click of the hovered cell: a
-    // release off the button, or a press elsewhere released on it, does nothing.
+    // Bringing a frame into view scrolls as little as it can, to the top of a tall one.
+    void scrollToVisible_data() {
+        QTest::addColumn<QRectF>("frame");
+        QTest::addColumn<int>("scroll");
+        QTest::newRow("in view") << QRectF(0, 1100, 10, 100) << 1000;
+        QTest::newRow("above") << QRectF(0, 900, 10, 50) << 900;
+        QTest::newRow("below") << QRectF(0, 1700, 10, 100) << 1200;
+        QTest::newRow("taller than the roll") << QRectF(0, 1700, 10, 900) << 1700;
+        QTest::newRow("half a point below") << QRectF(0, 1500, 10, 100.5) << 1001;
+    }
+    void scrollToVisible() {
+        QFETCH(QRectF, frame);
+        QFETCH(int, scroll);
+        Roll& roll = *m_roll;
+        roll.fill(300);
+        roll.scrollTo(1000);
+        roll.grid->interaction().scrollToVisible(frame);
+        QCOMPARE(roll.scroll(), scroll);
+    }
+
+    // A hovered cell's buttons act on a click on them (the trash on the selection the
+    // cell is in); a press or a release elsewhere does nothing.
     void cellButtonsClick_data() {
         QTest::addColumn<bool>("trash");
         QTest::addColumn<bool>("pressOn");
         QTest::addColumn<bool>("releaseOn");
+        QTest::addColumn<bool>("selected");
         QTest::addColumn<QStringList>("log");
-        QTest::newRow("copy") << false << true << true << QStringList{"copy s2"};
-        QTest::newRow("trash") << true << true << true << QStringList{"trash s2"};
-        QTest::newRow("released off") << false << true << false << QStringList{};
-        QTest::newRow("pressed off") << true << false << true << QStringList{};
+        QTest::newRow("copy") << false << true << true << false << QStringList{"copy s2"};
+        QTest::newRow("trash") << true << true << true << false << QStringList{"trash s2"};
+        QTest::newRow("trash of the selection")
+            << true << true << true << true << QStringList{"trash s2,s4"};
+        QTest::newRow("released off") << false << true << false << false << QStringList{};
+        QTest::newRow("pressed off") << true << false << true << false << QStringList{};
     }
     void cellButtonsClick() {
         QFETCH(bool, trash);
         QFETCH(bool, pressOn);
         QFETCH(bool, releaseOn);
+        QFETCH(bool, selected);
         QFETCH(QStringList, log);
-        ThumbView* cell = m_grid->cell(m_grid->shots()[2]->path);
-        move(centre(2), Qt::NoButton); // the buttons show on the hovered cell
+        Roll& roll = *m_roll;
+        const ShotList& shots = roll.grid->shots();
+        if (selected)
+            roll.grid->setSelection({shots[4]->path, shots[2]->path});
+        const QSet<QString> before = roll.grid->selection();
+        ThumbView* cell = roll.grid->cell(shots[2]->path);
+        move(roll.grid, roll.centre(2), Qt::NoButton); // the buttons show on the hovered cell
         const ThumbView::Geometry& g = cell->geometry();
         const QPointF button = (trash ? g.trashB : g.copyB).center() + cell->frame().topLeft();
-        press(pressOn ? button : button + QPointF(0, 40));
-        release(releaseOn ? button : button + QPointF(0, 40));
-        QCOMPARE(m_host->log.filter(QRegularExpression("^(copy|trash)")), log);
-        QVERIFY(m_grid->selection().isEmpty());
+        press(roll.grid, pressOn ? button : button + QPointF(0, 40));
+        release(roll.grid, releaseOn ? button : button + QPointF(0, 40));
+        QCOMPARE(roll.host.log.filter(QRegularExpression("^(copy|trash)")), log);
+        QCOMPARE(roll.grid->selection(), before);
+        roll.grid->setHost(nullptr);
+        cell->fire(ThumbView::Button::Trash); // without a host nothing happens
     }
 
-    // A right click asks for the menu of the clicked frame (its rules:
-    // tst_GridSelection) and keeps the selection; the Menu key and Shift+F10 ask
-    // for the menu of the selection, else the last clicked frame, or empty space.
-    void menuRequests() {
-        QTest::keyClick(m_grid.get(), Qt::Key_Menu);
-        click(3);
-        QTest::keyClick(m_grid.get(), Qt::Key_F10, Qt::ShiftModifier);
-        click(1, Qt::ControlModifier);
-        click(4, Qt::ControlModifier);
-        QContextMenuEvent event(QContextMenuEvent::Mouse, centre(5).toPoint(),
-                                m_grid->mapToGlobal(centre(5).toPoint()));
-        QCoreApplication::sendEvent(m_grid.get(), &event);
-        QTest::keyClick(m_grid.get(), Qt::Key_Menu);
-        QCOMPARE(m_host->log,
-                 (QStringList{"menu ", "menu s3", "count 1", "count 2", "menu s5", "menu s1,s4"}));
-        QCOMPARE(m_grid->selection().size(), 2);
-    }
-
-    // With "quicklook", a double click previews the frame and holds the panel;
-    // the preview follows the arrows and Space closes it, releasing the hold.
+    // With the preview chosen a double click opens it, holding the panel; it follows
+    // the arrows; Space closes it, releasing the hold.
     void doubleClickPreviews() {
         Prefs::shared().set(Key::doubleClick, QStringLiteral("quicklook"));
-        press(centre(0));
-        release(centre(0));
-        sendMouse(m_grid.get(), QEvent::MouseButtonDblClick, centre(0));
-        release(centre(0));
-        PreviewWindow* preview = m_grid->interaction().preview();
+        Roll& roll = *m_roll;
+        const QPointF at = roll.centre(0);
+        click(roll.grid, at);
+        sendMouse(roll.grid, QEvent::MouseButtonDblClick, at);
+        release(roll.grid, at);
+        PreviewWindow* preview = roll.grid->interaction().preview();
         QVERIFY(preview && preview->isShowing());
-        QCOMPARE(m_host->log, QStringList{"hold"});
-        m_clock->advanceTo(1);
-        QCOMPARE(preview->current()->path, m_grid->shots()[0]->path);
+        QCOMPARE(roll.host.log, QStringList{"hold"});
+        roll.advance(1);
+        QCOMPARE(preview->current(), roll.grid->shots()[0]);
         QTest::keyClick(preview, Qt::Key_Right);
-        QCOMPARE(preview->current()->path, m_grid->interaction().rules().neighbor(
-                                               m_grid->shots()[0]->path, Direction::Right));
+        QCOMPARE(preview->current()->path, roll.grid->interaction().rules().neighbor(
+                                               roll.grid->shots()[0]->path, Direction::Right));
         QTest::keyClick(preview, Qt::Key_Space);
-        m_clock->advanceTo(2);
+        roll.advance(1);
         QVERIFY(!preview->isShowing());
-        QCOMPARE(m_host->log, (QStringList{"hold", "release"}));
+        QCOMPARE(roll.host.log, (QStringList{"hold", "release"}));
     }
 
-    // A pile shows the first frame on top, at most 112 wide, three more behind
-    // it and a count badge, drawn at the screen's pixel ratio.
+    // A pile: the first frame small and in shape, the others behind it below and right,
+    // room for the count above, at the screen's ratio; one frame is just itself.
     void pileOfFrames() {
         QImage wide(448, 252, QImage::Format_RGB32);
         wide.fill(Qt::red);
         const auto pile = GridInteraction::pileImage({wide, wide, wide, wide, wide}, 5, 2.0);
-        QCOMPARE(pile.top.size(), QSize(112, 63));
-        QCOMPARE(pile.image.deviceIndependentSize().toSize(), QSize(112 + 18 + 11, 63 + 18 + 11));
-        QCOMPARE(pile.image.size(), QSize(2 * (112 + 18 + 11), 2 * (63 + 18 + 11)));
+        const QSize size = pile.image.deviceIndependentSize().toSize();
+        QVERIFY(pile.top.width() < wide.width() / 2);
+        QCOMPARE(pile.top.height(), qRound(pile.top.width() * 252.0 / 448));
+        QVERIFY(pile.top.left() == 0 && pile.top.top() > 0); // the badge's room above
+        QVERIFY(size.width() > pile.top.right() + 1 && size.height() > pile.top.bottom() + 1);
+        QCOMPARE(pile.image.size(), size * 2);
+        QVERIFY(qAlpha(pile.image.pixel(2 * pile.top.bottomRight() + QPoint(4, 4))) > 0);
         const auto single = GridInteraction::pileImage({QImage()}, 1, 1.0);
-        QCOMPARE(single.top, QRect(0, 0, 80, 60));
-        QCOMPARE(single.image.size(), QSize(80, 60));
+        QCOMPARE(single.top, single.image.rect());
     }
 };
 

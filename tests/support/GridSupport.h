@@ -2,12 +2,16 @@
 
 #include "content/Thumbs.h"
 #include "grid/GridHost.h"
+#include "grid/GridView.h"
 #include "library/Shot.h"
+#include "shelf/Motion.h"
 
 #include <QAtomicInt>
 #include <QFileInfo>
 #include <QImage>
 #include <QList>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSemaphore>
 #include <QSizeF>
 #include <QString>
@@ -81,6 +85,45 @@ public:
     }
     void gridSelectionChanged(int count) override { log << QStringLiteral("count %1").arg(count); }
     void gridSearch(const QString& seed) override { log << "search " + seed; }
+};
+
+/// A shown scroll area around a grid, as the shelf holds it, on a manual clock.
+struct Roll {
+    motion::Animator animator{0.0};
+    CountingThumbs cache;
+    FakeHost host;
+    QScrollArea area;
+    GridView* grid = new GridView(nullptr, &animator, &cache.thumbs);
+    double now = 0;
+
+    explicit Roll(int width = 470, int height = 600) {
+        area.setFrameShape(QFrame::NoFrame);
+        area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area.resize(width, height);
+        area.setWidget(grid);
+        grid->setHost(&host);
+        area.show();
+        fit(width);
+    }
+    /// What the shelf's grid fit does: viewport height, width, relayout.
+    void fit(int width, bool animated = false) {
+        grid->setViewportHeight(area.viewport()->height());
+        grid->resize(width, std::max(grid->height(), area.viewport()->height()));
+        grid->relayout(animated);
+    }
+    void advance(double seconds) { animator.advanceTo(now += seconds); }
+    void scrollTo(int y) {
+        area.verticalScrollBar()->setValue(y);
+        grid->updateVisible();
+    }
+    int scroll() const { return area.verticalScrollBar()->value(); }
+    /// Lists `count` mixed shots at once.
+    ShotList fill(int count) {
+        grid->setShots(mixed(count), false);
+        return grid->shots();
+    }
+    QPointF centre(int i) const { return grid->frameOf(grid->shots()[i]->path)->center(); }
 };
 
 /// The largest difference of any colour channel between two pictures of one size.

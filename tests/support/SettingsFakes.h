@@ -20,14 +20,10 @@ public:
 
     CaptureInfo info;
     bool moves = true; ///< whether setLocation really changes the location
-    int locationReads = 0;
     QStringList ownLog;
 
     void read(QObject*, std::function<void(CaptureInfo)> done) override { done(info); }
-    void readLocation(QObject*, std::function<void(QString)> done) override {
-        ++locationReads;
-        done(info.location);
-    }
+    void readLocation(QObject*, std::function<void(QString)> done) override { done(info.location); }
     void setLocation(const QString& folder, std::function<void()> done) override {
         *m_log << QStringLiteral("location ") + folder;
         if (moves)

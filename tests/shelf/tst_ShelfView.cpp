@@ -22,39 +22,23 @@ class tst_ShelfView : public QObject {
 private slots:
     // While screenshots wait for text, an empty field says how many in place
     // of its placeholder, and a search says they may still match: in full
-    // on a wide card, shortened on a narrow one.
-    void readingHint_data() {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<QString>("query");
-        QTest::addColumn<qint64>("pending");
-        QTest::addColumn<QString>("placeholder");
-        QTest::addColumn<QString>("note");
-        const auto row = [](const char* name, int width, const char* query, qint64 pending,
-                            const char* placeholder, const char* note) {
-            QTest::newRow(name) << width << QString(query) << pending << QString(placeholder)
-                                << QString(note);
-        };
-        const char* reading = "Reading text \u00b7 1,234 left";
-        row("nothing waits", 268, "dog", 0, "Search text inside frames", "");
-        row("empty field", 268, "", 1234, reading, "");
-        row("search, wide card", 560, "dog", 1234, reading, "Still reading 1,234 screenshots");
-        row("search, one left", 560, "dog", 1, "Reading text \u00b7 1 left",
-            "Still reading 1 screenshot");
-        row("search, narrow card", 268, "dog", 1234, reading, "Still reading 1,234");
-    }
+    // on a wide card, shortened on a narrow one; the field gives it room.
     void readingHint() {
-        QFETCH(int, width);
-        QFETCH(QString, query);
-        QFETCH(qint64, pending);
-        QFETCH(QString, placeholder);
-        QFETCH(QString, note);
-        ShelfRig rig(QSize(width, 700));
-        rig.shelf->showSearch(true, query);
-        rig.shelf->setReading(pending);
-        QCOMPARE(rig.field()->placeholderText(), placeholder);
-        QCOMPARE(rig.shelf->search()->note(), note);
-        if (!note.isEmpty()) // the field gives the note its room
-            QVERIFY(rig.field()->geometry().right() < rig.shelf->search()->width() - 100);
+        const QString reading = "Reading text \u00b7 1,234 left";
+        for (const auto& [width, query, pending, placeholder, note] :
+             {std::tuple{268, "dog", 0, QStringLiteral("Search text inside frames"), ""},
+              {268, "", 1234, reading, ""},
+              {560, "dog", 1234, reading, "Still reading 1,234 screenshots"},
+              {560, "dog", 1, QStringLiteral("Reading text \u00b7 1 left"),
+               "Still reading 1 screenshot"},
+              {268, "dog", 1234, reading, "Still reading 1,234"}}) {
+            ShelfRig rig(QSize(width, 700));
+            rig.shelf->showSearch(true, query);
+            rig.shelf->setReading(pending);
+            QCOMPARE(rig.field()->placeholderText(), placeholder);
+            QCOMPARE(rig.shelf->search()->note(), QString(note));
+            QVERIFY(!*note || rig.field()->geometry().right() < rig.shelf->search()->width() - 100);
+        }
     }
 
     // The views sit where the layout puts them, for each set of bands shown,
@@ -131,36 +115,31 @@ private slots:
         QVERIFY(!rig.shelf->searchVisible() && !rig.shelf->isEditingSearch());
     }
 
-    // Escape in a field with text clears it and keeps the keyboard there; a
-    // second Escape closes the band, reporting the empty query each time.
-    void escapeCycle() {
+    // Up stays in the field; Down and Return leave it for the grid, keeping the
+    // band and its text. Escape in a field with text clears it and keeps the
+    // keyboard there; a second Escape closes the band and hands the keyboard
+    // to the grid, reporting the empty query each time.
+    void keysInTheField() {
         ShelfRig rig;
-        rig.shelf->showSearch(true, QStringLiteral("dog"));
-        rig.receiver.queries.clear();
-        rig.key(Qt::Key_Escape);
-        QVERIFY(rig.shelf->searchVisible() && rig.shelf->isEditingSearch());
-        QCOMPARE(rig.field()->text(), QString());
-        QCOMPARE(rig.receiver.queries, QStringList{""});
-        rig.key(Qt::Key_Escape);
-        QVERIFY(!rig.shelf->searchVisible());
-        QCOMPARE(rig.receiver.queries, (QStringList{"", ""}));
-        QCOMPARE(rig.shelf->window()->focusWidget(), rig.shelf->grid());
-    }
-
-    // Down and Return leave the field for the grid, keeping the band and its
-    // text; other keys stay in the field.
-    void keysThatLeaveTheField() {
+        rig.shelf->showSearch(true, QStringLiteral("x"));
         for (const auto& [key, leaves] :
-             {std::pair{Qt::Key_Down, true}, {Qt::Key_Return, true}, {Qt::Key_Up, false}}) {
-            ShelfRig rig;
-            rig.shelf->showSearch(true, QStringLiteral("x"));
+             {std::pair{Qt::Key_Up, false}, {Qt::Key_Down, true}, {Qt::Key_Return, true}}) {
+            rig.field()->setFocus();
             rig.key(key);
             QCOMPARE(rig.shelf->isEditingSearch(), !leaves);
             QVERIFY(rig.shelf->searchVisible());
             QCOMPARE(rig.field()->text(), QStringLiteral("x"));
-            if (leaves)
-                QCOMPARE(rig.shelf->window()->focusWidget(), rig.shelf->grid());
+            QVERIFY(!leaves || rig.shelf->window()->focusWidget() == rig.shelf->grid());
         }
+        rig.field()->setFocus();
+        rig.receiver.queries.clear();
+        rig.key(Qt::Key_Escape);
+        QVERIFY(rig.shelf->searchVisible() && rig.shelf->isEditingSearch());
+        QCOMPARE(rig.field()->text(), QString());
+        rig.key(Qt::Key_Escape);
+        QVERIFY(!rig.shelf->searchVisible());
+        QCOMPARE(rig.receiver.queries, (QStringList{"", ""}));
+        QCOMPARE(rig.shelf->window()->focusWidget(), rig.shelf->grid());
     }
 
     // Seeding with focus off opens the band empty and unfocused and reports
@@ -269,51 +248,45 @@ private slots:
     // Only drags that start in the grid are taken, and only by folder chips: a
     // drag from another program (no source object) or from another widget is
     // refused, lights nothing and files nothing.
-    void dropsOnlyFromTheGrid_data() {
-        QTest::addColumn<QString>("chip");
-        QTest::addColumn<int>("from"); // 0 a cell of the grid, 1 another widget, 2 another program
-        QTest::newRow("folder, from the grid") << "b" << 0;
-        QTest::newRow("folder, from another widget") << "b" << 1;
-        QTest::newRow("folder, from another program") << "b" << 2;
-        QTest::newRow("session, from the grid") << "Session" << 0;
-    }
     void dropsOnlyFromTheGrid() {
-        QFETCH(QString, chip);
-        QFETCH(int, from);
         ShelfRig rig;
         rig.shelf->updateChips(ChipTree().source(), Scope::all());
-        ChipView* built = rig.chip(chip);
-        const bool accepted = from == 0 && chip == "b";
         QWidget cell(rig.shelf->grid()); // cells start the grid's drags
         QWidget stranger;
-        const QObject* source = from == 0 ? &cell : from == 1 ? &stranger : nullptr;
-        QCOMPARE(ChipView::comesFrom(source, rig.shelf->grid()), from == 0);
-        // A chip like the built one whose drags come from `source`: events made
-        // by hand carry no source of their own.
-        struct Probe : ChipView {
-            using ChipView::ChipView;
-            const QObject* from = nullptr;
-            const QObject* dragSource(const QDropEvent*) const override { return from; }
-        } probe(built->def(), rig.shelf.get());
-        probe.from = source;
-        probe.onDrop = built->onDrop;
-        probe.setDropSource(rig.shelf->grid());
-        QCOMPARE(probe.acceptDrops(), built->acceptDrops());
-
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile("/s/one.png")});
-        // The grid's drags offer a copy only (other programs must not delete the file).
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        enter.ignore();
-        QApplication::sendEvent(&probe, &enter);
-        QCOMPARE(enter.isAccepted(), accepted);
-        QCOMPARE(probe.dropHover(), accepted);
-        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        drop.ignore();
-        QApplication::sendEvent(&probe, &drop);
-        QCOMPARE(drop.isAccepted(), accepted);
-        QVERIFY(!probe.dropHover());
-        QCOMPARE(rig.receiver.calls, accepted ? QStringList{"dropSelection(/s/b)"} : QStringList{});
+        for (const auto& [chip, source] : {std::pair<const char*, const QObject*>{"b", &cell},
+                                           {"b", &stranger},
+                                           {"b", nullptr},
+                                           {"Session", &cell}}) {
+            const bool accepted = source == &cell && QString(chip) == "b";
+            QCOMPARE(ChipView::comesFrom(source, rig.shelf->grid()), source == &cell);
+            // A chip like the built one whose drags come from `source`: events made
+            // by hand carry no source of their own.
+            struct Probe : ChipView {
+                using ChipView::ChipView;
+                const QObject* from = nullptr;
+                const QObject* dragSource(const QDropEvent*) const override { return from; }
+            } probe(rig.chip(chip)->def(), rig.shelf.get());
+            probe.from = source;
+            probe.onDrop = rig.chip(chip)->onDrop;
+            probe.setDropSource(rig.shelf->grid());
+            QCOMPARE(probe.acceptDrops(), rig.chip(chip)->acceptDrops());
+            // The grid's drags offer a copy only (other programs must not delete the file).
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+            enter.ignore();
+            QApplication::sendEvent(&probe, &enter);
+            QCOMPARE(enter.isAccepted(), accepted);
+            QCOMPARE(probe.dropHover(), accepted);
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+            drop.ignore();
+            QApplication::sendEvent(&probe, &drop);
+            QCOMPARE(drop.isAccepted(), accepted);
+            QVERIFY(!probe.dropHover());
+            QCOMPARE(rig.receiver.calls,
+                     accepted ? QStringList{"dropSelection(/s/b)"} : QStringList{});
+            rig.receiver.calls.clear();
+        }
     }
 
     // The perforations travel with the roll's scroll offset.

@@ -16,11 +16,10 @@ namespace {
 
 // A shown window holding one header-style button at (20, 20), on a manual clock.
 struct ButtonHost {
-    explicit ButtonHost(std::optional<QColor> bg = std::nullopt)
-        : animator(100.0) {
+    ButtonHost() {
         window.resize(80, 80);
         button = new IconButton(QStringLiteral("gearshape"), 24, 12, QFont::Normal, Theme::ink2(),
-                                Theme::ink(), bg, QColor(255, 0, 0), 6,
+                                Theme::ink(), std::nullopt, QColor(255, 0, 0), 6,
                                 QStringLiteral("Settings  Ctrl+,"), &window, &animator);
         button->move(20, 20);
         window.show();
@@ -32,7 +31,7 @@ struct ButtonHost {
         return QColor::fromRgba(image.pixel(3, image.height() / 2));
     }
 
-    motion::Animator animator; // outlives the button's layer
+    motion::Animator animator{100.0}; // outlives the button's layer
     QWidget window;
     IconButton* button = nullptr;
 };
@@ -88,8 +87,7 @@ private slots:
         QTRY_VERIFY(host.button->hovering());
         host.animator.advanceTo(t += IconButton::kHoverFade);
         QCOMPARE(host.button->hoverLevel(), 1.0);
-        QCOMPARE(host.backgroundPixel().red(), 255);
-        QCOMPARE(host.backgroundPixel().alpha(), 255);
+        QCOMPARE(host.backgroundPixel(), QColor(255, 0, 0));
         host.button->hide();
         QVERIFY(!host.button->hovering());
         QCOMPARE(host.button->hoverLevel(), 0.0);
@@ -163,7 +161,6 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QSignalSpy clicked(under, &QPushButton::clicked);
-        QCOMPARE(window.childAt(QPoint(20, 20)), under);
         QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, QPoint(20, 20));
         QCOMPARE(clicked.count(), 1);
     }

@@ -23,34 +23,51 @@ bool inRow(const std::vector<QRectF>& frames, bool vertical = false) {
 class tst_ShelfLayout : public QObject {
     Q_OBJECT
 private slots:
-    // For every card size, band and side no frame has a negative size, a card with
-    // room for its bands holds every frame, and the layout docked left mirrors
-    // the one docked right.
-    void framesInsideAndMirrored() {
-        const auto frames = [](const Frames& f) {
-            return std::vector<QRectF>{f.chips, f.sub,    f.search,    f.sepTop, f.sepBottom,
-                                       f.grip,  f.footer, f.selBar,    f.perfL,  f.perfR,
-                                       f.roll,  f.empty,  f.toastArea, f.handle};
-        };
+    // For every card size, band and side no frame has a negative size and the
+    // layout docked left mirrors the one docked right. A card with room for its
+    // bands holds every frame, and the shown bands stack without overlapping:
+    // header (holding the selection bar), chips, sub row, search, the grid band
+    // down to the footer; the separators, roll, empty state, strips and toast
+    // area span the grid band exactly.
+    void cardFrames() {
         for (double w : {PanelGeometry::minW, 268.0, 835.0}) {
             for (double h : {0.0, 124.0, 700.0}) {
                 for (int bands = 0; bands < 4; ++bands) {
                     Input in{QSizeF(w, h), bool(bands & 1), bool(bands & 2), DockSide::right};
-                    const Frames right = card(in);
+                    const Frames f = card(in);
                     in.side = DockSide::left;
-                    const std::vector<QRectF> r = frames(right), l = frames(card(in));
-                    const QString where = QStringLiteral("%1 x %2, bands %3, #").arg(w).arg(h);
+                    const Frames left = card(in);
+                    const std::vector<QRectF> r{
+                        f.chips,  f.sub,   f.search, f.sepTop, f.sepBottom, f.grip,      f.footer,
+                        f.selBar, f.perfL, f.perfR,  f.roll,   f.empty,     f.toastArea, f.handle},
+                        l{left.chips, left.sub,    left.search,    left.sepTop, left.sepBottom,
+                          left.grip,  left.footer, left.selBar,    left.perfR,  left.perfL,
+                          left.roll,  left.empty,  left.toastArea, left.handle};
+                    const QByteArray at =
+                        QStringLiteral("%1 x %2, bands %3").arg(w).arg(h).arg(bands).toUtf8();
+                    const bool room = h >= 124 + subH * in.subVisible + searchH * in.searchVisible;
                     for (size_t i = 0; i < r.size(); ++i) {
-                        const QByteArray at = (where.arg(bands) + QString::number(i)).toUtf8();
                         QVERIFY2(r[i].width() >= 0 && r[i].height() >= 0, at);
-                        if (h >= 124 + subH * (bands & 1) + searchH * (bands >> 1))
-                            QVERIFY2(r[i].left() >= 0 && r[i].top() >= 0 && r[i].right() <= w &&
-                                         r[i].bottom() <= h,
-                                     at);
-                        // perfL and perfR trade places.
-                        const QRectF m = r[i == 8 ? 9 : i == 9 ? 8 : i];
-                        QCOMPARE(l[i], QRectF(w - m.right(), m.top(), m.width(), m.height()));
+                        QVERIFY2(!room || (r[i].left() >= 0 && r[i].top() >= 0 &&
+                                           r[i].right() <= w && r[i].bottom() <= h),
+                                 at);
+                        QCOMPARE(l[i],
+                                 QRectF(w - r[i].right(), r[i].top(), r[i].width(), r[i].height()));
                     }
+                    if (!room)
+                        continue;
+                    std::vector<QRectF> column{QRectF(0, 0, w, headerH), f.chips};
+                    if (in.subVisible)
+                        column.push_back(f.sub);
+                    if (in.searchVisible)
+                        column.push_back(f.search);
+                    column.insert(column.end(), {f.roll, f.footer});
+                    QVERIFY2(inRow(column, true) && inRow({f.perfL, f.roll, f.perfR}), at);
+                    QVERIFY2(f.selBar.bottom() <= headerH && f.sepTop.bottom() == f.top &&
+                                 f.sepBottom.top() == f.footer.top(),
+                             at);
+                    for (const QRectF& band : {f.roll, f.empty, f.perfL, f.perfR, f.toastArea})
+                        QVERIFY2(band.top() == f.top && band.bottom() == f.footer.top(), at);
                 }
             }
         }
@@ -61,31 +78,6 @@ private slots:
         for (DockSide side : {DockSide::left, DockSide::right})
             QCOMPARE(handlePill(f.handle.size(), side).center(),
                      QRectF(QPointF(), f.handle.size()).center());
-    }
-
-    // The shown bands stack without overlapping: header, chips, sub row, search,
-    // the grid band down to the footer, whose separators bound it; the roll, the
-    // empty state, the strips and the toast area span the grid band.
-    void bandsStack() {
-        for (int bands = 0; bands < 4; ++bands) {
-            const bool sub = bands & 1, search = bands & 2;
-            const Frames f = card({QSizeF(268, 700), sub, search, DockSide::right});
-            std::vector<QRectF> column{QRectF(0, 0, 268, headerH), f.chips};
-            if (sub)
-                column.push_back(f.sub);
-            if (search)
-                column.push_back(f.search);
-            column.insert(column.end(), {f.roll, f.footer});
-            QVERIFY2(inRow(column, true), qPrintable(QString::number(bands)));
-            QVERIFY(QRectF(0, 0, 268, headerH).contains(f.selBar));
-            QCOMPARE(f.sepTop.bottom(), f.top);
-            QCOMPARE(f.sepBottom.top(), f.footer.top());
-            for (const QRectF& band : {f.roll, f.empty, f.perfL, f.perfR, f.toastArea}) {
-                QCOMPARE(band.top(), f.top);
-                QCOMPARE(band.bottom(), f.footer.top());
-            }
-            QVERIFY(inRow({f.perfL, f.roll, f.perfR}));
-        }
     }
 
     // The counter keeps its whole width and wins over the brand; the brand goes
@@ -136,36 +128,36 @@ private slots:
         QVERIFY(main.frames[0].height() > chipRow({60}, false, 0).frames[0].height());
     }
 
-    // The footer keeps the slider group at its outer end and the column label at
-    // the inner end; below 261 points there is no room for the label.
-    void footerParts() {
-        const std::tuple<DockSide, double, bool> cases[] = {{DockSide::left, 300, false},
-                                                            {DockSide::right, 261, false},
-                                                            {DockSide::right, 260, true}};
-        for (const auto& [side, width, colsHidden] : cases) {
+    // The small instruments line up inside their bars: the footer's slider
+    // group at its outer end, the column label at the inner end while 261 points
+    // give it room; the selection bar's count, move, copy, share and trash,
+    // deselect set apart, "selected" from 250 points; the search field between
+    // its icon and clear button, zero wide when the box has no room.
+    void instrumentsLineUp() {
+        for (const auto& [side, width] : {std::pair{DockSide::left, 300.0},
+                                          {DockSide::right, 261.0},
+                                          {DockSide::right, 260.0}}) {
             const Footer f = footer(QSizeF(width, 46), side);
             QVERIFY(inRow({f.small, f.slider, f.large}));
             for (const QRectF& part : {f.small, f.slider, f.large, f.cols})
                 QVERIFY(QRectF(0, 0, width, 46).contains(part));
-            QCOMPARE(f.colsHidden, colsHidden);
+            QCOMPARE(f.colsHidden, width < 261);
             QCOMPARE(f.colsRightAligned, side == DockSide::left);
-            if (!colsHidden)
-                QVERIFY(side == DockSide::left ? inRow({f.large, f.cols})
-                                               : inRow({f.cols, f.small}));
+            QVERIFY(f.colsHidden ||
+                    (side == DockSide::left ? inRow({f.large, f.cols}) : inRow({f.cols, f.small})));
         }
-    }
-
-    // The selection bar lines up move, copy, share and trash and sets deselect
-    // apart, the count before them; "selected" needs 250 points.
-    void selectionBarParts() {
         for (double w : {249.0, 250.0}) {
             const SelectionBar bar = selectionBar(QSizeF(w, 34));
             QVERIFY(inRow({bar.count, bar.move, bar.copy, bar.share, bar.trash, bar.clear}));
-            QVERIFY(QRectF(0, 0, w, 34).contains(bar.clear) && bar.count.width() >= 0);
             QVERIFY(bar.clear.left() - bar.trash.right() > bar.trash.left() - bar.share.right());
-            QCOMPARE(bar.showsWord, w >= 250);
+            QVERIFY(bar.clear.right() <= w && bar.showsWord == (w >= 250));
         }
         QCOMPARE(selectionBar(QSizeF(100, 34)).count.width(), 0.0);
+        const SearchBox box = searchBox(QSizeF(244, 28));
+        QVERIFY(inRow({box.icon, box.field, box.clear}) && box.clear.right() <= 244);
+        for (const QRectF& part : {box.icon, box.field, box.clear})
+            QCOMPARE(part.center().y(), 14.0);
+        QVERIFY(box.field.width() > 150 && searchBox(QSizeF(40, 28)).field.width() == 0);
     }
 
     // The toast is centred in the grid band at a fixed distance above its bottom;
@@ -229,17 +221,6 @@ private slots:
             QVERIFY(shift <= 0 && shift > -perfStep);
             QCOMPARE(std::fmod(offset + shift, perfStep), 0.0);
         }
-    }
-
-    // The search box keeps its field between the icon and the clear button; a
-    // box too narrow for both gives the field zero width.
-    void searchBoxParts() {
-        const SearchBox box = searchBox(QSizeF(244, 28));
-        QVERIFY(inRow({box.icon, box.field, box.clear}));
-        for (const QRectF& part : {box.icon, box.field, box.clear})
-            QCOMPARE(part.center().y(), 14.0);
-        QVERIFY(box.clear.right() <= 244 && box.field.width() > 150);
-        QCOMPARE(searchBox(QSizeF(40, 28)).field.width(), 0.0);
     }
 };
 

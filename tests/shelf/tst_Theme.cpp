@@ -108,28 +108,24 @@ private slots:
     }
     void cleanupTestCase() { QLocale::setDefault(QLocale::system()); }
 
-    // Font sizes are device-independent pixels, including half pixels.
-    void fontSizesArePixels() {
-        for (const bool mono : {false, true}) {
-            const double size = mono ? 10.5 : 12.5;
-            const QFont f = mono ? Theme::monoFont(size, QFont::DemiBold) : Theme::font(size);
-            QImage image(10, 10, QImage::Format_ARGB32_Premultiplied);
+    // Fonts are sized in device-independent pixels, half pixels included; caps
+    // are upper-cased before styling and carry the kerning after every letter.
+    void textStyles() {
+        QImage image(10, 10, QImage::Format_ARGB32_Premultiplied);
+        for (const auto& [f, size, weight] :
+             {std::tuple{Theme::font(12.5), 12.5, QFont::Normal},
+              {Theme::monoFont(10.5, QFont::DemiBold), 10.5, QFont::DemiBold}}) {
             QPainter p(&image);
             p.setFont(f);
             QCOMPARE(QFontInfo(p.font()).pixelSize(), qRound(size));
             QVERIFY(qAbs(f.pointSizeF() * image.logicalDpiY() / 72.0 - size) < 0.01);
-            QCOMPARE(f.weight(), mono ? QFont::DemiBold : QFont::Normal);
+            QCOMPARE(f.weight(), weight);
         }
-    }
-
-    // Caps are upper-cased before styling and carry the kerning after every letter.
-    void capsSpacing() {
         for (const double kern : {2.6, 0.0}) {
             const Theme::Caps c =
                 Theme::caps("  Tamberk", 10.5, QFont::DemiBold, Theme::ink(), kern);
             QCOMPARE(c.text, QStringLiteral("  TAMBERK"));
-            QCOMPARE(c.color, Theme::ink());
-            QVERIFY(c.font.fixedPitch());
+            QVERIFY(c.color == Theme::ink() && c.font.fixedPitch());
             QFont plain = c.font;
             plain.setLetterSpacing(QFont::AbsoluteSpacing, 0);
             const double unspaced = QFontMetricsF(plain).horizontalAdvance(c.text);
@@ -149,16 +145,15 @@ private slots:
         QCOMPARE(Theme::stamp(QDateTime(today, QTime(11, 30)).toUTC(), now), "11:30");
     }
 
-    // The KDE accent is read from kdeglobals' General group, bad values falling
-    // through to the next source; GNOME's named accent only when the schema has
-    // the key; the session's desktop decides which desktop setting wins; a dark
-    // desktop palette's highlight comes last, a light one's is no accent source.
+    // Accent sources in order: the desktop's setting (KDE's General group or
+    // GNOME's named accent, whichever the session's desktop puts first; bad
+    // values fall through), then a dark desktop palette's highlight.
     void accent_data() {
         QTest::addColumn<QByteArray>("kdeglobals"); // null: no file
         QTest::addColumn<bool>("schemaHasKey");
         QTest::addColumn<QByteArray>("gnome"); // empty: no accent key set
-        QTest::addColumn<bool>("gnomeFirst");
-        QTest::addColumn<QColor>("expected"); // the desktop is dark unless gnomeFirst
+        QTest::addColumn<bool>("gnomeFirst");  // also: a light desktop palette
+        QTest::addColumn<QColor>("expected");
         const QColor highlight(0x12, 0x34, 0x56), kde(10, 20, 30), teal(0x21, 0x90, 0xa4),
             fallback = Theme::fallbackAccent();
         const QByteArray kdeRgb("[General]\nAccentColor=10,20,30\n"), none, t("'teal'");
@@ -188,23 +183,20 @@ private slots:
         QFETCH(bool, gnomeFirst);
         QFETCH(QColor, expected);
         QTemporaryDir dir;
-        Theme::AccentSources sources;
-        sources.configHome = dir.path();
-        if (!kdeglobals.isNull())
-            writeFile(dir.filePath(QStringLiteral("kdeglobals")), kdeglobals);
-        sources.gnomeSchemaDir = schemaHasKey ? m_withKey : m_withoutKey;
+        QPalette desktop;
+        desktop.setColor(QPalette::Window, QColor(gnomeFirst ? 0xf0f0f0 : 0x202020));
+        desktop.setColor(QPalette::Highlight, QColor(0x12, 0x34, 0x56));
+        const Theme::AccentSources sources{dir.path(), schemaHasKey ? m_withKey : m_withoutKey,
+                                           dir.filePath(QStringLiteral("dconf.ini")), gnomeFirst,
+                                           desktop};
         if (sources.gnomeSchemaDir.isEmpty())
             QSKIP("glib-compile-schemas is not available");
-        sources.gnomeKeyFile = dir.filePath(QStringLiteral("dconf.ini"));
+        if (!kdeglobals.isNull())
+            writeFile(dir.filePath(QStringLiteral("kdeglobals")), kdeglobals);
         QByteArray keyFile("[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n");
         if (!gnome.isEmpty())
             keyFile += "accent-color=" + gnome + "\n";
         writeFile(sources.gnomeKeyFile, keyFile);
-        sources.gnomeFirst = gnomeFirst;
-        QPalette desktop;
-        desktop.setColor(QPalette::Window, QColor(gnomeFirst ? 0xf0f0f0 : 0x202020));
-        desktop.setColor(QPalette::Highlight, QColor(0x12, 0x34, 0x56));
-        sources.systemPalette = desktop;
         QCOMPARE(Theme::resolveAccent(sources), expected);
     }
 
@@ -212,9 +204,8 @@ private slots:
     void accentOfTheSession() {
         const QByteArray desktop = qgetenv("XDG_CURRENT_DESKTOP");
         qputenv("XDG_CURRENT_DESKTOP", "KDE");
-        const QString config =
-            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-        const QString path = config + QStringLiteral("/kdeglobals");
+        const QString path =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/kdeglobals";
         writeFile(path, "[General]\nAccentColor=146,110,228\n");
         Theme::reloadAccent();
         QCOMPARE(Theme::accent(), QColor(146, 110, 228));

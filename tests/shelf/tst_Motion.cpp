@@ -54,7 +54,7 @@ private slots:
     }
 
     // A spring animation starts at its from value, overshoots when under-damped,
-    // and lands exactly on its to value at its settling time.
+    // and lands on its to value at its settling time, where it is removed.
     void springAnimationEndpoints() {
         Animator animator(10.0);
         Layer layer({}, &animator);
@@ -66,74 +66,61 @@ private slots:
             animator.advanceTo(10.0 + t);
             lowest = std::min(lowest, layer.value(Prop::ScaleX, 7.0));
         }
-        QVERIFY2(lowest < 1.0, "an under-damped spring passes its end value");
+        QVERIFY(lowest < 1.0);
         animator.advanceTo(10.0 + bouncy.settlingDuration() + 0.001);
-        QCOMPARE(layer.value(Prop::ScaleX, 7.0), 7.0); // removed: the model shows again
+        QCOMPARE(layer.value(Prop::ScaleX, 7.0), 7.0);
         QVERIFY(!layer.animating());
     }
 
-    // A second animation under the same key replaces the first, whose completion
-    // reports that it did not finish; other keys are untouched.
-    void keyReplacesItsPredecessor() {
+    // A second animation under a key replaces the first, whose completion says it
+    // did not finish, leaving other keys alone. Delays show the model value, or
+    // the first value when filled backwards; forward fill holds the last value
+    // without frames. Key frames pass through their values; repeats restart.
+    void valuesOverTime() {
         Animator animator(0.0);
-        Layer layer({}, &animator);
+        Layer layer({}, &animator), backwards({}, &animator), forwards({}, &animator);
         QList<bool> first, other;
         layer.add("slide", Animation::basic(Prop::TranslationX, 0, 100, 1.0).onDone([&](bool f) {
             first << f;
         }));
         layer.add("fade",
                   Animation::basic(Prop::Opacity, 0, 1, 1.0).onDone([&](bool f) { other << f; }));
+        layer.add("delayed", Animation::basic(Prop::ScaleX, 0.2, 0.8, 0.2).delayed(0.1));
+        backwards.add("a",
+                      Animation::basic(Prop::Opacity, 0.2, 0.8, 0.2).delayed(0.1).fillBackwards());
+        forwards.add("a", Animation::basic(Prop::Opacity, 0.2, 0.8, 0.2).fillForwards());
+        forwards.add("develop",
+                     Animation::keyFrames(Prop::ScaleX, {0.9, 0.55, 0}, {0, 0.25, 1}, 1.2));
+        backwards.add("advance", Animation::basic(Prop::Param, 0, -14, 0.16).repeated(6));
+        animator.advanceTo(0.05);
+        QCOMPARE(layer.value(Prop::ScaleX, 1.0), 1.0);
+        QCOMPARE(backwards.value(Prop::Opacity, 1.0), 0.2);
+        animator.advanceTo(0.2);
+        QVERIFY(std::abs(layer.value(Prop::ScaleX, 1.0) - 0.5) < 1e-9);
+        animator.advanceTo(0.3);
+        QVERIFY(std::abs(forwards.value(Prop::ScaleX, 0) - 0.55) < 1e-9);
+        QCOMPARE(forwards.value(Prop::Opacity, 1.0), 0.8);
         animator.advanceTo(0.5);
+        QCOMPARE(layer.value(Prop::ScaleX, 1.0), 1.0);
         QCOMPARE(layer.value(Prop::TranslationX, 0), 50.0);
         layer.add("slide", Animation::basic(Prop::TranslationX, 10, 20, 1.0));
         QCOMPARE(first, QList<bool>{false});
         QCOMPARE(layer.value(Prop::TranslationX, 0), 10.0);
+        animator.advanceTo(0.75);
+        QVERIFY(std::abs(forwards.value(Prop::ScaleX, 0) - 0.275) < 1e-9);
+        // 0.75 s is 0.11 s into the fifth repetition of 0.16 s; six end at 0.96 s.
+        QVERIFY(std::abs(backwards.value(Prop::Param, 0) - (-14 * 0.11 / 0.16)) < 1e-9);
+        animator.advanceTo(0.95);
+        QVERIFY(backwards.animating());
         animator.advanceTo(1.0);
+        QVERIFY(!backwards.animating());
         QCOMPARE(layer.value(Prop::TranslationX, 0), 15.0);
         QCOMPARE(other, QList<bool>{true});
         QCOMPARE(first.size(), 1);
-    }
-
-    // Begin delays show the model value until the start, or the first value with
-    // backwards fill; forwards fill holds the last value after the end.
-    void fills() {
-        Animator animator(0.0);
-        Layer plain({}, &animator), backwards({}, &animator), forwards({}, &animator);
-        plain.add("a", Animation::basic(Prop::Opacity, 0.2, 0.8, 0.2).delayed(0.1));
-        backwards.add("a",
-                      Animation::basic(Prop::Opacity, 0.2, 0.8, 0.2).delayed(0.1).fillBackwards());
-        forwards.add("a", Animation::basic(Prop::Opacity, 0.2, 0.8, 0.2).fillForwards());
-        animator.advanceTo(0.05);
-        QCOMPARE(plain.value(Prop::Opacity, 1.0), 1.0);
-        QCOMPARE(backwards.value(Prop::Opacity, 1.0), 0.2);
-        animator.advanceTo(0.2);
-        QVERIFY(std::abs(plain.value(Prop::Opacity, 1.0) - 0.5) < 1e-9);
-        animator.advanceTo(0.5);
-        QCOMPARE(plain.value(Prop::Opacity, 1.0), 1.0);
-        QCOMPARE(forwards.value(Prop::Opacity, 1.0), 0.8);
-        QVERIFY(forwards.has("a"));
-        QVERIFY2(!animator.ticking(), "a held end value needs no frames");
+        animator.advanceTo(1.6); // a held end value needs no frames
+        QVERIFY(forwards.has("a") && !animator.ticking());
         forwards.remove("a");
         QCOMPARE(forwards.value(Prop::Opacity, 1.0), 1.0);
-    }
-
-    // Key frames pass through their values at their key times; repeats restart.
-    void keyFramesAndRepeats() {
-        Animator animator(0.0);
-        Layer flash({}, &animator), holes({}, &animator);
-        flash.add("develop",
-                  Animation::keyFrames(Prop::Opacity, {0.9, 0.55, 0}, {0, 0.25, 1}, 1.2));
-        holes.add("advance", Animation::basic(Prop::Param, 0, -14, 0.16).repeated(6));
-        animator.advanceTo(0.3);
-        QVERIFY(std::abs(flash.value(Prop::Opacity, 0) - 0.55) < 1e-9);
-        animator.advanceTo(0.75);
-        QVERIFY(std::abs(flash.value(Prop::Opacity, 0) - 0.275) < 1e-9);
-        // 0.75 s is 0.11 s into the fifth repetition of 0.16 s.
-        QVERIFY(std::abs(holes.value(Prop::Param, 0) - (-14 * 0.11 / 0.16)) < 1e-9);
-        animator.advanceTo(0.95); // six repeats of 0.16 s end at 0.96 s
-        QVERIFY(holes.animating());
-        animator.advanceTo(0.97);
-        QVERIFY(!holes.animating());
     }
 
     // Cubic timing agrees with a dense sampling of the same bezier curve.

@@ -23,9 +23,8 @@ QStringList checkedNames(const LanguagePicker& picker) {
 class tst_LanguagePicker : public QObject {
     Q_OBJECT
 private slots:
-    // Installed languages are listed by name; clicks write the codes in the
-    // list's order; the last checked one stays; a code without data counts
-    // as not chosen; an outside change of the key shows at once.
+    // Names listed, codes written in list order, the last one kept, codes
+    // without data not chosen, outside changes shown.
     void choosing() {
         TestEnv env;
         LanguagePicker picker(nullptr, {"deu", "eng", "fra"});

@@ -73,9 +73,8 @@ private slots:
         m_env.reset();
     }
 
-    // The status row: green check when the tool saves to the folder, otherwise
-    // the warning with "Match", and "Follow <tool>" only while sync is off,
-    // which empties the folder setting and turns the row green.
+    // Green when the tool saves to the folder, else "Match"; "Follow <tool>"
+    // (while sync is off) empties the folder setting.
     void statusRow() {
         const QString other = "Fake saves to ~/Pictures/Screenshots",
                       here = "Fake saves new screenshots here";
@@ -102,8 +101,8 @@ private slots:
     }
 
     // "Match" moves the tool to the folder, the row turns green and the
-    // library is asked to look for strays.
-    void matchMovesTheTool() {
+    // library is asked to look for strays; polling sees the tool move away.
+    void matchAndPoll() {
         const QString shots = m_env->mkdir(QStringLiteral("Shots"));
         Prefs::shared().set(Key::folder, shots);
         SettingsView view(m_tool.get());
@@ -113,6 +112,12 @@ private slots:
         QCOMPARE(m_tool->ownLog, QStringList{QStringLiteral("location ") + shots});
         QCOMPARE(matched, 1);
         QVERIFY(view.matches() && !shown(button(view, QStringLiteral("Match")), view));
+        QVERIFY(view.pollTimer().isActive());
+        m_tool->info.location = m_env->mkdir(QStringLiteral("Elsewhere"));
+        view.poll();
+        QVERIFY(!view.matches());
+        QCOMPARE(child<QLabel>(view, QStringLiteral("statusText"))->text(),
+                 QStringLiteral("Fake saves to ~/Elsewhere"));
     }
 
     // A tool without a writable folder or without an opener: "Match" is
@@ -127,19 +132,6 @@ private slots:
         QCOMPARE(match->toolTip(), QStringLiteral("Not available in Fake"));
         QVERIFY(!shown(button(view, QStringLiteral("Open Fake")), view));
         QVERIFY(texts(view).contains(QStringLiteral("Bring Fake's screenshots into this folder")));
-    }
-
-    // Polling follows the tool: a changed location turns the row orange
-    // without reopening the window.
-    void pollingFollowsTheTool() {
-        Prefs::shared().set(Key::folder, m_tool->info.location);
-        SettingsView view(m_tool.get());
-        QVERIFY(view.pollTimer().isActive() && view.matches());
-        m_tool->info.location = m_env->mkdir(QStringLiteral("Elsewhere"));
-        view.poll();
-        QVERIFY(!view.matches());
-        QCOMPARE(child<QLabel>(view, QStringLiteral("statusText"))->text(),
-                 QStringLiteral("Fake saves to ~/Elsewhere"));
     }
 
     // The Desktop, also reached through a link, offers the dedicated folder,
@@ -273,9 +265,7 @@ private slots:
         QVERIFY(!shown(child(x11, QStringLiteral("waylandHint")), x11));
     }
 
-    // With the desktop's portal the form shows the keys the desktop assigned
-    // and, where the portal can (version 2), opens the desktop's own dialog
-    // to change them.
+    // The portal's assigned keys show; version 2 opens the desktop's dialog.
     void shortcutThroughThePortal() {
         for (const uint version : {1u, 2u}) {
             PrivateBus bus;

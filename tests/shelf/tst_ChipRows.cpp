@@ -28,10 +28,8 @@ QStringList lit(const std::vector<ChipRows::Chip>& row) {
 class tst_ChipRows : public QObject {
     Q_OBJECT
 private slots:
-    // Which chips each row holds and which are lit, for every kind of selection:
-    // a first-level folder lights its own chip and its level's All chip; a leaf
-    // shows its parent's level with the main ancestor lit; the root, Session and
-    // All show no sub row and light only themselves.
+    // A leaf shows its parent's level with the main ancestor lit; the root and
+    // Session show no sub row.
     void rowsPerSelection_data() {
         QTest::addColumn<QString>("scope");
         QTest::addColumn<QStringList>("sub");
@@ -69,11 +67,8 @@ private slots:
         QCOMPARE(lit(rows.sub()), subLit);
     }
 
-    // Chips carry what their gestures need: scopes for clicks, folders for
-    // drops, the level to create in for the add chips; counts come from the
-    // totals and the subtrees. Each kind has a symbol of its own, a folder
-    // holding subfolders another than a leaf. A root without subfolders (or
-    // without a child-map entry) gives no sub row.
+    // Chips carry their gestures' scopes and folders and their counts; each kind
+    // has a known symbol of its own. A root without a child-map entry has no sub row.
     void chipDefs() {
         ChipTree tree;
         ChipRows rows;
@@ -107,9 +102,7 @@ private slots:
         QVERIFY(!rows.subVisible());
     }
 
-    // An unchanged listing rebuilds nothing and refreshes nothing; a changed count
-    // or selection refreshes exactly the chips it touches; a new folder or a new
-    // level rebuilds only its row.
+    // Only a changed row is rebuilt, and only touched chips are refreshed.
     void rebuildsOnlyOnSignatureChange() {
         ChipTree tree;
         ChipRows rows;

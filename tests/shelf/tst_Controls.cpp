@@ -72,10 +72,8 @@ private slots:
         QVERIFY(!handle.pillVisible());
     }
 
-    // A vertical turn of a plain wheel scrolls a chip row sideways, clamped to
-    // the row; a touchpad gesture with a scroll phase keeps its native handling.
-    // The row's ends fade while more of it lies beyond; a row that fits fades
-    // nowhere.
+    // A plain wheel scrolls a chip row sideways (a touchpad keeps its own
+    // handling); an end fades while more of the row lies beyond it.
     void sidewaysWheelAndFades() {
         const int lines = QApplication::wheelScrollLines();
         QApplication::setWheelScrollLines(1); // one notch is 10 points

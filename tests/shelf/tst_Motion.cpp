@@ -8,9 +8,8 @@ using namespace motion;
 
 namespace {
 
-// The last time a spring released from rest is more than 0.001 of its travel
-// away from its end, by integrating m·x'' = −k·x − c·x' with small RK4 steps:
-// an independent check of the closed form and of the backward scan.
+// When a spring from rest last is 0.001 of its travel from its end, by RK4
+// integration of m·x'' = −k·x − c·x': an oracle independent of the closed form.
 double numericSettle(double m, double k, double c) {
     const double h = 0.0001;
     double x = 1, v = 0, last = 0;
@@ -33,9 +32,7 @@ double numericSettle(double m, double k, double c) {
 class tst_Motion : public QObject {
     Q_OBJECT
 private slots:
-    // Settling durations match a numeric solve across under-, critically and
-    // over-damped springs; the closed-form envelope alone would stop too early
-    // near critical damping.
+    // The closed-form envelope alone would stop too early near critical damping.
     void springSettlesWhenTheSolveDoes() {
         for (const auto& [mass, stiffness, damping] : {std::tuple{1.0, 300.0, 30.0},
                                                        {1.0, 280.0, 8.0},
@@ -72,10 +69,8 @@ private slots:
         QVERIFY(!layer.animating());
     }
 
-    // A second animation under a key replaces the first, whose completion says it
-    // did not finish, leaving other keys alone. Delays show the model value, or
-    // the first value when filled backwards; forward fill holds the last value
-    // without frames. Key frames pass through their values; repeats restart.
+    // Replacement under a key (reported unfinished), delays and fills, key frames
+    // and repeats, all on one clock.
     void valuesOverTime() {
         Animator animator(0.0);
         Layer layer({}, &animator), backwards({}, &animator), forwards({}, &animator);
@@ -193,10 +188,8 @@ private slots:
         QVERIFY(!animator.ticking());
     }
 
-    // A layer that settled and left the live list joins it again with its next
-    // animation (once, however often it is given one), whether the new one starts
-    // from outside a frame or from a repaint callback; destroying idle layers
-    // leaves the moving ones alone.
+    // A settled layer rejoins the live list once per new animation, also from a
+    // repaint callback; destroying idle layers leaves the moving ones alone.
     void settledLayersRejoin() {
         Animator animator(0.0);
         int repaints = 0;

@@ -69,9 +69,7 @@ private slots:
         }
     }
 
-    // Clicking the action runs its handler once and dismisses the toast at once;
-    // a toast the handler shows in answer stays up; a click off the action runs
-    // nothing.
+    // The action runs once and dismisses at once; a toast shown in answer stays.
     void toastAction() {
         ToastRig clock;
         ToastView& toast = clock.toast;
@@ -124,9 +122,8 @@ private slots:
         }
     }
 
-    // Each empty state has its own symbol and title, naming the query or the
-    // folder; only the unreadable state has the button, only "no frames" the
-    // keycap, with the Linux key. Clicks pass to the grid except on the button.
+    // Each state names its subject; extras never linger from the last state;
+    // clicks pass to the grid except on the button.
     void emptyStates() {
         using State = EmptyStateView::State;
         QWidget host;

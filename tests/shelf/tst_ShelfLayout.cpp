@@ -23,12 +23,8 @@ bool inRow(const std::vector<QRectF>& frames, bool vertical = false) {
 class tst_ShelfLayout : public QObject {
     Q_OBJECT
 private slots:
-    // For every card size, band and side no frame has a negative size and the
-    // layout docked left mirrors the one docked right. A card with room for its
-    // bands holds every frame, and the shown bands stack without overlapping:
-    // header (holding the selection bar), chips, sub row, search, the grid band
-    // down to the footer; the separators, roll, empty state, strips and toast
-    // area span the grid band exactly.
+    // Every size, band set and side: no negative frame, left mirrors right; with
+    // room, frames stay inside and the shown bands stack without overlapping.
     void cardFrames() {
         for (double w : {PanelGeometry::minW, 268.0, 835.0}) {
             for (double h : {0.0, 124.0, 700.0}) {
@@ -104,9 +100,8 @@ private slots:
         QVERIFY(header(60, brandW, countW).brandHidden);
     }
 
-    // Chips keep their widths in a row of one height, the main row taller and
-    // divided after its two scopes by a wider gap; the document holds them all
-    // and is never narrower than the visible width.
+    // The main row is divided after its two scopes; the document is never
+    // narrower than the visible width.
     void chipRows() {
         for (bool mainRow : {true, false}) {
             const ChipRow row = chipRow({60, 40, 70, 24}, mainRow, 100);
@@ -128,11 +123,8 @@ private slots:
         QVERIFY(main.frames[0].height() > chipRow({60}, false, 0).frames[0].height());
     }
 
-    // The small instruments line up inside their bars: the footer's slider
-    // group at its outer end, the column label at the inner end while 261 points
-    // give it room; the selection bar's count, move, copy, share and trash,
-    // deselect set apart, "selected" from 250 points; the search field between
-    // its icon and clear button, zero wide when the box has no room.
+    // Footer, selection bar and search box parts in order, with their
+    // boundaries: the column label from 261 points, "selected" from 250.
     void instrumentsLineUp() {
         for (const auto& [side, width] : {std::pair{DockSide::left, 300.0},
                                           {DockSide::right, 261.0},
@@ -160,9 +152,7 @@ private slots:
         QVERIFY(box.field.width() > 150 && searchBox(QSizeF(40, 28)).field.width() == 0);
     }
 
-    // The toast is centred in the grid band at a fixed distance above its bottom;
-    // a message wider than the band allows wraps onto a second line, the pill
-    // growing upwards; the action never covers the message.
+    // A wrapped message grows the pill upwards; the action never covers it.
     void toastPlacement() {
         const QRectF area(0, 78, 268, 576);
         const double bottom = toast(area, 80, 0).pill.bottom();

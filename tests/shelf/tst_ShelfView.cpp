@@ -20,9 +20,8 @@
 class tst_ShelfView : public QObject {
     Q_OBJECT
 private slots:
-    // While screenshots wait for text, an empty field says how many in place
-    // of its placeholder, and a search says they may still match: in full
-    // on a wide card, shortened on a narrow one; the field gives it room.
+    // While frames wait for text, a search may still match: say so, briefly
+    // on a narrow card.
     void readingHint() {
         const QString reading = "Reading text \u00b7 1,234 left";
         for (const auto& [width, query, pending, placeholder, note] :
@@ -70,9 +69,8 @@ private slots:
         QVERIFY(rig.shelf->grip()->side() == DockSide::left);
     }
 
-    // The counter reads n or n/total; a long counter takes the brand's room
-    // and a shorter one gives it back. While a search narrows the count, the
-    // brand stays or goes once per total.
+    // The brand yields to a long counter; while a search narrows the count it
+    // does not flicker.
     void counterAndBrand() {
         ShelfRig rig;
         rig.shelf->setCount(12);
@@ -115,10 +113,7 @@ private slots:
         QVERIFY(!rig.shelf->searchVisible() && !rig.shelf->isEditingSearch());
     }
 
-    // Up stays in the field; Down and Return leave it for the grid, keeping the
-    // band and its text. Escape in a field with text clears it and keeps the
-    // keyboard there; a second Escape closes the band and hands the keyboard
-    // to the grid, reporting the empty query each time.
+    // Down and Return hand the keyboard to the grid; Escape clears, then closes.
     void keysInTheField() {
         ShelfRig rig;
         rig.shelf->showSearch(true, QStringLiteral("x"));
@@ -142,9 +137,7 @@ private slots:
         QCOMPARE(rig.shelf->window()->focusWidget(), rig.shelf->grid());
     }
 
-    // Seeding with focus off opens the band empty and unfocused and reports
-    // nothing; with focus on, the seed replaces the text, the caret goes to its
-    // end and the change is reported once. Hiding empties the field, once.
+    // A seed without focus is dropped; with focus it replaces the text once.
     void seeding() {
         ShelfRig rig;
         rig.shelf->showSearch(false, QStringLiteral("abc"));
@@ -245,9 +238,8 @@ private slots:
         QCOMPARE(rig.shelf->chips().back()->toolTip(), QStringLiteral("New folder"));
     }
 
-    // Only drags that start in the grid are taken, and only by folder chips: a
-    // drag from another program (no source object) or from another widget is
-    // refused, lights nothing and files nothing.
+    // Only the grid's drags are filed, and only by folder chips: another
+    // program's drop must not move the user's files.
     void dropsOnlyFromTheGrid() {
         ShelfRig rig;
         rig.shelf->updateChips(ChipTree().source(), Scope::all());

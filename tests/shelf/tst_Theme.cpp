@@ -19,9 +19,8 @@
 
 namespace {
 
-// Symbol names passed as literals to the functions and constructors that take
-// one. A symbol name is a lower-case dotted word ("pin.fill"), which no UI
-// text is.
+// Symbol names passed as literals to what takes one: lower-case dotted words
+// ("pin.fill"), which no UI text is.
 QSet<QString> symbolNamesIn(const QString& text) {
     static const QRegularExpression call(QStringLiteral(
         "\\b(paintSymbol|symbolIcon|symbolPath|symbol|IconButton|BlockItem|setSymbol)\\s*[({]"));
@@ -145,9 +144,8 @@ private slots:
         QCOMPARE(Theme::stamp(QDateTime(today, QTime(11, 30)).toUTC(), now), "11:30");
     }
 
-    // Accent sources in order: the desktop's setting (KDE's General group or
-    // GNOME's named accent, whichever the session's desktop puts first; bad
-    // values fall through), then a dark desktop palette's highlight.
+    // The desktop's setting (KDE or GNOME, the session's first), bad values
+    // falling through, then a dark desktop palette's highlight.
     void accent_data() {
         QTest::addColumn<QByteArray>("kdeglobals"); // null: no file
         QTest::addColumn<bool>("schemaHasKey");
@@ -280,9 +278,8 @@ private slots:
         QVERIFY(Theme::symbolPixmap(u"no.such.symbol", 9, Qt::white).isNull());
     }
 
-    // A symbol is drawn centred in its rectangle at about its point size, in
-    // its colour; a heavier weight draws it thicker; its image is as wide as
-    // its em at the image's ratio.
+    // Centred at about its size in its colour, thicker when heavier, images sharp
+    // at their ratio.
     void symbolsDraw() {
         QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);

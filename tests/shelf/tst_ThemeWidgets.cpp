@@ -59,9 +59,8 @@ QImage paintedLook(const IconButton::Look& look, double hover) {
 class tst_ThemeWidgets : public QObject {
     Q_OBJECT
 private slots:
-    // The pointer entering lights the button over the fade time and leaving dims
-    // it; leaving half way dims from where the light was, not from full; a
-    // button hidden under the pointer comes back unlit.
+    // Leaving half way dims from where the light was; a button hidden under the
+    // pointer comes back unlit.
     void hoverFades() {
         ButtonHost host;
         QVERIFY(QTest::qWaitForWindowExposed(&host.window));
@@ -187,9 +186,8 @@ private slots:
         QVERIFY(qAbs(label.intrinsicSize().width() - caps.size().width()) < 0.01);
     }
 
-    // A menu item carries its symbol and key and runs its handler once per
-    // choice, on a later turn (see the next test); without a handler, or with
-    // one that removes itself, a choice runs nothing more.
+    // Handlers run once per choice on a later turn; a missing or removed one
+    // runs nothing.
     void blockItemRunsItsHandler() {
         int runs = 0;
         QMenu menu;
@@ -217,9 +215,8 @@ private slots:
         QCOMPARE(runs, 3);
     }
 
-    // A command chosen from a menu may end with the menu gone: a dialog's
-    // nested loop can run the closed menu's deferred deletion. The menu's own
-    // code that chose the item must have returned by then.
+    // A dialog's nested loop may delete the closed menu; the menu's own code
+    // must have returned by then.
     void chosenItemMayDeleteItsMenu() {
         QPointer<QMenu> menu = new QMenu;
         bool ran = false;

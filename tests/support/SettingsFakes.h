@@ -1,8 +1,7 @@
 #pragma once
 
-// Fakes of what the settings drive outside the program: the screenshot tool
-// and the global shortcut. Both write what they are asked into a log, their
-// own or one shared with other fakes.
+// Fakes of what the settings drive outside the program, logging what they are
+// asked, into their own log or one shared with other fakes.
 
 #include "FakeShortcut.h"
 #include "platform/GlobalShortcut.h"

@@ -8,19 +8,13 @@
 
 namespace {
 
-QStringList titles(const std::vector<ChipRows::Chip>& row) {
+// A row as comma-separated titles ("+" for an add chip), all or only the lit ones.
+QString titles(const std::vector<ChipRows::Chip>& row, bool litOnly = false) {
     QStringList out;
     for (const auto& chip : row)
-        out << (chip.def.kind == ChipKind::add ? QStringLiteral("+") : chip.def.title);
-    return out;
-}
-
-QStringList lit(const std::vector<ChipRows::Chip>& row) {
-    QStringList out;
-    for (const auto& chip : row)
-        if (chip.active)
-            out << chip.def.title;
-    return out;
+        if (chip.active || !litOnly)
+            out << (chip.def.kind == ChipKind::add ? QStringLiteral("+") : chip.def.title);
+    return out.join(',');
 }
 
 } // namespace
@@ -30,41 +24,23 @@ class tst_ChipRows : public QObject {
 private slots:
     // A leaf shows its parent's level with the main ancestor lit; the root and
     // Session show no sub row.
-    void rowsPerSelection_data() {
-        QTest::addColumn<QString>("scope");
-        QTest::addColumn<QStringList>("sub");
-        QTest::addColumn<QStringList>("mainLit");
-        QTest::addColumn<QStringList>("subLit");
-        // Lists are comma-separated titles, "+" for an add chip.
-        const auto row = [](const char* scope, const char* sub, const char* mainLit,
-                            const char* subLit) {
-            const auto list = [](const char* s) {
-                return QString(s).split(',', Qt::SkipEmptyParts);
-            };
-            QTest::newRow(scope) << QString(scope) << list(sub) << list(mainLit) << list(subLit);
-        };
-        row("session", "", "Session", "");
-        row("all", "", "All", "");
-        row("folder:/s", "", "s", "");                          // the root
-        row("folder:/s/a", "All a,x,y,+", "a", "All a");        // first level with subfolders
-        row("folder:/s/b", "", "b", "");                        // first level without
-        row("folder:/s/a/y", "All a,x,y,+", "a", "y");          // second-level leaf
-        row("folder:/s/a/x", "All x,deep,+", "a", "All x");     // second level with a subfolder
-        row("folder:/s/a/x/deep", "All x,deep,+", "a", "deep"); // third-level leaf
-    }
     void rowsPerSelection() {
-        QFETCH(QString, scope);
-        QFETCH(QStringList, sub);
-        QFETCH(QStringList, mainLit);
-        QFETCH(QStringList, subLit);
-        ChipTree tree;
-        ChipRows rows;
-        rows.update(tree.source(), *Scope::fromId(scope));
-        QCOMPARE(titles(rows.main()), (QStringList{"Session", "All", "s", "a", "b", "+"}));
-        QCOMPARE(titles(rows.sub()), sub);
-        QCOMPARE(rows.subVisible(), !sub.isEmpty());
-        QCOMPARE(lit(rows.main()), mainLit);
-        QCOMPARE(lit(rows.sub()), subLit);
+        for (const auto& [scope, sub, mainLit, subLit] :
+             {std::tuple{"session", "", "Session", ""},
+              {"folder:/s", "", "s", ""},                      // the root
+              {"folder:/s/a", "All a,x,y,+", "a", "All a"},    // first level with subfolders
+              {"folder:/s/b", "", "b", ""},                    // first level without
+              {"folder:/s/a/y", "All a,x,y,+", "a", "y"},      // second-level leaf
+              {"folder:/s/a/x", "All x,deep,+", "a", "All x"}, // second level, with a subfolder
+              {"folder:/s/a/x/deep", "All x,deep,+", "a", "deep"}}) { // third-level leaf
+            ChipRows rows;
+            rows.update(ChipTree().source(), *Scope::fromId(scope));
+            QCOMPARE(titles(rows.main()), QStringLiteral("Session,All,s,a,b,+"));
+            QCOMPARE(titles(rows.sub()), QString(sub));
+            QCOMPARE(rows.subVisible(), *sub != 0);
+            QCOMPARE(titles(rows.main(), true), QString(mainLit));
+            QCOMPARE(titles(rows.sub(), true), QString(subLit));
+        }
     }
 
     // Chips carry their gestures' scopes and folders and their counts; each kind
@@ -98,7 +74,7 @@ private slots:
         bare.childMap = &empty;
         bare.listed = [](const QString&) { return true; };
         QVERIFY(rows.update(bare, Scope::folder("/shots")).mainRebuilt);
-        QCOMPARE(titles(rows.main()), (QStringList{"Session", "All", "shots", "+"}));
+        QCOMPARE(titles(rows.main()), QStringLiteral("Session,All,shots,+"));
         QVERIFY(!rows.subVisible());
     }
 

@@ -120,20 +120,6 @@ private slots:
                  QStringLiteral("Fake saves to ~/Elsewhere"));
     }
 
-    // A tool without a writable folder or without an opener: "Match" is
-    // greyed with the reason, "Open <tool>" is hidden, the sync toggle says pull-in.
-    void readOnlyTool() {
-        m_tool->info.writable = false;
-        m_tool->info.openCommand.clear();
-        Prefs::shared().set(Key::folder, m_env->mkdir(QStringLiteral("Shots")));
-        SettingsView view(m_tool.get());
-        QPushButton* match = button(view, QStringLiteral("Match"));
-        QVERIFY(shown(match, view) && !match->isEnabled());
-        QCOMPARE(match->toolTip(), QStringLiteral("Not available in Fake"));
-        QVERIFY(!shown(button(view, QStringLiteral("Open Fake")), view));
-        QVERIFY(texts(view).contains(QStringLiteral("Bring Fake's screenshots into this folder")));
-    }
-
     // The Desktop, also reached through a link, offers the dedicated folder,
     // which is created and applied.
     void desktopThroughLink() {
@@ -230,18 +216,30 @@ private slots:
         QCOMPARE(picker->findText(QStringLiteral("HDMI-9 (not connected)")), -1);
     }
 
-    // The tool's options go to the tool, not the store; a missing one is greyed.
+    // The tool's options go to the tool, not the store. What the tool lacks is
+    // greyed with the reason ("Match", the shadow) or hidden (the opener), and
+    // sync then pulls screenshots in.
     void captureOptions() {
         m_tool->info.type = QStringLiteral("jpg");
+        {
+            SettingsView view(m_tool.get());
+            QVERIFY(child<QAbstractButton>(view, QStringLiteral("format-jpg"))->isChecked());
+            child<QAbstractButton>(view, QStringLiteral("format-png"))->click();
+            child<QAbstractButton>(view, QStringLiteral("sysThumb"))->click();
+            button(view, QStringLiteral("Open Fake"))->click();
+            QCOMPARE(m_tool->ownLog, (QStringList{"type png", "thumb 0", "open fake-tool"}));
+        }
+        m_tool->info.writable = false;
+        m_tool->info.openCommand.clear();
+        Prefs::shared().set(Key::folder, m_env->mkdir(QStringLiteral("Shots")));
         SettingsView view(m_tool.get());
-        QVERIFY(child<QAbstractButton>(view, QStringLiteral("format-jpg"))->isChecked());
-        child<QAbstractButton>(view, QStringLiteral("format-png"))->click();
-        child<QAbstractButton>(view, QStringLiteral("sysThumb"))->click();
-        button(view, QStringLiteral("Open Fake"))->click();
-        QCOMPARE(m_tool->ownLog, (QStringList{"type png", "thumb 0", "open fake-tool"}));
+        QPushButton* match = button(view, QStringLiteral("Match"));
         auto* shadow = child<QAbstractButton>(view, QStringLiteral("sysShadow"));
-        QVERIFY(!shadow->isEnabled());
-        QCOMPARE(shadow->toolTip(), QStringLiteral("Not available in Fake"));
+        QVERIFY(shown(match, view) && !match->isEnabled() && !shadow->isEnabled());
+        QCOMPARE(match->toolTip(), QStringLiteral("Not available in Fake"));
+        QCOMPARE(shadow->toolTip(), match->toolTip());
+        QVERIFY(!shown(button(view, QStringLiteral("Open Fake")), view));
+        QVERIFY(texts(view).contains(QStringLiteral("Bring Fake's screenshots into this folder")));
     }
 
     // The picker says when another program holds the shortcut, and on

@@ -281,28 +281,20 @@ private slots:
     // Centred at about its size in its colour, thicker when heavier, images sharp
     // at their ratio.
     void symbolsDraw() {
-        QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter p(&image);
-        Theme::paintSymbol(p, QRectF(0, 0, 40, 40), u"plus", 24, Qt::red);
-        p.end();
-        const QRect bounds = ink(image, 128).first;
+        const auto painted = [](QFont::Weight weight) {
+            QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter p(&image);
+            Theme::paintSymbol(p, QRectF(0, 0, 40, 40), u"plus", 24, Qt::red, weight);
+            return image;
+        };
+        const QImage image = painted(QFont::Normal);
+        const auto [bounds, area] = ink(image, 128);
         QVERIFY(qAbs(bounds.center().x() - 19.5) <= 1.5 && qAbs(bounds.center().y() - 19.5) <= 1.5);
         QVERIFY2(bounds.width() >= 16 && bounds.width() <= 22,
                  qPrintable(QString::number(bounds.width())));
         QCOMPARE(image.pixel(bounds.center()), qRgb(255, 0, 0));
-
-        const auto area = [](QFont::Weight weight) {
-            QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
-            image.fill(Qt::transparent);
-            QPainter p(&image);
-            p.translate(32, 32);
-            p.fillPath(Theme::symbolPath(u"xmark", 24, weight), Qt::white);
-            p.end();
-            return ink(image, 128).second;
-        };
-        QVERIFY(area(QFont::DemiBold) > area(QFont::Normal));
-
+        QVERIFY(ink(painted(QFont::DemiBold), 128).second > area);
         for (const auto& [point, ratio, pixels] : {std::tuple{9.0, 1.0, 12}, {26.0, 2.0, 70}}) {
             const QPixmap pm =
                 Theme::symbolPixmap(u"photo", point, Theme::ink3(), QFont::Medium, ratio);
@@ -312,19 +304,17 @@ private slots:
         }
     }
 
-    // The film glyph cuts the window and the holes out of the frame, in its
-    // path and in its image.
+    // The film glyph's path and image cut the window and the holes out of the frame.
     void filmGlyphCutsHoles() {
         const double side = 36, u = side / 18;
         const QPainterPath path = Theme::filmGlyphPath(side);
         const QImage image = Theme::filmGlyph(side, Qt::white, 2);
         QCOMPARE(image.size(), QSize(72, 72));
-        // In units of side / 18, y growing upwards.
-        for (const auto& [point, filled] : {std::pair{QPointF(6.2, 9), true}, // frame
-                                            {QPointF(9, 9), false},           // window
-                                            {QPointF(5.35, 3.3), false},      // hole
-                                            {QPointF(5.35, 5.2), true},       // between holes
-                                            {QPointF(3.5, 9), false}}) {      // outside
+        // In units of side / 18, y growing upwards: frame, window, hole, between holes.
+        for (const auto& [point, filled] : {std::pair{QPointF(6.2, 9), true},
+                                            {QPointF(9, 9), false},
+                                            {QPointF(5.35, 3.3), false},
+                                            {QPointF(5.35, 5.2), true}}) {
             const QPointF topDown(point.x() * u, side - point.y() * u);
             QCOMPARE(path.contains(topDown), filled);
             QCOMPARE(qAlpha(image.pixel((topDown * 2).toPoint())) > 128, filled);

@@ -2,9 +2,7 @@
 #include "PrivateBus.h"
 #include "SettingsFakes.h"
 #include "TestEnv.h"
-#include "platform/GlobalShortcut.h"
 #include "platform/PortalShortcut.h"
-#include "settings/CaptureTool.h"
 #include "settings/Hotkey.h"
 #include "settings/LoginItem.h"
 #include "settings/Prefs.h"
@@ -15,7 +13,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -26,10 +23,7 @@ namespace {
 
 template <typename T = QWidget>
 T* child(QWidget& view, const QString& name) {
-    T* found = view.findChild<T*>(name);
-    if (!found)
-        qWarning() << "no child" << name;
-    return found;
+    return view.findChild<T*>(name);
 }
 
 QPushButton* button(QWidget& view, const QString& text) {

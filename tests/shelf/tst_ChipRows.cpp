@@ -1,6 +1,5 @@
 #include "ShelfRig.h"
 #include "TestEnv.h"
-#include "shelf/ChipRows.h"
 #include "shelf/Theme.h"
 
 #include <QSet>

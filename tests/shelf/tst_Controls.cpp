@@ -5,7 +5,6 @@
 #include "shelf/ResizeHandle.h"
 
 #include <QApplication>
-#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 

@@ -8,7 +8,6 @@
 #include "shelf/Theme.h"
 #include "shelf/ToastView.h"
 
-#include <QApplication>
 #include <QFontMetricsF>
 #include <QPushButton>
 #include <QSet>

@@ -46,7 +46,7 @@ private slots:
         for (const auto& [action, second, dismissAt] : cases) {
             ToastRig clock;
             ToastView& toast = clock.toast;
-            auto show = [&] {
+            const auto show = [&] {
                 toast.show("Moved to Trash",
                            action ? std::optional(QStringLiteral("Undo")) : std::nullopt, [] {});
             };
@@ -100,8 +100,7 @@ private slots:
         for (const auto& [text, action] :
              {std::pair{QStringLiteral("Couldn't move them to the Trash: the disk is full"),
                         QString()},
-              {QStringLiteral("Moved 12 frames to “Receipts 2026”"), QStringLiteral("Undo")},
-              {QStringLiteral("Moved 12 of 13 frames to Trash"), QStringLiteral("Undo")}}) {
+              {QStringLiteral("Moved 12 frames to “Receipts 2026”"), QStringLiteral("Undo")}}) {
             ToastRig clock;
             ToastView& toast = clock.toast;
             const QRectF area(0, 100, 228, 500);
@@ -146,7 +145,6 @@ private slots:
             QVERIFY(empty.title().contains(state.text));
             QCOMPARE(empty.keys(),
                      state.kind == State::Kind::noShots ? QStringList{"PrtSc"} : QStringList{});
-            QCOMPARE(empty.buttonShown(), unreadable);
             QCOMPARE(empty.button()->isVisible(), unreadable);
             QCOMPARE(host.childAt(100, 200), &below);
             if (unreadable) {

@@ -143,8 +143,7 @@ private slots:
         rig.shelf->showSearch(false, QStringLiteral("abc"));
         QVERIFY(rig.shelf->searchVisible() && !rig.shelf->isEditingSearch());
         QCOMPARE(rig.field()->text(), QString());
-        QVERIFY(rig.receiver.queries.isEmpty());
-        QCOMPARE(rig.receiver.calls.count("makeKey()"), 0);
+        QVERIFY(rig.receiver.calls.isEmpty()); // no query, no keyboard
 
         rig.field()->setText(QStringLiteral("old"));
         rig.receiver.queries.clear();
@@ -159,24 +158,10 @@ private slots:
         QCOMPARE(rig.receiver.queries, (QStringList{seed, ""}));
     }
 
-    // The selection bar takes the header's place through the fade; the faded-out
-    // header takes no clicks meant for the bar.
-    void selectionBarTakesTheHeadersPlace() {
-        ShelfRig rig;
-        rig.shelf->updateSelection(3);
-        QVERIFY(rig.shelf->selBar()->isVisible());
-        QCOMPARE(rig.shelf->selBar()->n(), 3);
-        rig.advance(0.5);
-        QVERIFY(rig.shelf->header()->testAttribute(Qt::WA_TransparentForMouseEvents));
-        rig.shelf->updateSelection(0);
-        rig.advance(0.5);
-        QVERIFY(!rig.shelf->selBar()->isVisible());
-        QVERIFY(!rig.shelf->header()->testAttribute(Qt::WA_TransparentForMouseEvents));
-    }
-
     // The header's buttons and the card's pointer tracking reach the controller;
-    // with no controller nothing is called. The pin lights while pinned.
-    void headerButtons() {
+    // with no controller nothing is called. The pin lights while pinned. The
+    // selection bar takes the header's place, which then takes no clicks.
+    void header() {
         ShelfRig rig;
         IconButton* pin = rig.shelf->header()->pinB;
         rig.shelf->updatePin(true);
@@ -196,6 +181,15 @@ private slots:
         rig.shelf->setReceiver(nullptr);
         click(rig.shelf->header()->closeB);
         QCOMPARE(rig.receiver.calls.size(), 4);
+
+        rig.shelf->updateSelection(3);
+        QVERIFY(rig.shelf->selBar()->isVisible() && rig.shelf->selBar()->n() == 3);
+        rig.advance(0.5);
+        QVERIFY(rig.shelf->header()->testAttribute(Qt::WA_TransparentForMouseEvents));
+        rig.shelf->updateSelection(0);
+        rig.advance(0.5);
+        QVERIFY(!rig.shelf->selBar()->isVisible());
+        QVERIFY(!rig.shelf->header()->testAttribute(Qt::WA_TransparentForMouseEvents));
     }
 
     // A reload with the same folders keeps every chip widget and refreshes only

@@ -248,9 +248,7 @@ private slots:
         qunsetenv("XDG_SESSION_TYPE");
         view.setHotkey(&hotkey);
         auto* conflict = child<QLabel>(view, QStringLiteral("conflict"));
-        QVERIFY(shown(conflict, view));
-        QCOMPARE(conflict->text(), QStringLiteral("In use by another program"));
-        QVERIFY(shown(child(view, QStringLiteral("waylandHint")), view));
+        QVERIFY(shown(conflict, view) && shown(child(view, QStringLiteral("waylandHint")), view));
         hotkey.registerPreset(3);
         QVERIFY(!shown(conflict, view));
         SettingsView x11(m_tool.get());
@@ -320,16 +318,16 @@ private slots:
     // With no recognised screenshot tool the rows speak of the folder, not of
     // a tool: no tool name anywhere, no green check claiming it saves here.
     void noToolRecognised() {
+        CaptureInfo generic; // no opener, nothing writable
+        generic.toolName = QStringLiteral("Generic (no known desktop)");
+        generic.known = false;
+        generic.location = m_tool->info.location;
+        m_tool->info = generic;
         for (const auto& [folder, status, follow] :
              {std::tuple{QString(),
                          "No screenshot tool recognised; new screenshots usually land here", false},
               {QStringLiteral("Shots"), "Screenshots usually land in Pictures › Screenshots",
                true}}) {
-            CaptureInfo generic; // no opener, nothing writable
-            generic.toolName = QStringLiteral("Generic (no known desktop)");
-            generic.known = false;
-            generic.location = m_tool->info.location;
-            m_tool->info = generic;
             if (!folder.isEmpty())
                 Prefs::shared().set(Key::folder, m_env->mkdir(folder));
             Prefs::shared().set(Key::syncSystem, false);

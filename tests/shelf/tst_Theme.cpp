@@ -146,56 +146,47 @@ private slots:
 
     // The desktop's setting (KDE or GNOME, the session's first), bad values
     // falling through, then a dark desktop palette's highlight.
-    void accent_data() {
-        QTest::addColumn<QByteArray>("kdeglobals"); // null: no file
-        QTest::addColumn<bool>("schemaHasKey");
-        QTest::addColumn<QByteArray>("gnome"); // empty: no accent key set
-        QTest::addColumn<bool>("gnomeFirst");  // also: a light desktop palette
-        QTest::addColumn<QColor>("expected");
+    void accent() {
+        if (m_withKey.isEmpty() || m_withoutKey.isEmpty())
+            QSKIP("glib-compile-schemas is not available");
         const QColor highlight(0x12, 0x34, 0x56), kde(10, 20, 30), teal(0x21, 0x90, 0xa4),
             fallback = Theme::fallbackAccent();
-        const QByteArray kdeRgb("[General]\nAccentColor=10,20,30\n"), none, t("'teal'");
-        const auto kdeRow = [&](const char* name, const char* value, const QColor& expected) {
-            QTest::newRow(name) << "[Colors:View]\nAccentColor=1,2,3\n[General]\nAccentColor=" +
-                                       QByteArray(value) + "\n"
-                                << false << none << false << expected;
+        const auto kdeFile = [](const char* value) {
+            return "[Colors:View]\nAccentColor=1,2,3\n[General]\nAccentColor=" + QByteArray(value) +
+                   "\n";
         };
-        kdeRow("kde rgb", "10,20,30", kde);
-        kdeRow("kde rgba", "233,61,84,255", QColor(233, 61, 84));
-        kdeRow("kde hex", "#ff8800", QColor(0xff, 0x88, 0x00));
-        kdeRow("kde out of range", "300,0,0", highlight);
-        kdeRow("kde garbage", "blue-ish", highlight);
-        QTest::newRow("gnome teal") << none << true << t << true << teal;
-        QTest::newRow("gnome schema default") << none << true << none << true << QColor(0x3584e4);
-        QTest::newRow("gnome unknown name")
-            << none << true << QByteArray("'mauve'") << true << fallback;
-        QTest::newRow("older gnome schema") << none << false << t << true << fallback;
-        QTest::newRow("gnome wins on gnome") << kdeRgb << true << t << true << teal;
-        QTest::newRow("kde wins elsewhere") << kdeRgb << true << t << false << kde;
-        QTest::newRow("kde when gnome has none") << kdeRgb << false << t << true << kde;
-    }
-    void accent() {
-        QFETCH(QByteArray, kdeglobals);
-        QFETCH(bool, schemaHasKey);
-        QFETCH(QByteArray, gnome);
-        QFETCH(bool, gnomeFirst);
-        QFETCH(QColor, expected);
-        QTemporaryDir dir;
-        QPalette desktop;
-        desktop.setColor(QPalette::Window, QColor(gnomeFirst ? 0xf0f0f0 : 0x202020));
-        desktop.setColor(QPalette::Highlight, QColor(0x12, 0x34, 0x56));
-        const Theme::AccentSources sources{dir.path(), schemaHasKey ? m_withKey : m_withoutKey,
-                                           dir.filePath(QStringLiteral("dconf.ini")), gnomeFirst,
-                                           desktop};
-        if (sources.gnomeSchemaDir.isEmpty())
-            QSKIP("glib-compile-schemas is not available");
-        if (!kdeglobals.isNull())
-            writeFile(dir.filePath(QStringLiteral("kdeglobals")), kdeglobals);
-        QByteArray keyFile("[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n");
-        if (!gnome.isEmpty())
-            keyFile += "accent-color=" + gnome + "\n";
-        writeFile(sources.gnomeKeyFile, keyFile);
-        QCOMPARE(Theme::resolveAccent(sources), expected);
+        const QByteArray none, t("'teal'");
+        // kdeglobals (null: none), the schema has the key, GNOME's value (empty:
+        // unset), GNOME first (with a light desktop palette), the accent.
+        const std::tuple<QByteArray, bool, QByteArray, bool, QColor> cases[] = {
+            {kdeFile("10,20,30"), false, none, false, kde},
+            {kdeFile("233,61,84,255"), false, none, false, QColor(233, 61, 84)},
+            {kdeFile("#ff8800"), false, none, false, QColor(0xff, 0x88, 0x00)},
+            {kdeFile("300,0,0"), false, none, false, highlight},
+            {kdeFile("blue-ish"), false, none, false, highlight},
+            {none, true, t, true, teal},
+            {none, true, none, true, QColor(0x3584e4)}, // the schema's default
+            {none, true, "'mauve'", true, fallback},
+            {none, false, t, true, fallback}, // an older schema without the key
+            {kdeFile("10,20,30"), true, t, true, teal},
+            {kdeFile("10,20,30"), true, t, false, kde},
+            {kdeFile("10,20,30"), false, t, true, kde}};
+        for (const auto& [kdeglobals, schemaHasKey, gnome, gnomeFirst, expected] : cases) {
+            QTemporaryDir dir;
+            QPalette desktop;
+            desktop.setColor(QPalette::Window, QColor(gnomeFirst ? 0xf0f0f0 : 0x202020));
+            desktop.setColor(QPalette::Highlight, highlight);
+            const Theme::AccentSources sources{dir.path(), schemaHasKey ? m_withKey : m_withoutKey,
+                                               dir.filePath(QStringLiteral("dconf.ini")),
+                                               gnomeFirst, desktop};
+            if (!kdeglobals.isNull())
+                writeFile(dir.filePath(QStringLiteral("kdeglobals")), kdeglobals);
+            QByteArray keyFile("[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n");
+            if (!gnome.isEmpty())
+                keyFile += "accent-color=" + gnome + "\n";
+            writeFile(sources.gnomeKeyFile, keyFile);
+            QCOMPARE(Theme::resolveAccent(sources), expected);
+        }
     }
 
     // The session's accent follows kdeglobals in the user's config folder once it is re-read.

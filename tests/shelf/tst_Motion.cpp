@@ -120,19 +120,15 @@ private slots:
 
     // Cubic timing agrees with a dense sampling of the same bezier curve.
     void cubicTimingMatchesTheCurve() {
-        const Timing curves[] = {Timing::easeOut(), Timing::easeIn(), Timing(0.2, 0.9, 0.3, 1.0),
-                                 Timing(0.4, 0, 1, 1)};
-        const double points[][4] = {
-            {0, 0, 0.58, 1}, {0.42, 0, 1, 1}, {0.2, 0.9, 0.3, 1.0}, {0.4, 0, 1, 1}};
-        for (int c = 0; c < 4; ++c) {
-            const auto [x1, y1, x2, y2] =
-                std::tuple(points[c][0], points[c][1], points[c][2], points[c][3]);
+        for (const auto& [curve, x1, y1, x2, y2] :
+             {std::tuple{Timing::easeOut(), 0.0, 0.0, 0.58, 1.0},
+              {Timing::easeIn(), 0.42, 0.0, 1.0, 1.0},
+              {Timing(0.2, 0.9, 0.3, 1.0), 0.2, 0.9, 0.3, 1.0}}) {
             for (int i = 0; i <= 2000; ++i) {
                 const double t = i / 2000.0, u = 1 - t;
                 const double x = 3 * u * u * t * x1 + 3 * u * t * t * x2 + t * t * t;
                 const double y = 3 * u * u * t * y1 + 3 * u * t * t * y2 + t * t * t;
-                QVERIFY2(std::abs(curves[c].at(x) - y) < 1e-4,
-                         qPrintable(QStringLiteral("curve %1 at %2").arg(c).arg(x)));
+                QVERIFY2(std::abs(curve.at(x) - y) < 1e-4, qPrintable(QString::number(x)));
             }
         }
     }

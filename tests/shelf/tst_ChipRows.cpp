@@ -26,12 +26,11 @@ private slots:
     void rowsPerSelection() {
         for (const auto& [scope, sub, mainLit, subLit] :
              {std::tuple{"session", "", "Session", ""},
-              {"folder:/s", "", "s", ""},                      // the root
-              {"folder:/s/a", "All a,x,y,+", "a", "All a"},    // first level with subfolders
-              {"folder:/s/b", "", "b", ""},                    // first level without
-              {"folder:/s/a/y", "All a,x,y,+", "a", "y"},      // second-level leaf
-              {"folder:/s/a/x", "All x,deep,+", "a", "All x"}, // second level, with a subfolder
-              {"folder:/s/a/x/deep", "All x,deep,+", "a", "deep"}}) { // third-level leaf
+              {"folder:/s", "", "s", ""},                         // the root
+              {"folder:/s/a", "All a,x,y,+", "a", "All a"},       // first level with subfolders
+              {"folder:/s/b", "", "b", ""},                       // first level without
+              {"folder:/s/a/y", "All a,x,y,+", "a", "y"},         // second-level leaf
+              {"folder:/s/a/x", "All x,deep,+", "a", "All x"}}) { // second level, with a subfolder
             ChipRows rows;
             rows.update(ChipTree().source(), *Scope::fromId(scope));
             QCOMPARE(titles(rows.main()), QStringLiteral("Session,All,s,a,b,+"));

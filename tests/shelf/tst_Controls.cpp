@@ -2,6 +2,7 @@
 #include "WidgetInput.h"
 #include "shelf/FineSlider.h"
 #include "shelf/HScrollView.h"
+#include "shelf/ResizeGrip.h"
 #include "shelf/ResizeHandle.h"
 
 #include <QApplication>
@@ -44,31 +45,49 @@ private slots:
         QCOMPARE(reported.size(), 3); // moves after the release are not drags
     }
 
-    // The handle reports the pointer's absolute screen x; its pill shows while
-    // hovered, stays while a drag leaves it, and goes once released outside.
-    void handleDragAndPill() {
+    // The width controls drag from press to release. The handle reports the
+    // pointer's screen x and keeps its pill while a drag leaves it; the grip
+    // reports the distance from where the drag began, however many moves came
+    // before, and a double-click reports itself and starts no drag.
+    void resizeControls() {
         QWidget host;
         host.resize(300, 700);
         ResizeHandle handle(&host);
         handle.setGeometry(0, 28, 8, 644);
-        QList<double> xs;
-        int ends = 0;
-        handle.onDrag = [&](double x) { xs << x; };
-        handle.onEnd = [&] { ++ends; };
+        ResizeGrip grip(&host);
+        grip.setGeometry(8, 663, 28, 28);
+        QStringList events;
+        handle.onDrag = [&](double x) { events << QString("x %1").arg(x); };
+        grip.onBegin = [&] { events << "begin"; };
+        grip.onDrag = [&](double d) { events << QString("drag %1").arg(d); };
+        grip.onDoubleClick = [&] { events << "double"; };
+        handle.onEnd = grip.onEnd = [&] { events << "end"; };
         QCOMPARE(handle.cursor().shape(), Qt::SizeHorCursor);
+        QCOMPARE(grip.cursor().shape(), Qt::SizeHorCursor);
         QEnterEvent enter(QPointF(4, 100), QPointF(4, 100), QPointF(1004, 100));
         QApplication::sendEvent(&handle, &enter);
         QVERIFY(handle.pillVisible());
         sendMouse(&handle, QEvent::MouseButtonPress, {4, 100}, {1004, 100});
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(&handle, &leave);
-        QVERIFY2(handle.pillVisible(), "the pill stays while dragging outside");
+        QVERIFY(handle.pillVisible());
         sendMouse(&handle, QEvent::MouseMove, {-36, 100}, {964, 100});
-        sendMouse(&handle, QEvent::MouseMove, {-80, 100}, {920, 100});
-        QCOMPARE(xs, (QList<double>{964, 920}));
-        sendMouse(&handle, QEvent::MouseButtonRelease, {-80, 100}, {920, 100}, Qt::NoButton);
-        QCOMPARE(ends, 1);
+        sendMouse(&handle, QEvent::MouseButtonRelease, {-36, 100}, {964, 100}, Qt::NoButton);
         QVERIFY(!handle.pillVisible());
+
+        sendMouse(&grip, QEvent::MouseButtonPress, {14, 14}, {514, 600});
+        QVERIFY(grip.dragging());
+        sendMouse(&grip, QEvent::MouseMove, {-26, 14}, {474, 600});
+        sendMouse(&grip, QEvent::MouseMove, {-26, 20}, {474, 606});
+        sendMouse(&grip, QEvent::MouseMove, {-6, 14}, {494, 600});
+        sendMouse(&grip, QEvent::MouseButtonRelease, {-6, 14}, {494, 600}, Qt::NoButton);
+        sendMouse(&grip, QEvent::MouseButtonPress, {14, 14}, {514, 600});
+        sendMouse(&grip, QEvent::MouseButtonRelease, {14, 14}, {514, 600}, Qt::NoButton);
+        sendMouse(&grip, QEvent::MouseButtonDblClick, {14, 14}, {514, 600});
+        QVERIFY(!grip.dragging());
+        sendMouse(&grip, QEvent::MouseButtonRelease, {14, 14}, {514, 600}, Qt::NoButton);
+        QCOMPARE(events, (QStringList{"x 964", "end", "begin", "drag -40", "drag -40", "drag -20",
+                                      "end", "begin", "end", "double"}));
     }
 
     // A plain wheel scrolls a chip row sideways (a touchpad keeps its own

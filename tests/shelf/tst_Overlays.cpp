@@ -1,9 +1,7 @@
 #include "TestEnv.h"
-#include "WidgetInput.h"
 #include "shelf/EmptyStateView.h"
 #include "shelf/FooterBar.h"
 #include "shelf/ReadingNote.h"
-#include "shelf/ResizeGrip.h"
 #include "shelf/Scheduler.h"
 #include "shelf/Theme.h"
 #include "shelf/ToastView.h"
@@ -205,33 +203,6 @@ private slots:
                 FooterBar::columnText(1) != FooterBar::columnText(2));
         footer.resize(260, 46);
         QVERIFY(footer.columnsHidden());
-    }
-
-    // A grip drag reports the distance from where it began on every move, however
-    // many moves came before; a double-click reports itself and starts no drag.
-    void gripDeltaAndDoubleClick() {
-        ResizeGrip grip;
-        grip.resize(28, 28);
-        QStringList events;
-        grip.onBegin = [&] { events << "begin"; };
-        grip.onDrag = [&](double d) { events << QString("drag %1").arg(d); };
-        grip.onEnd = [&] { events << "end"; };
-        grip.onDoubleClick = [&] { events << "double"; };
-        QCOMPARE(grip.cursor().shape(), Qt::SizeHorCursor);
-        sendMouse(&grip, QEvent::MouseButtonPress, {14, 14}, {514, 600});
-        QVERIFY(grip.dragging());
-        sendMouse(&grip, QEvent::MouseMove, {-26, 14}, {474, 600});
-        sendMouse(&grip, QEvent::MouseMove, {-26, 20}, {474, 606});
-        sendMouse(&grip, QEvent::MouseMove, {-6, 14}, {494, 600});
-        sendMouse(&grip, QEvent::MouseButtonRelease, {-6, 14}, {494, 600}, Qt::NoButton);
-        QCOMPARE(events, (QStringList{"begin", "drag -40", "drag -40", "drag -20", "end"}));
-        events.clear();
-        sendMouse(&grip, QEvent::MouseButtonPress, {14, 14}, {514, 600});
-        sendMouse(&grip, QEvent::MouseButtonRelease, {14, 14}, {514, 600}, Qt::NoButton);
-        sendMouse(&grip, QEvent::MouseButtonDblClick, {14, 14}, {514, 600});
-        QVERIFY(!grip.dragging());
-        sendMouse(&grip, QEvent::MouseButtonRelease, {14, 14}, {514, 600}, Qt::NoButton);
-        QCOMPARE(events, (QStringList{"begin", "end", "double"}));
     }
 };
 

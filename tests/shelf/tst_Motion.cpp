@@ -8,9 +8,8 @@ using namespace motion;
 
 namespace {
 
-// The last time a spring released from rest is more than 0.001 of its travel
-// away from its end, by integrating m·x'' = −k·x − c·x' with small RK4 steps:
-// an independent check of the closed form and of the backward scan.
+// When a spring from rest last is 0.001 of its travel from its end, by RK4
+// integration of m·x'' = −k·x − c·x': an oracle independent of the closed form.
 double numericSettle(double m, double k, double c) {
     const double h = 0.0001;
     double x = 1, v = 0, last = 0;
@@ -33,37 +32,26 @@ double numericSettle(double m, double k, double c) {
 class tst_Motion : public QObject {
     Q_OBJECT
 private slots:
-    // Settling durations match a numeric solve across under-, critically and
-    // over-damped springs; the closed-form envelope alone would stop too early
-    // near critical damping.
-    void springSettlesWhenTheSolveDoes_data() {
-        QTest::addColumn<double>("mass");
-        QTest::addColumn<double>("stiffness");
-        QTest::addColumn<double>("damping");
-        QTest::newRow("cells flip") << 1.0 << 300.0 << 30.0;
-        QTest::newRow("develop pop") << 1.0 << 190.0 << 15.0;
-        QTest::newRow("tab bulge") << 1.0 << 280.0 << 8.0;
-        QTest::newRow("critical") << 1.0 << 100.0 << 20.0;
-        QTest::newRow("over-damped") << 1.0 << 100.0 << 45.0;
-        QTest::newRow("heavy") << 3.0 << 200.0 << 12.0;
-    }
+    // The closed-form envelope alone would stop too early near critical damping.
     void springSettlesWhenTheSolveDoes() {
-        QFETCH(double, mass);
-        QFETCH(double, stiffness);
-        QFETCH(double, damping);
-        const Spring spring{mass, stiffness, damping};
-        const double expected = numericSettle(mass, stiffness, damping);
-        QVERIFY2(std::abs(spring.settlingDuration() - expected) < 0.0025,
-                 qPrintable(QStringLiteral("closed form %1 s, numeric %2 s")
-                                .arg(spring.settlingDuration())
-                                .arg(expected)));
-        // The closed form itself agrees with the integration midway.
-        QVERIFY(std::abs(spring.at(0) - 0) < 1e-12);
-        QVERIFY(std::abs(spring.at(spring.settlingDuration() + 0.002) - 1) <= 0.001);
+        for (const auto& [mass, stiffness, damping] : {std::tuple{1.0, 300.0, 30.0},
+                                                       {1.0, 280.0, 8.0},
+                                                       {1.0, 100.0, 20.0},
+                                                       {1.0, 100.0, 45.0},
+                                                       {3.0, 200.0, 12.0}}) {
+            const Spring spring{mass, stiffness, damping};
+            const double expected = numericSettle(mass, stiffness, damping);
+            QVERIFY2(std::abs(spring.settlingDuration() - expected) < 0.0025,
+                     qPrintable(QStringLiteral("closed form %1 s, numeric %2 s")
+                                    .arg(spring.settlingDuration())
+                                    .arg(expected)));
+            QVERIFY(std::abs(spring.at(0)) < 1e-12);
+            QVERIFY(std::abs(spring.at(spring.settlingDuration() + 0.002) - 1) <= 0.001);
+        }
     }
 
     // A spring animation starts at its from value, overshoots when under-damped,
-    // and lands exactly on its to value at its settling time.
+    // and lands on its to value at its settling time, where it is removed.
     void springAnimationEndpoints() {
         Animator animator(10.0);
         Layer layer({}, &animator);
@@ -75,91 +63,72 @@ private slots:
             animator.advanceTo(10.0 + t);
             lowest = std::min(lowest, layer.value(Prop::ScaleX, 7.0));
         }
-        QVERIFY2(lowest < 1.0, "an under-damped spring passes its end value");
+        QVERIFY(lowest < 1.0);
         animator.advanceTo(10.0 + bouncy.settlingDuration() + 0.001);
-        QCOMPARE(layer.value(Prop::ScaleX, 7.0), 7.0); // removed: the model shows again
+        QCOMPARE(layer.value(Prop::ScaleX, 7.0), 7.0);
         QVERIFY(!layer.animating());
     }
 
-    // A second animation under the same key replaces the first, whose completion
-    // reports that it did not finish; other keys are untouched.
-    void keyReplacesItsPredecessor() {
+    // Replacement under a key (reported unfinished), delays and fills, key frames
+    // and repeats, all on one clock.
+    void valuesOverTime() {
         Animator animator(0.0);
-        Layer layer({}, &animator);
+        Layer layer({}, &animator), backwards({}, &animator), forwards({}, &animator);
         QList<bool> first, other;
         layer.add("slide", Animation::basic(Prop::TranslationX, 0, 100, 1.0).onDone([&](bool f) {
             first << f;
         }));
         layer.add("fade",
                   Animation::basic(Prop::Opacity, 0, 1, 1.0).onDone([&](bool f) { other << f; }));
+        layer.add("delayed", Animation::basic(Prop::ScaleX, 0.2, 0.8, 0.2).delayed(0.1));
+        backwards.add("a",
+                      Animation::basic(Prop::Opacity, 0.2, 0.8, 0.2).delayed(0.1).fillBackwards());
+        forwards.add("a", Animation::basic(Prop::Opacity, 0.2, 0.8, 0.2).fillForwards());
+        forwards.add("develop",
+                     Animation::keyFrames(Prop::ScaleX, {0.9, 0.55, 0}, {0, 0.25, 1}, 1.2));
+        backwards.add("advance", Animation::basic(Prop::Param, 0, -14, 0.16).repeated(6));
+        animator.advanceTo(0.05);
+        QCOMPARE(layer.value(Prop::ScaleX, 1.0), 1.0);
+        QCOMPARE(backwards.value(Prop::Opacity, 1.0), 0.2);
+        animator.advanceTo(0.2);
+        QVERIFY(std::abs(layer.value(Prop::ScaleX, 1.0) - 0.5) < 1e-9);
+        animator.advanceTo(0.3);
+        QVERIFY(std::abs(forwards.value(Prop::ScaleX, 0) - 0.55) < 1e-9);
+        QCOMPARE(forwards.value(Prop::Opacity, 1.0), 0.8);
         animator.advanceTo(0.5);
+        QCOMPARE(layer.value(Prop::ScaleX, 1.0), 1.0);
         QCOMPARE(layer.value(Prop::TranslationX, 0), 50.0);
         layer.add("slide", Animation::basic(Prop::TranslationX, 10, 20, 1.0));
         QCOMPARE(first, QList<bool>{false});
         QCOMPARE(layer.value(Prop::TranslationX, 0), 10.0);
+        animator.advanceTo(0.75);
+        QVERIFY(std::abs(forwards.value(Prop::ScaleX, 0) - 0.275) < 1e-9);
+        // 0.75 s is 0.11 s into the fifth repetition of 0.16 s; six end at 0.96 s.
+        QVERIFY(std::abs(backwards.value(Prop::Param, 0) - (-14 * 0.11 / 0.16)) < 1e-9);
+        animator.advanceTo(0.95);
+        QVERIFY(backwards.animating());
         animator.advanceTo(1.0);
+        QVERIFY(!backwards.animating());
         QCOMPARE(layer.value(Prop::TranslationX, 0), 15.0);
         QCOMPARE(other, QList<bool>{true});
         QCOMPARE(first.size(), 1);
-    }
-
-    // Begin delays show the model value until the start, or the first value with
-    // backwards fill; forwards fill holds the last value after the end.
-    void fills() {
-        Animator animator(0.0);
-        Layer plain({}, &animator), backwards({}, &animator), forwards({}, &animator);
-        plain.add("a", Animation::basic(Prop::Opacity, 0.2, 0.8, 0.2).delayed(0.1));
-        backwards.add("a",
-                      Animation::basic(Prop::Opacity, 0.2, 0.8, 0.2).delayed(0.1).fillBackwards());
-        forwards.add("a", Animation::basic(Prop::Opacity, 0.2, 0.8, 0.2).fillForwards());
-        animator.advanceTo(0.05);
-        QCOMPARE(plain.value(Prop::Opacity, 1.0), 1.0);
-        QCOMPARE(backwards.value(Prop::Opacity, 1.0), 0.2);
-        animator.advanceTo(0.2);
-        QVERIFY(std::abs(plain.value(Prop::Opacity, 1.0) - 0.5) < 1e-9);
-        animator.advanceTo(0.5);
-        QCOMPARE(plain.value(Prop::Opacity, 1.0), 1.0);
-        QCOMPARE(forwards.value(Prop::Opacity, 1.0), 0.8);
-        QVERIFY(forwards.has("a"));
-        QVERIFY2(!animator.ticking(), "a held end value needs no frames");
+        animator.advanceTo(1.6); // a held end value needs no frames
+        QVERIFY(forwards.has("a") && !animator.ticking());
         forwards.remove("a");
         QCOMPARE(forwards.value(Prop::Opacity, 1.0), 1.0);
     }
 
-    // Key frames pass through their values at their key times; repeats restart.
-    void keyFramesAndRepeats() {
-        Animator animator(0.0);
-        Layer flash({}, &animator), holes({}, &animator);
-        flash.add("develop",
-                  Animation::keyFrames(Prop::Opacity, {0.9, 0.55, 0}, {0, 0.25, 1}, 1.2));
-        holes.add("advance", Animation::basic(Prop::Param, 0, -14, 0.16).repeated(6));
-        animator.advanceTo(0.3);
-        QVERIFY(std::abs(flash.value(Prop::Opacity, 0) - 0.55) < 1e-9);
-        animator.advanceTo(0.75);
-        QVERIFY(std::abs(flash.value(Prop::Opacity, 0) - 0.275) < 1e-9);
-        // 0.75 s is 0.11 s into the fifth repetition of 0.16 s.
-        QVERIFY(std::abs(holes.value(Prop::Param, 0) - (-14 * 0.11 / 0.16)) < 1e-9);
-        animator.advanceTo(0.95); // six repeats of 0.16 s end at 0.96 s
-        QVERIFY(holes.animating());
-        animator.advanceTo(0.97);
-        QVERIFY(!holes.animating());
-    }
-
     // Cubic timing agrees with a dense sampling of the same bezier curve.
     void cubicTimingMatchesTheCurve() {
-        const Timing curves[] = {Timing::easeOut(), Timing::easeIn(), Timing(0.2, 0.9, 0.3, 1.0),
-                                 Timing(0.4, 0, 1, 1)};
-        const double points[][4] = {
-            {0, 0, 0.58, 1}, {0.42, 0, 1, 1}, {0.2, 0.9, 0.3, 1.0}, {0.4, 0, 1, 1}};
-        for (int c = 0; c < 4; ++c) {
-            const auto [x1, y1, x2, y2] =
-                std::tuple(points[c][0], points[c][1], points[c][2], points[c][3]);
+        for (const auto& [curve, x1, y1, x2, y2] :
+             {std::tuple{Timing::easeOut(), 0.0, 0.0, 0.58, 1.0},
+              {Timing::easeIn(), 0.42, 0.0, 1.0, 1.0},
+              {Timing(0.2, 0.9, 0.3, 1.0), 0.2, 0.9, 0.3, 1.0}}) {
             for (int i = 0; i <= 2000; ++i) {
                 const double t = i / 2000.0, u = 1 - t;
                 const double x = 3 * u * u * t * x1 + 3 * u * t * t * x2 + t * t * t;
                 const double y = 3 * u * u * t * y1 + 3 * u * t * t * y2 + t * t * t;
-                QVERIFY2(std::abs(curves[c].at(x) - y) < 1e-4,
-                         qPrintable(QStringLiteral("curve %1 at %2").arg(c).arg(x)));
+                QVERIFY2(std::abs(curve.at(x) - y) < 1e-4, qPrintable(QString::number(x)));
             }
         }
     }
@@ -185,19 +154,6 @@ private slots:
         QCOMPARE(done, 2);
     }
 
-    // Repaint callbacks run once per frame while a layer moves, and the last one
-    // after it settles; nothing runs once all is still.
-    void repaintsOnlyWhileMoving() {
-        Animator animator(0.0);
-        int repaints = 0;
-        Layer layer([&] { ++repaints; }, &animator);
-        layer.add("fade", Animation::basic(Prop::Opacity, 0, 1, 0.1));
-        for (double t = 0.02; t < 0.2; t += 0.02)
-            animator.advanceTo(t);
-        QCOMPARE(repaints, 5); // frames at 0.02 … 0.10 (the last one shows the end)
-        QVERIFY(!animator.ticking());
-    }
-
     // A layer destroyed by another layer's repaint callback in the same frame is
     // not called afterwards.
     void destroyedDuringAFrame() {
@@ -215,10 +171,9 @@ private slots:
         QVERIFY(!animator.ticking());
     }
 
-    // A layer that settled and left the live list joins it again with its next
-    // animation (once, however often it is given one), whether the new one starts
-    // from outside a frame or from a repaint callback; destroying idle layers
-    // leaves the moving ones alone.
+    // Repaints run once per frame while a layer moves, the last showing its end.
+    // A settled layer rejoins the live list once per new animation, also from a
+    // repaint callback; destroying idle layers leaves the moving ones alone.
     void settledLayersRejoin() {
         Animator animator(0.0);
         int repaints = 0;
@@ -226,8 +181,10 @@ private slots:
         Layer other({}, &animator);
         other.add("long", Animation::basic(Prop::Opacity, 0, 1, 10));
         layer.add("a", Animation::basic(Prop::Opacity, 0, 1, 0.1));
-        animator.advanceTo(0.2); // settled: out of the live list
-        QVERIFY(!layer.animating());
+        for (double t = 0.02; t < 0.2; t += 0.02)
+            animator.advanceTo(t);
+        QCOMPARE(repaints, 5);       // frames at 0.02 … 0.10
+        QVERIFY(!layer.animating()); // settled: out of the live list
         layer.add("b", Animation::basic(Prop::Opacity, 0, 1, 0.1));
         layer.add("c", Animation::basic(Prop::ScaleX, 0, 1, 0.1));
         repaints = 0;

@@ -6,249 +6,208 @@
 
 using namespace ShelfLayout;
 
+namespace {
+
+// Whether the frames run left to right (or top to bottom) without overlapping.
+bool inRow(const std::vector<QRectF>& frames, bool vertical = false) {
+    for (size_t i = 1; i < frames.size(); ++i) {
+        const double end = vertical ? frames[i - 1].bottom() : frames[i - 1].right();
+        if ((vertical ? frames[i].top() : frames[i].left()) < end)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 class tst_ShelfLayout : public QObject {
     Q_OBJECT
 private slots:
-    // The grid band starts below exactly the bands that show: 78 with neither
-    // optional band, 108 and 114 with one, 144 with both; the search box follows
-    // the sub row down; the roll, the empty state, the strips and the toast
-    // area span the band down to the footer.
-    void gridTopFollowsTheBands_data() {
-        QTest::addColumn<bool>("sub");
-        QTest::addColumn<bool>("search");
-        QTest::addColumn<double>("top");
-        QTest::addColumn<double>("searchY");
-        QTest::newRow("neither") << false << false << 78.0 << 80.0;
-        QTest::newRow("sub only") << true << false << 108.0 << 110.0;
-        QTest::newRow("search only") << false << true << 114.0 << 80.0;
-        QTest::newRow("both") << true << true << 144.0 << 110.0;
-    }
-    void gridTopFollowsTheBands() {
-        QFETCH(bool, sub);
-        QFETCH(bool, search);
-        QFETCH(double, top);
-        QFETCH(double, searchY);
-        const Frames f = card({QSizeF(268, 700), sub, search, DockSide::right});
-        QCOMPARE(f.top, top);
-        QCOMPARE(f.search.y(), searchY);
-        QCOMPARE(f.sepTop.bottom(), top);
-        QCOMPARE(f.footer.top(), 700.0 - 46);
-        for (const QRectF& band : {f.roll, f.empty, f.perfL, f.perfR, f.toastArea}) {
-            QCOMPARE(band.top(), top);
-            QCOMPARE(band.bottom(), f.footer.top());
-        }
-        QCOMPARE(f.roll.left(), f.perfL.right());
-        QCOMPARE(f.roll.right(), f.perfR.left());
-    }
-
-    // For every card size, band and side no frame has a negative size, a card with
-    // room for its bands holds every frame, and the layout docked left mirrors
-    // the one docked right. Docked right, the grip and the resize handle sit
-    // on the inner (left) side.
-    void framesInsideAndMirrored() {
-        const auto frames = [](const Frames& f) {
-            return std::vector<QRectF>{f.chips, f.sub,    f.search,    f.sepTop, f.sepBottom,
-                                       f.grip,  f.footer, f.selBar,    f.perfL,  f.perfR,
-                                       f.roll,  f.empty,  f.toastArea, f.handle};
-        };
+    // Every size, band set and side: no negative frame, left mirrors right; with
+    // room, frames stay inside and the shown bands stack without overlapping.
+    void cardFrames() {
         for (double w : {PanelGeometry::minW, 268.0, 835.0}) {
             for (double h : {0.0, 124.0, 700.0}) {
                 for (int bands = 0; bands < 4; ++bands) {
                     Input in{QSizeF(w, h), bool(bands & 1), bool(bands & 2), DockSide::right};
-                    const Frames right = card(in);
+                    const Frames f = card(in);
                     in.side = DockSide::left;
                     const Frames left = card(in);
-                    const std::vector<QRectF> r = frames(right), l = frames(left);
-                    const QString where =
-                        QStringLiteral("%1 x %2, bands %3").arg(w).arg(h).arg(bands);
+                    const std::vector<QRectF> r{
+                        f.chips,  f.sub,   f.search, f.sepTop, f.sepBottom, f.grip,      f.footer,
+                        f.selBar, f.perfL, f.perfR,  f.roll,   f.empty,     f.toastArea, f.handle},
+                        l{left.chips, left.sub,    left.search,    left.sepTop, left.sepBottom,
+                          left.grip,  left.footer, left.selBar,    left.perfR,  left.perfL,
+                          left.roll,  left.empty,  left.toastArea, left.handle};
+                    const QByteArray at =
+                        QStringLiteral("%1 x %2, bands %3").arg(w).arg(h).arg(bands).toUtf8();
+                    const bool room = h >= 124 + subH * in.subVisible + searchH * in.searchVisible;
                     for (size_t i = 0; i < r.size(); ++i) {
-                        QVERIFY2(r[i].width() >= 0 && r[i].height() >= 0,
-                                 qPrintable(where + " #" + QString::number(i)));
-                        if (h >= 124 + 30 * (bands & 1) + 36 * (bands >> 1))
-                            QVERIFY2(r[i].left() >= 0 && r[i].top() >= 0 && r[i].right() <= w &&
-                                         r[i].bottom() <= h,
-                                     qPrintable(where + " #" + QString::number(i)));
-                        // perfL and perfR trade places.
-                        const QRectF mirrored = r[i == 8 ? 9 : i == 9 ? 8 : i];
-                        QCOMPARE(l[i], QRectF(w - mirrored.right(), mirrored.top(),
-                                              mirrored.width(), mirrored.height()));
+                        QVERIFY2(r[i].width() >= 0 && r[i].height() >= 0, at);
+                        QVERIFY2(!room || (r[i].left() >= 0 && r[i].top() >= 0 &&
+                                           r[i].right() <= w && r[i].bottom() <= h),
+                                 at);
+                        QCOMPARE(l[i],
+                                 QRectF(w - r[i].right(), r[i].top(), r[i].width(), r[i].height()));
                     }
+                    if (!room)
+                        continue;
+                    std::vector<QRectF> column{QRectF(0, 0, w, headerH), f.chips};
+                    if (in.subVisible)
+                        column.push_back(f.sub);
+                    if (in.searchVisible)
+                        column.push_back(f.search);
+                    column.insert(column.end(), {f.roll, f.footer});
+                    QVERIFY2(inRow(column, true) && inRow({f.perfL, f.roll, f.perfR}), at);
+                    QVERIFY2(f.selBar.bottom() <= headerH && f.sepTop.bottom() == f.top &&
+                                 f.sepBottom.top() == f.footer.top(),
+                             at);
+                    for (const QRectF& band : {f.roll, f.empty, f.perfL, f.perfR, f.toastArea})
+                        QVERIFY2(band.top() == f.top && band.bottom() == f.footer.top(), at);
                 }
             }
         }
+        // Docked right, the grip and the handle face the screen's interior (left).
         const Frames f = card({QSizeF(300, 700), false, false, DockSide::right});
-        QCOMPARE(f.grip, QRectF(8, 654 + 9, 28, 28));
-        QCOMPARE(f.handle, QRectF(0, 28, 8, 700 - 56));
-        QCOMPARE(f.footer, QRectF(40, 654, 260, 46));
-        // The pill of the handle hugs the card's inner edge.
-        QCOMPARE(handlePill(f.handle.size(), DockSide::right).x(), 2.5);
-        QCOMPARE(handlePill(f.handle.size(), DockSide::left).right(), 8 - 2.5);
+        QCOMPARE(f.handle.left(), 0.0);
+        QVERIFY(f.grip.right() < f.footer.left() && f.grip.top() >= f.footer.top());
+        for (DockSide side : {DockSide::left, DockSide::right})
+            QCOMPARE(handlePill(f.handle.size(), side).center(),
+                     QRectF(QPointF(), f.handle.size()).center());
     }
 
-    // The header keeps the counter before the brand: a narrow card hides the brand
-    // and moves the counter to x 33; an even narrower one gives the counter zero
-    // width rather than a negative one.
-    void headerBrandAndCounter_data() {
-        QTest::addColumn<double>("width");
-        QTest::addColumn<bool>("brandHidden");
-        QTest::addColumn<double>("countX");
-        QTest::addColumn<double>("countWidth");
-        // Buttons take 10 + 4 * 24 + 3 * 2 = 112 points at the right; the counter
-        // ends at searchB.x - 8 = W - 112 - 8.
-        QTest::newRow("wide") << 268.0 << false << 33.0 + 70 + 2 << 268.0 - 120 - 105;
-        QTest::newRow("just fits") << 120.0 + 33 + 70 + 2 + 30 << false << 105.0 << 30.0;
-        QTest::newRow("one point short") << 120.0 + 33 + 70 + 2 + 29 << true << 33.0 << 101.0;
-        QTest::newRow("counter squeezed") << 140.0 << true << 33.0 << 0.0;
-        QTest::newRow("narrower than the buttons") << 60.0 << true << 33.0 << 0.0;
-    }
-    void headerBrandAndCounter() {
-        QFETCH(double, width);
-        QFETCH(bool, brandHidden);
-        QFETCH(double, countX);
-        QFETCH(double, countWidth);
-        const Header h = header(width, 69.3, 29.2); // widths are rounded up
-        QCOMPARE(h.brandHidden, brandHidden);
-        QCOMPARE(h.count.x(), countX);
-        QCOMPARE(h.count.width(), countWidth);
-        QCOMPARE(h.brand, QRectF(33, 14, 70, 16));
-        QCOMPARE(h.closeB, QRectF(width - 34, 10, 24, 24));
-        QCOMPARE(h.searchB.x(), width - 34 - 3 * 26);
+    // The counter keeps its whole width and wins over the brand; the brand goes
+    // only when the counter lacks room, and stays gone for every narrower card.
+    void headerKeepsTheCounter() {
+        const double brandW = 69.3, countW = 29.2; // widths are rounded up
+        bool shownWider = false;
+        for (double w = 400; w >= 60; w -= 0.5) {
+            const Header h = header(w, brandW, countW);
+            const QByteArray at = QByteArray::number(w);
+            QVERIFY2(inRow({h.brandIcon, h.brand}) && h.count.width() >= 0, at);
+            QVERIFY2(inRow({h.searchB, h.pinB, h.gearB, h.closeB}) && h.closeB.right() <= w, at);
+            QVERIFY2(h.count.width() == 0 || h.count.right() <= h.searchB.left(), at);
+            if (h.brandHidden) {
+                QCOMPARE(h.count.left(), h.brand.left());
+                QVERIFY2(h.searchB.left() - h.brand.right() < std::ceil(countW) + 10, at);
+            } else {
+                QVERIFY2(w == 400 || shownWider, at);
+                QVERIFY2(inRow({h.brand, h.count}) && h.count.width() >= std::ceil(countW), at);
+                QVERIFY(h.brand.width() >= brandW);
+            }
+            shownWider = !h.brandHidden;
+        }
+        QVERIFY(header(60, brandW, countW).brandHidden);
     }
 
-    // Chip rows: the main row puts a divider between the scopes and the folders;
-    // the sub row is smaller and undivided; documents never shrink below the
-    // visible width.
+    // The main row is divided after its two scopes; the document is never
+    // narrower than the visible width.
     void chipRows() {
-        const ChipRow main = chipRow({60, 40, 70, 24}, true, 100);
-        QCOMPARE(main.frames[0], QRectF(3, 3, 60, 24));
-        QCOMPARE(main.frames[1], QRectF(69, 3, 40, 24));
-        QCOMPARE(main.divider, QRectF(114, 9, 1, 12));
-        QCOMPARE(main.frames[2], QRectF(121, 3, 70, 24));
-        QCOMPARE(main.frames[3], QRectF(197, 3, 24, 24));
-        QCOMPARE(main.document, QSizeF(227, 30));
-        QCOMPARE(chipRow({60, 40}, true, 500).document, QSizeF(500, 30));
-        QVERIFY(!chipRow({60}, true, 100).dividerPlaced);
-        QCOMPARE(chipRow({}, true, 0).document, QSizeF(3, 30));
-
-        const ChipRow sub = chipRow({50, 30, 24}, false, 10);
-        QCOMPARE(sub.frames[1], QRectF(58, 3, 30, 22));
-        QCOMPARE(sub.frames[2], QRectF(93, 3, 24, 22));
-        QVERIFY(!sub.dividerPlaced);
-        QCOMPARE(sub.document, QSizeF(122, 28));
+        for (bool mainRow : {true, false}) {
+            const ChipRow row = chipRow({60, 40, 70, 24}, mainRow, 100);
+            QVERIFY(inRow(row.frames) && row.dividerPlaced == mainRow);
+            const auto gap = [&](int i) {
+                return row.frames[i + 1].left() - row.frames[i].right();
+            };
+            QCOMPARE(gap(1) > gap(0), mainRow);
+            QCOMPARE(gap(2), gap(0));
+            for (const QRectF& f : row.frames)
+                QVERIFY(QRectF(QPointF(), row.document).contains(f) &&
+                        f.height() == row.frames[0].height());
+            QCOMPARE(row.frames[2].width(), 70.0);
+            QCOMPARE(chipRow({60, 40}, mainRow, 500).document.width(), 500.0);
+            QVERIFY(!chipRow({60}, mainRow, 0).dividerPlaced);
+        }
+        const ChipRow main = chipRow({60, 40, 70}, true, 0);
+        QVERIFY(inRow({main.frames[1], main.divider, main.frames[2]}));
+        QVERIFY(main.frames[0].height() > chipRow({60}, false, 0).frames[0].height());
     }
 
-    // The footer keeps the slider group at its outer end and the column label at
-    // the inner end; below 261 points there is no room for the label.
-    void footerParts_data() {
-        QTest::addColumn<int>("side");
-        QTest::addColumn<double>("width");
-        QTest::addColumn<double>("sliderX");
-        QTest::addColumn<double>("colsX");
-        QTest::addColumn<bool>("colsHidden");
-        QTest::newRow("left, wide") << int(DockSide::left) << 300.0 << 32.0 << 300.0 - 72 << false;
-        QTest::newRow("right, 261")
-            << int(DockSide::right) << 261.0 << 261.0 - 177 + 20 << 6.0 << false;
-        QTest::newRow("right, 260")
-            << int(DockSide::right) << 260.0 << 260.0 - 177 + 20 << 6.0 << true;
-    }
-    void footerParts() {
-        QFETCH(int, side);
-        QFETCH(double, width);
-        QFETCH(double, sliderX);
-        QFETCH(double, colsX);
-        QFETCH(bool, colsHidden);
-        const Footer f = footer(QSizeF(width, 46), DockSide(side));
-        QCOMPARE(f.slider, QRectF(sliderX, 13, 124, 20));
-        QCOMPARE(f.small, QRectF(sliderX - 20, 15, 16, 16));
-        QCOMPARE(f.large, QRectF(sliderX + 127, 14, 18, 18));
-        QCOMPARE(f.cols, QRectF(colsX, 16, 66, 14));
-        QCOMPARE(f.colsHidden, colsHidden);
-        QCOMPARE(f.colsRightAligned, DockSide(side) == DockSide::left);
-    }
-
-    // The selection bar groups move, copy, share and trash and sets deselect
-    // apart; "selected" needs 250 points.
-    void selectionBarParts() {
-        const SelectionBar wide = selectionBar(QSizeF(252, 34));
-        QCOMPARE(wide.clear, QRectF(220, 3, 28, 28));
-        QCOMPARE(wide.trash, QRectF(188, 3, 28, 28));
-        QCOMPARE(wide.move, QRectF(104, 3, 28, 28));
-        QCOMPARE(wide.count, QRectF(12, 10, 88, 14));
-        QVERIFY(wide.showsWord);
-        QVERIFY(selectionBar(QSizeF(250, 34)).showsWord);
-        QVERIFY(!selectionBar(QSizeF(249, 34)).showsWord);
+    // Footer, selection bar and search box parts in order, with their
+    // boundaries: the column label from 261 points, "selected" from 250.
+    void instrumentsLineUp() {
+        for (const auto& [side, width] : {std::pair{DockSide::left, 300.0},
+                                          {DockSide::right, 261.0},
+                                          {DockSide::right, 260.0}}) {
+            const Footer f = footer(QSizeF(width, 46), side);
+            QVERIFY(inRow({f.small, f.slider, f.large}));
+            for (const QRectF& part : {f.small, f.slider, f.large, f.cols})
+                QVERIFY(QRectF(0, 0, width, 46).contains(part));
+            QCOMPARE(f.colsHidden, width < 261);
+            QCOMPARE(f.colsRightAligned, side == DockSide::left);
+            QVERIFY(f.colsHidden ||
+                    (side == DockSide::left ? inRow({f.large, f.cols}) : inRow({f.cols, f.small})));
+        }
+        for (double w : {249.0, 250.0}) {
+            const SelectionBar bar = selectionBar(QSizeF(w, 34));
+            QVERIFY(inRow({bar.count, bar.move, bar.copy, bar.share, bar.trash, bar.clear}));
+            QVERIFY(bar.clear.left() - bar.trash.right() > bar.trash.left() - bar.share.right());
+            QVERIFY(bar.clear.right() <= w && bar.showsWord == (w >= 250));
+        }
         QCOMPARE(selectionBar(QSizeF(100, 34)).count.width(), 0.0);
+        const SearchBox box = searchBox(QSizeF(244, 28));
+        QVERIFY(inRow({box.icon, box.field, box.clear}) && box.clear.right() <= 244);
+        for (const QRectF& part : {box.icon, box.field, box.clear})
+            QCOMPARE(part.center().y(), 14.0);
+        QVERIFY(box.field.width() > 150 && searchBox(QSizeF(40, 28)).field.width() == 0);
     }
 
-    // The toast sits centred 14 points above the bottom of the grid band; a
-    // message wider than the band allows wraps onto a second line, the pill
-    // growing upwards and staying inside the band.
+    // A wrapped message grows the pill upwards; the action never covers it.
     void toastPlacement() {
         const QRectF area(0, 78, 268, 576);
-        const Toast plain = toast(area, 80.4, 0);
-        QCOMPARE(plain.pill, QRectF(134 - 109 / 2.0, 654 - 44, 109, 30));
-        QCOMPARE(plain.label, QRectF(14, 7, 81, 16));
-        QVERIFY(plain.action.isEmpty());
-        const Toast undo = toast(area, 80, 30.2);
-        QCOMPARE(undo.pill.width(), 80 + 28 + 45.0);
-        QCOMPARE(undo.action, QRectF(80 + 22, 5, 37, 20));
-        const Toast wide = toast(area, 400, 30.2);
-        QCOMPARE(wide.lines, 2);
-        QCOMPARE(wide.label.size(), QSizeF(268 - 40 - 45, 32));
-        QCOMPARE(wide.pill.bottom(), 654 - 14.0);
-        QVERIFY(area.contains(wide.pill));
-        QCOMPARE(wide.action.center().y(), wide.pill.height() / 2);
+        const double bottom = toast(area, 80, 0).pill.bottom();
+        for (double text : {80.4, 400.0}) {
+            for (double action : {0.0, 30.2}) {
+                const Toast t = toast(area, text, action);
+                const QRectF pill(QPointF(), t.pill.size());
+                QVERIFY(area.contains(t.pill) && pill.contains(t.label));
+                QCOMPARE(t.pill.center().x(), area.center().x());
+                QCOMPARE(t.pill.bottom(), bottom);
+                QCOMPARE(t.lines, text > 200 ? 2 : 1);
+                if (t.lines == 1)
+                    QVERIFY(t.label.width() >= text);
+                QCOMPARE(t.action.isEmpty(), action == 0);
+                QVERIFY(action == 0 ||
+                        (inRow({t.label, t.action}) && pill.contains(t.action) &&
+                         t.action.width() >= action && t.action.center().y() == pill.center().y()));
+            }
+        }
+        QCOMPARE(toast(area, 400, 0).label.height(), 2 * toast(area, 80, 0).label.height());
         QCOMPARE(toast(QRectF(0, 0, 40, 0), 100, 0).label.width(), 0.0);
     }
 
-    // The empty state's lines sit around 0.42 of the height from the bottom; with
+    // The empty state's parts stack centred: symbol, title, words, button; with
     // keycaps, keys and words read as one centred line.
     void emptyStateParts() {
-        const Empty plain = empty(QSizeF(200, 500), 0, 0, QSizeF(100, 24));
-        // b = 210 from the bottom, so 290 from the top.
-        QCOMPARE(plain.icon, QRectF(80, 500 - 240 - 36, 40, 36));
-        QCOMPARE(plain.title, QRectF(12, 500 - 216 - 18, 176, 18));
-        QCOMPARE(plain.sub, QRectF(18, 500 - 170 - 44, 164, 44));
-        QCOMPARE(plain.button, QRectF(50, 500 - 134 - 24, 100, 24));
-        const Empty keys = empty(QSizeF(200, 500), 40, 51.5, QSizeF(100, 24));
-        QCOMPARE(keys.keys, QRectF((200 - (40 + 8 + 56)) / 2.0, 500 - 186 - 22, 40, 22));
-        QCOMPARE(keys.sub, QRectF(keys.keys.right() + 8, 500 - 189 - 16, 56, 16));
+        const QRectF view(0, 0, 200, 500);
+        const Empty plain = empty(view.size(), 0, 0, QSizeF(100, 24));
+        QVERIFY(inRow({plain.icon, plain.title, plain.sub, plain.button}, true));
+        for (const QRectF& part : {plain.icon, plain.title, plain.sub, plain.button}) {
+            QVERIFY(view.contains(part));
+            QCOMPARE(part.center().x(), view.center().x());
+        }
+        const Empty keys = empty(view.size(), 40, 51.5, QSizeF(100, 24));
+        QVERIFY(inRow({keys.keys, keys.sub}) && keys.sub.width() >= 51.5);
+        QCOMPARE(keys.keys.center().y(), keys.sub.center().y());
+        QCOMPARE((keys.keys.left() + keys.sub.right()) / 2, view.center().x());
+        QVERIFY(inRow({keys.title, keys.sub, keys.button}, true));
     }
 
-    // Perforations cover the strip with a spare step at each end, so any scroll
-    // offset shifts them without a gap; a strip 0 points tall still has 4 holes.
-    void perforations_data() {
-        QTest::addColumn<double>("height");
-        QTest::addColumn<int>("instances");
-        QTest::newRow("zero") << 0.0 << 4;
-        QTest::newRow("one step") << 15.0 << 5;
-        QTest::newRow("tall") << 576.0 << 42; // (576 + 30) / 15 = 40.4
-    }
+    // Perforations cover the strip with a spare step at each end, and any scroll
+    // offset shifts them by less than a step with the content.
     void perforations() {
-        QFETCH(double, height);
-        QFETCH(int, instances);
-        const Perforation p = perforation(QSizeF(16, height));
-        QCOMPARE(p.instances, instances);
-        QCOMPARE(p.hole, QRectF(5, 3, 6, 8.5));
-        QCOMPARE(p.replica, QRectF(0, -15, 16, height + 30));
-        QCOMPARE(perforationShift(0), 0.0);
-        QCOMPARE(perforationShift(44), -14.0);
-        QCOMPARE(perforationShift(45), 0.0);
-        QCOMPARE(perforationShift(1000.5), -10.5);
-        // Shifted up by a whole step, the last hole still starts within one step of
-        // the bottom, so the pattern never ends early.
-        const double lastTop = p.replica.top() + (p.instances - 1) * perfStep + p.hole.top();
-        QVERIFY(lastTop - perfStep >= height - perfStep);
-    }
-
-    // The search box keeps its field between the icon and the clear button, and
-    // a box too narrow for both gives the field zero width.
-    void searchBoxParts() {
-        const SearchBox box = searchBox(QSizeF(244, 28));
-        QCOMPARE(box.icon, QRectF(8, 6, 16, 16));
-        QCOMPARE(box.field, QRectF(29, 5.5, 244 - 55, 17));
-        QCOMPARE(box.clear, QRectF(220, 4, 20, 20));
-        QCOMPARE(searchBox(QSizeF(40, 28)).field.width(), 0.0);
+        for (double height : {0.0, 15.0, 576.0}) {
+            const Perforation p = perforation(QSizeF(16, height));
+            QVERIFY(p.replica.top() <= -perfStep && p.replica.bottom() >= height + perfStep);
+            QVERIFY(p.instances * perfStep >= p.replica.height());
+            QVERIFY(QRectF(0, 0, 16, perfStep).contains(p.hole));
+            QCOMPARE(p.hole.center().x(), 8.0);
+        }
+        for (double offset : {0.0, 44.0, 45.0, 1000.5}) {
+            const double shift = perforationShift(offset);
+            QVERIFY(shift <= 0 && shift > -perfStep);
+            QCOMPARE(std::fmod(offset + shift, perfStep), 0.0);
+        }
     }
 };
 

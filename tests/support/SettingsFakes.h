@@ -1,8 +1,7 @@
 #pragma once
 
-// Fakes of what the settings drive outside the program: the screenshot tool
-// and the global shortcut. Both write what they are asked into a log, their
-// own or one shared with other fakes.
+// Fakes of what the settings drive outside the program, logging what they are
+// asked, into their own log or one shared with other fakes.
 
 #include "FakeShortcut.h"
 #include "platform/GlobalShortcut.h"
@@ -20,14 +19,10 @@ public:
 
     CaptureInfo info;
     bool moves = true; ///< whether setLocation really changes the location
-    int locationReads = 0;
     QStringList ownLog;
 
     void read(QObject*, std::function<void(CaptureInfo)> done) override { done(info); }
-    void readLocation(QObject*, std::function<void(QString)> done) override {
-        ++locationReads;
-        done(info.location);
-    }
+    void readLocation(QObject*, std::function<void(QString)> done) override { done(info.location); }
     void setLocation(const QString& folder, std::function<void()> done) override {
         *m_log << QStringLiteral("location ") + folder;
         if (moves)

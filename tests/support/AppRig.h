@@ -4,9 +4,8 @@
 #include "TestEnv.h"
 #include "app/AppDelegate.h"
 #include "app/DelayedWork.h"
-#include "platform/GlobalShortcut.h"
-#include "settings/CaptureTool.h"
 #include "settings/Hotkey.h"
+#include "settings/Prefs.h"
 
 #include <QStringList>
 #include <memory>
@@ -127,6 +126,15 @@ struct AppRig {
         s.makeTrayItem = [this] { log << QStringLiteral("makeTrayItem"); };
         app = std::make_unique<AppDelegate>(s);
         app->launch();
+    }
+
+    /// A launch after the first (no greeting), past the pinned panel's
+    /// opening, with the log from then on only.
+    void relaunch() {
+        Prefs::shared().set(Key::launched, true);
+        launch();
+        advance(1);
+        clearLog();
     }
 
     /// Moves the clock on by `seconds` and runs what came due.

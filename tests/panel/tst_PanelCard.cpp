@@ -1,8 +1,10 @@
 #include "PanelRig.h"
 #include "TestEnv.h"
+#include "WidgetInput.h"
 #include "grid/GridInteraction.h"
 #include "grid/GridView.h"
 #include "grid/PreviewWindow.h"
+#include "panel/EdgeTab.h"
 #include "panel/ShelfPanel.h"
 #include "shelf/EmptyStateView.h"
 #include "shelf/FooterBar.h"
@@ -18,7 +20,8 @@
 #include <QScrollArea>
 #include <QTest>
 
-// The controller on the real card (shelf and grid), with recording windows.
+// The controller with its real widgets: the card (shelf and grid) under
+// recording windows, the panel window's keys and the tab.
 class tst_PanelCard : public QObject {
     Q_OBJECT
 
@@ -112,10 +115,9 @@ private slots:
         QCOMPARE(r.card->selBar()->n(), 0);
     }
 
-    // A preview that had the keyboard hands it back to the open panel and its
-    // grid when Esc closes it; one closed by the panel's collapse asks for
-    // nothing.
-    void previewHandsTheKeysBack() {
+    // A preview closed by the panel's collapse asks for the keyboard for
+    // nothing (closed with Esc it gives it back: tst_PanelWindows).
+    void previewClosedByCollapse() {
         PanelRig r(*m_lib, true);
         r.ctl->expand(false);
         r.card->show();
@@ -124,16 +126,7 @@ private slots:
         r.cardGrid->togglePreview();
         PreviewWindow* preview = grid->interaction().preview();
         QVERIFY(preview && QTest::qWaitForWindowActive(preview));
-        r.advanceBy(0.5);
         r.panel.key = false;
-        QTest::keyClick(preview, Qt::Key_Escape);
-        r.advanceBy(0.5);
-        QCOMPARE(preview->state(), PreviewWindow::State::Closed);
-        QVERIFY(r.panel.key);
-        QCOMPARE(r.card->focusWidget(), grid);
-
-        r.cardGrid->togglePreview();
-        QVERIFY(QTest::qWaitForWindowActive(preview));
         r.ctl->collapse(true);
         r.advanceBy(0.5);
         QCOMPARE(preview->state(), PreviewWindow::State::Closed);
@@ -148,10 +141,70 @@ private slots:
         window.setController(r.ctl.get());
         r.ctl->expand(false);
         QTest::keyClick(&window, Qt::Key_Equal, Qt::ControlModifier);
-        QCOMPARE(r.ctl->thumb(), 257.6);
+        QCOMPARE(r.ctl->thumb(), PanelCommands::steppedThumb(224, true));
         QVERIFY(r.ctl->expanded());
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!r.ctl->expanded());
+    }
+
+    // A show during the hide's fade keeps the tab; a hide during the show's
+    // fade ends hidden; with the tab turned off in the settings show() hides it.
+    void showAndHideDuringAFade_data() {
+        QTest::addColumn<bool>("showTab");
+        QTest::addColumn<bool>("hideThenShow");
+        QTest::addColumn<bool>("visible");
+        QTest::newRow("show during hide") << true << true << true;
+        QTest::newRow("hide during show") << true << false << false;
+        QTest::newRow("turned off") << false << true << false;
+    }
+    void showAndHideDuringAFade() {
+        QFETCH(bool, showTab);
+        QFETCH(bool, hideThenShow);
+        QFETCH(bool, visible);
+        EdgeTab tab(true);
+        tab.show(); // fading in
+        Prefs::shared().set(Key::showTab, showTab);
+        if (hideThenShow) {
+            tab.hide();
+            tab.show();
+        } else {
+            tab.hide();
+        }
+        // Both fades have ended once the opacity is at either end.
+        if (showTab)
+            QTRY_VERIFY(tab.windowOpacity() == (visible ? 1.0 : 0.0));
+        QTRY_COMPARE(tab.isVisible(), visible);
+    }
+
+    // A right-click pops the menu it was given and holds the panel while that
+    // menu is open; one menu at a time; the menu is gone after it closed, and
+    // a tab without a menu pops nothing.
+    void menuHoldsThePanel() {
+        PanelRig r(*m_lib);
+        EdgeTab tab(false);
+        tab.setController(r.ctl.get());
+        auto rightClick = [&tab] {
+            sendMouse(&tab, QEvent::MouseButtonPress, QPointF(4, 60), Qt::RightButton, {},
+                      Qt::RightButton);
+        };
+        rightClick();
+        QVERIFY(!tab.openMenu());
+        int asked = 0;
+        tab.setMenu([&asked]() -> QMenu* {
+            ++asked;
+            auto* menu = new QMenu;
+            menu->addAction(QStringLiteral("Open Panel"));
+            return menu;
+        });
+        rightClick();
+        QPointer<QMenu> menu = tab.openMenu();
+        QVERIFY(menu);
+        QCOMPARE(r.ctl->holds(), 1);
+        rightClick();
+        QCOMPARE(asked, 1);
+        menu->hide();
+        QTRY_COMPARE(r.ctl->holds(), 0);
+        QTRY_VERIFY(menu.isNull());
     }
 };
 

@@ -48,8 +48,8 @@ struct ScriptedPrompts : Prompts {
 class FakePanel : public PanelWindow {
 public:
     void setWindowFrame(const QRectF& frame) override { windowFrame = frame; }
-    void setCardRect(const QRectF& card) override { cardRect_ = card; }
-    QRectF cardRect() const override { return cardRect_; }
+    void setCardRect(const QRectF& card) override { card_ = card; }
+    QRectF cardRect() const override { return card_; }
     void present(DockSide, std::function<void()>) override {
         shown = true;
         ++presents;
@@ -73,7 +73,7 @@ public:
     }
 
     QRectF windowFrame;
-    QRectF cardRect_;
+    QRectF card_;
     bool shown = false;
     int presents = 0;
     bool ignoring = false;
@@ -109,7 +109,7 @@ public:
         searchShown = false;
         editing = false;
     }
-    void updatePin(bool p) override { pinned = p; }
+    void updatePin(bool) override {}
     void setSide(DockSide s) override { side = s; }
     void layoutAll() override {}
     void layoutGrid(bool animated) override { gridLayouts.append(animated); }
@@ -120,7 +120,7 @@ public:
     }
     void setEmptyState(const EmptyState& state) override { empty = state; }
     void setReading(qsizetype) override {}
-    void updateSelection(qsizetype n) override { selection = n; }
+    void updateSelection(qsizetype) override {}
     void showSearch(bool focus, const std::optional<QString>& seed) override {
         searchShown = true;
         editing = editing || focus;
@@ -141,14 +141,12 @@ public:
     bool editing = false;
     bool searchShown = false;
     QString text;
-    bool pinned = false;
     DockSide side = DockSide::right;
     QList<bool> gridLayouts;
     double slider = 0;
     int chipUpdates = 0;
     std::tuple<qsizetype, qsizetype, bool> count{0, 0, true};
     EmptyState empty;
-    qsizetype selection = 0;
 };
 
 class FakeGrid : public GridPort {
@@ -245,8 +243,11 @@ struct PanelRig {
             copied.append(shots);
             grid.log << "copy " + LibrarySupport::paths(shots).join(',');
         };
-        env.openFiles = [this](const QStringList& paths, const PanelCommands::Failed&) {
+        env.openFiles = [this](const QStringList& paths, const PanelCommands::Failed& failed) {
             grid.log << "open " + paths.join(',');
+            for (const QString& path : paths)
+                if (unopenable.contains(path))
+                    failed(path);
             return int(paths.size());
         };
         env.prompts = dialogs ? nullptr : &prompts;
@@ -309,6 +310,7 @@ struct PanelRig {
     FakeShelf shelf;
     FakeGrid grid;
     ShotList copied;
+    QStringList unopenable; ///< files no application opens
     ScriptedPrompts prompts;
     QList<QPointer<QMenu>> popped;
     QList<QPoint> poppedAt;

@@ -41,10 +41,8 @@ private slots:
         m_shots.reset();
     }
 
-    // Each way of closing waits its own delay from the moment that starts it
-    // and no longer (0 stays open): the pointer returning, a menu, the search
-    // being edited and the pin each keep the panel until then; a hover or a
-    // peek open never takes the keyboard.
+    // Each close waits its own delay from the moment that starts it (0: stays
+    // open; -1: a hover cut short never opens); what came before kept it open.
     void closesAfterItsDelay_data() {
         QTest::addColumn<Start>("start");
         QTest::addColumn<double>("delay");
@@ -101,6 +99,14 @@ private slots:
                 r.ctl->hold(false);
                 r.panel.key = keyBack;
             }) << delay;
+        for (bool press : {false, true})
+            QTest::newRow(press ? "hover, tab pressed" : "hover, tab left")
+                << Start([=](PanelRig& r) {
+                       r.ctl->tabHover(true);
+                       r.advanceBy(hoverOpen - 0.04);
+                       press ? r.ctl->tabPressed() : r.ctl->tabHover(false);
+                   })
+                << -1.0;
         QTest::newRow("peek") << Start([](PanelRig& r) {
             emit r.ctl->library().changed(); // as before every arrival
             emit r.ctl->library().arrived({r.ctl->library().all().first()});
@@ -115,28 +121,17 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         const double t0 = r.animator.now();
+        if (delay < 0) { // never opened
+            r.advanceBy(1);
+            QVERIFY(!r.ctl->expanded());
+            QVERIFY(r.tab.visible);
+            return;
+        }
         r.advanceTo(t0 + (delay ? delay : 10) - 0.02);
         QVERIFY(r.ctl->expanded());
         QVERIFY(!r.tab.visible);
         r.advanceTo(t0 + delay + 0.02);
         QCOMPARE(r.ctl->expanded(), !delay);
-    }
-
-    // Leaving the tab or pressing it before the hover delay opens nothing.
-    void hoverCancelled_data() {
-        QTest::addColumn<bool>("press");
-        QTest::newRow("left") << false;
-        QTest::newRow("pressed") << true;
-    }
-    void hoverCancelled() {
-        QFETCH(bool, press);
-        PanelRig& r = rig();
-        r.ctl->tabHover(true);
-        r.advanceBy(hoverOpen - 0.04);
-        press ? r.ctl->tabPressed() : r.ctl->tabHover(false);
-        r.advanceBy(0.5);
-        QVERIFY(!r.ctl->expanded());
-        QVERIFY(r.tab.visible);
     }
 
     // With reveal off hovering never opens; a tab click still does, takes
@@ -277,19 +272,25 @@ private slots:
     }
 
     // Arrivals while closed with peek off count on the tab and advance its
-    // film; opening resets the count; an arrival in the open panel scrolls to
-    // the new frame with room to spare above and below.
+    // film, auto-copying the first still; opening resets the count; an
+    // arrival in the open panel scrolls to it with room above and below.
     void arrivals() {
         Prefs::shared().set(Key::peek, false);
+        Prefs::shared().set(Key::autoCopy, true);
         PanelRig& r = rig();
         const ShotList all = m_lib->all();
+        auto video = std::make_shared<Shot>(m_shots->root + "/Screen Recording.mov", 0, 0, QSizeF(),
+                                            true, true);
+        emit m_lib->arrived({video, all.first()});
+        QVERIFY(r.copied.isEmpty());
         emit m_lib->arrived(all);
-        QCOMPARE(r.tab.count, 3);
-        QCOMPARE(r.tab.advances, QList<int>{3});
-        QCOMPARE(r.grid.developed.size(), 1);
+        QCOMPARE(r.copied, ShotList{all.first()});
+        QCOMPARE(r.tab.count, 5);
+        QCOMPARE(r.tab.advances, (QList<int>{2, 3}));
+        QCOMPARE(r.grid.developed.size(), 2);
         QVERIFY(!r.ctl->expanded());
         emit m_lib->arrived({});
-        QCOMPARE(r.tab.advances.size(), 1);
+        QCOMPARE(r.tab.advances.size(), 2);
         r.ctl->expand(false);
         QCOMPARE(r.tab.count, 0);
         QCOMPARE(r.ctl->unseen(), 0);
@@ -322,20 +323,6 @@ private slots:
         emit m_lib->arrived({m_lib->all().first()});
         QCOMPARE(Prefs::shared().string(Key::scope) == "session", !open);
         QCOMPARE(r.ctl->scope().kind() == Scope::Kind::session, !open);
-    }
-
-    // Auto-copy puts the first arrived still on the clipboard, never a recording.
-    void autoCopyFirstStill() {
-        Prefs::shared().set(Key::autoCopy, true);
-        Prefs::shared().set(Key::peek, false);
-        PanelRig& r = rig();
-        const ShotPtr still = m_lib->all().first();
-        auto video = std::make_shared<Shot>(m_shots->root + "/Screen Recording.mov", 0, 0, QSizeF(),
-                                            true, true);
-        emit m_lib->arrived({video, still});
-        QVERIFY(r.copied.isEmpty());
-        emit m_lib->arrived({still});
-        QCOMPARE(r.copied, ShotList{still});
     }
 
     // A thumbnail step on the strip keeps it one column wide (the card on
@@ -387,22 +374,6 @@ private slots:
         const double dragged = r.ctl->width();
         r.advanceBy(0.5);
         QCOMPARE(r.ctl->width(), dragged);
-    }
-
-    // A stored width beyond the screen is clamped when the card is placed; a
-    // grip drag resizes by the geometry's rule and ends the resize.
-    void gripDragResizes() {
-        Prefs::shared().set(Key::width, 5000.0);
-        PanelRig& r = rig();
-        QCOMPARE(r.panel.cardRect().width(),
-                 PanelGeometry::cardScreenFrame(r.screen, DockSide::right, 5000).width());
-        r.ctl->setWidthLive(268);
-        r.ctl->gripBegan();
-        r.ctl->gripDragged(30);
-        QCOMPARE(r.ctl->width(), PanelGeometry::gripWidth(268, 30, DockSide::right));
-        QVERIFY(r.ctl->resizing());
-        r.ctl->widthDragEnded();
-        QVERIFY(!r.ctl->resizing());
     }
 
     // Two size changes write the store once, its delay after the last.
@@ -460,27 +431,28 @@ private slots:
         QCOMPARE(r.shelf.gridLayouts, QList<bool>{true});
     }
 
-    // A side change moves card and tab, and the window too while the panel is open.
-    void repositionFollowsTheSide_data() {
-        QTest::addColumn<bool>("open");
-        QTest::newRow("closed") << false;
-        QTest::newRow("open") << true;
-    }
+    // A side change moves card and tab, and the window only while the panel
+    // is open; a stored width beyond the screen is clamped.
     void repositionFollowsTheSide() {
-        QFETCH(bool, open);
+        Prefs::shared().set(Key::width, 5000.0);
         PanelRig& r = rig();
-        if (open)
-            r.ctl->expand(false);
-        const QRectF before = r.panel.windowFrame;
-        Prefs::shared().set(Key::side, QStringLiteral("left"));
-        r.ctl->reposition();
+        const auto moved = [&](const char* side) {
+            const QRectF before = r.panel.windowFrame;
+            Prefs::shared().set(Key::side, QString(side));
+            r.ctl->reposition();
+            return r.panel.windowFrame != before;
+        };
+        QVERIFY(!moved("left"));
         QVERIFY(r.shelf.side == DockSide::left);
-        QCOMPARE(r.ctl->cardScreenFrame(),
-                 PanelGeometry::cardScreenFrame(r.screen, DockSide::left, r.ctl->width()));
         QCOMPARE(r.tab.positions, 1);
-        QVERIFY(r.ctl->windowFrame() != before);
-        QCOMPARE(r.panel.windowFrame, open ? r.ctl->windowFrame() : before);
-        QCOMPARE(r.ctl->expanded(), open);
+        r.ctl->expand(false);
+        QCOMPARE(r.panel.windowFrame, r.ctl->windowFrame());
+        QCOMPARE(r.ctl->cardScreenFrame(),
+                 PanelGeometry::cardScreenFrame(r.screen, DockSide::left, 5000));
+        QCOMPARE(r.panel.cardRect().size(), r.ctl->cardScreenFrame().size());
+        QVERIFY(moved("right"));
+        QCOMPARE(r.panel.windowFrame, r.ctl->windowFrame());
+        QVERIFY(r.ctl->expanded());
     }
 
     // The empty state says why the grid is empty: not scanned yet, a root that

@@ -15,23 +15,18 @@
 #include <QMenu>
 #include <QPointer>
 
-/// Answers prompts from a script, as a person would type one name after each
-/// complaint (recorded in `problems`) until one is taken; records what was asked.
+/// Answers prompts from a script, one name after each complaint (kept in
+/// `problems`) until one is taken, then cancels; records what was asked.
 struct ScriptedPrompts : Prompts {
-    QList<std::optional<QString>> answers;
+    QStringList answers;
     QList<bool> confirmations;
-    QStringList asked;    ///< title|info|initial of a prompt, title|info of a confirmation
-    QStringList problems; ///< what the prompt said under its field
+    QStringList asked; ///< title|info|initial of a prompt, title|info of a confirmation
+    QStringList problems;
     std::optional<QString> prompt(const QString& title, const QString& info, const QString& initial,
                                   const QString&, const Attempt& attempt) override {
         asked << title + "|" + info + "|" + initial;
         while (!answers.isEmpty()) {
-            const std::optional<QString> typed = answers.takeFirst();
-            if (!typed)
-                return std::nullopt;
-            const QString name = typed->trimmed();
-            if (name.isEmpty())
-                continue;
+            const QString name = answers.takeFirst().trimmed();
             const QString why = attempt ? attempt(name) : QString();
             if (why.isEmpty())
                 return name;
@@ -72,12 +67,9 @@ public:
             done();
     }
 
-    QRectF windowFrame;
-    QRectF card_;
-    bool shown = false;
+    QRectF windowFrame, card_;
+    bool shown = false, ignoring = false, key = false;
     int presents = 0;
-    bool ignoring = false;
-    bool key = false;
     QList<quint32> keyTimestamps;
     std::function<void()> fadedOut;
 };
@@ -94,8 +86,7 @@ public:
     void advance(int arrived) override { advances.append(arrived); }
 
     bool visible = false;
-    int positions = 0;
-    int count = 0;
+    int positions = 0, count = 0;
     QList<int> advances;
 };
 
@@ -134,12 +125,10 @@ public:
         toastAction = std::move(run);
     }
 
-    QStringList searches;
+    QStringList searches, toasts;
     QList<int> edits;
-    QStringList toasts;
     std::function<void()> toastAction;
-    bool editing = false;
-    bool searchShown = false;
+    bool editing = false, searchShown = false;
     QString text;
     DockSide side = DockSide::right;
     QList<bool> gridLayouts;
@@ -180,17 +169,13 @@ public:
     }
 
     QStringList log; ///< what the controller asked of the grid and of the desktop
-    ShotList chosen;
-    ShotList dragged;
-    int commands = 0;
+    ShotList list, chosen, dragged;
     bool takesCommands = false;
-    ShotList list;
+    int commands = 0, topScrolls = 0, focuses = 0;
     double target = 0;
     qsizetype selected = 0;
     QList<QSet<QString>> developed;
     QList<QRectF> scrolledTo;
-    int topScrolls = 0;
-    int focuses = 0;
 };
 
 /// A fresh settings store and a loaded library of screenshots under <tmp>/Shots,
@@ -239,10 +224,7 @@ struct PanelRig {
         };
         env.screen = [this] { return screen; };
         env.copyShot = [this](const ShotPtr& shot) { copied.append(shot); };
-        env.copyShots = [this](const ShotList& shots) {
-            copied.append(shots);
-            grid.log << "copy " + LibrarySupport::paths(shots).join(',');
-        };
+        env.copyShots = [this](const ShotList& shots) { copied.append(shots); };
         env.openFiles = [this](const QStringList& paths, const PanelCommands::Failed& failed) {
             grid.log << "open " + paths.join(',');
             for (const QString& path : paths)

@@ -26,22 +26,25 @@ class tst_PanelCard : public QObject {
     Q_OBJECT
 
     std::unique_ptr<PanelLibrary> m_shots;
-    Library* m_lib = nullptr;
+    std::unique_ptr<PanelRig> m_rig;
 
 private slots:
     void init() {
         m_shots = std::make_unique<PanelLibrary>(QList<std::pair<QString, double>>{
             {"Screenshot one.png", 30}, {"Screenshot two.png", 20}, {"Screenshot three.png", 10}});
-        m_lib = m_shots->lib.get();
-        QVERIFY(m_lib);
+        QVERIFY(m_shots->lib);
+        m_rig = std::make_unique<PanelRig>(*m_shots->lib, true);
+        m_rig->ctl->expand(false);
     }
-    void cleanup() { m_shots.reset(); }
+    void cleanup() {
+        m_rig.reset();
+        m_shots.reset();
+    }
 
     // Ctrl+C while the search field is edited copies the field's text, not
     // the frames; Ctrl+X cuts it and Ctrl+Z brings it back.
     void ctrlCInTheSearchField() {
-        PanelRig r(*m_lib, true);
-        r.ctl->expand(false);
+        PanelRig& r = *m_rig;
         r.card->show();
         r.card->showSearch(true, QStringLiteral("invoice"));
         QVERIFY(r.card->isEditingSearch());
@@ -59,8 +62,7 @@ private slots:
     // The grid spans the roll, and the counter and the empty state on the card
     // follow the query (what they say: tst_PanelController, tst_Overlays).
     void countAndEmptyState() {
-        PanelRig r(*m_lib, true);
-        r.ctl->expand(false);
+        PanelRig& r = *m_rig;
         r.card->show(); // the panel maps the card after filling it
         // The roll was filled before the card was shown: the grid still spans it.
         QCOMPARE(r.card->grid()->width(), r.card->roll()->width());
@@ -77,8 +79,7 @@ private slots:
     // The footer slider sets the thumbnail size live; the grip's drag moves the
     // card's width from where the drag began and ends the resize.
     void sliderAndGrip() {
-        PanelRig r(*m_lib, true);
-        r.ctl->expand(false);
+        PanelRig& r = *m_rig;
         r.card->footer()->onChange(300);
         QCOMPARE(r.ctl->thumb(), 300.0);
         QCOMPARE(r.card->grid()->target(), 300.0);
@@ -91,14 +92,12 @@ private slots:
         QVERIFY(!r.ctl->resizing());
     }
 
-    // The selection bar follows the grid's selection; its copy and trash
-    // buttons run the commands on the selected frames with the shelf's toast
-    // (whose texts and undo tst_PanelCommands checks); its clear button
-    // empties the selection.
+    // The selection bar follows the grid's selection; its buttons copy and
+    // trash the selection with the card's toast (texts: tst_PanelCommands)
+    // and clear it.
     void selectionBarButtons() {
         Prefs::shared().set(Key::confirmDelete, false);
-        PanelRig r(*m_lib, true);
-        r.ctl->expand(false);
+        PanelRig& r = *m_rig;
         GridView* grid = r.card->grid();
         const QString one = grid->shots().first()->path;
         grid->setSelection({one});
@@ -118,8 +117,7 @@ private slots:
     // A preview closed by the panel's collapse asks for the keyboard for
     // nothing (closed with Esc it gives it back: tst_PanelWindows).
     void previewClosedByCollapse() {
-        PanelRig r(*m_lib, true);
-        r.ctl->expand(false);
+        PanelRig& r = *m_rig;
         r.card->show();
         GridView* grid = r.card->grid();
         grid->setSelection({grid->shots().first()->path});
@@ -136,10 +134,9 @@ private slots:
     // Keys typed in the panel window reach the controller: Ctrl chords first,
     // Esc when nothing in the card took it.
     void panelWindowKeys() {
-        PanelRig r(*m_lib, true);
+        PanelRig& r = *m_rig;
         ShelfPanel window(false);
         window.setController(r.ctl.get());
-        r.ctl->expand(false);
         QTest::keyClick(&window, Qt::Key_Equal, Qt::ControlModifier);
         QCOMPARE(r.ctl->thumb(), PanelCommands::steppedThumb(224, true));
         QVERIFY(r.ctl->expanded());
@@ -176,11 +173,11 @@ private slots:
         QTRY_COMPARE(tab.isVisible(), visible);
     }
 
-    // A right-click pops the menu it was given and holds the panel while that
-    // menu is open; one menu at a time; the menu is gone after it closed, and
-    // a tab without a menu pops nothing.
+    // The tab's right-click pops its menu, if it has one, holding the panel
+    // while it is open; one menu at a time; the menu is deleted once closed.
     void menuHoldsThePanel() {
-        PanelRig r(*m_lib);
+        PanelRig& r = *m_rig;
+        r.ctl->collapse(true);
         EdgeTab tab(false);
         tab.setController(r.ctl.get());
         auto rightClick = [&tab] {

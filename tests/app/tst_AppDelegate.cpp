@@ -1,5 +1,11 @@
 #include "AppRig.h"
-#include "settings/Prefs.h"
+#include "app/ui/DockedShell.h"
+#include "library/Library.h"
+#include "panel/DockedPanel.h"
+#include "panel/EdgeTab.h"
+#include "panel/PanelController.h"
+#include "shelf/ShelfView.h"
+#include "shelf/ToastView.h"
 
 #include <QDir>
 #include <QTest>
@@ -127,6 +133,8 @@ private slots:
                                   << false << false << QStringList{"ungrab", "grab Super+Alt+R"};
         QTest::newRow("no shortcut") << "t2.hotkey" << QVariant(qint64(1)) << QVariant(qint64(0))
                                      << false << false << QStringList{"ungrab"};
+        QTest::newRow("thumbnail from outside")
+            << "t2.thumb" << QVariant(224.0) << QVariant(300.0) << false << false << QStringList{};
         QTest::newRow("sync switch") << "t2.syncSystem" << no << yes << false << false
                                      << QStringList{"location ROOT", "watchStrays"};
     }
@@ -146,15 +154,8 @@ private slots:
         Prefs::shared().set(key.toLatin1().constData(), after);
         rig.advance(AppDelegate::prefsDelay);
         QCOMPARE(rig.log, expected.replaceInStrings(QStringLiteral("ROOT"), rig.lib.rootPath));
-    }
-
-    // A thumbnail size written outside the panel (the file, tamberk-cli) reaches it.
-    void editedThumbReachesPanel() {
-        AppRig rig;
-        rig.relaunch();
-        Prefs::shared().set(Key::thumb, 300.0);
-        rig.advance(AppDelegate::prefsDelay);
-        QCOMPARE(rig.panel->thumbs.value(rig.panel->thumbs.size() - 1), 300.0);
+        if (key == "t2.thumb") // every pass hands the size on; the panel knows its own
+            QCOMPARE(rig.panel->thumbs.value(rig.panel->thumbs.size() - 1), 300.0);
     }
 
     // A new folder re-roots the library, shows the session and syncs the
@@ -355,6 +356,46 @@ private slots:
         });
         work.runDue();
         QCOMPARE(ran, (QStringList{"b", "a2", "d", "e"}));
+    }
+
+    // The shell's view of the real panel: state keys and types for the bus,
+    // a thumbnail size from outside reaching the controller, the tab shown
+    // and hidden, and toasts on the shelf without an action.
+    void drivesTheRealPanel() {
+        TestEnv env;
+        Library lib(env.mkdir(QStringLiteral("Pictures/Screenshots")));
+        DockedPanel docked(lib);
+        DockedShell shell(docked, lib);
+
+        const QVariantMap state = shell.state();
+        QCOMPARE(QStringList(state.keys()), (QStringList{"expanded", "pinned", "query", "scope",
+                                                         "selected", "shown", "unseen"}));
+        QCOMPARE(state.value("expanded").typeId(), QMetaType::Bool);
+        QCOMPARE(state.value("scope").toString(), QStringLiteral("session"));
+        QCOMPARE(state.value("shown").typeId(), QMetaType::Int);
+
+        const double before = docked.controller().thumb();
+        shell.followThumb(before);
+        QCOMPARE(docked.controller().thumb(), before);
+        shell.followThumb(before + 40);
+        QCOMPARE(docked.controller().thumb(), before + 40);
+
+        shell.setTabShown(true);
+        QVERIFY(docked.tab().isVisible());
+        shell.setTabShown(false);
+        QTRY_VERIFY(!docked.tab().isVisible()); // after its fade
+
+        shell.toast(QStringLiteral("Spectacle now saves screenshots to “Shots”"));
+        QCOMPARE(docked.shelf().toast()->text(),
+                 QStringLiteral("Spectacle now saves screenshots to “Shots”"));
+        QVERIFY(!docked.shelf().toast()->action());
+
+        QVERIFY(!shell.expanded());
+        shell.expand(false, 0);
+        QVERIFY(shell.expanded());
+        QCOMPARE(shell.state().value("expanded").toBool(), true);
+        shell.collapse(true);
+        QVERIFY(!shell.expanded());
     }
 };
 

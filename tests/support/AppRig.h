@@ -18,8 +18,7 @@ public:
     explicit FakeAppPanel(QStringList& log)
         : m_log(log) {}
 
-    bool isExpanded = false;
-    bool pointerInside = false;
+    bool isExpanded = false, pointerInside = false;
     QList<double> thumbs; ///< every size passed on; whether one is news is the panel's call
 
     bool expanded() const override { return isExpanded; }
@@ -48,8 +47,6 @@ public:
     void applyCaptureVisibility() override { m_log << QStringLiteral("captureVisibility"); }
     void toast(const QString& text) override { m_log << QStringLiteral("toast ") + text; }
     QVariantMap state() const override { return {{QStringLiteral("expanded"), isExpanded}}; }
-
-private:
     QStringList& m_log;
 };
 
@@ -60,7 +57,8 @@ public:
 
     QString rootPath;
     bool isScanned = false;
-    qint64 session = 0;
+    qint64 session = 0, pending = 0;
+    std::optional<QString> newest;
     std::function<void()> changed;
 
     QString root() const override { return rootPath; }
@@ -74,15 +72,11 @@ public:
     void recognizeAll() override { m_log << QStringLiteral("recognizeAll"); }
     qint64 textPending() const override { return pending; }
     void newestText(std::function<void(std::optional<QString>)> done) override { done(newest); }
-    qint64 pending = 0;
-    std::optional<QString> newest;
     qint64 sessionCount() const override { return session; }
     void observe(std::function<void()> c) override {
         m_log << QStringLiteral("observe");
         changed = std::move(c);
     }
-
-private:
     QStringList& m_log;
 };
 

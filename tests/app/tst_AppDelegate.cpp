@@ -389,13 +389,6 @@ private slots:
         QCOMPARE(docked.shelf().toast()->text(),
                  QStringLiteral("Spectacle now saves screenshots to “Shots”"));
         QVERIFY(!docked.shelf().toast()->action());
-
-        QVERIFY(!shell.expanded());
-        shell.expand(false, 0);
-        QVERIFY(shell.expanded());
-        QCOMPARE(shell.state().value("expanded").toBool(), true);
-        shell.collapse(true);
-        QVERIFY(!shell.expanded());
     }
 };
 

@@ -46,21 +46,17 @@ private slots:
         m_shots.reset();
     }
 
-    // Only Ctrl chords are panel shortcuts; Shift turns a new folder into one
-    // holding the selection; "=" and "+" both enlarge; Ctrl+A is the grid's.
+    // Ctrl chords in every spelling; Alt and Ctrl+A are not the panel's.
     void chords_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("expected");
         const int ctrl = Qt::ControlModifier, shift = Qt::ShiftModifier;
-        QTest::newRow("move to new")
-            << int(Qt::Key_N) << (ctrl | shift) << "N" << int(PanelKey::moveToNew);
         QTest::newRow("shifted plus")
             << int(Qt::Key_Plus) << (ctrl | shift) << "+" << int(PanelKey::larger);
         QTest::newRow("keypad minus") << int(Qt::Key_Minus) << int(ctrl | Qt::KeypadModifier) << "-"
                                       << int(PanelKey::smaller);
-        QTest::newRow("plain f") << int(Qt::Key_F) << 0 << "f" << int(PanelKey::none);
         QTest::newRow("alt z") << int(Qt::Key_Z) << int(Qt::AltModifier) << "z"
                                << int(PanelKey::none);
         QTest::newRow("ctrl a") << int(Qt::Key_A) << ctrl << "a" << int(PanelKey::none);
@@ -83,11 +79,9 @@ private slots:
         QCOMPARE(PanelCommands::steppedThumb(minThumb * resizeStep - 1, false), minThumb);
     }
 
-    // Keys without Ctrl are never the panel's; an unknown chord is the grid's,
-    // handled exactly when the grid used it; Ctrl+C copies frames and Ctrl+Z
-    // undoes the library unless the search field is edited (its edits:
-    // tst_PanelCard), where Ctrl+W still closes; Ctrl+F and a letter typed on
-    // the grid open the search, the letter seeding it.
+    // Plain keys are never the panel's; other chords are the grid's, handled
+    // when the grid used them; an edited search field takes Ctrl+C (its edits:
+    // tst_PanelCard) but not Ctrl+W; a letter typed on the grid seeds the search.
     void chordsReachTheGridOrTheField() {
         PanelRig& r = *m_rig;
         r.ctl->expand(true);
@@ -113,9 +107,8 @@ private slots:
         QCOMPARE(r.shelf.text, QStringLiteral("k"));
     }
 
-    // The chords reach their commands: new folder (holding the selection with
-    // Shift) and the scopes, stored and listed; the scope already shown
-    // neither reloads nor keeps its scroll.
+    // New folder (with Shift, of the selection) and the scopes, stored and
+    // listed; the scope already shown neither reloads nor keeps its scroll.
     void chordsReachTheirCommands() {
         PanelRig& r = *m_rig;
         QVERIFY(r.press(Qt::Key_N));
@@ -136,10 +129,9 @@ private slots:
         QCOMPARE(r.grid.topScrolls, 2);
     }
 
-    // The share button pops the share menu at the point under itself for the
-    // selection, nothing without one; the move button pops the folders; the
-    // empty space's menu selects all; a menu the panel popped is deleted once
-    // it closed.
+    // The share and move buttons pop their menus under themselves, share
+    // only for a selection; the empty space's menu selects all; a popped menu
+    // is deleted once closed.
     void buttonMenus() {
         PanelRig& r = *m_rig;
         r.ctl->share(QPoint(10, 20));

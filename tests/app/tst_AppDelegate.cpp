@@ -227,17 +227,10 @@ private slots:
         QCOMPARE(rig.log, expected.replaceInStrings(QStringLiteral("ROOT"), rig.lib.rootPath));
     }
 
-    // The tool is checked once, a second after the first finished scan; with
-    // sync off that check only restarts stray watching.
-    void postScanCheck_data() {
-        QTest::addColumn<bool>("sync");
-        QTest::newRow("sync on") << true;
-        QTest::newRow("sync off") << false;
-    }
+    // The tool is checked once, a second after the first finished scan
+    // (what the check does with sync off: syncOutcome).
     void postScanCheck() {
-        QFETCH(bool, sync);
         AppRig rig;
-        Prefs::shared().set(Key::syncSystem, sync);
         rig.tool.info.location = rig.env.mkdir(QStringLiteral("elsewhere"));
         rig.relaunch();
         rig.lib.changed(); // not scanned yet
@@ -248,8 +241,7 @@ private slots:
         rig.advance(AppDelegate::launchCheckDelay - 0.01);
         QVERIFY(rig.log.isEmpty());
         rig.advance(0.01);
-        const QStringList once = sync ? QStringList{"location " + rig.lib.rootPath, "watchStrays"}
-                                      : QStringList{"watchStrays"};
+        const QStringList once{"location " + rig.lib.rootPath, "watchStrays"};
         QCOMPARE(rig.log, once);
         rig.tool.info.location = rig.env.mkdir(QStringLiteral("moved away"));
         rig.lib.changed();

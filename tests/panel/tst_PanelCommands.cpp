@@ -179,9 +179,9 @@ private slots:
         const ShotList two{byName("Screenshot a.png"), byName("Screenshot b.png")};
         Prefs::shared().set(Key::confirmDelete, true);
         m_rig->ctl->trash(two);
-        QCOMPARE(m_rig->prompts.asked.last(),
-                 QStringLiteral("Delete 2 screenshots?|They go to the Trash. You can undo with "
-                                "Ctrl+Z."));
+        QCOMPARE(
+            m_rig->prompts.asked,
+            QStringList{"Delete 2 screenshots?|They go to the Trash. You can undo with Ctrl+Z."});
         QVERIFY(QFile::exists(two.first()->path));
         QVERIFY(m_rig->shelf.toasts.isEmpty());
 

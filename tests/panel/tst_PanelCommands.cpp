@@ -130,8 +130,8 @@ private slots:
     }
 
     // The share and move buttons pop their menus under themselves, share
-    // only for a selection; the empty space's menu selects all; a popped menu
-    // is deleted once closed.
+    // only for a selection (their rows: tst_MenuWalk); the empty space's menu
+    // selects all; a popped menu is deleted once closed.
     void buttonMenus() {
         PanelRig& r = *m_rig;
         r.ctl->share(QPoint(10, 20));
@@ -142,9 +142,6 @@ private slots:
         QCOMPARE(r.poppedAt, (QList<QPoint>{QPoint(10, 20), QPoint(5, 6)}));
         QMenu* share = r.popped.first();
         QCOMPARE(share->title(), QStringLiteral("Share"));
-        emit share->aboutToShow();
-        QVERIFY(menuTitles(share).contains("Email…"));
-        QCOMPARE(menuTitles(r.popped.last()).first(), QStringLiteral("Shots"));
 
         QPointer<QMenu> grid = r.ctl->menuFor(nullptr, {});
         QCOMPARE(menuTitles(grid),
@@ -346,22 +343,15 @@ private slots:
                         "Open in File Manager"));
     }
 
-    // Move targets that already hold every frame are disabled, not hidden; a
-    // folder with subfolders nests them under "Into …".
+    // A move target that already holds every frame is disabled, not hidden;
+    // a folder with subfolders nests them under "Into …" (walked: tst_MenuWalk).
     void moveMenuEnabling() {
-        std::unique_ptr<QMenu> rootOnes(
-            m_menus->moveMenu({byName("Screenshot a.png"), byName("Screenshot b.png")}));
-        QCOMPARE(menuTitles(rootOnes.get()).first(), QStringLiteral("Shots"));
-        QVERIFY(!rootOnes->actions().first()->isEnabled());
-        QMenu* a = menuRow(rootOnes.get(), "A")->menu();
-        QVERIFY(a);
-        QCOMPARE(menuTitles(a), (QStringList{"Into “A”", "", "Inner", "", "New Folder Here…"}));
-        QVERIFY(menuRow(a, "Into “A”")->isEnabled());
-        QVERIFY(menuRow(rootOnes.get(), "Empty")->isEnabled());
-
         std::unique_ptr<QMenu> inA(m_menus->moveMenu({byName("Screenshot d.png")}));
         QVERIFY(inA->actions().first()->isEnabled());
-        QVERIFY(!menuRow(menuRow(inA.get(), "A")->menu(), "Into “A”")->isEnabled());
+        QMenu* a = menuRow(inA.get(), "A")->menu();
+        QVERIFY(a);
+        QCOMPARE(menuTitles(a), (QStringList{"Into “A”", "", "Inner", "", "New Folder Here…"}));
+        QVERIFY(!menuRow(a, "Into “A”")->isEnabled());
     }
 
     // A new folder made with frames moves them and says so with the move toast;
@@ -419,17 +409,15 @@ private slots:
             QVERIFY(shot->path.startsWith(now.path() + "/"));
     }
 
-    // The folder trash confirmation counts the frames; cancelling keeps the folder.
+    // An empty folder's confirmation says so; cancelling keeps the folder;
+    // a trashed folder comes back with the toast's Undo.
     void trashFolderTexts() {
         m_rig->prompts.confirmations = {false, true};
         m_menus->trashFolder(m_root + "/Empty");
         QCOMPARE(m_rig->prompts.asked.last(),
                  QStringLiteral("Move “Empty” to the Trash?|The folder is empty."));
         QVERIFY(QFileInfo(m_root + "/Empty").isDir());
-        m_menus->trashFolder(m_root + "/A");
-        QCOMPARE(m_rig->prompts.asked.last(),
-                 QStringLiteral("Move “A” to the Trash?|It contains 2 frames. You can undo with "
-                                "Ctrl+Z."));
+        m_menus->trashFolder(m_root + "/A"); // its confirmation's text: menuRowsAct
         QVERIFY(!QFileInfo::exists(m_root + "/A"));
         QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Moved folder to Trash [Undo]"));
         m_rig->shelf.toastAction();

@@ -96,61 +96,56 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QVariant>("before");
         QTest::addColumn<QVariant>("after");
-        QTest::addColumn<bool>("expanded");
-        QTest::addColumn<bool>("inside");
+        QTest::addColumn<int>("panel");            // 0 closed, 1 open, 2 open under the pointer
         QTest::addColumn<QStringList>("expected"); // ROOT: the library's root
         const QVariant yes(true), no(false);
-        QTest::newRow("width") << "t2.width" << QVariant(268.0) << QVariant(420.0) << false << false
+        QTest::newRow("width") << "t2.width" << QVariant(268.0) << QVariant(420.0) << 0
                                << QStringList{};
-        QTest::newRow("scope") << "t2.scope" << QVariant("session") << QVariant("all") << false
-                               << false << QStringList{};
-        QTest::newRow("tab, closed")
-            << "t2.showTab" << yes << no << false << false << QStringList{"tab 0"};
-        QTest::newRow("tab, open") << "t2.showTab" << yes << no << true << false << QStringList{};
-        QTest::newRow("ocr on") << "t2.ocr" << no << yes << false << false
-                                << QStringList{"recognizeAll"};
-        QTest::newRow("ocr off") << "t2.ocr" << yes << no << false << false << QStringList{};
-        QTest::newRow("only shots")
-            << "t2.onlyShots" << yes << no << false << false << QStringList{"reload"};
-        QTest::newRow("subfolders, open") << "t2.includeSub" << yes << no << true << false
-                                          << QStringList{"reloadGrid animated=1"};
-        QTest::newRow("session mode") << "t2.session" << QVariant("boot") << QVariant("today")
-                                      << false << false << QStringList{"reloadGrid animated=0"};
-        QTest::newRow("session reset") << "t2.sessionReset" << QVariant(0.0) << QVariant(1.7e9)
-                                       << false << false << QStringList{"reloadGrid animated=0"};
-        QTest::newRow("hide from capture") << "t2.hideFromCapture" << yes << no << false << false
-                                           << QStringList{"captureVisibility"};
-        QTest::newRow("pin") << "t2.pinned" << no << yes << false << false
+        QTest::newRow("scope") << "t2.scope" << QVariant("session") << QVariant("all") << 0
+                               << QStringList{};
+        QTest::newRow("tab, closed") << "t2.showTab" << yes << no << 0 << QStringList{"tab 0"};
+        QTest::newRow("tab, open") << "t2.showTab" << yes << no << 1 << QStringList{};
+        QTest::newRow("ocr on") << "t2.ocr" << no << yes << 0 << QStringList{"recognizeAll"};
+        QTest::newRow("ocr off") << "t2.ocr" << yes << no << 0 << QStringList{};
+        QTest::newRow("only shots") << "t2.onlyShots" << yes << no << 0 << QStringList{"reload"};
+        QTest::newRow("subfolders, open")
+            << "t2.includeSub" << yes << no << 1 << QStringList{"reloadGrid animated=1"};
+        QTest::newRow("session mode") << "t2.session" << QVariant("boot") << QVariant("today") << 0
+                                      << QStringList{"reloadGrid animated=0"};
+        QTest::newRow("session reset") << "t2.sessionReset" << QVariant(0.0) << QVariant(1.7e9) << 0
+                                       << QStringList{"reloadGrid animated=0"};
+        QTest::newRow("hide from capture")
+            << "t2.hideFromCapture" << yes << no << 0 << QStringList{"captureVisibility"};
+        QTest::newRow("pin") << "t2.pinned" << no << yes << 0
                              << QStringList{"updatePin 1", "expand key=0 time=0"};
         QTest::newRow("unpin, pointer away")
-            << "t2.pinned" << yes << no << true << false
+            << "t2.pinned" << yes << no << 1
             << QStringList{
                    "updatePin 0",
                    QStringLiteral("scheduleCollapse %1").arg(AppDelegate::unpinnedCollapse)};
         QTest::newRow("unpin, pointer on it")
-            << "t2.pinned" << yes << no << true << true << QStringList{"updatePin 0"};
-        QTest::newRow("shortcut") << "t2.hotkey" << QVariant(qint64(1)) << QVariant(qint64(2))
-                                  << false << false << QStringList{"ungrab", "grab Super+Alt+R"};
+            << "t2.pinned" << yes << no << 2 << QStringList{"updatePin 0"};
+        QTest::newRow("shortcut") << "t2.hotkey" << QVariant(qint64(1)) << QVariant(qint64(2)) << 0
+                                  << QStringList{"ungrab", "grab Super+Alt+R"};
         QTest::newRow("no shortcut") << "t2.hotkey" << QVariant(qint64(1)) << QVariant(qint64(0))
-                                     << false << false << QStringList{"ungrab"};
+                                     << 0 << QStringList{"ungrab"};
         QTest::newRow("thumbnail from outside")
-            << "t2.thumb" << QVariant(224.0) << QVariant(300.0) << false << false << QStringList{};
-        QTest::newRow("sync switch") << "t2.syncSystem" << no << yes << false << false
-                                     << QStringList{"location ROOT", "watchStrays"};
+            << "t2.thumb" << QVariant(224.0) << QVariant(300.0) << 0 << QStringList{};
+        QTest::newRow("sync switch")
+            << "t2.syncSystem" << no << yes << 0 << QStringList{"location ROOT", "watchStrays"};
     }
     void settingChanges() {
         QFETCH(QString, key);
         QFETCH(QVariant, before);
         QFETCH(QVariant, after);
-        QFETCH(bool, expanded);
-        QFETCH(bool, inside);
+        QFETCH(int, panel);
         QFETCH(QStringList, expected);
         AppRig rig;
         rig.tool.info.location = rig.env.mkdir(QStringLiteral("elsewhere"));
         Prefs::shared().set(key.toLatin1().constData(), before);
         rig.relaunch();
-        rig.panel->isExpanded = expanded;
-        rig.panel->pointerInside = inside;
+        rig.panel->isExpanded = panel > 0;
+        rig.panel->pointerInside = panel == 2;
         Prefs::shared().set(key.toLatin1().constData(), after);
         rig.advance(AppDelegate::prefsDelay);
         QCOMPARE(rig.log, expected.replaceInStrings(QStringLiteral("ROOT"), rig.lib.rootPath));

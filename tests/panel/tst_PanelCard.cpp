@@ -4,6 +4,7 @@
 #include "grid/GridInteraction.h"
 #include "grid/GridView.h"
 #include "grid/PreviewWindow.h"
+#include "panel/DialogPrompts.h"
 #include "panel/EdgeTab.h"
 #include "panel/ShelfPanel.h"
 #include "shelf/EmptyStateView.h"
@@ -14,14 +15,36 @@
 #include "shelf/SelectionBar.h"
 #include "shelf/ToastView.h"
 
+#include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Acts on the modal dialog once it is up, as a person would.
+void whenShown(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(0, [act] {
+        if (QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }))
+            act(QApplication::activeModalWidget());
+    });
+}
+
+QPushButton* button(QWidget* dialog, const QString& text) {
+    for (QPushButton* b : dialog->findChildren<QPushButton*>())
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
+} // namespace
 
 // The controller with its real widgets: the card (shelf and grid) under
-// recording windows, the panel window's keys and the tab.
+// recording windows, the panel window's keys, the tab and the dialogs.
 class tst_PanelCard : public QObject {
     Q_OBJECT
 
@@ -202,6 +225,63 @@ private slots:
         menu->hide();
         QTRY_COMPARE(r.ctl->holds(), 0);
         QTRY_VERIFY(menu.isNull());
+    }
+
+    // A blank name cannot be chosen; the answer is trimmed; a refused name
+    // keeps the prompt open with the reason under the field until typing
+    // clears it; the panel is held while it is up. (Typing into it: tst_MenuWalk.)
+    void namePrompt() {
+        QList<bool> holds;
+        DialogPrompts prompts([&](bool on) { holds << on; });
+        // Observed inside, checked after the dialog closed, so a failure
+        // cannot leave it open and hang the test.
+        QString initial, shown;
+        bool blankEnabled = true, stillOpen = false, cleared = false;
+        whenShown([&](QWidget* dialog) {
+            auto* field = dialog->findChild<QLineEdit*>();
+            auto* problem = dialog->findChild<QLabel*>("problem");
+            initial = field->text();
+            field->setText("   ");
+            blankEnabled = button(dialog, "Create")->isEnabled();
+            field->setText(".hidden");
+            button(dialog, "Create")->click();
+            shown = problem->isVisible() ? problem->text() : QString();
+            stillOpen = dialog->isVisible();
+            field->setText("  Receipts \n");
+            cleared = !problem->isVisible();
+            button(dialog, "Create")->click();
+        });
+        QStringList tried;
+        const std::optional<QString> answer =
+            prompts.prompt("New Folder", "", "initial", "Create", [&](const QString& name) {
+                tried << name;
+                return name.startsWith('.') ? QStringLiteral("A name can't start with a dot")
+                                            : QString();
+            });
+        QCOMPARE(initial, QStringLiteral("initial"));
+        QVERIFY(!blankEnabled);
+        QCOMPARE(shown, QStringLiteral("A name can't start with a dot"));
+        QVERIFY(stillOpen);
+        QVERIFY(cleared);
+        QCOMPARE(tried, (QStringList{".hidden", "Receipts"}));
+        QCOMPARE(answer, std::optional<QString>(QStringLiteral("Receipts")));
+        QCOMPARE(holds, (QList<bool>{true, false}));
+    }
+
+    // Without a script the controller asks with these dialogs: each holds the
+    // open panel while it is up and gives the keyboard back to it once closed.
+    void controllerHoldsAndTakesTheKeysBack() {
+        PanelRig r(*m_shots->lib, false, true);
+        r.ctl->expand(false);
+        int heldWhileUp = -1;
+        whenShown([&](QWidget* dialog) {
+            heldWhileUp = r.ctl->holds();
+            button(dialog, "Cancel")->click();
+        });
+        r.ctl->menus().newFolderPrompt({});
+        QCOMPARE(heldWhileUp, 1);
+        QCOMPARE(r.ctl->holds(), 0);
+        QCOMPARE(r.panel.keyTimestamps, QList<quint32>{0});
     }
 };
 

@@ -33,9 +33,8 @@ private slots:
         QVERIFY(!rig.log.contains(QStringLiteral("reposition")));
     }
 
-    // The first launch shows the panel after its delay and asks it to close
-    // later; a pinned panel opens after its own delay and stays; a later
-    // launch shows only the tab.
+    // The first launch shows the panel and asks it to close later; a pinned
+    // one opens and stays; a later one shows only the tab.
     void launchShows_data() {
         QTest::addColumn<bool>("launched");
         QTest::addColumn<bool>("pinned");
@@ -85,13 +84,8 @@ private slots:
         QCOMPARE(rig.log.size(), 2);
     }
 
-    // What a changed setting makes the delegate do in its pass: nothing for
-    // keys the panel reads when it needs them; the tab only while the panel
-    // is closed; recognition queued only when turned on; a rescan for the
-    // screenshots-only filter; the grid refilled, animated only while open;
-    // the pin opens, or closes unless the pointer is on the panel; a new
-    // shortcut releases the old grab first ("None" grabs nothing); the sync
-    // switch alone syncs.
+    // What each changed setting makes the settings pass do (nothing for keys
+    // the panel reads when it needs them).
     void settingChanges_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QVariant>("before");
@@ -168,9 +162,8 @@ private slots:
                                        "watchStrays"}));
     }
 
-    // The sync: a toast only while the panel is open, its wording following
-    // the outcome; no change when nothing is to be done, also when the tool
-    // names the folder through a link.
+    // The sync's outcomes; a toast only on an open panel; a link to the root
+    // counts as the root.
     void syncOutcome_data() {
         QTest::addColumn<bool>("sync");
         QTest::addColumn<bool>("writable");
@@ -345,9 +338,8 @@ private slots:
         QCOMPARE(ran, (QStringList{"b", "a2", "d", "e"}));
     }
 
-    // The shell's view of the real panel: state keys and types for the bus,
-    // a thumbnail size from outside reaching the controller, the tab shown
-    // and hidden, and toasts on the shelf without an action.
+    // The shell over the real panel: the bus's state keys, an outside
+    // thumbnail size, the tab shown and hidden, a toast without an action.
     void drivesTheRealPanel() {
         TestEnv env;
         Library lib(env.mkdir(QStringLiteral("Pictures/Screenshots")));

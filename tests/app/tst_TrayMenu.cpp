@@ -122,10 +122,9 @@ private slots:
         QTRY_COMPARE(rig.log, QStringList{"expand key=1 time=4711"});
     }
 
-    // Filling a menu reads the present state each time and keeps "&" in a
-    // folder's name as text; the keys its rows show work while it is open,
-    // and close it; a checkable row carries no icon, which would stand in
-    // its check mark; a chosen row runs its action.
+    // A filled menu reads the state each time, keeps "&" as text, takes the
+    // keys its rows show, and has no icon on a checkable row (it would hide
+    // the check mark).
     void filledMenu() {
         AppRig rig;
         rig.lib.rootPath = rig.env.mkdir(QStringLiteral("Fish & Chips"));

@@ -115,9 +115,8 @@ private slots:
         QVERIFY(!r.ctl->resizing());
     }
 
-    // The selection bar follows the grid's selection; its buttons copy and
-    // trash the selection with the card's toast (texts: tst_PanelCommands)
-    // and clear it.
+    // The selection bar's buttons copy, trash (toasts: tst_PanelCommands) and
+    // clear the grid's selection.
     void selectionBarButtons() {
         Prefs::shared().set(Key::confirmDelete, false);
         PanelRig& r = *m_rig;
@@ -227,9 +226,8 @@ private slots:
         QTRY_VERIFY(menu.isNull());
     }
 
-    // A blank name cannot be chosen; the answer is trimmed; a refused name
-    // keeps the prompt open with the reason under the field until typing
-    // clears it; the panel is held while it is up. (Typing into it: tst_MenuWalk.)
+    // No blank name; a refused one keeps the prompt open, the reason shown
+    // until typing clears it; the answer is trimmed (typing: tst_MenuWalk).
     void namePrompt() {
         QList<bool> holds;
         DialogPrompts prompts([&](bool on) { holds << on; });

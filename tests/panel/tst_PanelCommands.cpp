@@ -79,9 +79,8 @@ private slots:
         QCOMPARE(PanelCommands::steppedThumb(minThumb * resizeStep - 1, false), minThumb);
     }
 
-    // Plain keys are never the panel's; other chords are the grid's, handled
-    // when the grid used them; an edited search field takes Ctrl+C (its edits:
-    // tst_PanelCard) but not Ctrl+W; a letter typed on the grid seeds the search.
+    // Plain keys are never the panel's, unknown chords the grid's; an edited
+    // search field takes Ctrl+C (tst_PanelCard) but not Ctrl+W.
     void chordsReachTheGridOrTheField() {
         PanelRig& r = *m_rig;
         r.ctl->expand(true);
@@ -129,9 +128,8 @@ private slots:
         QCOMPARE(r.grid.topScrolls, 2);
     }
 
-    // The share and move buttons pop their menus under themselves, share
-    // only for a selection (their rows: tst_MenuWalk); the empty space's menu
-    // selects all; a popped menu is deleted once closed.
+    // Button menus pop under their buttons (share only for a selection; their
+    // rows: tst_MenuWalk) and are deleted once closed.
     void buttonMenus() {
         PanelRig& r = *m_rig;
         r.ctl->share(QPoint(10, 20));
@@ -168,10 +166,8 @@ private slots:
         QCOMPARE(m_rig->copied.size(), m_shots->lib->all().size() + 1);
     }
 
-    // With confirmation on, two frames are asked about as two; cancelling
-    // leaves them and says nothing. Without it one frame goes at once; its
-    // Undo brings it back and says which batch was undone; a second undo
-    // finds nothing.
+    // A cancelled confirmation leaves the frames; without one a frame goes at
+    // once and its Undo brings it back, once.
     void trashAndUndo() {
         const ShotList two{byName("Screenshot a.png"), byName("Screenshot b.png")};
         Prefs::shared().set(Key::confirmDelete, true);
@@ -193,9 +189,8 @@ private slots:
         QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Nothing to undo"));
     }
 
-    // An undo whose files are gone from the Trash says so instead of claiming
-    // it; a file that could not be trashed stays, and the toast says why, in
-    // words that fit the narrowest card.
+    // An undo with its files gone from the Trash, and a trash that failed,
+    // say so instead of claiming success.
     void trashFailuresAreSaid() {
         Prefs::shared().set(Key::confirmDelete, false);
         const ShotPtr a = byName("Screenshot a.png"), b = byName("Screenshot b.png");
@@ -230,9 +225,8 @@ private slots:
         QCOMPARE(m_rig->shelf.toasts, QStringList{"Couldn't open “Screenshot b.png”"});
     }
 
-    // Rows that depend on the frames: counts for several, "Copy Text" only
-    // for one frame with recognised text, copying exactly that text; "Copy
-    // Paths" puts one path a line. (The rows' order: tst_MenuWalk.)
+    // The rows that depend on the frames (their order: tst_MenuWalk); "Copy
+    // Text" only for one frame with recognised text.
     void frameMenuRows() {
         const ShotList three{byName("Screenshot a.png"), byName("Screenshot b.png"),
                              byName("Screenshot d.png")};
@@ -260,9 +254,8 @@ private slots:
         }
     }
 
-    // The share menu lists the applications, then the desktop's chooser (one
-    // file at a time) and Email; each hands over every file, and one that
-    // does not start says so in words, and only then.
+    // Each share row hands over every file (the chooser takes one) and says
+    // when it did not start, and only then.
     void shareMenuSaysWhatFailed() {
         QStringList calls, failures;
         ShareMenu::Actions actions;
@@ -303,10 +296,8 @@ private slots:
         QCOMPARE(failures.last(), QStringLiteral("Couldn't open the chooser"));
     }
 
-    // A menu's row runs its command on the next turn, once the menu is gone
-    // (every frame row: tst_MenuWalk); a chip's folder menu creates inside,
-    // renames and trashes its folder. (Prompts are cancelled, so every row
-    // starts from the same files.)
+    // A row runs its command once the menu is gone (every frame row:
+    // tst_MenuWalk); the folder menu's rows ask about their folder.
     void menuRowsAct() {
         const ShotPtr b = byName("Screenshot b.png");
         const QString folder = m_root + "/A";
@@ -382,9 +373,8 @@ private slots:
                  (QStringList{"A name can't start with a dot", "The folder it goes in is gone"}));
     }
 
-    // Renaming the scope's folder, or a folder above it, keeps the nested scope
-    // under its new path, stored and listed; a sibling whose name merely starts
-    // alike keeps its own.
+    // Renaming the scope's folder or one above it moves the scope along; a
+    // sibling whose name merely starts alike keeps its own.
     void renameFolderFollowsTheScope_data() {
         QTest::addColumn<QString>("scope");
         QTest::addColumn<QString>("expected");
@@ -450,9 +440,8 @@ private slots:
         QVERIFY(QFile::exists(m_root + "/Empty/Screenshot b.png"));
     }
 
-    // An open menu holds the panel; the hold ends on the next turn of the event
-    // loop after it closes, so the chosen command runs while still held, also
-    // when its owner deletes the menu right after it closed (as a chip does).
+    // A menu's hold ends on the turn after it closed, also when its owner
+    // deletes it at once (as a chip does), so its command runs held.
     void menusHoldThePanel() {
         std::unique_ptr<QMenu> menu(m_menus->gridMenu({byName("Screenshot a.png")}));
         emit menu->aboutToShow();

@@ -151,9 +151,8 @@ private slots:
         QVERIFY(!r.panel.key);
     }
 
-    // Releasing a hold never taken leaves the count at 0; a forced close ends
-    // the holds. While the panel is open, text recognition leaves a core to
-    // the roll.
+    // Holds never go below 0 and end with a forced close; while the panel is
+    // open, text recognition leaves a core to the roll.
     void holdsNeverGoNegative() {
         PanelRig& r = rig();
         QVERIFY(!m_lib->text().foreground());
@@ -167,9 +166,8 @@ private slots:
         QVERIFY(!m_lib->text().foreground());
     }
 
-    // Escape clears a search, then hides the field, then clears the
-    // selection, then closes the panel even when pinned; only a forced close
-    // closes a pinned one otherwise.
+    // Escape clears the search, hides the field, clears the selection, then
+    // closes even a pinned panel (which nothing else but a forced close does).
     void escapeChain() {
         Prefs::shared().set(Key::pinned, true);
         PanelRig& r = rig();
@@ -222,9 +220,8 @@ private slots:
         QCOMPARE(r.ctl->mouseInside(), inside);
     }
 
-    // The pointer is read only while the panel is open: at frame rate while
-    // it moves, backing off to four reads a second while it rests, with no
-    // animation frames meanwhile; a move is seen within that quarter second.
+    // The pointer is read only while open: every frame while it moves, four
+    // times a second at rest, without animation frames.
     void pollsOnlyWhileOpen() {
         PanelRig& r = rig();
         r.ctl->expand(false);
@@ -267,9 +264,8 @@ private slots:
         QVERIFY(!r.panel.shown);
     }
 
-    // Arrivals while closed with peek off count on the tab and advance its
-    // film, auto-copying the first still; opening resets the count; an
-    // arrival in the open panel scrolls to it with room above and below.
+    // Arrivals: counted on the closed tab, the first still auto-copied, an
+    // arrival in the open panel scrolled to with room around it.
     void arrivals() {
         Prefs::shared().set(Key::peek, false);
         Prefs::shared().set(Key::autoCopy, true);
@@ -321,9 +317,8 @@ private slots:
         QCOMPARE(r.ctl->scope().kind() == Scope::Kind::session, !open);
     }
 
-    // A thumbnail step on the strip keeps it one column wide (the card on
-    // whole pixels); the slider and the grid follow. On a board the card
-    // keeps its width and the grid re-lays, animated unless live.
+    // A thumbnail step keeps a strip one column wide; a board keeps its width
+    // and re-lays the grid, animated unless live.
     void thumbStepsFollowTheStrip() {
         PanelRig& r = rig();
         const double width = r.ctl->width();
@@ -387,9 +382,8 @@ private slots:
         QCOMPARE(Prefs::shared().number(Key::width), r.ctl->width());
     }
 
-    // Every save comes back as a settings change. The panel's own size, and a
-    // newer one still waiting to be saved, are never taken back; a size written
-    // elsewhere is followed, and a board's width is not rewritten for it.
+    // A save comes back as a settings change: the panel's own or a newer size
+    // is never taken back; one written elsewhere is followed.
     void storedThumbFollowsOnlyOthers() {
         Prefs::shared().set(Key::width, 700.0);
         PanelRig& r = rig();

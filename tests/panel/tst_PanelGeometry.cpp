@@ -32,11 +32,8 @@ int edgeGap(const QRect& r, const QRect& bounds, DockSide side) {
 class tst_PanelGeometry : public QObject {
     Q_OBJECT
 private slots:
-    // On every screen, ratio and side: the window spans the screen's height on
-    // its docking edge, on whole pixels ending at the edge's last one, wide
-    // enough for the widest card; the card sits on whole pixels inside it, as
-    // wide as asked within its limits, 8 points from the visible frame's edge,
-    // top and bottom; the tab's window and idle pill touch the edge pixel.
+    // On every screen, ratio and side, the window, the card and the tab sit on
+    // whole pixels where they belong.
     void placement_data() {
         QTest::addColumn<ScreenFrames>("screen");
         const QRectF wide(0, 0, 1920, 1080), wideVisible(0, 0, 1920, 1040);
@@ -134,9 +131,8 @@ private slots:
         QCOMPARE(liveWidth(0, screen), minW);
     }
 
-    // The strip shows one column of the thumbnail, the board more: at least
-    // 2.6 strips and 0.58 of the screen, within the widest card; the grip's
-    // double-click toggles between the two.
+    // The strip shows one column, the board more; the grip's double-click
+    // toggles between them.
     void stripAndBoard() {
         const ScreenFrames screen = standardScreen();
         for (double thumb : {110.0, 224.0, 400.0, 720.0}) {
@@ -187,11 +183,8 @@ private slots:
         QCOMPARE(ScreenChoice::pick({}, 0, choice, at), -1);
     }
 
-    // The pill hugs the screen edge, centred on the tab, growing from idle to
-    // hovered to counting (hover changes nothing then); the holes and the
-    // count sit inside it, the count in its top 19 points, and there are
-    // holes enough for the strip and a two-step shift. Its outline is square
-    // on the screen edge (one point past it) and rounded on the inner side.
+    // The pill hugs the screen edge, grows from idle to hovered to counting,
+    // holds its holes and count, and is square on the edge, round inside.
     void pill() {
         using namespace TabLayout;
         QCOMPARE(pillSize(1, true), pillSize(1, false));

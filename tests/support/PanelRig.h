@@ -209,10 +209,8 @@ inline ScreenFrames standardScreen() {
     return {QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875)};
 }
 
-/// A controller on a manual clock. The pointer starts on the tab's pill at the
-/// right edge, just outside where the card will be. With `realCard` the
-/// controller drives a real ShelfView (`card`) instead of the recording fakes;
-/// with `dialogs` it asks with its own modal dialogs instead of the script.
+/// A controller on a manual clock, the pointer on the tab's pill. With
+/// `realCard` it drives a real ShelfView (`card`), with `dialogs` its own dialogs.
 struct PanelRig {
     explicit PanelRig(Library& lib, bool realCard = false, bool dialogs = false) {
         PanelEnv env;

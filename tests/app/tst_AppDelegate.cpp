@@ -1,5 +1,11 @@
 #include "AppRig.h"
-#include "settings/Prefs.h"
+#include "app/ui/DockedShell.h"
+#include "library/Library.h"
+#include "panel/DockedPanel.h"
+#include "panel/EdgeTab.h"
+#include "panel/PanelController.h"
+#include "shelf/ShelfView.h"
+#include "shelf/ToastView.h"
 
 #include <QDir>
 #include <QTest>
@@ -22,59 +28,55 @@ private slots:
         // is not seen as a change later.
         QVERIFY(rig.app->snapshot().side == DockSide::left);
         rig.clearLog();
-        rig.advance(0.15);
+        rig.advance(AppDelegate::prefsDelay);
         rig.app->applyPrefs();
         QVERIFY(!rig.log.contains(QStringLiteral("reposition")));
     }
 
-    // The first launch shows the panel after 1 s and asks it to close 4 s
-    // later; the second launch shows only the tab.
-    void firstAndSecondLaunch() {
-        AppRig rig;
-        rig.launch();
-        rig.clearLog();
-        rig.advance(0.99);
-        QVERIFY(rig.log.isEmpty());
-        rig.advance(0.01);
-        QCOMPARE(rig.log, (QStringList{"expand key=0 time=0", "scheduleCollapse 4"}));
-
-        rig.app.reset();
-        rig.clearLog();
-        rig.launch();
-        rig.clearLog();
-        rig.advance(5);
-        QVERIFY2(rig.log.isEmpty(), qPrintable(rig.log.join(u'|')));
-        QVERIFY(!rig.panel->isExpanded);
+    // The first launch shows the panel and asks it to close later; a pinned
+    // one opens and stays; a later one shows only the tab.
+    void launchShows_data() {
+        QTest::addColumn<bool>("launched");
+        QTest::addColumn<bool>("pinned");
+        QTest::addColumn<double>("delay");
+        QTest::addColumn<QStringList>("expected");
+        const QString expand = QStringLiteral("expand key=0 time=0");
+        QTest::newRow("first")
+            << false << false << AppDelegate::firstShowDelay
+            << QStringList{expand,
+                           QStringLiteral("scheduleCollapse %1").arg(AppDelegate::firstHideDelay)};
+        QTest::newRow("pinned") << true << true << AppDelegate::pinnedShowDelay
+                                << QStringList{expand};
+        QTest::newRow("later") << true << false << 0.0 << QStringList{};
     }
-
-    // A pinned panel opens 0.4 s after a later launch and is not asked to close.
-    void pinnedLaunch() {
+    void launchShows() {
+        QFETCH(bool, launched);
+        QFETCH(bool, pinned);
+        QFETCH(double, delay);
+        QFETCH(QStringList, expected);
         AppRig rig;
-        Prefs::shared().set(Key::launched, true);
-        Prefs::shared().set(Key::pinned, true);
+        Prefs::shared().set(Key::launched, launched);
+        Prefs::shared().set(Key::pinned, pinned);
         rig.launch();
         rig.clearLog();
-        rig.advance(0.39);
+        rig.advance(delay - 0.01);
         QVERIFY(rig.log.isEmpty());
         rig.advance(0.01);
-        QCOMPARE(rig.log, QStringList{"expand key=0 time=0"});
+        QCOMPARE(rig.log, expected);
         rig.advance(10);
-        QCOMPARE(rig.log, QStringList{"expand key=0 time=0"});
+        QCOMPARE(rig.log, expected);
     }
 
-    // Ten writes within 0.1 s give one pass, 0.15 s after the last write.
+    // Ten writes within 0.1 s give one pass, its delay after the last write.
     void burstGivesOnePass() {
         AppRig rig;
-        Prefs::shared().set(Key::launched, true);
-        rig.launch();
-        rig.clearLog();
+        rig.relaunch();
         for (int i = 0; i < 9; ++i) {
-            Prefs::shared().set(Key::side,
-                                i % 2 ? QStringLiteral("right") : QStringLiteral("left"));
+            Prefs::shared().set(Key::side, i % 2 ? "right" : "left");
             rig.advance(0.01);
         }
         Prefs::shared().set(Key::captions, false);
-        rig.advance(0.149);
+        rig.advance(AppDelegate::prefsDelay - 0.001);
         QVERIFY2(rig.log.isEmpty(), qPrintable(rig.log.join(u'|')));
         rig.advance(0.001);
         QCOMPARE(rig.log, (QStringList{"reposition", "reloadGrid animated=0"}));
@@ -82,154 +84,152 @@ private slots:
         QCOMPARE(rig.log.size(), 2);
     }
 
-    // Keys the panel reads at the moment of use cause a pass that does nothing.
-    void momentKeysDoNothing_data() {
+    // What each changed setting makes the settings pass do (nothing for keys
+    // the panel reads when it needs them).
+    void settingChanges_data() {
         QTest::addColumn<QString>("key");
-        QTest::addColumn<QVariant>("value");
-        QTest::newRow("width") << "t2.width" << QVariant(420.0);
-        QTest::newRow("scope") << "t2.scope" << QVariant(QStringLiteral("all"));
-        QTest::newRow("reveal") << "t2.reveal" << QVariant(false);
+        QTest::addColumn<QVariant>("before");
+        QTest::addColumn<QVariant>("after");
+        QTest::addColumn<int>("panel");            // 0 closed, 1 open, 2 open under the pointer
+        QTest::addColumn<QStringList>("expected"); // ROOT: the library's root
+        const QVariant yes(true), no(false);
+        QTest::newRow("width") << "t2.width" << QVariant(268.0) << QVariant(420.0) << 0
+                               << QStringList{};
+        QTest::newRow("scope") << "t2.scope" << QVariant("session") << QVariant("all") << 0
+                               << QStringList{};
+        QTest::newRow("tab, closed") << "t2.showTab" << yes << no << 0 << QStringList{"tab 0"};
+        QTest::newRow("tab, open") << "t2.showTab" << yes << no << 1 << QStringList{};
+        QTest::newRow("ocr on") << "t2.ocr" << no << yes << 0 << QStringList{"recognizeAll"};
+        QTest::newRow("ocr off") << "t2.ocr" << yes << no << 0 << QStringList{};
+        QTest::newRow("only shots") << "t2.onlyShots" << yes << no << 0 << QStringList{"reload"};
+        QTest::newRow("subfolders, open")
+            << "t2.includeSub" << yes << no << 1 << QStringList{"reloadGrid animated=1"};
+        QTest::newRow("session mode") << "t2.session" << QVariant("boot") << QVariant("today") << 0
+                                      << QStringList{"reloadGrid animated=0"};
+        QTest::newRow("session reset") << "t2.sessionReset" << QVariant(0.0) << QVariant(1.7e9) << 0
+                                       << QStringList{"reloadGrid animated=0"};
+        QTest::newRow("hide from capture")
+            << "t2.hideFromCapture" << yes << no << 0 << QStringList{"captureVisibility"};
+        QTest::newRow("pin") << "t2.pinned" << no << yes << 0
+                             << QStringList{"updatePin 1", "expand key=0 time=0"};
+        QTest::newRow("unpin, pointer away")
+            << "t2.pinned" << yes << no << 1
+            << QStringList{
+                   "updatePin 0",
+                   QStringLiteral("scheduleCollapse %1").arg(AppDelegate::unpinnedCollapse)};
+        QTest::newRow("unpin, pointer on it")
+            << "t2.pinned" << yes << no << 2 << QStringList{"updatePin 0"};
+        QTest::newRow("shortcut") << "t2.hotkey" << QVariant(qint64(1)) << QVariant(qint64(2)) << 0
+                                  << QStringList{"ungrab", "grab Super+Alt+R"};
+        QTest::newRow("no shortcut") << "t2.hotkey" << QVariant(qint64(1)) << QVariant(qint64(0))
+                                     << 0 << QStringList{"ungrab"};
+        QTest::newRow("thumbnail from outside")
+            << "t2.thumb" << QVariant(224.0) << QVariant(300.0) << 0 << QStringList{};
+        QTest::newRow("sync switch")
+            << "t2.syncSystem" << no << yes << 0 << QStringList{"location ROOT", "watchStrays"};
     }
-    void momentKeysDoNothing() {
+    void settingChanges() {
         QFETCH(QString, key);
-        QFETCH(QVariant, value);
+        QFETCH(QVariant, before);
+        QFETCH(QVariant, after);
+        QFETCH(int, panel);
+        QFETCH(QStringList, expected);
         AppRig rig;
-        Prefs::shared().set(Key::launched, true);
-        rig.launch();
-        rig.clearLog();
-        Prefs::shared().set(key.toLatin1().constData(), value);
-        rig.advance(0.15);
-        QVERIFY2(rig.log.isEmpty(), qPrintable(rig.log.join(u'|')));
-    }
-
-    // A thumbnail size written outside the panel (the file, tamberk-cli) reaches it.
-    void editedThumbReachesPanel() {
-        AppRig rig;
-        Prefs::shared().set(Key::launched, true);
-        rig.launch();
-        rig.clearLog();
-        Prefs::shared().set(Key::thumb, 300.0);
-        rig.advance(0.15);
-        QCOMPARE(rig.panel->thumbs.value(rig.panel->thumbs.size() - 1), 300.0);
+        rig.tool.info.location = rig.env.mkdir(QStringLiteral("elsewhere"));
+        Prefs::shared().set(key.toLatin1().constData(), before);
+        rig.relaunch();
+        rig.panel->isExpanded = panel > 0;
+        rig.panel->pointerInside = panel == 2;
+        Prefs::shared().set(key.toLatin1().constData(), after);
+        rig.advance(AppDelegate::prefsDelay);
+        QCOMPARE(rig.log, expected.replaceInStrings(QStringLiteral("ROOT"), rig.lib.rootPath));
+        if (key == "t2.thumb") // every pass hands the size on; the panel knows its own
+            QCOMPARE(rig.panel->thumbs.value(rig.panel->thumbs.size() - 1), 300.0);
     }
 
     // A new folder re-roots the library, shows the session and syncs the
     // tool once, even when the sync switch changed in the same pass.
     void folderChangeSyncsOnce() {
         AppRig rig;
-        Prefs::shared().set(Key::launched, true);
         Prefs::shared().set(Key::syncSystem, false);
         rig.tool.info.location = rig.lib.rootPath;
-        rig.launch();
-        rig.clearLog();
+        rig.relaunch();
         const QString shots = rig.env.mkdir(QStringLiteral("shots"));
         Prefs::shared().set(Key::folder, shots);
         Prefs::shared().set(Key::syncSystem, true);
-        rig.advance(0.15);
+        rig.advance(AppDelegate::prefsDelay);
         QCOMPARE(rig.log, (QStringList{"setRoot " + shots, "selectSession", "location " + shots,
                                        "watchStrays"}));
     }
 
-    // The sync after a change: a toast only while the panel is open, the
-    // wording following the outcome; no change when nothing is to be done.
+    // The sync's outcomes; a toast only on an open panel; a link to the root
+    // counts as the root.
     void syncOutcome_data() {
         QTest::addColumn<bool>("sync");
         QTest::addColumn<bool>("writable");
         QTest::addColumn<bool>("moves");
-        QTest::addColumn<bool>("alreadyThere");
+        QTest::addColumn<QString>("location"); // ROOT, LINK (to the root) or elsewhere
         QTest::addColumn<bool>("expanded");
         QTest::addColumn<QStringList>("expected");
         const QString set = QStringLiteral("location ROOT");
         QTest::newRow("moved, open")
-            << true << true << true << false << true
+            << true << true << true << "x" << true
             << QStringList{set, "watchStrays",
                            "toast Spectacle now saves screenshots to \u201cScreenshots\u201d"};
         QTest::newRow("refused, open")
-            << true << true << false << false << true
+            << true << true << false << "x" << true
             << QStringList{set, "watchStrays",
                            "toast Couldn't change Spectacle's screenshot location"};
         QTest::newRow("moved, closed")
-            << true << true << true << false << false << QStringList{set, "watchStrays"};
+            << true << true << true << "x" << false << QStringList{set, "watchStrays"};
         QTest::newRow("already there")
-            << true << true << true << true << true << QStringList{"watchStrays"};
+            << true << true << true << "ROOT" << true << QStringList{"watchStrays"};
+        QTest::newRow("through a link")
+            << true << true << true << "LINK" << true << QStringList{"watchStrays"};
         QTest::newRow("tool not writable")
-            << true << false << true << false << true << QStringList{"watchStrays"};
-        QTest::newRow("sync off") << false << true << true << false << true
+            << true << false << true << "x" << true << QStringList{"watchStrays"};
+        QTest::newRow("sync off") << false << true << true << "x" << true
                                   << QStringList{"watchStrays"};
     }
     void syncOutcome() {
         QFETCH(bool, sync);
         QFETCH(bool, writable);
         QFETCH(bool, moves);
-        QFETCH(bool, alreadyThere);
+        QFETCH(QString, location);
         QFETCH(bool, expanded);
         QFETCH(QStringList, expected);
         AppRig rig;
-        Prefs::shared().set(Key::launched, true);
         Prefs::shared().set(Key::syncSystem, sync);
         rig.tool.info.writable = writable;
         rig.tool.moves = moves;
-        rig.tool.info.location =
-            alreadyThere ? rig.lib.rootPath : rig.env.mkdir(QStringLiteral("x"));
-        rig.launch();
+        rig.tool.info.location = rig.env.mkdir(location);
+        if (location == "ROOT")
+            rig.tool.info.location = rig.lib.rootPath;
+        if (location == "LINK") {
+            rig.tool.info.location = rig.env.home() + QStringLiteral("/link");
+            QVERIFY(QFile::link(rig.lib.rootPath, rig.tool.info.location));
+        }
+        rig.relaunch();
         rig.panel->isExpanded = expanded;
-        rig.clearLog();
         rig.app->syncSystemLocation();
-        expected.replaceInStrings(QStringLiteral("ROOT"), rig.lib.rootPath);
-        QCOMPARE(rig.log, expected);
+        QCOMPARE(rig.log, expected.replaceInStrings(QStringLiteral("ROOT"), rig.lib.rootPath));
     }
 
-    // The same folder through a link counts as already matching.
-    void linkedFolderMatches() {
-        AppRig rig;
-        Prefs::shared().set(Key::launched, true);
-        const QString link = rig.env.home() + QStringLiteral("/link");
-        QVERIFY(QFile::link(rig.lib.rootPath, link));
-        rig.tool.info.location = link;
-        rig.launch();
-        rig.clearLog();
-        rig.app->syncSystemLocation();
-        QCOMPARE(rig.log, QStringList{"watchStrays"});
-    }
-
-    // Only the sync switch changing runs the sync.
-    void syncSwitchAlone() {
-        AppRig rig;
-        Prefs::shared().set(Key::launched, true);
-        Prefs::shared().set(Key::syncSystem, false);
-        rig.tool.info.location = rig.env.mkdir(QStringLiteral("elsewhere"));
-        rig.launch();
-        rig.clearLog();
-        Prefs::shared().set(Key::syncSystem, true);
-        rig.advance(0.15);
-        QCOMPARE(rig.log, (QStringList{"location " + rig.lib.rootPath, "watchStrays"}));
-    }
-
-    // The tool is checked once, a second after the first finished scan; with
-    // sync off that check only restarts stray watching.
-    void postScanCheck_data() {
-        QTest::addColumn<bool>("sync");
-        QTest::newRow("sync on") << true;
-        QTest::newRow("sync off") << false;
-    }
+    // The tool is checked once, a second after the first finished scan
+    // (what the check does with sync off: syncOutcome).
     void postScanCheck() {
-        QFETCH(bool, sync);
         AppRig rig;
-        Prefs::shared().set(Key::launched, true);
-        Prefs::shared().set(Key::syncSystem, sync);
         rig.tool.info.location = rig.env.mkdir(QStringLiteral("elsewhere"));
-        rig.launch();
-        rig.clearLog();
+        rig.relaunch();
         rig.lib.changed(); // not scanned yet
         rig.advance(2);
         QVERIFY(rig.log.isEmpty());
         rig.lib.isScanned = true;
         rig.lib.changed();
-        rig.advance(0.99);
+        rig.advance(AppDelegate::launchCheckDelay - 0.01);
         QVERIFY(rig.log.isEmpty());
         rig.advance(0.01);
-        const QStringList once = sync ? QStringList{"location " + rig.lib.rootPath, "watchStrays"}
-                                      : QStringList{"watchStrays"};
+        const QStringList once{"location " + rig.lib.rootPath, "watchStrays"};
         QCOMPARE(rig.log, once);
         rig.tool.info.location = rig.env.mkdir(QStringLiteral("moved away"));
         rig.lib.changed();
@@ -237,139 +237,21 @@ private slots:
         QCOMPARE(rig.log, once);
     }
 
-    // The tab follows "t2.showTab" only while the panel is closed.
-    void showTab_data() {
-        QTest::addColumn<bool>("expanded");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("closed") << false << QStringList{"tab 0"};
-        QTest::newRow("open") << true << QStringList{};
-    }
-    void showTab() {
-        QFETCH(bool, expanded);
-        QFETCH(QStringList, expected);
+    // The shortcut and remote commands reach the panel; the shortcut's X time
+    // and a startup id's time go to the focus request.
+    void togglesAndCommands() {
         AppRig rig;
-        Prefs::shared().set(Key::launched, true);
-        rig.launch();
-        rig.panel->isExpanded = expanded;
-        rig.clearLog();
-        Prefs::shared().set(Key::showTab, false);
-        rig.advance(0.15);
-        QCOMPARE(rig.log, expected);
-    }
-
-    // Library-facing switches: recognition queues everything only when
-    // turned on; the screenshots-only filter rescans; grid keys refill the
-    // grid, animated only while it is open.
-    void libraryKeys_data() {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QVariant>("before");
-        QTest::addColumn<QVariant>("after");
-        QTest::addColumn<bool>("expanded");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("ocr on") << "t2.ocr" << QVariant(false) << QVariant(true) << false
-                                << QStringList{"recognizeAll"};
-        QTest::newRow("ocr off") << "t2.ocr" << QVariant(true) << QVariant(false) << false
-                                 << QStringList{};
-        QTest::newRow("only shots") << "t2.onlyShots" << QVariant(true) << QVariant(false) << false
-                                    << QStringList{"reload"};
-        QTest::newRow("subfolders, open") << "t2.includeSub" << QVariant(true) << QVariant(false)
-                                          << true << QStringList{"reloadGrid animated=1"};
-        QTest::newRow("session mode")
-            << "t2.session" << QVariant(QStringLiteral("boot")) << QVariant(QStringLiteral("today"))
-            << false << QStringList{"reloadGrid animated=0"};
-        QTest::newRow("session reset") << "t2.sessionReset" << QVariant(0.0) << QVariant(1.7e9)
-                                       << false << QStringList{"reloadGrid animated=0"};
-        QTest::newRow("hide from capture")
-            << "t2.hideFromCapture" << QVariant(true) << QVariant(false) << false
-            << QStringList{"captureVisibility"};
-    }
-    void libraryKeys() {
-        QFETCH(QString, key);
-        QFETCH(QVariant, before);
-        QFETCH(QVariant, after);
-        QFETCH(bool, expanded);
-        QFETCH(QStringList, expected);
-        AppRig rig;
-        Prefs::shared().set(Key::launched, true);
-        Prefs::shared().set(key.toLatin1().constData(), before);
-        rig.launch();
-        rig.panel->isExpanded = expanded;
-        rig.clearLog();
-        Prefs::shared().set(key.toLatin1().constData(), after);
-        rig.advance(0.15);
-        QCOMPARE(rig.log, expected);
-    }
-
-    // Pinning opens the panel; unpinning closes it unless the pointer is on it.
-    void pin_data() {
-        QTest::addColumn<bool>("pinned");
-        QTest::addColumn<bool>("inside");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("pin") << true << false << QStringList{"updatePin 1", "expand key=0 time=0"};
-        QTest::newRow("unpin, pointer away")
-            << false << false << QStringList{"updatePin 0", "scheduleCollapse 0.6"};
-        QTest::newRow("unpin, pointer on it") << false << true << QStringList{"updatePin 0"};
-    }
-    void pin() {
-        QFETCH(bool, pinned);
-        QFETCH(bool, inside);
-        QFETCH(QStringList, expected);
-        AppRig rig;
-        Prefs::shared().set(Key::launched, true);
-        Prefs::shared().set(Key::pinned, !pinned);
-        rig.launch();
-        rig.advance(1); // the pinned launch's opening, if any
-        rig.panel->pointerInside = inside;
-        rig.clearLog();
-        Prefs::shared().set(Key::pinned, pinned);
-        rig.advance(0.15);
-        QCOMPARE(rig.log, expected);
-    }
-
-    // A new preset releases the old grab first; "None" grabs nothing (the
-    // presets themselves, and their fallback, are tst_Hotkey's).
-    void hotkeyPresets_data() {
-        QTest::addColumn<qint64>("index");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("2") << qint64(2) << QStringList{"ungrab", "grab Super+Alt+R"};
-        QTest::newRow("0") << qint64(0) << QStringList{"ungrab"};
-    }
-    void hotkeyPresets() {
-        QFETCH(qint64, index);
-        QFETCH(QStringList, expected);
-        AppRig rig;
-        Prefs::shared().set(Key::launched, true);
-        rig.launch();
-        rig.clearLog();
-        Prefs::shared().set(Key::hotkey, index);
-        rig.advance(0.15);
-        QCOMPARE(rig.log, expected);
-    }
-
-    // The shortcut toggles the panel, handing its X time to the focus request.
-    void shortcutToggles() {
-        AppRig rig;
-        Prefs::shared().set(Key::launched, true);
-        rig.launch();
-        rig.clearLog();
+        rig.relaunch();
         rig.grab.press(77);
         rig.grab.press(78);
-        QCOMPARE(rig.log, (QStringList{"expand key=1 time=77", "collapse force=1"}));
-    }
-
-    // Remote commands reach the panel; a startup id lends its time to the focus request.
-    void remoteCommands() {
-        AppRig rig;
-        Prefs::shared().set(Key::launched, true);
-        rig.launch();
-        rig.clearLog();
         rig.app->hide(); // closed already: nothing
         rig.app->toggle(QStringLiteral("launcher-1-host-tamberk-0_TIME4242"));
         rig.app->show(QString());
         rig.app->hide();
         rig.app->quit();
-        QCOMPARE(rig.log, (QStringList{"expand key=1 time=4242", "expand key=1 time=0",
-                                       "collapse force=1"}));
+        QCOMPARE(rig.log,
+                 (QStringList{"expand key=1 time=77", "collapse force=1", "expand key=1 time=4242",
+                              "expand key=1 time=0", "collapse force=1"}));
         QCOMPARE(rig.quits, 1);
         QCOMPARE(rig.app->state().value(QStringLiteral("expanded")), QVariant(false));
         rig.lib.pending = 1234;
@@ -390,19 +272,16 @@ private slots:
     }
     void copyText() {
         QFETCH(QString, found);
-        const std::optional<QString> text =
-            found.isEmpty() ? std::nullopt : std::optional<QString>(found);
         QFETCH(bool, expanded);
         QFETCH(QStringList, expected);
         AppRig rig;
-        Prefs::shared().set(Key::launched, true);
-        rig.launch();
+        rig.relaunch();
         rig.panel->isExpanded = expanded;
-        rig.lib.newest = text;
-        rig.clearLog();
+        if (!found.isEmpty())
+            rig.lib.newest = found;
         std::optional<bool> copied;
         rig.app->copyText([&](bool ok) { copied = ok; });
-        QCOMPARE(copied, std::optional<bool>(text.has_value()));
+        QCOMPARE(copied, std::optional<bool>(!found.isEmpty()));
         QCOMPARE(rig.log, expected);
     }
 
@@ -410,7 +289,6 @@ private slots:
     void tokenTimes_data() {
         QTest::addColumn<QString>("token");
         QTest::addColumn<quint32>("time");
-        QTest::newRow("empty") << "" << 0u;
         QTest::newRow("startup id") << "kde-launch-12_TIME900" << 900u;
         QTest::newRow("activation token") << "0c8f2a4e-93b1" << 0u;
         QTest::newRow("no digits") << "x_TIME" << 0u;
@@ -433,7 +311,8 @@ private slots:
         QCOMPARE(AppDelegate::displayName(QStringLiteral("/")), QStringLiteral("/"));
     }
 
-    // Tasks replace their slot, run earliest first and never when cancelled.
+    // Tasks replace their slot, run earliest first and never when cancelled;
+    // a task may schedule its own slot again.
     void delayedWork() {
         double now = 0;
         DelayedWork work([&] { return now; });
@@ -457,6 +336,38 @@ private slots:
         });
         work.runDue();
         QCOMPARE(ran, (QStringList{"b", "a2", "d", "e"}));
+    }
+
+    // The shell over the real panel: the bus's state keys, an outside
+    // thumbnail size, the tab shown and hidden, a toast without an action.
+    void drivesTheRealPanel() {
+        TestEnv env;
+        Library lib(env.mkdir(QStringLiteral("Pictures/Screenshots")));
+        DockedPanel docked(lib);
+        DockedShell shell(docked, lib);
+
+        const QVariantMap state = shell.state();
+        QCOMPARE(QStringList(state.keys()), (QStringList{"expanded", "pinned", "query", "scope",
+                                                         "selected", "shown", "unseen"}));
+        QCOMPARE(state.value("expanded").typeId(), QMetaType::Bool);
+        QCOMPARE(state.value("scope").toString(), QStringLiteral("session"));
+        QCOMPARE(state.value("shown").typeId(), QMetaType::Int);
+
+        const double before = docked.controller().thumb();
+        shell.followThumb(before);
+        QCOMPARE(docked.controller().thumb(), before);
+        shell.followThumb(before + 40);
+        QCOMPARE(docked.controller().thumb(), before + 40);
+
+        shell.setTabShown(true);
+        QVERIFY(docked.tab().isVisible());
+        shell.setTabShown(false);
+        QTRY_VERIFY(!docked.tab().isVisible()); // after its fade
+
+        shell.toast(QStringLiteral("Spectacle now saves screenshots to “Shots”"));
+        QCOMPARE(docked.shelf().toast()->text(),
+                 QStringLiteral("Spectacle now saves screenshots to “Shots”"));
+        QVERIFY(!docked.shelf().toast()->action());
     }
 };
 

@@ -1,8 +1,11 @@
 #include "PanelRig.h"
 #include "TestEnv.h"
+#include "WidgetInput.h"
 #include "grid/GridInteraction.h"
 #include "grid/GridView.h"
 #include "grid/PreviewWindow.h"
+#include "panel/DialogPrompts.h"
+#include "panel/EdgeTab.h"
 #include "panel/ShelfPanel.h"
 #include "shelf/EmptyStateView.h"
 #include "shelf/FooterBar.h"
@@ -12,33 +15,59 @@
 #include "shelf/SelectionBar.h"
 #include "shelf/ToastView.h"
 
+#include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
+#include <QTimer>
 
-// The controller on the real card (shelf and grid), with recording windows.
+namespace {
+
+// Acts on the modal dialog once it is up, as a person would.
+void whenShown(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(0, [act] {
+        if (QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }))
+            act(QApplication::activeModalWidget());
+    });
+}
+
+QPushButton* button(QWidget* dialog, const QString& text) {
+    for (QPushButton* b : dialog->findChildren<QPushButton*>())
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
+} // namespace
+
+// The controller with its real widgets: the card (shelf and grid) under
+// recording windows, the panel window's keys, the tab and the dialogs.
 class tst_PanelCard : public QObject {
     Q_OBJECT
 
     std::unique_ptr<PanelLibrary> m_shots;
-    Library* m_lib = nullptr;
+    std::unique_ptr<PanelRig> m_rig;
 
 private slots:
     void init() {
         m_shots = std::make_unique<PanelLibrary>(QList<std::pair<QString, double>>{
             {"Screenshot one.png", 30}, {"Screenshot two.png", 20}, {"Screenshot three.png", 10}});
-        m_lib = m_shots->lib.get();
-        QVERIFY(m_lib);
+        QVERIFY(m_shots->lib);
+        m_rig = std::make_unique<PanelRig>(*m_shots->lib, true);
+        m_rig->ctl->expand(false);
     }
-    void cleanup() { m_shots.reset(); }
+    void cleanup() {
+        m_rig.reset();
+        m_shots.reset();
+    }
 
     // Ctrl+C while the search field is edited copies the field's text, not
     // the frames; Ctrl+X cuts it and Ctrl+Z brings it back.
     void ctrlCInTheSearchField() {
-        PanelRig r(*m_lib, true);
-        r.ctl->expand(false);
+        PanelRig& r = *m_rig;
         r.card->show();
         r.card->showSearch(true, QStringLiteral("invoice"));
         QVERIFY(r.card->isEditingSearch());
@@ -56,8 +85,7 @@ private slots:
     // The grid spans the roll, and the counter and the empty state on the card
     // follow the query (what they say: tst_PanelController, tst_Overlays).
     void countAndEmptyState() {
-        PanelRig r(*m_lib, true);
-        r.ctl->expand(false);
+        PanelRig& r = *m_rig;
         r.card->show(); // the panel maps the card after filling it
         // The roll was filled before the card was shown: the grid still spans it.
         QCOMPARE(r.card->grid()->width(), r.card->roll()->width());
@@ -74,8 +102,7 @@ private slots:
     // The footer slider sets the thumbnail size live; the grip's drag moves the
     // card's width from where the drag began and ends the resize.
     void sliderAndGrip() {
-        PanelRig r(*m_lib, true);
-        r.ctl->expand(false);
+        PanelRig& r = *m_rig;
         r.card->footer()->onChange(300);
         QCOMPARE(r.ctl->thumb(), 300.0);
         QCOMPARE(r.card->grid()->target(), 300.0);
@@ -88,14 +115,11 @@ private slots:
         QVERIFY(!r.ctl->resizing());
     }
 
-    // The selection bar follows the grid's selection; its copy and trash
-    // buttons run the commands on the selected frames with the shelf's toast
-    // (whose texts and undo tst_PanelCommands checks); its clear button
-    // empties the selection.
+    // The selection bar's buttons copy, trash (toasts: tst_PanelCommands) and
+    // clear the grid's selection.
     void selectionBarButtons() {
         Prefs::shared().set(Key::confirmDelete, false);
-        PanelRig r(*m_lib, true);
-        r.ctl->expand(false);
+        PanelRig& r = *m_rig;
         GridView* grid = r.card->grid();
         const QString one = grid->shots().first()->path;
         grid->setSelection({one});
@@ -112,28 +136,17 @@ private slots:
         QCOMPARE(r.card->selBar()->n(), 0);
     }
 
-    // A preview that had the keyboard hands it back to the open panel and its
-    // grid when Esc closes it; one closed by the panel's collapse asks for
-    // nothing.
-    void previewHandsTheKeysBack() {
-        PanelRig r(*m_lib, true);
-        r.ctl->expand(false);
+    // A preview closed by the panel's collapse asks for the keyboard for
+    // nothing (closed with Esc it gives it back: tst_PanelWindows).
+    void previewClosedByCollapse() {
+        PanelRig& r = *m_rig;
         r.card->show();
         GridView* grid = r.card->grid();
         grid->setSelection({grid->shots().first()->path});
         r.cardGrid->togglePreview();
         PreviewWindow* preview = grid->interaction().preview();
         QVERIFY(preview && QTest::qWaitForWindowActive(preview));
-        r.advanceBy(0.5);
         r.panel.key = false;
-        QTest::keyClick(preview, Qt::Key_Escape);
-        r.advanceBy(0.5);
-        QCOMPARE(preview->state(), PreviewWindow::State::Closed);
-        QVERIFY(r.panel.key);
-        QCOMPARE(r.card->focusWidget(), grid);
-
-        r.cardGrid->togglePreview();
-        QVERIFY(QTest::qWaitForWindowActive(preview));
         r.ctl->collapse(true);
         r.advanceBy(0.5);
         QCOMPARE(preview->state(), PreviewWindow::State::Closed);
@@ -143,15 +156,130 @@ private slots:
     // Keys typed in the panel window reach the controller: Ctrl chords first,
     // Esc when nothing in the card took it.
     void panelWindowKeys() {
-        PanelRig r(*m_lib, true);
+        PanelRig& r = *m_rig;
         ShelfPanel window(false);
         window.setController(r.ctl.get());
-        r.ctl->expand(false);
         QTest::keyClick(&window, Qt::Key_Equal, Qt::ControlModifier);
-        QCOMPARE(r.ctl->thumb(), 257.6);
+        QCOMPARE(r.ctl->thumb(), PanelCommands::steppedThumb(224, true));
         QVERIFY(r.ctl->expanded());
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!r.ctl->expanded());
+    }
+
+    // A show during the hide's fade keeps the tab; a hide during the show's
+    // fade ends hidden; with the tab turned off in the settings show() hides it.
+    void showAndHideDuringAFade_data() {
+        QTest::addColumn<bool>("showTab");
+        QTest::addColumn<bool>("hideThenShow");
+        QTest::addColumn<bool>("visible");
+        QTest::newRow("show during hide") << true << true << true;
+        QTest::newRow("hide during show") << true << false << false;
+        QTest::newRow("turned off") << false << true << false;
+    }
+    void showAndHideDuringAFade() {
+        QFETCH(bool, showTab);
+        QFETCH(bool, hideThenShow);
+        QFETCH(bool, visible);
+        EdgeTab tab(true);
+        tab.show(); // fading in
+        Prefs::shared().set(Key::showTab, showTab);
+        if (hideThenShow) {
+            tab.hide();
+            tab.show();
+        } else {
+            tab.hide();
+        }
+        // Both fades have ended once the opacity is at either end.
+        if (showTab)
+            QTRY_VERIFY(tab.windowOpacity() == (visible ? 1.0 : 0.0));
+        QTRY_COMPARE(tab.isVisible(), visible);
+    }
+
+    // The tab's right-click pops its menu, if it has one, holding the panel
+    // while it is open; one menu at a time; the menu is deleted once closed.
+    void menuHoldsThePanel() {
+        PanelRig& r = *m_rig;
+        r.ctl->collapse(true);
+        EdgeTab tab(false);
+        tab.setController(r.ctl.get());
+        auto rightClick = [&tab] {
+            sendMouse(&tab, QEvent::MouseButtonPress, QPointF(4, 60), Qt::RightButton, {},
+                      Qt::RightButton);
+        };
+        rightClick();
+        QVERIFY(!tab.openMenu());
+        int asked = 0;
+        tab.setMenu([&asked]() -> QMenu* {
+            ++asked;
+            auto* menu = new QMenu;
+            menu->addAction(QStringLiteral("Open Panel"));
+            return menu;
+        });
+        rightClick();
+        QPointer<QMenu> menu = tab.openMenu();
+        QVERIFY(menu);
+        QCOMPARE(r.ctl->holds(), 1);
+        rightClick();
+        QCOMPARE(asked, 1);
+        menu->hide();
+        QTRY_COMPARE(r.ctl->holds(), 0);
+        QTRY_VERIFY(menu.isNull());
+    }
+
+    // No blank name; a refused one keeps the prompt open, the reason shown
+    // until typing clears it; the answer is trimmed (typing: tst_MenuWalk).
+    void namePrompt() {
+        QList<bool> holds;
+        DialogPrompts prompts([&](bool on) { holds << on; });
+        // Observed inside, checked after the dialog closed, so a failure
+        // cannot leave it open and hang the test.
+        QString initial, shown;
+        bool blankEnabled = true, stillOpen = false, cleared = false;
+        whenShown([&](QWidget* dialog) {
+            auto* field = dialog->findChild<QLineEdit*>();
+            auto* problem = dialog->findChild<QLabel*>("problem");
+            initial = field->text();
+            field->setText("   ");
+            blankEnabled = button(dialog, "Create")->isEnabled();
+            field->setText(".hidden");
+            button(dialog, "Create")->click();
+            shown = problem->isVisible() ? problem->text() : QString();
+            stillOpen = dialog->isVisible();
+            field->setText("  Receipts \n");
+            cleared = !problem->isVisible();
+            button(dialog, "Create")->click();
+        });
+        QStringList tried;
+        const std::optional<QString> answer =
+            prompts.prompt("New Folder", "", "initial", "Create", [&](const QString& name) {
+                tried << name;
+                return name.startsWith('.') ? QStringLiteral("A name can't start with a dot")
+                                            : QString();
+            });
+        QCOMPARE(initial, QStringLiteral("initial"));
+        QVERIFY(!blankEnabled);
+        QCOMPARE(shown, QStringLiteral("A name can't start with a dot"));
+        QVERIFY(stillOpen);
+        QVERIFY(cleared);
+        QCOMPARE(tried, (QStringList{".hidden", "Receipts"}));
+        QCOMPARE(answer, std::optional<QString>(QStringLiteral("Receipts")));
+        QCOMPARE(holds, (QList<bool>{true, false}));
+    }
+
+    // Without a script the controller asks with these dialogs: each holds the
+    // open panel while it is up and gives the keyboard back to it once closed.
+    void controllerHoldsAndTakesTheKeysBack() {
+        PanelRig r(*m_shots->lib, false, true);
+        r.ctl->expand(false);
+        int heldWhileUp = -1;
+        whenShown([&](QWidget* dialog) {
+            heldWhileUp = r.ctl->holds();
+            button(dialog, "Cancel")->click();
+        });
+        r.ctl->menus().newFolderPrompt({});
+        QCOMPARE(heldWhileUp, 1);
+        QCOMPARE(r.ctl->holds(), 0);
+        QCOMPARE(r.panel.keyTimestamps, QList<quint32>{0});
     }
 };
 

@@ -1,66 +1,67 @@
 #include "PanelRig.h"
+#include "TestEnv.h"
+#include "content/TextIndex.h"
 #include "panel/PanelCommands.h"
 #include "panel/PanelMenus.h"
+#include "panel/ShareMenu.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QStandardPaths>
 #include <QTest>
 
-using namespace LibrarySupport;
+using LibrarySupport::paths;
 
+// The panel's commands from its keys, buttons and menus, with the real
+// controller on the fake card and real files.
 class tst_PanelCommands : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        m_shots = std::make_unique<PanelLibrary>(QList<std::pair<QString, double>>{
-            {"Screenshot a.png", 30}, {"Screenshot b.png", 20}, {"Screenshot c.png", 10}});
-        m_lib = m_shots->lib.get();
-        QVERIFY(m_lib);
-        m_toasts.clear();
-        m_copied.clear();
-        m_commands = std::make_unique<PanelCommands>(
-            *m_lib, m_prompts,
-            [this](const QString& text, const QString& action, std::function<void()> run) {
-                m_toasts << (action.isEmpty() ? text : text + " [" + action + "]");
-                m_action = std::move(run);
-            },
-            [this](const ShotList& shots) { m_copied = paths(shots); },
-            [this](const QStringList& p, const PanelCommands::Failed& failed) {
-                for (const QString& path : p)
-                    if (path.endsWith("b.png"))
-                        failed(path);
-                return int(p.size());
+        m_shots = std::make_unique<PanelLibrary>(
+            QList<std::pair<QString, double>>{{"Screenshot a.png", 30},
+                                              {"Screenshot b.png", 20},
+                                              {"Screenshot c.png", 10},
+                                              {"A/Screenshot d.png", 40},
+                                              {"A/Inner/Screenshot e.png", 50}},
+            [](const QString& root) {
+                QDir().mkpath(root + "/Empty");
+                QDir().mkpath(root + "/AB");
+                // Text recognised earlier for one frame, as the index file keeps it.
+                const QString a = root + "/Screenshot a.png";
+                TextIndex::Map map;
+                map.insert(a, {QFileInfo(a).lastModified().toMSecsSinceEpoch() / 1000.0,
+                               "invoice 42\npaid",
+                               {}});
+                writeFile(TextIndex::defaultFile(), TextIndex::encode(map));
             });
+        QVERIFY(m_shots->lib);
+        m_root = m_shots->root;
+        m_rig = std::make_unique<PanelRig>(*m_shots->lib);
+        m_menus = &m_rig->ctl->menus();
     }
     void cleanup() {
-        m_commands.reset();
+        m_rig.reset();
         m_shots.reset();
     }
 
-    // Only Ctrl chords are panel shortcuts; Shift turns a new folder into one
-    // holding the selection; "=" and "+" both enlarge.
-    void shortcuts_data() {
+    // Ctrl chords in every spelling; Alt and Ctrl+A are not the panel's.
+    void chords_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("expected");
-        const int ctrl = Qt::ControlModifier;
-        QTest::newRow("settings") << int(Qt::Key_Comma) << ctrl << "," << int(PanelKey::settings);
-        QTest::newRow("new folder") << int(Qt::Key_N) << ctrl << "n" << int(PanelKey::newFolder);
-        QTest::newRow("move to new")
-            << int(Qt::Key_N) << int(ctrl | Qt::ShiftModifier) << "N" << int(PanelKey::moveToNew);
-        QTest::newRow("equal") << int(Qt::Key_Equal) << ctrl << "=" << int(PanelKey::larger);
+        const int ctrl = Qt::ControlModifier, shift = Qt::ShiftModifier;
         QTest::newRow("shifted plus")
-            << int(Qt::Key_Plus) << int(ctrl | Qt::ShiftModifier) << "+" << int(PanelKey::larger);
+            << int(Qt::Key_Plus) << (ctrl | shift) << "+" << int(PanelKey::larger);
         QTest::newRow("keypad minus") << int(Qt::Key_Minus) << int(ctrl | Qt::KeypadModifier) << "-"
                                       << int(PanelKey::smaller);
-        QTest::newRow("all") << int(Qt::Key_2) << ctrl << "2" << int(PanelKey::all);
-        QTest::newRow("plain f") << int(Qt::Key_F) << 0 << "f" << int(PanelKey::none);
         QTest::newRow("alt z") << int(Qt::Key_Z) << int(Qt::AltModifier) << "z"
                                << int(PanelKey::none);
-        QTest::newRow("ctrl a for the grid")
-            << int(Qt::Key_A) << ctrl << "a" << int(PanelKey::none);
+        QTest::newRow("ctrl a") << int(Qt::Key_A) << ctrl << "a" << int(PanelKey::none);
     }
-    void shortcuts() {
+    void chords() {
         QFETCH(int, key);
         QFETCH(int, modifiers);
         QFETCH(QString, text);
@@ -68,100 +69,396 @@ private slots:
         QCOMPARE(int(panelKey(key, Qt::KeyboardModifiers(modifiers), text)), expected);
     }
 
-    // Thumbnail steps multiply by 1.15 and stay within 110 … 720.
+    // Thumbnail steps go by one factor, undo each other and stay within the limits.
     void thumbSteps() {
-        QCOMPARE(PanelCommands::steppedThumb(700, true), 720.0);
-        QCOMPARE(PanelCommands::steppedThumb(120, false), 110.0);
-        QVERIFY(qFuzzyCompare(PanelCommands::steppedThumb(224, true), 257.6));
-        QVERIFY(qFuzzyCompare(PanelCommands::steppedThumb(257.6, false), 224.0));
+        using namespace PanelGeometry;
+        const double up = PanelCommands::steppedThumb(224, true);
+        QCOMPARE(up, 224 * resizeStep);
+        QVERIFY(qFuzzyCompare(PanelCommands::steppedThumb(up, false), 224.0));
+        QCOMPARE(PanelCommands::steppedThumb(maxThumb / resizeStep + 1, true), maxThumb);
+        QCOMPARE(PanelCommands::steppedThumb(minThumb * resizeStep - 1, false), minThumb);
+    }
+
+    // Plain keys are never the panel's, unknown chords the grid's; an edited
+    // search field takes Ctrl+C (tst_PanelCard) but not Ctrl+W.
+    void chordsReachTheGridOrTheField() {
+        PanelRig& r = *m_rig;
+        r.ctl->expand(true);
+        QVERIFY(!r.press(Qt::Key_F, Qt::NoModifier, "f"));
+        QCOMPARE(r.grid.commands, 0);
+        QVERIFY(!r.press(Qt::Key_O));
+        r.grid.takesCommands = true;
+        QVERIFY(r.press(Qt::Key_O));
+        QVERIFY(r.press(Qt::Key_C));
+        QCOMPARE(r.grid.commands, 3);
+        QVERIFY(r.press(Qt::Key_Z));
+        QCOMPARE(r.shelf.toasts, QStringList{"Nothing to undo"});
+        QVERIFY(r.shelf.edits.isEmpty());
+        QVERIFY(r.press(Qt::Key_F));
+        QVERIFY(r.shelf.editing);
+        QVERIFY(r.press(Qt::Key_C));
+        QCOMPARE(r.shelf.edits, QList<int>{Qt::Key_C});
+        QCOMPARE(r.grid.commands, 3);
+        QVERIFY(r.press(Qt::Key_W));
+        QVERIFY(!r.ctl->expanded());
+        r.ctl->gridSearch("k");
+        QCOMPARE(r.shelf.searches, (QStringList{"<none>", "k"}));
+        QCOMPARE(r.shelf.text, QStringLiteral("k"));
+    }
+
+    // New folder (with Shift, of the selection) and the scopes, stored and
+    // listed; the scope already shown neither reloads nor keeps its scroll.
+    void chordsReachTheirCommands() {
+        PanelRig& r = *m_rig;
+        QVERIFY(r.press(Qt::Key_N));
+        QCOMPARE(r.prompts.asked.last(), QStringLiteral("New Folder|It goes inside “Shots”.|"));
+        r.grid.chosen = {byName("Screenshot a.png")};
+        QVERIFY(r.press(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier));
+        QCOMPARE(r.prompts.asked.last(),
+                 QStringLiteral("New Folder|The selected frame will move into it.|"));
+        QVERIFY(r.press(Qt::Key_2));
+        QCOMPARE(Prefs::shared().string(Key::scope), QStringLiteral("all"));
+        QCOMPARE(r.grid.list.size(), m_shots->lib->all().size());
+        const int chips = r.shelf.chipUpdates;
+        QVERIFY(r.press(Qt::Key_2));
+        QCOMPARE(r.shelf.chipUpdates, chips);
+        QCOMPARE(r.grid.topScrolls, 1);
+        QVERIFY(r.press(Qt::Key_1));
+        QCOMPARE(r.ctl->scope().kind(), Scope::Kind::session);
+        QCOMPARE(r.grid.topScrolls, 2);
+    }
+
+    // Button menus pop under their buttons (share only for a selection; their
+    // rows: tst_MenuWalk) and are deleted once closed.
+    void buttonMenus() {
+        PanelRig& r = *m_rig;
+        r.ctl->share(QPoint(10, 20));
+        QVERIFY(r.popped.isEmpty());
+        r.grid.chosen = {byName("Screenshot a.png")};
+        r.ctl->share(QPoint(10, 20));
+        r.ctl->popMoveMenu(QPoint(5, 6));
+        QCOMPARE(r.poppedAt, (QList<QPoint>{QPoint(10, 20), QPoint(5, 6)}));
+        QMenu* share = r.popped.first();
+        QCOMPARE(share->title(), QStringLiteral("Share"));
+
+        QPointer<QMenu> grid = r.ctl->menuFor(nullptr, {});
+        QCOMPARE(menuTitles(grid),
+                 (QStringList{"New Folder…", "Select All", "", "Open Shots in File Manager"}));
+        menuRow(grid, "Select All")->trigger();
+        QCoreApplication::processEvents();
+        QCOMPARE(r.grid.chosen.size(), r.grid.list.size());
+        for (QMenu* menu : {share, grid.data()}) {
+            emit menu->aboutToShow();
+            emit menu->aboutToHide();
+        }
+        QTRY_VERIFY(grid.isNull() && r.popped.first().isNull());
     }
 
     // Copy toasts count the frames and nothing is copied for none.
     void copyToasts() {
-        m_commands->copy({});
-        QVERIFY(m_toasts.isEmpty());
-        m_commands->copy({m_lib->all().first()});
-        QCOMPARE(m_toasts.last(), QStringLiteral("Copied"));
-        m_commands->copy(m_lib->all());
-        QCOMPARE(m_toasts.last(), QStringLiteral("Copied 3 frames"));
-        QCOMPARE(m_copied.size(), 3);
+        m_rig->ctl->copy({});
+        QVERIFY(m_rig->shelf.toasts.isEmpty());
+        m_rig->ctl->copy({byName("Screenshot a.png")});
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Copied"));
+        m_rig->ctl->copy(m_shots->lib->all());
+        QCOMPARE(m_rig->shelf.toasts.last(),
+                 QStringLiteral("Copied %1 frames").arg(m_shots->lib->all().size()));
+        QCOMPARE(m_rig->copied.size(), m_shots->lib->all().size() + 1);
     }
 
-    // With confirmation on, two frames are asked about as two; cancelling
-    // leaves them and says nothing.
-    void trashAsksFirst() {
-        Prefs::shared().set(Key::confirmDelete, true);
-        m_prompts.confirmations = {false};
-        const ShotList two = m_lib->all().mid(0, 2);
-        m_commands->trash(two);
-        QCOMPARE(m_prompts.asked.last(),
-                 QStringLiteral("Delete 2 screenshots?|They go to the Trash. You can undo with "
-                                "Ctrl+Z."));
-        QVERIFY(QFile::exists(two.first()->path));
-        QVERIFY(m_toasts.isEmpty());
-    }
-
-    // Without confirmation one frame goes at once; its Undo brings it back and
-    // says which batch was undone; a second undo finds nothing.
+    // A cancelled confirmation leaves the frames; without one a frame goes at
+    // once and its Undo brings it back, once.
     void trashAndUndo() {
+        const ShotList two{byName("Screenshot a.png"), byName("Screenshot b.png")};
+        Prefs::shared().set(Key::confirmDelete, true);
+        m_rig->ctl->trash(two);
+        QCOMPARE(
+            m_rig->prompts.asked,
+            QStringList{"Delete 2 screenshots?|They go to the Trash. You can undo with Ctrl+Z."});
+        QVERIFY(QFile::exists(two.first()->path));
+        QVERIFY(m_rig->shelf.toasts.isEmpty());
+
         Prefs::shared().set(Key::confirmDelete, false);
-        const ShotPtr one = m_lib->all().first();
-        m_commands->trash({one});
-        QCOMPARE(m_toasts.last(), QStringLiteral("Moved to Trash [Undo]"));
-        QVERIFY(!QFile::exists(one->path));
-        m_action();
-        QVERIFY(QFile::exists(one->path));
-        QCOMPARE(m_toasts.last(), QStringLiteral("Undid trash"));
-        m_commands->undo();
-        QCOMPARE(m_toasts.last(), QStringLiteral("Nothing to undo"));
+        m_rig->ctl->trash({two.first()});
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Moved to Trash [Undo]"));
+        QVERIFY(!QFile::exists(two.first()->path));
+        m_rig->shelf.toastAction();
+        QVERIFY(QFile::exists(two.first()->path));
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Undid trash"));
+        m_rig->ctl->undo();
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Nothing to undo"));
     }
 
-    // An undo whose files are gone from the Trash says so instead of claiming it.
-    void undoWithNothingBack() {
+    // An undo with its files gone from the Trash, and a trash that failed,
+    // say so instead of claiming success.
+    void trashFailuresAreSaid() {
         Prefs::shared().set(Key::confirmDelete, false);
-        const ShotPtr one = m_lib->all().first();
-        m_commands->trash({one});
-        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/files")
-            .removeRecursively();
-        m_commands->undo();
-        QCOMPARE(m_toasts.last(), QStringLiteral("Couldn't undo trash: the files are gone"));
-        QVERIFY(!QFile::exists(one->path));
-    }
-
-    // A file that could not be trashed stays, and the toast says why, in
-    // words that fit the narrowest card.
-    void trashFailureIsSaid() {
-        Prefs::shared().set(Key::confirmDelete, false);
+        const ShotPtr a = byName("Screenshot a.png"), b = byName("Screenshot b.png");
         const QString trash =
             QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash";
+        m_rig->ctl->trash({a});
+        QDir(trash + "/files").removeRecursively();
+        m_rig->ctl->undo();
+        QCOMPARE(m_rig->shelf.toasts.last(),
+                 QStringLiteral("Couldn't undo trash: the files are gone"));
+        QVERIFY(!QFile::exists(a->path));
+
+        // A file where the Trash's info folder should be: nothing can be
+        // recorded there, so nothing may be moved.
         QDir(trash).removeRecursively();
-        // Where the Trash's info folder should be there is a file: nothing
-        // can be recorded there, so nothing may be moved.
         QDir().mkpath(trash + "/files");
         writeFile(trash + "/info");
-        const ShotList two = m_lib->all().mid(0, 2);
-        m_commands->trash(two);
+        m_rig->ctl->trash({b, byName("Screenshot c.png")});
         QDir(trash).removeRecursively();
-        QVERIFY(QFile::exists(two.first()->path));
-        QCOMPARE(m_toasts.last(), QStringLiteral("Couldn't move them to the Trash"));
+        QVERIFY(QFile::exists(b->path));
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Couldn't move them to the Trash"));
         QCOMPARE(PanelCommands::trashFailure(1, ENOSPC),
                  QStringLiteral("Couldn't move it to the Trash: the disk is full"));
     }
 
     // Open hands every frame over; one that no application took is named.
     void openSaysWhatFailed() {
-        m_commands->open(m_lib->all());
-        QCOMPARE(m_toasts, QStringList{"Couldn't open “Screenshot b.png”"});
+        const ShotList two{byName("Screenshot a.png"), byName("Screenshot b.png")};
+        m_rig->unopenable = {two.last()->path};
+        m_rig->ctl->open(two);
+        QCOMPARE(m_rig->grid.log, QStringList{"open " + paths(two).join(',')});
+        QCOMPARE(m_rig->shelf.toasts, QStringList{"Couldn't open “Screenshot b.png”"});
+    }
+
+    // The rows that depend on the frames (their order: tst_MenuWalk); "Copy
+    // Text" only for one frame with recognised text.
+    void frameMenuRows() {
+        const ShotList three{byName("Screenshot a.png"), byName("Screenshot b.png"),
+                             byName("Screenshot d.png")};
+        std::unique_ptr<QMenu> withText(m_menus->gridMenu({three.first()}));
+        std::unique_ptr<QMenu> without(m_menus->gridMenu({three[1]}));
+        QVERIFY(!menuTitles(without.get()).contains("Copy Text"));
+        std::unique_ptr<QMenu> several(m_menus->gridMenu(three));
+        QCOMPARE(
+            menuTitles(several.get()),
+            (QStringList{"Open 3 Frames", "Preview", "", "Copy 3 Frames", "Copy Paths", "Share", "",
+                         "Move to", "Show in File Manager", "", "Move to Trash"}));
+        for (QAction* action : withText->actions())
+            QVERIFY2(action->isSeparator() || !action->icon().isNull(), qPrintable(action->text()));
+
+        for (const auto& [menu, row, text, toast] :
+             {std::tuple{withText.get(), "Copy Text", QStringLiteral("invoice 42\npaid"),
+                         "Text copied"},
+              {several.get(), "Copy Paths", paths(three).join('\n'), "3 paths copied"}}) {
+            QAction* action = menuRow(menu, row);
+            QVERIFY(action);
+            action->trigger();
+            QCoreApplication::processEvents();
+            QCOMPARE(QGuiApplication::clipboard()->text(), text);
+            QCOMPARE(m_rig->shelf.toasts.last(), QString(toast));
+        }
+    }
+
+    // Each share row hands over every file (the chooser takes one) and says
+    // when it did not start, and only then.
+    void shareMenuSaysWhatFailed() {
+        QStringList calls, failures;
+        ShareMenu::Actions actions;
+        actions.apps = [](const QStringList&) {
+            return QList<AppChooser::App>{{"viewer.desktop", "Viewer", {}, true}};
+        };
+        actions.launch = [&](const QString& id, const QStringList& paths) {
+            calls << id + " " + paths.join(',');
+            return false;
+        };
+        actions.chooseOther = [&](const QString& path) {
+            calls << "other " + path;
+            return false;
+        };
+        actions.email = [&](const QStringList& paths, const std::function<void()>& failedLater) {
+            calls << "email " + paths.join(',');
+            failedLater(); // the mail tool found no way to send
+            return true;
+        };
+        const auto failed = [&](const QString& text) { failures << text; };
+        QMenu two;
+        ShareMenu::fill(&two, {"/s/a.png", "/s/b.png"}, failed, actions);
+        QCOMPARE(menuTitles(&two), (QStringList{"Viewer", "", "Other Application…", "Email…"}));
+        QVERIFY(!menuRow(&two, "Other Application…")->isEnabled());
+        menuRow(&two, "Viewer")->trigger();
+        QCoreApplication::processEvents();
+        menuRow(&two, "Email…")->trigger();
+        QCoreApplication::processEvents();
+        QCOMPARE(calls,
+                 (QStringList{"viewer.desktop /s/a.png,/s/b.png", "email /s/a.png,/s/b.png"}));
+        QCOMPARE(failures, (QStringList{"Couldn't open in “Viewer”", "Couldn't start an email"}));
+
+        QMenu one;
+        ShareMenu::fill(&one, {"/s/a.png"}, failed, actions);
+        menuRow(&one, "Other Application…")->trigger();
+        QCoreApplication::processEvents();
+        QCOMPARE(calls.last(), QStringLiteral("other /s/a.png"));
+        QCOMPARE(failures.last(), QStringLiteral("Couldn't open the chooser"));
+    }
+
+    // A row runs its command once the menu is gone (every frame row:
+    // tst_MenuWalk); the folder menu's rows ask about their folder.
+    void menuRowsAct() {
+        const ShotPtr b = byName("Screenshot b.png");
+        const QString folder = m_root + "/A";
+        struct Row {
+            bool frame;
+            QString row, done, asked;
+        };
+        const QList<Row> rows{
+            {true, "Open", "open " + b->path, ""},
+            {true, "Move to Trash", "",
+             "Delete this screenshot?|It goes to the Trash. You can "
+             "undo with Ctrl+Z."},
+            {false, "New Folder Inside…", "", "New Folder|It goes inside “A”.|"},
+            {false, "Rename…", "", "Rename Folder|A|A"},
+            {false, "Move Folder to Trash…", "",
+             "Move “A” to the Trash?|It contains 2 frames. You can undo with Ctrl+Z."},
+        };
+        for (const Row& r : rows) {
+            m_rig->grid.log.clear();
+            m_rig->prompts.asked.clear();
+            std::unique_ptr<QMenu> menu(r.frame ? m_menus->gridMenu({b})
+                                                : m_menus->folderMenu(folder));
+            QAction* row = menuRow(menu.get(), r.row);
+            QVERIFY2(row, qPrintable(r.row));
+            emit menu->aboutToShow();
+            row->trigger();
+            emit menu->aboutToHide();
+            QVERIFY(m_rig->grid.log.isEmpty() && m_rig->prompts.asked.isEmpty());
+            QTRY_COMPARE(m_rig->ctl->holds(), 0);
+            QCOMPARE(m_rig->grid.log.join(';'), r.done);
+            QCOMPARE(m_rig->prompts.asked.value(0), r.asked);
+        }
+        QVERIFY(menuRow(std::unique_ptr<QMenu>(m_menus->folderMenu(folder)).get(),
+                        "Open in File Manager"));
+    }
+
+    // A move target that already holds every frame is disabled, not hidden;
+    // a folder with subfolders nests them under "Into …" (walked: tst_MenuWalk).
+    void moveMenuEnabling() {
+        std::unique_ptr<QMenu> inA(m_menus->moveMenu({byName("Screenshot d.png")}));
+        QVERIFY(inA->actions().first()->isEnabled());
+        QMenu* a = menuRow(inA.get(), "A")->menu();
+        QVERIFY(a);
+        QCOMPARE(menuTitles(a), (QStringList{"Into “A”", "", "Inner", "", "New Folder Here…"}));
+        QVERIFY(!menuRow(a, "Into “A”")->isEnabled());
+    }
+
+    // A new folder made with frames moves them and says so with the move toast;
+    // without frames it toasts the creation; a folder that cannot be made says why.
+    void newFolder() {
+        m_rig->prompts.answers = {QStringLiteral("  Receipts  ")};
+        m_menus->newFolderPrompt({byName("Screenshot a.png"), byName("Screenshot b.png")});
+        QCOMPARE(m_rig->prompts.asked.last(),
+                 QStringLiteral("New Folder|The 2 selected frames will move into it.|"));
+        QVERIFY(QFile::exists(m_root + "/Receipts/Screenshot a.png"));
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Moved 2 frames to “Receipts” [Undo]"));
+
+        m_rig->prompts.answers = {QStringLiteral("Later")};
+        m_menus->newFolderPrompt({}, m_root + "/A");
+        QCOMPARE(m_rig->prompts.asked.last(), QStringLiteral("New Folder|It goes inside “A”.|"));
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Created “Later”"));
+        QVERIFY(QFileInfo(m_root + "/A/Later").isDir());
+
+        // A refused name is said under the field and the prompt stays for
+        // another try.
+        m_rig->prompts.answers = {QStringLiteral(".hidden"), QStringLiteral("Shown")};
+        m_menus->newFolderPrompt({});
+        QVERIFY(QFileInfo(m_root + "/Shown").isDir());
+        QVERIFY(!QFileInfo::exists(m_root + "/.hidden"));
+        m_rig->prompts.answers = {QStringLiteral("Nowhere")};
+        m_menus->newFolderPrompt({}, m_root + "/Missing/Deeper");
+        QCOMPARE(m_rig->prompts.problems,
+                 (QStringList{"A name can't start with a dot", "The folder it goes in is gone"}));
+    }
+
+    // Renaming the scope's folder or one above it moves the scope along; a
+    // sibling whose name merely starts alike keeps its own.
+    void renameFolderFollowsTheScope_data() {
+        QTest::addColumn<QString>("scope");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("the folder") << "/A"
+                                    << "/Renamed";
+        QTest::newRow("inside it") << "/A/Inner"
+                                   << "/Renamed/Inner";
+        QTest::newRow("a sibling") << "/AB"
+                                   << "/AB";
+    }
+    void renameFolderFollowsTheScope() {
+        QFETCH(QString, scope);
+        QFETCH(QString, expected);
+        m_rig->ctl->select(Scope::folder(m_root + scope));
+        m_rig->prompts.answers = {QStringLiteral("Renamed")};
+        m_menus->renameFolder(m_root + "/A");
+        QCOMPARE(m_rig->prompts.asked.last(), QStringLiteral("Rename Folder|A|A"));
+        const Scope now = Scope::folder(m_root + expected);
+        QCOMPARE(m_rig->ctl->scope(), now);
+        QCOMPARE(Prefs::shared().string(Key::scope), now.id());
+        for (const ShotPtr& shot : m_rig->grid.list)
+            QVERIFY(shot->path.startsWith(now.path() + "/"));
+    }
+
+    // An empty folder's confirmation says so; cancelling keeps the folder;
+    // a trashed folder comes back with the toast's Undo.
+    void trashFolderTexts() {
+        m_rig->prompts.confirmations = {false, true};
+        m_menus->trashFolder(m_root + "/Empty");
+        QCOMPARE(m_rig->prompts.asked.last(),
+                 QStringLiteral("Move “Empty” to the Trash?|The folder is empty."));
+        QVERIFY(QFileInfo(m_root + "/Empty").isDir());
+        m_menus->trashFolder(m_root + "/A"); // its confirmation's text: menuRowsAct
+        QVERIFY(!QFileInfo::exists(m_root + "/A"));
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Moved folder to Trash [Undo]"));
+        m_rig->shelf.toastAction();
+        QVERIFY(QFileInfo(m_root + "/A/Screenshot d.png").isFile());
+    }
+
+    // A frame rename that the library refuses (the name is taken) says so
+    // and asks again (cancelling: tst_MenuWalk).
+    void renameFrame() {
+        const ShotPtr b = byName("Screenshot b.png");
+        m_rig->prompts.answers = {QStringLiteral("Screenshot a"), QStringLiteral("Kept")};
+        m_menus->rename(b);
+        QCOMPARE(m_rig->prompts.asked.last(),
+                 QStringLiteral("Rename Frame|Screenshot b.png|Screenshot b"));
+        QCOMPARE(m_rig->prompts.problems, QStringList{"That name is taken"});
+        QVERIFY(QFile::exists(m_root + "/Kept.png"));
+    }
+
+    // Frames dropped on a chip are the dragged ones while a drag runs, else the
+    // selected ones, and move with the move toast.
+    void dropMovesTheDraggedFrames() {
+        m_rig->grid.chosen = {byName("Screenshot b.png")};
+        m_rig->grid.dragged = {byName("Screenshot c.png")};
+        m_menus->dropSelection(m_root + "/Empty");
+        QVERIFY(QFile::exists(m_root + "/Empty/Screenshot c.png"));
+        QVERIFY(QFile::exists(m_root + "/Screenshot b.png"));
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Moved to “Empty” [Undo]"));
+        m_rig->grid.dragged.clear();
+        m_menus->dropSelection(m_root + "/Empty");
+        QVERIFY(QFile::exists(m_root + "/Empty/Screenshot b.png"));
+    }
+
+    // A menu's hold ends on the turn after it closed, also when its owner
+    // deletes it at once (as a chip does), so its command runs held.
+    void menusHoldThePanel() {
+        std::unique_ptr<QMenu> menu(m_menus->gridMenu({byName("Screenshot a.png")}));
+        emit menu->aboutToShow();
+        QCOMPARE(m_rig->ctl->holds(), 1);
+        emit menu->aboutToHide();
+        QCOMPARE(m_rig->ctl->holds(), 1);
+        menu.reset();
+        QTRY_COMPARE(m_rig->ctl->holds(), 0);
     }
 
 private:
+    ShotPtr byName(const QString& name) const { return m_shots->byName(name); }
+
     std::unique_ptr<PanelLibrary> m_shots;
-    Library* m_lib = nullptr;
-    ScriptedPrompts m_prompts;
-    QStringList m_toasts;
-    QStringList m_copied;
-    std::function<void()> m_action;
-    std::unique_ptr<PanelCommands> m_commands;
+    QString m_root;
+    std::unique_ptr<PanelRig> m_rig;
+    PanelMenus* m_menus = nullptr;
 };
 
 TAMBERK_TEST(tst_PanelCommands)

@@ -4,9 +4,8 @@
 #include "TestEnv.h"
 #include "app/AppDelegate.h"
 #include "app/DelayedWork.h"
-#include "platform/GlobalShortcut.h"
-#include "settings/CaptureTool.h"
 #include "settings/Hotkey.h"
+#include "settings/Prefs.h"
 
 #include <QStringList>
 #include <memory>
@@ -19,8 +18,7 @@ public:
     explicit FakeAppPanel(QStringList& log)
         : m_log(log) {}
 
-    bool isExpanded = false;
-    bool pointerInside = false;
+    bool isExpanded = false, pointerInside = false;
     QList<double> thumbs; ///< every size passed on; whether one is news is the panel's call
 
     bool expanded() const override { return isExpanded; }
@@ -49,8 +47,6 @@ public:
     void applyCaptureVisibility() override { m_log << QStringLiteral("captureVisibility"); }
     void toast(const QString& text) override { m_log << QStringLiteral("toast ") + text; }
     QVariantMap state() const override { return {{QStringLiteral("expanded"), isExpanded}}; }
-
-private:
     QStringList& m_log;
 };
 
@@ -61,7 +57,8 @@ public:
 
     QString rootPath;
     bool isScanned = false;
-    qint64 session = 0;
+    qint64 session = 0, pending = 0;
+    std::optional<QString> newest;
     std::function<void()> changed;
 
     QString root() const override { return rootPath; }
@@ -75,15 +72,11 @@ public:
     void recognizeAll() override { m_log << QStringLiteral("recognizeAll"); }
     qint64 textPending() const override { return pending; }
     void newestText(std::function<void(std::optional<QString>)> done) override { done(newest); }
-    qint64 pending = 0;
-    std::optional<QString> newest;
     qint64 sessionCount() const override { return session; }
     void observe(std::function<void()> c) override {
         m_log << QStringLiteral("observe");
         changed = std::move(c);
     }
-
-private:
     QStringList& m_log;
 };
 
@@ -127,6 +120,15 @@ struct AppRig {
         s.makeTrayItem = [this] { log << QStringLiteral("makeTrayItem"); };
         app = std::make_unique<AppDelegate>(s);
         app->launch();
+    }
+
+    /// A launch after the first (no greeting), past the pinned panel's
+    /// opening, with the log from then on only.
+    void relaunch() {
+        Prefs::shared().set(Key::launched, true);
+        launch();
+        advance(1);
+        clearLog();
     }
 
     /// Moves the clock on by `seconds` and runs what came due.

@@ -15,23 +15,18 @@
 #include <QMenu>
 #include <QPointer>
 
-/// Answers prompts from a script, as a person would type one name after each
-/// complaint (recorded in `problems`) until one is taken; records what was asked.
+/// Answers prompts from a script, one name after each complaint (kept in
+/// `problems`) until one is taken, then cancels; records what was asked.
 struct ScriptedPrompts : Prompts {
-    QList<std::optional<QString>> answers;
+    QStringList answers;
     QList<bool> confirmations;
-    QStringList asked;    ///< title|info|initial of a prompt, title|info of a confirmation
-    QStringList problems; ///< what the prompt said under its field
+    QStringList asked; ///< title|info|initial of a prompt, title|info of a confirmation
+    QStringList problems;
     std::optional<QString> prompt(const QString& title, const QString& info, const QString& initial,
                                   const QString&, const Attempt& attempt) override {
         asked << title + "|" + info + "|" + initial;
         while (!answers.isEmpty()) {
-            const std::optional<QString> typed = answers.takeFirst();
-            if (!typed)
-                return std::nullopt;
-            const QString name = typed->trimmed();
-            if (name.isEmpty())
-                continue;
+            const QString name = answers.takeFirst().trimmed();
             const QString why = attempt ? attempt(name) : QString();
             if (why.isEmpty())
                 return name;
@@ -48,8 +43,8 @@ struct ScriptedPrompts : Prompts {
 class FakePanel : public PanelWindow {
 public:
     void setWindowFrame(const QRectF& frame) override { windowFrame = frame; }
-    void setCardRect(const QRectF& card) override { cardRect_ = card; }
-    QRectF cardRect() const override { return cardRect_; }
+    void setCardRect(const QRectF& card) override { card_ = card; }
+    QRectF cardRect() const override { return card_; }
     void present(DockSide, std::function<void()>) override {
         shown = true;
         ++presents;
@@ -72,12 +67,9 @@ public:
             done();
     }
 
-    QRectF windowFrame;
-    QRectF cardRect_;
-    bool shown = false;
+    QRectF windowFrame, card_;
+    bool shown = false, ignoring = false, key = false;
     int presents = 0;
-    bool ignoring = false;
-    bool key = false;
     QList<quint32> keyTimestamps;
     std::function<void()> fadedOut;
 };
@@ -94,8 +86,7 @@ public:
     void advance(int arrived) override { advances.append(arrived); }
 
     bool visible = false;
-    int positions = 0;
-    int count = 0;
+    int positions = 0, count = 0;
     QList<int> advances;
 };
 
@@ -109,7 +100,7 @@ public:
         searchShown = false;
         editing = false;
     }
-    void updatePin(bool p) override { pinned = p; }
+    void updatePin(bool) override {}
     void setSide(DockSide s) override { side = s; }
     void layoutAll() override {}
     void layoutGrid(bool animated) override { gridLayouts.append(animated); }
@@ -120,7 +111,7 @@ public:
     }
     void setEmptyState(const EmptyState& state) override { empty = state; }
     void setReading(qsizetype) override {}
-    void updateSelection(qsizetype n) override { selection = n; }
+    void updateSelection(qsizetype) override {}
     void showSearch(bool focus, const std::optional<QString>& seed) override {
         searchShown = true;
         editing = editing || focus;
@@ -134,21 +125,17 @@ public:
         toastAction = std::move(run);
     }
 
-    QStringList searches;
+    QStringList searches, toasts;
     QList<int> edits;
-    QStringList toasts;
     std::function<void()> toastAction;
-    bool editing = false;
-    bool searchShown = false;
+    bool editing = false, searchShown = false;
     QString text;
-    bool pinned = false;
     DockSide side = DockSide::right;
     QList<bool> gridLayouts;
     double slider = 0;
     int chipUpdates = 0;
     std::tuple<qsizetype, qsizetype, bool> count{0, 0, true};
     EmptyState empty;
-    qsizetype selection = 0;
 };
 
 class FakeGrid : public GridPort {
@@ -182,17 +169,13 @@ public:
     }
 
     QStringList log; ///< what the controller asked of the grid and of the desktop
-    ShotList chosen;
-    ShotList dragged;
-    int commands = 0;
+    ShotList list, chosen, dragged;
     bool takesCommands = false;
-    ShotList list;
+    int commands = 0, topScrolls = 0, focuses = 0;
     double target = 0;
     qsizetype selected = 0;
     QList<QSet<QString>> developed;
     QList<QRectF> scrolledTo;
-    int topScrolls = 0;
-    int focuses = 0;
 };
 
 /// A fresh settings store and a loaded library of screenshots under <tmp>/Shots,
@@ -226,10 +209,8 @@ inline ScreenFrames standardScreen() {
     return {QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875)};
 }
 
-/// A controller on a manual clock. The pointer starts on the tab's pill at the
-/// right edge, just outside where the card will be. With `realCard` the
-/// controller drives a real ShelfView (`card`) instead of the recording fakes;
-/// with `dialogs` it asks with its own modal dialogs instead of the script.
+/// A controller on a manual clock, the pointer on the tab's pill. With
+/// `realCard` it drives a real ShelfView (`card`), with `dialogs` its own dialogs.
 struct PanelRig {
     explicit PanelRig(Library& lib, bool realCard = false, bool dialogs = false) {
         PanelEnv env;
@@ -241,12 +222,12 @@ struct PanelRig {
         };
         env.screen = [this] { return screen; };
         env.copyShot = [this](const ShotPtr& shot) { copied.append(shot); };
-        env.copyShots = [this](const ShotList& shots) {
-            copied.append(shots);
-            grid.log << "copy " + LibrarySupport::paths(shots).join(',');
-        };
-        env.openFiles = [this](const QStringList& paths, const PanelCommands::Failed&) {
+        env.copyShots = [this](const ShotList& shots) { copied.append(shots); };
+        env.openFiles = [this](const QStringList& paths, const PanelCommands::Failed& failed) {
             grid.log << "open " + paths.join(',');
+            for (const QString& path : paths)
+                if (unopenable.contains(path))
+                    failed(path);
             return int(paths.size());
         };
         env.prompts = dialogs ? nullptr : &prompts;
@@ -309,6 +290,7 @@ struct PanelRig {
     FakeShelf shelf;
     FakeGrid grid;
     ShotList copied;
+    QStringList unopenable; ///< files no application opens
     ScriptedPrompts prompts;
     QList<QPointer<QMenu>> popped;
     QList<QPoint> poppedAt;

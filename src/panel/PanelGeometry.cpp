@@ -116,7 +116,12 @@ QRectF inWindow(const QRectF& r, const QRect& window, const ScreenFrames& screen
 
 QRectF windowFrame(const ScreenFrames& screen, DockSide side) {
     const QRectF& f = screen.full;
-    const double w = std::min(maxWidth(screen) + inset + windowExtra, f.width());
+    const QRectF& v = screen.visible;
+    // The card starts at the visible frame, so a desktop dock on the docking
+    // edge widens the window by its own width: the widest card still fits.
+    const double dock = side == DockSide::left ? v.left() - f.left() : f.right() - v.right();
+    const double w =
+        std::min(std::max(0.0, dock) + maxWidth(screen) + inset + windowExtra, f.width());
     const double x = side == DockSide::left ? f.left() : f.right() - w;
     return QRectF(windowOnPixels(pixelAligned({x, f.top(), w, f.height()}, screen), screen));
 }

@@ -64,9 +64,9 @@ QRect windowOnPixels(const QRectF& wanted, const ScreenFrames& screen);
 /// window's points: what is painted there lands on those pixels.
 QRectF inWindow(const QRectF& r, const QRect& window, const ScreenFrames& screen);
 
-/// The panel window: as wide as the widest card plus room for its shadow,
-/// on the docking edge, over the full screen height; whole points that Qt
-/// maps onto pixels ending at the screen's edge.
+/// The panel window: as wide as the widest card plus room for its shadow
+/// (and for a desktop dock on that edge), on the docking edge, over the full screen height; whole
+/// points that Qt maps onto pixels ending at the screen's edge.
 QRectF windowFrame(const ScreenFrames& screen, DockSide side);
 /// The card in screen coordinates, inset from the visible frame; on whole pixels.
 QRectF cardScreenFrame(const ScreenFrames& screen, DockSide side, double width);

@@ -75,8 +75,6 @@ private slots:
                 const QRect card = onPixels(cardInWindow(screen, side, width), s, window.topLeft());
                 QVERIFY2(!card.isEmpty(), "off whole pixels");
                 QCOMPARE(card, onPixels(cardScreenFrame(screen, side, width).translated(-o), s));
-                if (width > 1000 && side == DockSide::left && screen.visible.left() > 0)
-                    QEXPECT_FAIL("dock at the left", "the window ignores a side dock", Continue);
                 QVERIFY(window.contains(card));
                 QVERIFY(qAbs(card.width() - clampWidth(width, screen) * s) < 1);
                 QVERIFY(clampWidth(width, screen) >= minW);

@@ -30,8 +30,7 @@
 namespace LibrarySupport {
 
 // While alive, the calling thread and the threads it starts lack the
-// capabilities that let root ignore file modes, so a mode-000 folder is
-// unreadable to the library's worker as it is to a user.
+// capabilities that let root ignore file modes, as a user's do.
 class WithoutModeOverride {
 public:
     WithoutModeOverride() {
@@ -67,11 +66,6 @@ inline QStringList paths(const ShotList& shots) {
     return result;
 }
 
-inline QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 /// Every entry below `dir` (hidden ones too, links not followed) by relative
 /// path: a file's bytes, "<dir>" for a folder, "-> target" for a link.
 inline QMap<QString, QByteArray> snapshot(const QString& dir) {
@@ -81,6 +75,7 @@ inline QMap<QString, QByteArray> snapshot(const QString& dir) {
     while (it.hasNext()) {
         const QFileInfo info(it.next());
         QByteArray& entry = entries[QDir(dir).relativeFilePath(info.filePath())];
+        QFile file(info.filePath());
         char target[4096];
         if (info.isSymLink())
             entry =
@@ -88,9 +83,14 @@ inline QMap<QString, QByteArray> snapshot(const QString& dir) {
                 QByteArray(target, qMax<ssize_t>(0, ::readlink(QFile::encodeName(info.filePath()),
                                                                target, sizeof target)));
         else
-            entry = info.isDir() ? "<dir>" : contents(info.filePath());
+            entry = info.isDir() ? "<dir>" : file.open(QIODevice::ReadOnly) ? file.readAll() : "";
     }
     return entries;
+}
+
+inline QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 /// The names directly inside `dir`, hidden ones included, sorted.
@@ -130,7 +130,6 @@ inline bool makeReadOnly(const QString& dir) {
     return false;
 }
 
-/// Undoes makeReadOnly().
 inline void makeWritable(const QString& dir) {
     if (::geteuid() == 0)
         unmount(dir);
@@ -178,8 +177,7 @@ struct Gate {
 /// `before` sees it before it starts.
 inline std::unique_ptr<Library> loaded(const QString& root, const QString& stray = {},
                                        const std::function<void(Library&)>& before = {}) {
-    // The tool's facts are taken here, on the test's thread, rather than by a
-    // detection in the background while tests change the environment.
+    // Detected here rather than in the background while tests change the environment.
     if (!CaptureCache::shared().known())
         CaptureCache::shared().detectNow();
     auto library = std::make_unique<Library>(root);
@@ -213,9 +211,12 @@ struct LibraryRig {
         unmount(system); // when a test mounted one there
     }
 
-    /// A library on `at` (the root by default) after its first reload,
-    /// pulling in from `stray` (by default nothing).
-    bool load(const QString& at = {}, const QString& stray = {}) {
+    /// Writes `files` below the root, then loads a library on `at` (the root
+    /// by default) pulling in from `stray` (by default nothing).
+    bool load(const QMap<QString, QByteArray>& files = {}, const QString& at = {},
+              const QString& stray = {}) {
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            writeFile(root + '/' + it.key(), *it);
         lib = loaded(at.isEmpty() ? root : at, stray,
                      [this](Library& library) { events = std::make_unique<Events>(library); });
         return lib != nullptr;
@@ -241,12 +242,10 @@ struct LibraryRig {
 } // namespace LibrarySupport
 
 // Counts the no-replace renames (renameat2) of paths below a prefix, and
-// those of them made on the main thread. The library's moves all go through
-// renameat2; this executable defines it in front of the C library's.
+// those made on the main thread; this executable defines renameat2 in front
+// of the C library's.
 namespace RenameSpy {
-/// Starts counting renames whose source lies below `prefix`.
-void watch(const QByteArray& prefix);
-/// Renames counted since watch(), and of those the ones on the main thread.
+void watch(const QByteArray& prefix); // counts from now on, below `prefix`
 int calls();
 int onMainThread();
 } // namespace RenameSpy

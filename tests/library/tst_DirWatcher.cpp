@@ -2,7 +2,6 @@
 #include "library/DirWatcher.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTest>
 #include <algorithm>
 #include <memory>
@@ -34,13 +33,19 @@ struct Recorder {
 // watcher delivers in the order things happened.
 class tst_DirWatcher : public QObject {
     Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString root;
+
 private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        root = m_dir->path() + "/Parent/root";
+        QDir().mkpath(root);
+    }
     void cleanup() { DirWatcher::setWatchLimitForTesting(-1); }
 
     // A destroyed watcher never calls its handler, even with changes waiting.
     void changesAndDestruction() {
-        TestEnv env;
-        const QString root = env.mkdir("root");
         Recorder rec, other;
         auto watcher = std::make_unique<DirWatcher>(root + "//", 0.05, false, rec.handler());
         DirWatcher witness(root, 0.05, false, other.handler());
@@ -48,22 +53,20 @@ private slots:
         writeFile(root + "/a.png");
         WAIT_FOR(rec.saw(root) && other.saw(root));
         writeFile(root + "/b.png");
-        const int before = int(rec.batches.size());
+        const qsizetype before = rec.batches.size();
         watcher.reset();
         writeFile(root + "/c.png");
         WAIT_FOR(other.all.names.value(root).contains("c.png"));
-        QCOMPARE(int(rec.batches.size()), before);
+        QCOMPARE(rec.batches.size(), before);
     }
 
     // With watchRoot, renaming a folder above the root reports the root, and
     // without it nothing is reported.
     void ancestorRenameReportsTheRoot() {
-        TestEnv env;
-        const QString root = env.mkdir("Parent/root");
         Recorder rec, plain;
         DirWatcher watcher(root, 0.05, true, rec.handler());
         DirWatcher other(root, 0.05, false, plain.handler());
-        QVERIFY(QDir().rename(env.home() + "/Parent", env.home() + "/Moved"));
+        QVERIFY(QDir().rename(m_dir->path() + "/Parent", m_dir->path() + "/Moved"));
         // Both read the rename in the same turn of the event loop and hand
         // over a first change at once.
         WAIT_FOR(rec.saw(root));
@@ -73,8 +76,6 @@ private slots:
 
     // A folder that appears is watched before it is reported to the handler.
     void newFolderIsWatchedBeforeItIsReported() {
-        TestEnv env;
-        const QString root = env.mkdir("root");
         const QString sub = root + "/New";
         Recorder rec;
         bool wrote = false;
@@ -92,16 +93,10 @@ private slots:
 
     // Folders are watched to depth 3, hidden ones never, renamed ones under
     // their new path. A batch names the visible entries that changed; a file
-    // written under a hidden name and renamed into place is named by its
-    // final name.
+    // written under a hidden name and renamed into place, by its final name.
     void watchedFoldersAndNames() {
-        TestEnv env;
-        const QString root = env.mkdir("root");
-        const QString level3 = root + "/a/b/c";
-        const QString before = root + "/Before";
-        const QString after = root + "/After";
-        QVERIFY(QDir().mkpath(level3 + "/d"));
-        QVERIFY(QDir().mkpath(root + "/.cache"));
+        const QString level3 = root + "/a/b/c", before = root + "/Before", after = root + "/After";
+        QVERIFY(QDir().mkpath(level3 + "/d") && QDir().mkpath(root + "/.cache"));
         QVERIFY(QDir().mkpath(before + "/Deep"));
         Recorder rec;
         DirWatcher watcher(root, 0.05, false, rec.handler());
@@ -117,17 +112,14 @@ private slots:
         writeFile(level3 + "/shallow.png");
         WAIT_FOR(rec.saw(level3) && rec.all.names.value(after + "/Deep").contains("x.png") &&
                  rec.all.names.value(root).contains("b.png"));
-        QVERIFY(!rec.saw(level3 + "/d"));
-        QVERIFY(!rec.saw(root + "/.cache"));
-        QVERIFY(!rec.saw(before + "/Deep"));
+        QVERIFY(!rec.saw(level3 + "/d") && !rec.saw(root + "/.cache") &&
+                !rec.saw(before + "/Deep"));
         QCOMPARE(rec.all.names.value(root), (QSet<QString>{"a.png", "b.png"}));
     }
 
     // Folders the kernel refuses to watch are polled until watches are free
     // again; a poll cannot say which entries changed, so it names none.
     void exhaustedWatchesFallBackToPolling() {
-        TestEnv env;
-        const QString root = env.mkdir("root");
         const QString deeper = root + "/Sub/Deeper";
         QVERIFY(QDir().mkpath(deeper));
         DirWatcher::setWatchLimitForTesting(1);

@@ -4,8 +4,6 @@
 #include "platform/FileMove.h"
 
 #include <QTemporaryDir>
-#include <QTest>
-
 #include <cerrno>
 
 using namespace LibrarySupport;
@@ -26,24 +24,21 @@ void force(Route route) {
         FileMove::injectFault(FileMove::Step::Rename, EXDEV);
 }
 
-void makeTree(const QString& dir) {
-    writeFile(dir + "/a.png", "alpha");
-    writeFile(dir + "/sub/b.png", "beta");
-    writeFile(dir + "/sub/deep/c.txt", QByteArray(3 << 20, 'c')); // more than one buffer
-    QDir().mkpath(dir + "/empty");
-    QFile::link("a.png", dir + "/link.png");
-}
-
 enum Kind { File, Folder, Link };
 const char* const kindNames[] = {"file", "folder", "link"};
 
 void makeItem(const QString& from, int kind, const QByteArray& bytes = "payload") {
-    if (kind == Folder)
-        makeTree(from);
-    else if (kind == File)
+    if (kind == Folder) {
+        writeFile(from + "/a.png", "alpha");
+        writeFile(from + "/sub/b.png", "beta");
+        writeFile(from + "/sub/deep/c.txt", QByteArray(3 << 20, 'c')); // more than one buffer
+        QDir().mkpath(from + "/empty");
+        QFile::link("a.png", from + "/link.png");
+    } else if (kind == File) {
         writeFile(from, bytes);
-    else if (QDir().mkpath(QFileInfo(from).path()))
+    } else if (QDir().mkpath(QFileInfo(from).path())) {
         QFile::link("elsewhere.png", from);
+    }
 }
 
 } // namespace
@@ -53,6 +48,8 @@ class tst_FileMove : public QObject {
 private slots:
     void cleanup() { FileMove::clearFaults(); }
 
+    // Every route moves the item whole (a link as a link) and never replaces an
+    // existing target, not even an empty folder that rename(2) would replace.
     void moves_data() {
         QTest::addColumn<int>("route");
         QTest::addColumn<int>("kind");
@@ -65,21 +62,17 @@ private slots:
                         << route << kind << onto;
     }
 
-    // Every route moves the item whole (a link as a link) and never replaces an
-    // existing target, not even an empty folder that rename(2) would replace.
     void moves() {
         QFETCH(int, route);
         QFETCH(int, kind);
         QFETCH(bool, targetFolder);
         QTemporaryDir dir;
-        const QString from = dir.path() + "/src/item";
-        const QString to = dir.path() + "/dst/item";
+        const QString from = dir.path() + "/src/item", to = dir.path() + "/dst/item";
         QDir().mkpath(dir.path() + "/dst");
         makeItem(from, kind);
         if (kind == File)
             QVERIFY(setModified(from, 1e9) && CaptureMark::write(from));
         const auto before = snapshot(dir.path() + "/src");
-
         force(Route(route));
         const FileMove::Result result = FileMove::move(from, to);
         QVERIFY2(result.ok, qPrintable(result.message));
@@ -99,6 +92,8 @@ private slots:
         QCOMPARE(snapshot(dir.path()), taken);
     }
 
+    // A copy across file systems failing at any step keeps the original whole
+    // and leaves nothing at the target.
     void failedCopyKeepsSource_data() {
         QTest::addColumn<bool>("folder");
         QTest::addColumn<int>("step");
@@ -113,18 +108,14 @@ private slots:
             << true << int(S::CopyData) << ENOSPC << 1;
     }
 
-    // A copy across file systems failing at any step keeps the original whole
-    // and leaves nothing at the target.
     void failedCopyKeepsSource() {
         QFETCH(bool, folder);
         QFETCH(int, step);
         QFETCH(int, error);
         QFETCH(int, skip);
-        QTemporaryDir source;
-        QTemporaryDir target;
+        QTemporaryDir source, target;
         makeItem(source.path() + "/item", folder ? Folder : File, QByteArray(5 << 20, 'x'));
         const auto before = snapshot(source.path());
-
         force(Across);
         FileMove::injectFault(FileMove::Step(step), error, skip);
         QCOMPARE(FileMove::move(source.path() + "/item", target.path() + "/item").error, error);
@@ -136,13 +127,11 @@ private slots:
     // missing target folder, a folder into itself) fails and loses nothing.
     void refusedMoves() {
         QTemporaryDir dir;
-        const QString src = dir.path() + "/src";
-        const QString dst = dir.path() + "/dst";
+        const QString src = dir.path() + "/src", dst = dir.path() + "/dst";
         writeFile(src + "/shot.png", "pixels");
-        makeTree(src + "/Work");
+        makeItem(src + "/Work", Folder);
         QDir().mkpath(dst);
         const auto before = snapshot(dir.path());
-
         const struct {
             QString locked, from, to;
             int error; // EROFS also accepts EACCES: a folder made read-only by its mode

@@ -3,12 +3,8 @@
 #include "platform/Trash.h"
 
 #include <QSettings>
-#include <QTest>
 #include <QUrl>
-
 #include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace LibrarySupport;
 
@@ -21,62 +17,53 @@ QString infoValue(const QString& path, const char* key) {
         .toString();
 }
 
-int modeOf(const QString& path) {
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
-}
-
 } // namespace
 
 class tst_Trash : public QObject {
     Q_OBJECT
 private slots:
-    // A home item goes to a private $XDG_DATA_HOME/Trash with Path= absolute and
-    // percent-encoded; a name is never reused while files/ or info/ holds it.
+    // A home item goes to $XDG_DATA_HOME/Trash, made when missing, with Path=
+    // absolute and percent-encoded; a name is never reused while files/ or
+    // info/ holds it; restoring never replaces a taken target, and removes the info.
     void homeTrash() {
         TestEnv env;
-        const QString trash = env.home() + "/fresh/share/Trash";
-        qputenv("XDG_DATA_HOME", QFile::encodeName(env.home() + "/fresh/share"));
+        const QString home = env.home(), trash = home + "/fresh/share/Trash";
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home + "/fresh/share"));
         const Trash::Result result =
-            Trash::trash(writeFile(env.home() + "/shots/a b%c#\u00fc.png", "pixels"));
+            Trash::trash(writeFile(home + "/shots/a b%c#\u00fc.png", "pixels"));
         QVERIFY2(result.ok, qPrintable(result.message));
         QCOMPARE(snapshot(trash + "/files").value("a b%c#\u00fc.png"), QByteArray("pixels"));
         QCOMPARE(infoValue(trash + "/info/a b%c#\u00fc.png.trashinfo", "Path"),
-                 QString::fromLatin1(QFile::encodeName(env.home()).toPercentEncoding("/")) +
+                 QString::fromLatin1(QFile::encodeName(home).toPercentEncoding("/")) +
                      "/shots/a%20b%25c%23%C3%BC.png");
 
         writeFile(trash + "/info/y.png.trashinfo", "[Trash Info]\n");
-        QCOMPARE(Trash::trash(writeFile(env.home() + "/A/x.png", "one")).location,
+        QCOMPARE(Trash::trash(writeFile(home + "/A/x.png", "one")).location,
                  trash + "/files/x.png");
-        QCOMPARE(Trash::trash(writeFile(env.home() + "/B/x.png", "two")).location,
+        QCOMPARE(Trash::trash(writeFile(home + "/B/x.png", "two")).location,
                  trash + "/files/x 2.png");
-        QCOMPARE(Trash::trash(writeFile(env.home() + "/C/y.png", "3")).location,
+        QCOMPARE(Trash::trash(writeFile(home + "/C/y.png", "3")).location,
                  trash + "/files/y 2.png");
         QVERIFY(infoValue(trash + "/info/y 2.png.trashinfo", "Path").endsWith("/C/y.png"));
 
-        // Restoring never replaces a taken target; once restored, the info goes too.
-        const QString x = env.home() + "/A/x.png", info = trash + "/info/x.png.trashinfo";
+        const QString x = home + "/A/x.png", info = trash + "/info/x.png.trashinfo";
         writeFile(x, "newcomer");
         QCOMPARE(Trash::restore(trash + "/files/x.png", x).error, EEXIST);
-        QVERIFY(QFileInfo::exists(info) &&
-                snapshot(env.home() + "/A").value("x.png") == "newcomer");
-        QVERIFY(Trash::restore(trash + "/files/x.png", env.home() + "/A/x 2.png").ok);
-        QCOMPARE(snapshot(env.home() + "/A").value("x 2.png"), QByteArray("one"));
+        QVERIFY(QFileInfo::exists(info) && contents(x) == "newcomer");
+        QVERIFY(Trash::restore(trash + "/files/x.png", home + "/A/x 2.png").ok);
+        QCOMPARE(contents(home + "/A/x 2.png"), QByteArray("one"));
         QVERIFY(!QFileInfo::exists(info));
     }
 
-    // Names too long for "NAME.trashinfo" are trashed under a shortened name that
-    // keeps the extension and whole characters; restore finds and removes the info.
+    // Names too long for "NAME.trashinfo" are trashed under distinct shortened
+    // names that keep the extension and whole characters; restore finds the info.
     void longNames() {
         TestEnv env;
-        const QString trash = env.dataHome() + "/Trash";
         // 83 three-byte characters and ".png": 253 bytes, allowed for the file itself.
         const QString name = QString(83, QChar(0x9875)) + ".png";
-        QCOMPARE(QFile::encodeName(name).size(), 253);
         const QString first = writeFile(env.home() + "/A/" + name, "one");
-        const QString second = writeFile(env.home() + "/B/" + name, "two");
         const Trash::Result one = Trash::trash(first);
-        const Trash::Result two = Trash::trash(second);
+        const Trash::Result two = Trash::trash(writeFile(env.home() + "/B/" + name, "two"));
         QVERIFY2(one.ok && two.ok, qPrintable(one.message + two.message));
         QVERIFY(one.location != two.location);
         for (const Trash::Result& result : {one, two}) {
@@ -84,14 +71,16 @@ private slots:
             QVERIFY(entry.endsWith(".png") && !entry.contains(QChar::ReplacementCharacter));
             QVERIFY(QFile::encodeName(entry + ".trashinfo").size() <= 255);
         }
-        QCOMPARE(snapshot(trash + "/files").value(QFileInfo(two.location).fileName()), "two");
+        QCOMPARE(contents(two.location), QByteArray("two"));
         const QString info = Trash::infoFor(one.location);
         QVERIFY(infoValue(info, "Path").endsWith(QUrl::toPercentEncoding(name)));
         QVERIFY(Trash::restore(one.location, first).ok);
-        QCOMPARE(snapshot(env.home() + "/A").value(name), QByteArray("one"));
+        QCOMPARE(contents(first), QByteArray("one"));
         QVERIFY(!QFileInfo::exists(info));
     }
 
+    // On another volume: $topdir/.Trash/$uid only when .Trash is sticky and no
+    // link, else $topdir/.Trash-$uid (0700); Path= is relative to $topdir.
     void volumeTrash_data() {
         QTest::addColumn<QString>("shared"); // what $topdir/.Trash is
         QTest::addColumn<bool>("usesShared");
@@ -100,9 +89,6 @@ private slots:
         QTest::addRow(".Trash not sticky") << "plain" << false;
         QTest::addRow(".Trash is a link") << "link" << false;
     }
-
-    // On another volume: $topdir/.Trash/$uid only when .Trash is sticky and no
-    // link, else $topdir/.Trash-$uid (0700); Path= is relative to $topdir.
     void volumeTrash() {
         QFETCH(QString, shared);
         QFETCH(bool, usesShared);
@@ -122,9 +108,10 @@ private slots:
             Trash::trash(writeFile(volume + "/shots/odd name.png", "pixels"));
         const QString trash = usesShared ? volume + "/.Trash/" + uid : volume + "/.Trash-" + uid;
         const QString path = infoValue(trash + "/info/odd name.png.trashinfo", "Path");
-        const int mode = modeOf(trash);
+        struct stat st;
+        const int mode =
+            ::lstat(QFile::encodeName(trash).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
         unmount(volume);
-
         QVERIFY2(result.ok, qPrintable(result.message));
         QCOMPARE(result.location, trash + "/files/odd name.png");
         QCOMPARE(path, QString("shots/odd%20name.png"));

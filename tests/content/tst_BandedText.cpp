@@ -55,8 +55,7 @@ private slots:
         QCOMPARE(BandedText::isTall(size), tall);
     }
 
-    // The fewest bands of at most one band's height cover the image top to
-    // bottom at full width, overlapping by the same amount.
+    // The fewest full-width bands cover the image, overlapping by the same amount.
     void bands() {
         using namespace BandedText;
         for (const int height : {0, 1, bandHeight, bandHeight + 1, 2 * bandHeight - overlap,
@@ -77,9 +76,8 @@ private slots:
         }
     }
 
-    // Every line of a tall page is read once in reading order: lines the
-    // overlap shows twice or a band's edge cuts, and a line that really occurs
-    // twice, once on each side of a cut.
+    // Every line of a tall page is read once in order: those the overlap shows twice or a band's
+    // edge cuts, and one that really occurs twice, once on each side of a cut.
     void readsEveryLineOnce() {
         const QList<Line> lines{
             {120, "Release notes for the winter build"},

@@ -36,8 +36,8 @@ class tst_ImageDecoder : public QObject {
     }
 
 private slots:
-    // Shrinking averages what each target pixel covers, also across uneven
-    // steps, and keeps translucency premultiplied.
+    // Shrinking averages what each target pixel covers, across uneven steps too, translucency
+    // premultiplied.
     void shrinkAverages_data() {
         QTest::addColumn<QImage::Format>("format");
         QTest::addColumn<QSize>("from");
@@ -50,7 +50,6 @@ private slots:
         QFETCH(QImage::Format, format);
         QFETCH(QSize, from);
         QFETCH(QSize, to);
-        // A checkerboard averages to its mean; the left and right quarters keep their colour.
         QImage source(from, format);
         for (int y = 0; y < from.height(); ++y) {
             for (int x = 0; x < from.width(); ++x) {
@@ -74,10 +73,8 @@ private slots:
                  qPrintable(right.name(QColor::HexArgb)));
     }
 
-    // Still images come back shrunk to the box, aspect and picture kept, by
-    // decodes that never hand work to Qt's global pool: with that pool
-    // blocked, every kind Qt would smooth-scale there still arrives (a JPEG
-    // scaled while decoding, PNGs shrunk by the reader or decoded whole, WebP).
+    // Stills come back shrunk to the box, picture kept, with Qt's global pool blocked: no decode
+    // Qt would smooth-scale there (JPEG, PNGs shrunk or whole, WebP) hands it work.
     void decodesKeepOffTheGlobalPool() {
         const QImage picture = halves({2000, 1200}, Qt::red, Qt::blue);
         const QStringList files{path("pool.jpg"), path("pool.png"), path("pool-indexed.png"),
@@ -102,7 +99,7 @@ private slots:
             done.release();
         }));
         worker->start();
-        // Only bounds the fault of a decode waiting on the blocked pool; measures nothing.
+        // Only bounds the fault of a decode waiting on the pool.
         const bool finished = done.tryAcquire(1, 60000);
         release.release();
         worker->wait();
@@ -116,18 +113,25 @@ private slots:
         }
     }
 
-    // Small images are never enlarged; an extreme strip keeps one pixel across.
-    void fitsWithoutEnlarging() {
-        QCOMPARE(ImageDecoder::fitted({100, 50}, 320), QSize(100, 50));
-        QCOMPARE(ImageDecoder::fitted({10000, 3}, 160), QSize(160, 1));
-    }
-
-    // The Exif orientation "rotate 90° clockwise" puts the left edge on top.
-    void jpegOrientation() {
-        const QImage image =
+    // The picture's turn is applied (EXIF 6 puts the left edge on top); a page too large to
+    // decode whole is decoded scaled by the reader, top and bottom kept; small images are never
+    // enlarged, and an extreme strip keeps one pixel across.
+    void thumbnailsKeepThePicture() {
+        QImage image =
             thumbnail("turned.jpg", turnedJpeg(halves({400, 200}, Qt::red, Qt::blue), 6));
         QCOMPARE(image.size(), QSize(80, 160));
         QVERIFY(near(image, 0.5, 0.1, Qt::red) && near(image, 0.5, 0.9, Qt::blue));
+        QImage page(1920, 20000, QImage::Format_RGB32);
+        page.fill(Qt::blue);
+        QPainter(&page).fillRect(0, 0, 1920, 10000, Qt::red);
+        QImageWriter writer(path("page.png"), "png");
+        writer.setCompression(1);
+        QVERIFY(writer.write(page));
+        image = ImageDecoder::thumbnail(path("page.png"), 160);
+        QCOMPARE(image.size(), QSize(15, 160));
+        QVERIFY(near(image, 0.5, 0.1, Qt::red) && near(image, 0.5, 0.9, Qt::blue));
+        QCOMPARE(ImageDecoder::fitted({100, 50}, 320), QSize(100, 50));
+        QCOMPARE(ImageDecoder::fitted({10000, 3}, 160), QSize(160, 1));
     }
 
     // Headers claiming more pixels than one decode may hold give no thumbnail.
@@ -140,20 +144,6 @@ private slots:
         QVERIFY(!patchedJpegDecodes(true, 30000, 20000));
         QVERIFY(!patchedJpegDecodes(false, 65000, 65000));
         QVERIFY(patchedJpegDecodes(true, 64, 64));
-    }
-
-    // A full-page capture too large to decode whole is decoded scaled by the
-    // PNG reader and keeps its top and bottom.
-    void tallPage() {
-        QImage page(1920, 20000, QImage::Format_RGB32);
-        page.fill(Qt::blue);
-        QPainter(&page).fillRect(0, 0, 1920, 10000, Qt::red);
-        QImageWriter writer(path("page.png"), "png");
-        writer.setCompression(1);
-        QVERIFY(writer.write(page));
-        const QImage image = ImageDecoder::thumbnail(path("page.png"), 160);
-        QCOMPARE(image.size(), QSize(15, 160));
-        QVERIFY(near(image, 0.5, 0.1, Qt::red) && near(image, 0.5, 0.9, Qt::blue));
     }
 
     // Missing, empty, foreign and truncated files yield no image and no crash.

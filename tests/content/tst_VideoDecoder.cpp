@@ -22,8 +22,7 @@ private slots:
             QSKIP("the ffmpeg command line is not installed");
     }
 
-    // The poster is taken a third into short clips, at half a second into
-    // longer ones (posterAtSampleTime), at the start without a usable duration.
+    // A third into short clips (half a second into longer ones: below), else at the start.
     void sampleTime() {
         QCOMPARE(VideoDecoder::sampleTime(0.9), 0.3);
         QCOMPARE(VideoDecoder::sampleTime(std::numeric_limits<double>::quiet_NaN()), 0.0);
@@ -40,8 +39,7 @@ private slots:
         QVERIFY(near(poster.image, 0.5, 0.5, Qt::red));
     }
 
-    // A recording whose display matrix turns it gives a turned poster and
-    // frame size, also when the poster is smaller than the frame.
+    // A display matrix turns the poster and frame size, also for a poster smaller than the frame.
     void posterTurned() {
         const QString plain = path("plain.mp4"), turned = path("turned.mp4");
         QVERIFY(clip(plain, 2, "r='255*lt(X,W/2)':g=0:b='255*gte(X,W/2)'"));
@@ -55,8 +53,7 @@ private slots:
         QCOMPARE(small.frameSize, QSize(90, 160));
     }
 
-    // The poster reads YUV with the matrix and range the stream declares, and
-    // an undeclared stream as players do (BT.709 above 576 lines, else BT.601).
+    // YUV is read by the declared matrix and range, else as players do (BT.709 above 576 lines).
     void posterColors_data() {
         QTest::addColumn<QString>("encode");
         QTest::addColumn<int>("green"); // red's green after decoding
@@ -92,11 +89,9 @@ private slots:
                  qPrintable(seen.name()));
     }
 
-    // Played frames are converted like posters: the same samples in every
-    // layout give the same colour, by the matrix asked for.
+    // Played frames in every layout give the same colour, by the matrix asked for.
     void playedFrames() {
-        // Red as BT.601 video-range samples, in planes with the padding a
-        // player's buffers have (the converter reads and writes in blocks).
+        // Red as BT.601 samples, padded as a player's buffers are (the converter works in blocks).
         constexpr int w = 64, h = 16, pad = 64;
         const QSize size(w, h);
         const char y = char(81), u = char(90), v = char(240);
@@ -118,7 +113,8 @@ private slots:
                 planes[i] =
                     bytes[i] ? reinterpret_cast<const uchar*>(bytes[i]->constData()) : nullptr;
             using Matrix = VideoDecoder::Colors::Matrix;
-            for (const auto& [matrix, green] : {std::pair(Matrix::bt601, 0), std::pair(Matrix::bt709, 23)}) {
+            for (const auto& [matrix, green] :
+                 {std::pair(Matrix::bt601, 0), std::pair(Matrix::bt709, 23)}) {
                 VideoDecoder::Colors colors;
                 colors.matrix = matrix;
                 const QColor seen =

@@ -8,20 +8,14 @@
 #include "settings/CaptureCache.h"
 #include "settings/Prefs.h"
 
-#include <QDateTime>
-#include <QDir>
 #include <QDirIterator>
 #include <QSemaphore>
 #include <QTest>
-#include <atomic>
-#include <functional>
 #include <linux/capability.h>
-#include <memory>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <unistd.h>
 
 #ifndef WAIT_FOR
 #define WAIT_FOR(condition) QTRY_VERIFY_WITH_TIMEOUT(condition, 20000)
@@ -114,27 +108,6 @@ inline bool mountTmpfs(const QString& dir) {
 
 inline void unmount(const QString& dir) {
     ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH);
-}
-
-/// Makes `dir` unwritable: a read-only bind mount as root (modes do not stop
-/// root), else mode 0555. False when neither is possible.
-inline bool makeReadOnly(const QString& dir) {
-    const QByteArray path = QFile::encodeName(dir);
-    if (::geteuid() != 0)
-        return ::chmod(path.constData(), 0555) == 0;
-    if (!privateMounts() || ::mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr))
-        return false;
-    if (::mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0)
-        return true;
-    unmount(dir);
-    return false;
-}
-
-inline void makeWritable(const QString& dir) {
-    if (::geteuid() == 0)
-        unmount(dir);
-    else
-        ::chmod(QFile::encodeName(dir).constData(), 0755);
 }
 
 // Every notification of a library, in the order it was emitted.

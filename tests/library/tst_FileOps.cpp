@@ -45,20 +45,16 @@ private slots:
     void rename_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("result"); // empty: refused
-        QTest::newRow("plain name") << "Invoice"
-                                    << "Invoice.png";
-        QTest::newRow("same extension, other case") << "Invoice.PNG"
-                                                    << "Invoice.PNG";
-        QTest::newRow("slashes, colons, spaces") << " a/b:c \n"
-                                                 << "a-b-c.png";
-        QTest::newRow("only spaces") << "   "
-                                     << "";
-        QTest::newRow("taken name") << "Screenshot 2"
-                                    << "";
-        QTest::newRow("hidden name") << ".Invoice"
-                                     << "";
-        QTest::newRow("hidden after trimming") << "  .png"
-                                               << "";
+        const auto row = [](const char* name, const char* typed, const char* result) {
+            QTest::newRow(name) << QString(typed) << QString(result);
+        };
+        row("plain name", "Invoice", "Invoice.png");
+        row("same extension, other case", "Invoice.PNG", "Invoice.PNG");
+        row("slashes, colons, spaces", " a/b:c \n", "a-b-c.png");
+        row("only spaces", "   ", "");
+        row("taken name", "Screenshot 2", "");
+        row("hidden name", ".Invoice", "");
+        row("hidden after trimming", "  .png", "");
     }
     void rename() {
         QFETCH(QString, typed);
@@ -180,21 +176,14 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("parent");  // relative to the root; empty: the root
         QTest::addColumn<QString>("created"); // relative to the root; empty: refused
-        QTest::newRow("in the root") << " Receipts "
-                                     << ""
-                                     << "Receipts";
-        QTest::newRow("taken name is numbered") << "Work"
-                                                << ""
-                                                << "Work 2";
-        QTest::newRow("inside a folder") << "a/b"
-                                         << "Work"
-                                         << "Work/a-b";
-        QTest::newRow("empty name") << "  "
-                                    << ""
-                                    << "";
-        QTest::newRow("hidden name") << ".cache"
-                                     << ""
-                                     << "";
+        const auto row = [](const char* name, const char* typed, const char* in, const char* made) {
+            QTest::newRow(name) << QString(typed) << QString(in) << QString(made);
+        };
+        row("in the root", " Receipts ", "", "Receipts");
+        row("taken name is numbered", "Work", "", "Work 2");
+        row("inside a folder", "a/b", "Work", "Work/a-b");
+        row("empty name", "  ", "", "");
+        row("hidden name", ".cache", "", "");
     }
     void createFolder() {
         QFETCH(QString, typed);

@@ -58,7 +58,6 @@ class tst_Scanner : public QObject {
         int budget = FolderScanner::budgetLimit;
         return FolderScanner::tree(from, 0, from, options(), ShotCache(), budget);
     }
-    // A rescan of the root after `before`, its cache the root's listing then.
     FolderScanner::Rescan rescan(const FolderScanner::Tree& before) const {
         return {{root},
                 root,
@@ -76,9 +75,8 @@ private slots:
         QDir().mkpath(root);
     }
 
-    // Screenshots are recognised by name prefix or the capture mark, shots by
-    // extension; videos are never measured; a file is never dated after its
-    // modification (a copy keeps an old one).
+    // Screenshots by name prefix or the capture mark, shots by extension, videos
+    // unmeasured; a copy's old modification date is its creation date too.
     void classification_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("listed");
@@ -109,7 +107,7 @@ private slots:
         QCOMPARE(shots.first()->created, 1000000000.25);
     }
 
-    // An unchanged file comes back as the same instance with no attribute or header read.
+    // An unchanged file comes back as the same instance, with no attribute or header read.
     void cacheReuseKeepsIdentity() {
         const QString kept = png("holiday.png"), changed = png("Screenshot 2.png");
         FolderScanner::counters().reset();
@@ -123,9 +121,8 @@ private slots:
         QCOMPARE(cacheOf(second).value(kept).get(), cacheOf(first).value(kept).get());
     }
 
-    // A rescan re-reads only new and changed entries (where told which
-    // changed, only those; in a folder it was told nothing about, every entry
-    // is checked), walks new subfolders to depth 3 and reports removed ones.
+    // A rescan re-reads new entries and those it was told changed (all, untold),
+    // walks new subfolders to depth 3 and reports removed ones.
     void rescanReadsOnlyWhatChanged() {
         const QString a = png("Screenshot a.png"), b = png("Screenshot b.png");
         QDir().mkpath(root + "/gone");
@@ -160,9 +157,8 @@ private slots:
         QVERIFY(!tree.listing.contains(root + "/Folder 401"));
     }
 
-    // A root that cannot be listed is reported, in a walk and in a rescan. A
-    // folder that cannot be read is listed without shots and named in the log
-    // once, however often it is walked; one that is gone is not logged.
+    // An unreadable folder is listed empty and logged once however often walked;
+    // a gone one is not logged; a root that cannot be listed is reported.
     void unreadableFolders() {
         png("Locked/Screenshot 1.png");
         const QByteArray locked = QFile::encodeName(root + "/Locked");
@@ -186,7 +182,7 @@ private slots:
         QVERIFY(!result.rootOK && result.vanished.isEmpty());
     }
 
-    // Hidden entries, pipes, links and non-UTF-8 names are skipped, never turned into another path.
+    // Hidden entries, pipes, links and non-UTF-8 names are skipped, never turned into other paths.
     void oddEntriesSkipped() {
         const QString shot = png("Screenshot é ✓.png");
         png(".Screenshot hidden.png");
@@ -206,8 +202,7 @@ private slots:
         QVERIFY(QFile::exists(tree.listing.value(root).first()->path));
     }
 
-    // A picture's size, turned by its orientation, is read from its header;
-    // broken files give (0, 0), never a crash.
+    // A picture's size, turned by its orientation, is read from its header; broken ones give 0×0.
     void header_data() {
         using namespace Media;
         QTest::addColumn<QByteArray>("bytes");
@@ -241,8 +236,7 @@ private slots:
         QCOMPARE(FolderScanner::pixelSize(writeFile(root + "/x.png", bytes)), size);
     }
 
-    // The mark is the exact 42-byte property list other systems read; a
-    // missing file fails quietly.
+    // The mark is the exact property list other systems read; a missing file fails quietly.
     void captureMarkBytes() {
         const QString path = writeFile(root + "/holiday.png");
         QVERIFY(!CaptureMark::has(path));
@@ -259,9 +253,8 @@ private slots:
                                      "000000000000000100000000000000000000000000000009"));
     }
 
-    // Names keep their letters (emoji, scripts of either direction); control
-    // characters show as symbols, anything that reorders text as U+FFFD, and a
-    // name with right-to-left letters is one first-strong isolate.
+    // Names keep their letters; controls show as symbols, reordering marks as U+FFFD,
+    // and a name with right-to-left letters is one first-strong isolate.
     void shownName_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("shown");

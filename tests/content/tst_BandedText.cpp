@@ -103,12 +103,8 @@ private slots:
         for (const Line& line : ordered)
             expected.append(line.text);
         QVERIFY2(read == expected, qPrintable(read.join(" | ")));
-    }
-
-    // An image that is not tall is left to the ordinary recognition.
-    void ordinaryImagesAreNotBanded() {
-        const QString path = dir.path() + "/screen.png";
-        QVERIFY(page(QSize(1920, 1080), {{500, "Hello"}}).save(path));
+        QVERIFY(
+            page(QSize(1920, 1080), {{500, "Hello"}}).save(path)); // left to the ordinary reading
         QVERIFY(BandedText::load(path).isNull());
         QVERIFY(BandedText::load(dir.path() + "/missing.png").isNull());
     }

@@ -6,8 +6,20 @@
 
 class tst_TextBacklog : public QObject {
     Q_OBJECT
+    std::unique_ptr<IndexRig> r;
+    std::unique_ptr<TextIndex> index;
 
 private slots:
+    void init() {
+        r = std::make_unique<IndexRig>();
+        index = r->make();
+        index->setWorkerLimit(1);
+    }
+    void cleanup() {
+        index.reset();
+        r.reset();
+    }
+
     // Arrivals take one reader; a backlog every core but one, all only in the idle class with the
     // roll hidden.
     void threadsForBacklog() {
@@ -26,46 +38,41 @@ private slots:
     // The backlog is read newest first, each image once however often enqueued, videos never;
     // arrivals go ahead of it, the newest first.
     void arrivalsFirstThenNewestFirst() {
-        IndexRig r;
-        auto index = r.make();
-        index->setWorkerLimit(1);
-        const ShotList s = r.listing(8);
-        r.engine->gated = true;
-        index->enqueue({s[2], s[5], s[0], r.shot("v.mov", 9, true)});
-        QVERIFY(r.engine->started.tryAcquire(1, 10000)); // s5 is being read
+        const ShotList s = r->listing(8);
+        r->engine->gated = true;
+        index->enqueue({s[2], s[5], s[0], r->shot("v.mov", 9, true)});
+        QVERIFY(r->engine->started.tryAcquire(1, 10000)); // s5 is being read
         index->enqueue({s[1], s[3], s[4], s[5]});
         index->enqueue({s[1], s[3], s[4], s[0]});
         index->enqueueFirst({s[7], s[6], s[1]}); // s1 moves up
         const QStringList expected = IndexRig::paths({s[7], s[6], s[1], s[4], s[3], s[2], s[0]});
         QCOMPARE(index->queueOrder(), expected);
-        r.engine->gated = false;
-        r.engine->release.release();
+        r->engine->gated = false;
+        r->engine->release.release();
         QTRY_VERIFY_WITH_TIMEOUT(index->idle(), 10000);
-        QCOMPARE(r.engine->callList(), QStringList{s[5]->path} + expected);
+        QCOMPARE(r->engine->callList(), QStringList{s[5]->path} + expected);
     }
 
     // Files renamed, moved or trashed while three workers read them get no entry under the old
     // path and are read once under the new one; the waiting count falls to zero.
     void workersStoreThroughOneWriter() {
-        IndexRig r;
-        auto index = r.make();
         index->setWorkerLimit(3);
         QSignalSpy recognized(index.get(), &TextIndex::recognized);
         QSignalSpy pending(index.get(), &TextIndex::pendingChanged);
-        ShotList shots = r.listing(12);
-        r.engine->gated = true;
+        ShotList shots = r->listing(12);
+        r->engine->gated = true;
         index->enqueue(shots);
         QCOMPARE(index->pending(), 12);
-        QVERIFY(r.engine->started.tryAcquire(3, 10000)); // s11, s10 and s9
+        QVERIFY(r->engine->started.tryAcquire(3, 10000)); // s11, s10 and s9
         QCOMPARE(index->peakWorkers(), 3);
-        const QString renamed = r.env.home() + "/shots/renamed.png";
-        const QString moved = r.env.mkdir("filed") + "/s10.png";
+        const QString renamed = r->env.home() + "/shots/renamed.png";
+        const QString moved = r->env.mkdir("filed") + "/s10.png";
         QVERIFY(QFile::rename(shots[11]->path, renamed) && QFile::rename(shots[10]->path, moved));
         QVERIFY(QFile::remove(shots[9]->path));
         index->rekey(shots[11]->path, renamed);
         index->rekey(shots[10]->path, moved);
-        r.engine->gated = false;
-        r.engine->release.release(3);
+        r->engine->gated = false;
+        r->engine->release.release(3);
         QTRY_VERIFY_WITH_TIMEOUT(index->idle(), 10000);
         QCOMPARE(index->pending(), 0);
         QCOMPARE(pending.last().first().value<qsizetype>(), 0);
@@ -83,35 +90,32 @@ private slots:
         signalled.sort();
         QCOMPARE(stored, paths);
         QCOMPARE(signalled, paths);
-        QCOMPARE(r.engine->callList().size(), 12 + 2);
+        QCOMPARE(r->engine->callList().size(), 12 + 2);
     }
 
     // Other languages read every file again, newest first, the old text answering searches
     // meanwhile; a code without data is left out.
     void languageChangeReadsAgain() {
-        IndexRig r;
-        auto index = r.make();
         index->setAvailableLanguages({"eng", "deu", "fra"});
         Prefs::shared().set(Key::ocrLanguages, QStringLiteral("eng"));
-        r.engine->tagLanguages = true;
-        index->setWorkerLimit(1);
-        const ShotList shots = r.listing(3);
+        r->engine->tagLanguages = true;
+        const ShotList shots = r->listing(3);
         index->enqueue(shots);
         QTRY_VERIFY_WITH_TIMEOUT(index->idle(), 10000);
 
-        r.engine->gated = true;
+        r->engine->gated = true;
         QTest::ignoreMessage(QtWarningMsg, "Tamberk text recognition failed: no language data "
                                            "for \"xyz\"; it is left out");
         Prefs::shared().set(Key::ocrLanguages, QStringLiteral("eng+xyz+deu"));
         QCOMPARE(index->languages(), QStringLiteral("eng+deu"));
         QCOMPARE(index->pending(), 3);
-        QVERIFY(r.engine->started.tryAcquire(1, 10000));
+        QVERIFY(r->engine->started.tryAcquire(1, 10000));
         for (const ShotPtr& s : shots)
             QVERIFY(index->unread(*s) && index->matches(*s, QStringLiteral("[eng]")));
-        r.engine->gated = false;
-        r.engine->release.release();
+        r->engine->gated = false;
+        r->engine->release.release();
         QTRY_VERIFY_WITH_TIMEOUT(index->idle(), 10000);
-        QCOMPARE(r.engine->callList().mid(3), IndexRig::paths({shots[2], shots[1], shots[0]}));
+        QCOMPARE(r->engine->callList().mid(3), IndexRig::paths({shots[2], shots[1], shots[0]}));
         for (const ShotPtr& s : shots) {
             QCOMPARE(index->entries().value(s->path).l, QStringLiteral("eng+deu"));
             QVERIFY(!index->unread(*s) && index->matches(*s, QStringLiteral("[eng+deu]")));
@@ -126,27 +130,24 @@ private slots:
         QTest::newRow("recognition off") << false;
     }
     void readNow() {
-        IndexRig r;
         QFETCH(bool, ocr);
-        auto index = r.make();
-        index->setWorkerLimit(1);
-        const ShotList shots = r.listing(4);
-        r.engine->answer(shots[1]->path, QString());
+        const ShotList shots = r->listing(4);
+        r->engine->answer(shots[1]->path, QString());
         Prefs::shared().set(Key::ocr, ocr);
-        r.engine->gated = true;
+        r->engine->gated = true;
         index->enqueue(shots);
         QList<std::optional<QString>> answers;
         const auto keep = [&](std::optional<QString> text) { answers.append(text); };
         index->readNow(shots[0], keep);
         index->readNow(shots[1], keep);
-        r.engine->gated = false;
-        r.engine->release.release();
+        r->engine->gated = false;
+        r->engine->release.release();
         QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 2, 10000);
         QCOMPARE(answers, (QList<std::optional<QString>>{QStringLiteral("text of s0.png"), {}}));
         index->readNow(shots[0], keep);
         QCOMPARE(answers.size(), 3); // at once
         QCOMPARE(answers[2], answers[0]);
-        const ShotPtr gone = r.shot("s9.png", 9);
+        const ShotPtr gone = r->shot("s9.png", 9);
         QFile::remove(gone->path);
         index->readNow(gone, keep);
         QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 4, 10000);
@@ -154,28 +155,26 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(index->idle() || !ocr, 10000);
         // With recognition on, the newest was being read when the requests came.
         const QStringList first = ocr ? QStringList{shots[3]->path} : QStringList{};
-        QCOMPARE(r.engine->callList().mid(0, first.size() + 2),
+        QCOMPARE(r->engine->callList().mid(0, first.size() + 2),
                  first + IndexRig::paths({shots[0], shots[1]}));
-        QCOMPARE(r.engine->callList().contains(shots[2]->path), ocr);
+        QCOMPARE(r->engine->callList().contains(shots[2]->path), ocr);
     }
 
     // Shutting down drops what waits, answers requests with nothing, and waits a bounded time.
     void shutdownIsBounded() {
-        IndexRig r;
-        auto index = r.make();
-        index->setWorkerLimit(1);
-        r.engine->gated = true;
-        index->enqueue(r.listing(3));
-        QVERIFY(r.engine->started.tryAcquire(1, 10000));
+        r->engine->gated = true;
+        index->enqueue(r->listing(3));
+        QVERIFY(r->engine->started.tryAcquire(1, 10000));
         bool answered = false;
-        index->readNow(r.shot("s7.png", 7), [&](std::optional<QString> text) { answered = !text; });
+        index->readNow(r->shot("s7.png", 7),
+                       [&](std::optional<QString> text) { answered = !text; });
         QVERIFY(!index->shutdown(50));
         QVERIFY(answered);
-        index->enqueue(r.listing(5));
+        index->enqueue(r->listing(5));
         QCOMPARE(index->pending(), 0);
-        r.engine->release.release();
+        r->engine->release.release();
         QVERIFY(index->shutdown(10000));
-        QCOMPARE(r.engine->callList().size(), 1);
+        QCOMPARE(r->engine->callList().size(), 1);
     }
 };
 

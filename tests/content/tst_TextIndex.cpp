@@ -31,58 +31,63 @@ struct StderrTo {
 
 class tst_TextIndex : public QObject {
     Q_OBJECT
+    std::unique_ptr<IndexRig> r;
+    std::unique_ptr<TextIndex> index;
 
 private slots:
+    void init() {
+        r = std::make_unique<IndexRig>();
+        index = r->make();
+    }
+    void cleanup() {
+        index.reset();
+        r.reset();
+    }
+
     // A file changed mid-recognition keeps the version read's time: it is read again, the old text
     // searchable meanwhile.
     void fileChangingDuringRecognition() {
-        IndexRig r;
-        auto index = r.make();
-        const ShotPtr shot = r.shot("changed.png");
-        r.engine->answer(shot->path, "old words");
-        r.engine->gated = true;
+        const ShotPtr shot = r->shot("changed.png");
+        r->engine->answer(shot->path, "old words");
+        r->engine->gated = true;
         index->enqueue({shot});
-        QVERIFY(r.engine->started.tryAcquire(1, 10000));
+        QVERIFY(r->engine->started.tryAcquire(1, 10000));
         setModified(shot->path, 500);
-        r.engine->release.release();
+        r->engine->release.release();
         QTRY_VERIFY_WITH_TIMEOUT(index->idle(), 10000);
         QCOMPARE(index->entries().value(shot->path).m, 1.0);
-        r.engine->answer(shot->path, "new words");
+        r->engine->answer(shot->path, "new words");
         const ShotPtr touched = IndexRig::at(shot->path, 500);
         index->enqueue({touched});
-        QVERIFY(r.engine->started.tryAcquire(1, 10000));
+        QVERIFY(r->engine->started.tryAcquire(1, 10000));
         QVERIFY(index->matches(*touched, QStringLiteral("old")));
-        r.engine->release.release();
+        r->engine->release.release();
         QTRY_VERIFY_WITH_TIMEOUT(index->matches(*touched, QStringLiteral("new")), 10000);
     }
 
     // Switching recognition off stops after the job in flight, keeping the rest for later.
     void recognitionSetting() {
-        IndexRig r;
-        auto index = r.make();
         QSignalSpy recognized(index.get(), &TextIndex::recognized);
-        const ShotList shots{r.shot("a.png", 2), r.shot("b.png", 1)};
-        r.engine->gated = true;
+        const ShotList shots{r->shot("a.png", 2), r->shot("b.png", 1)};
+        r->engine->gated = true;
         index->enqueue(shots);
-        QVERIFY(r.engine->started.tryAcquire(1, 10000));
+        QVERIFY(r->engine->started.tryAcquire(1, 10000));
         Prefs::shared().set(Key::ocr, false);
-        r.engine->release.release(10);
+        r->engine->release.release(10);
         QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 1, 10000);
         QVERIFY(!index->idle());
-        QCOMPARE(r.engine->callList().size(), 1);
+        QCOMPARE(r->engine->callList().size(), 1);
         Prefs::shared().set(Key::ocr, true);
         index->enqueue({});
         QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 2, 10000);
-        QCOMPARE(r.engine->callList(), IndexRig::paths(shots));
+        QCOMPARE(r->engine->callList(), IndexRig::paths(shots));
     }
 
     // Query pieces match the file name (not the folder) or the text, in any case.
     void matching() {
-        IndexRig r;
-        auto index = r.make();
-        const ShotPtr read = r.shot("Invoice März.png", 1);
-        const ShotPtr unread = r.shot("notes.png", 1);
-        r.engine->answer(read->path, "Total AMOUNT due\nÜBER ALLES");
+        const ShotPtr read = r->shot("Invoice März.png", 1);
+        const ShotPtr unread = r->shot("notes.png", 1);
+        r->engine->answer(read->path, "Total AMOUNT due\nÜBER ALLES");
         index->enqueue({read});
         QTRY_VERIFY_WITH_TIMEOUT(index->idle(), 10000);
         const std::tuple<ShotPtr, QString, bool> cases[] = {{read, "über  MÄRZ", true},
@@ -98,28 +103,26 @@ private slots:
     // A burst of results is saved once and reopens without recognising again; a rekey is saved
     // at destruction; times and texts read back exactly; an entry of another form spoils the file.
     void persistence() {
-        IndexRig r;
-        auto index = r.make();
         QSignalSpy saved(index.get(), &TextIndex::saved);
         ShotList shots;
         for (int i = 0; i < 5; ++i)
-            shots.append(r.shot(QStringLiteral("s%1.png").arg(i), 1000.25 + i));
-        r.engine->answer(shots[1]->path, QStringLiteral("τ \"q\" \\ \b\n\t\x01 😀"));
+            shots.append(r->shot(QStringLiteral("s%1.png").arg(i), 1000.25 + i));
+        r->engine->answer(shots[1]->path, QStringLiteral("τ \"q\" \\ \b\n\t\x01 😀"));
         index->enqueue(shots);
         QTRY_VERIFY_WITH_TIMEOUT(index->idle(), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 1, 10000);
         const TextIndex::Map written = index->entries();
         index.reset();
-        auto reopened = r.make();
+        auto reopened = r->make();
         reopened->enqueue(shots);
         QVERIFY(reopened->idle());
-        QCOMPARE(r.engine->callList().size(), 5);
-        const QString moved = r.env.home() + "/elsewhere/new \"name\".png";
+        QCOMPARE(r->engine->callList().size(), 5);
+        const QString moved = r->env.home() + "/elsewhere/new \"name\".png";
         reopened->rekey(shots[0]->path, moved);
         reopened.reset();
         TextIndex::Map expected = written;
         expected.insert(moved, expected.take(shots[0]->path));
-        QCOMPARE(r.saved(), expected);
+        QCOMPARE(r->saved(), expected);
 
         for (const double m : {1733500000.123456789, kDistantPast, 5e-324})
             expected.insert(QString::number(m, 'g', 17), {m, "x", "eng+deu"});
@@ -130,35 +133,33 @@ private slots:
 
     // An unreadable index starts empty and is kept as ".bad" before the first save.
     void unreadableFileKeptAsBad() {
-        IndexRig r;
         const QByteArray damaged = R"({"/a.png":{"m":1,"t":"x"},"/b.png":{"m":2}})";
-        writeFile(r.indexFile(), damaged);
-        writeFile(r.indexFile() + ".bad", "older");
-        auto index = r.make();
+        writeFile(r->indexFile(), damaged);
+        writeFile(r->indexFile() + ".bad", "older");
+        index = r->make();
         QVERIFY(index->entries().isEmpty());
         QSignalSpy saved(index.get(), &TextIndex::saved);
-        index->enqueue({r.shot("a.png", 1)});
+        index->enqueue({r->shot("a.png", 1)});
         QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 1, 10000);
-        QFile bad(r.indexFile() + ".bad");
+        QFile bad(r->indexFile() + ".bad");
         QVERIFY(bad.open(QIODevice::ReadOnly));
         QCOMPARE(bad.readAll(), damaged);
-        QCOMPARE(r.saved().value_or(TextIndex::Map{}).size(), 1);
+        QCOMPARE(r->saved().value_or(TextIndex::Map{}).size(), 1);
     }
 
     // An engine without language data stores nothing (a file read holding no text keeps its
     // empty entry), is asked no more, and says why in our log only, never on the standard error.
     void unavailableEngineStoresNothing() {
-        IndexRig r;
-        const QString blank = writeFile(r.env.home() + "/shots/blank.png", "not an image");
+        const QString blank = writeFile(r->env.home() + "/shots/blank.png", "not an image");
         ShotList shots{IndexRig::at(blank, 10)};
         QImage white(64, 48, QImage::Format_RGB32);
         white.fill(Qt::white);
         for (const char* name : {"a.png", "b.png", "c.png"}) {
-            QVERIFY(white.save(r.env.home() + "/shots/" + name));
-            shots.append(IndexRig::at(r.env.home() + "/shots/" + name, 9));
+            QVERIFY(white.save(r->env.home() + "/shots/" + name));
+            shots.append(IndexRig::at(r->env.home() + "/shots/" + name, 9));
         }
         std::atomic<int> asked{0};
-        const QString captured = r.env.home() + "/stderr.txt";
+        const QString captured = r->env.home() + "/stderr.txt";
         {
             const QByteArray prefix = qgetenv("TESSDATA_PREFIX");
             const auto restore = qScopeGuard([&] {
@@ -167,11 +168,11 @@ private slots:
                 else
                     qputenv("TESSDATA_PREFIX", prefix);
             });
-            qputenv("TESSDATA_PREFIX", r.env.mkdir("no-language-data").toUtf8());
+            qputenv("TESSDATA_PREFIX", r->env.mkdir("no-language-data").toUtf8());
             const StderrTo redirected(captured);
             QTest::ignoreMessage(QtWarningMsg,
                                  "Tamberk text recognition failed: no English language data");
-            TextIndex index(r.indexFile(), [&](const QString& path) {
+            TextIndex index(r->indexFile(), [&](const QString& path) {
                 ++asked;
                 return TextIndex::read(path);
             });
@@ -185,15 +186,15 @@ private slots:
             QVERIFY(index.idle());
             QCOMPARE(asked.load(), 2);
         }
-        QCOMPARE(r.saved().value_or(TextIndex::Map{}).keys(), QStringList{blank});
+        QCOMPARE(r->saved().value_or(TextIndex::Map{}).keys(), QStringList{blank});
         QFile err(captured);
         QVERIFY(err.open(QIODevice::ReadOnly));
         const QByteArray said = err.readAll();
         QVERIFY2(!said.contains("traineddata") && !said.contains("Tesseract"), said.constData());
-        auto working = r.make();
+        auto working = r->make();
         working->enqueue(shots);
         QTRY_VERIFY_WITH_TIMEOUT(working->idle(), 10000);
-        QCOMPARE(r.engine->callList(), IndexRig::paths(shots.mid(1)));
+        QCOMPARE(r->engine->callList(), IndexRig::paths(shots.mid(1)));
     }
 };
 

@@ -106,16 +106,9 @@ private slots:
         }
     }
 
-    // Images without text and files that are no images give the empty string.
-    void nothingToRead() {
-        QCOMPARE(TextRecognizer().recognize(canvas(QSize(640, 480), Qt::black)), QString());
-        QCOMPARE(TextRecognizer().recognize(QImage()), QString());
-        QCOMPARE(TextIndex::recognize(writeFile(dir.path() + "/text.png", "hello world")),
-                 QString());
-    }
-
-    // Decoding bounds the longest side and applies the orientation.
-    void loadBoundsAndOrients() {
+    // Decoding bounds the longest side and applies the orientation; images without text and
+    // files that are no images give the empty string.
+    void loadingAndNothingToRead() {
         const int max = TextRecognizer::kMaxSide;
         const QString wide = dir.path() + "/wide.png";
         QVERIFY(canvas(QSize(2 * max, 300), Qt::white).save(wide));
@@ -123,6 +116,9 @@ private slots:
         const QString turned = writeFile(dir.path() + "/turned.jpg",
                                          Media::turnedJpeg(canvas(QSize(400, 100), Qt::white), 6));
         QCOMPARE(TextRecognizer::load(turned).size(), QSize(100, 400));
+        QCOMPARE(TextRecognizer().recognize(canvas(QSize(640, 480), Qt::black)), QString());
+        QCOMPARE(TextRecognizer().recognize(QImage()), QString());
+        QCOMPARE(TextIndex::recognize(writeFile(dir.path() + "/text.png", "hello")), QString());
     }
 
     // English always, the locale's language beside it when its data exists;

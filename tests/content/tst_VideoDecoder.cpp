@@ -62,10 +62,6 @@ private slots:
                                   "-pix_fmt yuv420p -c:v libx264")
                 .arg(size, declared);
         };
-        QTest::newRow("declared BT.709, HD")
-            << red("1280x720", "-vf scale=out_color_matrix=bt709:out_range=tv -colorspace bt709 "
-                               "-color_range tv")
-            << 0;
         QTest::newRow("declared BT.601, HD")
             << red("1280x720", "-vf scale=out_color_matrix=bt601:out_range=tv "
                                "-colorspace smpte170m -color_range tv")

@@ -153,7 +153,7 @@ private slots:
         QVERIFY(patchedJpegDecodes(true, 64, 64));
     }
 
-    // Missing, empty, foreign and truncated files yield no image and no crash.
+    // Missing, empty, foreign and truncated files yield no picture and no crash.
     void badFiles() {
         const QByteArray png = encoded(halves({300, 300}, Qt::red, Qt::blue), "png");
         QVERIFY(ImageDecoder::thumbnail(path("missing.png"), 160).isNull());
@@ -165,6 +165,9 @@ private slots:
                                                   24))
                     .isNull());
         QVERIFY(thumbnail("cut.png", png.left(png.size() / 2)).isNull());
+        QVERIFY(VideoDecoder::poster(path("missing.mp4"), 160).image.isNull());
+        QVERIFY(VideoDecoder::poster(writeFile(path("junk.mp4"), QByteArray(4096, 'j')), 160)
+                    .image.isNull());
     }
 
     void fifoIsRefused_data() {

@@ -34,16 +34,9 @@ struct Line {
 };
 
 QImage page(QSize size, const QList<Line>& lines) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(24);
-    painter.setFont(font);
-    painter.setPen(QColor(30, 30, 30));
+    QImage image = canvas(size, Qt::white);
     for (const Line& line : lines)
-        painter.drawText(QRect(40, line.middle - 20, size.width() - 80, 40), Qt::AlignVCenter,
-                         line.text);
+        draw(image, {40, line.middle + 8}, line.text, 24, QColor(30, 30, 30));
     return image;
 }
 

@@ -122,13 +122,6 @@ private slots:
             }
         }
     }
-
-    // Files that are not recordings give no frame.
-    void badFiles() {
-        QVERIFY(VideoDecoder::poster(path("missing.mp4"), 160).image.isNull());
-        const QString junk = writeFile(path("junk.mp4"), QByteArray(4096, 'j'));
-        QVERIFY(VideoDecoder::poster(junk, 160).image.isNull());
-    }
 };
 
 TAMBERK_TEST(tst_VideoDecoder)

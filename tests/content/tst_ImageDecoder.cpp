@@ -7,7 +7,6 @@
 #include "platform/VideoDecoder.h"
 
 #include <QSemaphore>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QThreadPool>
@@ -43,8 +42,7 @@ class tst_ImageDecoder : public QObject {
     }
 
 private slots:
-    // Shrinking averages what each target pixel covers, across uneven steps too, translucency
-    // premultiplied.
+    // Shrinking averages what each pixel covers, across uneven steps, premultiplied.
     void shrinkAverages_data() {
         QTest::addColumn<QImage::Format>("format");
         QTest::addColumn<QSize>("from");
@@ -80,8 +78,7 @@ private slots:
                  qPrintable(right.name(QColor::HexArgb)));
     }
 
-    // Stills come back shrunk to the box, picture kept, with Qt's global pool blocked: no decode
-    // Qt would smooth-scale there (JPEG, PNGs shrunk or whole, WebP) hands it work.
+    // Stills of every kind arrive shrunk and whole while Qt's global pool is blocked.
     void decodesKeepOffTheGlobalPool() {
         const QImage picture = halves({2000, 1200}, Qt::red, Qt::blue);
         const QStringList files{path("pool.jpg"), path("pool.png"), path("pool-indexed.png"),
@@ -120,9 +117,7 @@ private slots:
         }
     }
 
-    // The picture's turn is applied (EXIF 6 puts the left edge on top); a page too large to
-    // decode whole is decoded scaled by the reader, top and bottom kept; small images are never
-    // enlarged, and an extreme strip keeps one pixel across.
+    // EXIF turns apply; a huge page decodes scaled, ends kept; small images are not enlarged.
     void thumbnailsKeepThePicture() {
         QImage image =
             thumbnail("turned.jpg", turnedJpeg(halves({400, 200}, Qt::red, Qt::blue), 6));
@@ -182,8 +177,7 @@ private slots:
             << Reader([](const QString& p) { return !TextIndex::recognize(p).isEmpty(); });
     }
 
-    // A listed file replaced by a FIFO is refused at once by every decoder
-    // instead of blocking its thread for good.
+    // A FIFO is refused at once by every decoder instead of blocking its thread.
     void fifoIsRefused() {
         QFETCH(Reader, read);
         const QByteArray fifo = QFile::encodeName(m_dir.filePath("Screenshot.png"));

@@ -20,8 +20,7 @@ private slots:
         r.reset();
     }
 
-    // Arrivals take one reader; a backlog every core but one, all only in the idle class with the
-    // roll hidden.
+    // Arrivals take one reader, a backlog every core but one (all: idle class, roll hidden).
     void threadsForBacklog() {
         const auto threadsFor = &RecognitionPool::threadsFor;
         for (int cores : {1, 2, 8}) {
@@ -35,8 +34,7 @@ private slots:
         }
     }
 
-    // The backlog is read newest first, each image once however often enqueued, videos never;
-    // arrivals go ahead of it, the newest first.
+    // Arrivals first, then the backlog newest first; each image once, videos never.
     void arrivalsFirstThenNewestFirst() {
         const ShotList s = r->listing(8);
         r->engine->gated = true;
@@ -53,8 +51,7 @@ private slots:
         QCOMPARE(r->engine->callList(), QStringList{s[5]->path} + expected);
     }
 
-    // Files renamed, moved or trashed while three workers read them get no entry under the old
-    // path and are read once under the new one; the waiting count falls to zero.
+    // Files renamed, moved or trashed while read get no entry at the old path, read once anew.
     void workersStoreThroughOneWriter() {
         index->setWorkerLimit(3);
         QSignalSpy recognized(index.get(), &TextIndex::recognized);
@@ -93,8 +90,7 @@ private slots:
         QCOMPARE(r->engine->callList().size(), 12 + 2);
     }
 
-    // Other languages read every file again, newest first, the old text answering searches
-    // meanwhile; a code without data is left out.
+    // Other languages read every file again, old text searchable meanwhile; unknown codes dropped.
     void languageChangeReadsAgain() {
         index->setAvailableLanguages({"eng", "deu", "fra"});
         Prefs::shared().set(Key::ocrLanguages, QStringLiteral("eng"));
@@ -122,8 +118,7 @@ private slots:
         }
     }
 
-    // An explicit request is read ahead of the backlog, also with recognition off; a file read
-    // already answers at once, one without text or gone answers nothing.
+    // An explicit request goes ahead, even with recognition off; known text answers at once.
     void readNow_data() {
         QTest::addColumn<bool>("ocr");
         QTest::newRow("recognition on") << true;

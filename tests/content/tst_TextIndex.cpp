@@ -1,6 +1,5 @@
 #include "FakeEngine.h"
 
-#include "TestEnv.h"
 #include "content/TextSearch.h"
 #include <QImage>
 #include <QRandomGenerator>
@@ -48,8 +47,7 @@ private slots:
         r.reset();
     }
 
-    // A file changed mid-recognition keeps the version read's time: it is read again, the old text
-    // searchable meanwhile.
+    // A file changed mid-read keeps the read version's time, so is read again; old text stays.
     void fileChangingDuringRecognition() {
         const ShotPtr shot = r->shot("changed.png");
         r->engine->answer(shot->path, "old words");
@@ -104,8 +102,7 @@ private slots:
         }
     }
 
-    // A burst of results is saved once and reopens without recognising again; a rekey is saved
-    // at destruction; times and texts read back exactly; an entry of another form spoils the file.
+    // Results are saved once, reopen unread again, rekeys saved at the end; the format is strict.
     void persistence() {
         QSignalSpy saved(index.get(), &TextIndex::saved);
         ShotList shots;
@@ -151,8 +148,7 @@ private slots:
         QCOMPARE(r->saved().value_or(TextIndex::Map{}).size(), 1);
     }
 
-    // An engine without language data stores nothing (a file read holding no text keeps its
-    // empty entry), is asked no more, and says why in our log only, never on the standard error.
+    // An engine without data stores nothing, is asked no more, and is quiet on stderr.
     void unavailableEngineStoresNothing() {
         const QString blank = writeFile(r->env.home() + "/shots/blank.png", "not an image");
         ShotList shots{IndexRig::at(blank, 10)};
@@ -201,8 +197,7 @@ private slots:
         QCOMPARE(r->engine->callList(), IndexRig::paths(shots.mid(1)));
     }
 
-    // The vectorised search agrees with a plain one for every needle length
-    // and position, across the block boundaries of its loops and at the end.
+    // The vectorised search agrees with a plain one across block boundaries and ends.
     void agreesWithPlainSearch() {
         QRandomGenerator rng(11);
         for (int round = 0; round < 4000; ++round) {

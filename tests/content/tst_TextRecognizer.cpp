@@ -7,7 +7,6 @@
 #include <QFont>
 #include <QPainter>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -47,9 +46,7 @@ class tst_TextRecognizer : public QObject {
     QTemporaryDir dir;
 
 private slots:
-    // Text is read whatever lies behind it: white words on coloured pills in
-    // light and dark windows, faint grey text on light and dark pages, the
-    // smallest interface text.
+    // Text is read on pills, on light and dark pages, faint and small.
     void readsInterfaceText_data() {
         QTest::addColumn<QColor>("page");
         QTest::addColumn<QColor>("pill"); // invalid: the words sit on the page
@@ -92,8 +89,7 @@ private slots:
             QVERIFY2(text.contains(word, Qt::CaseInsensitive), qPrintable(word + ": " + text));
     }
 
-    // A file of two columns side by side is read as whole lines, each
-    // column's lines top to bottom, joined by single line feeds.
+    // Two columns come back as whole lines in order, joined by single line feeds.
     void readsColumnsInOrder() {
         const QStringList columns[] = {
             {"Weather forecast tomorrow", "Quarterly budget summary", "Download history"},
@@ -120,8 +116,7 @@ private slots:
         }
     }
 
-    // Decoding bounds the longest side and applies the orientation; images without text and
-    // files that are no images give the empty string.
+    // Decoding bounds and turns the image; no text and no image give the empty string.
     void loadingAndNothingToRead() {
         const int max = TextRecognizer::kMaxSide;
         const QString wide = dir.path() + "/wide.png";
@@ -135,9 +130,7 @@ private slots:
         QCOMPARE(TextIndex::recognize(writeFile(dir.path() + "/text.png", "hello")), QString());
     }
 
-    // English always, the locale's language beside it when its data exists;
-    // chosen codes load installed ones in order, each once, a missing one left
-    // out with one log line ever; codes are offered by their names.
+    // Languages: English and the locale's, chosen codes once each, missing ones logged once.
     void languages() {
         QCOMPARE(TextRecognizer::languagesFor(QLocale("de_DE"), {"eng", "osd"}), "eng");
         QCOMPARE(TextRecognizer::languagesFor(QLocale("zh_TW"), {"eng", "chi_sim", "chi_tra"}),
@@ -193,8 +186,7 @@ private slots:
         }
     }
 
-    // Every line of a tall page is read once in order: those the overlap shows twice or a band's
-    // edge cuts, and one that really occurs twice, once on each side of a cut.
+    // A tall page's lines are read once in order, across band overlaps and cuts.
     void readsEveryLineOnce() {
         const QList<Line> lines{
             {120, "Release notes for the winter build"},

@@ -6,7 +6,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <atomic>
-#include <memory>
 #include <tuple>
 
 namespace {
@@ -21,8 +20,7 @@ ShotPtr big(int i) {
     return makeShot(QStringLiteral("big%1.png").arg(i), 1, {2560, 1600});
 }
 
-// Stands in for the decoders: notes the names in the order the decodes
-// started, counts those running, can hold them at a gate.
+// The decoder: notes starts in order, counts those running, can hold them at a gate.
 struct FakeDecoder {
     QMutex lock;
     QStringList started;
@@ -80,8 +78,7 @@ private slots:
         thumbs.reset();
     }
 
-    // A need maps to the first rung covering it; a cell gets the largest cached image
-    // not above its need, else the smallest above; never another version's.
+    // A cell gets the largest cached image not above its need, else the next; never stale.
     void cachedPicksNearestBucket() {
         QCOMPARE(Thumbs::bucket(160.5), 320);
         const ShotPtr shot = makeShot("one.png", 100, {2000, 1000});
@@ -94,8 +91,7 @@ private slots:
         QVERIFY(!cached(makeShot("one.png", 100.5)));
     }
 
-    // Requests for one image while it decodes share the decode, each answered
-    // once in call order; later ones are served from memory.
+    // Requests during a decode share it, answered once each in order; later from memory.
     void concurrentLoadsShareOneDecode() {
         fake->gated = true;
         const ShotPtr shot = makeShot("one.png", 100, {640, 400});
@@ -124,8 +120,7 @@ private slots:
         }
     }
 
-    // A decode fills in a missing pixel size and a recording's wrong aspect (its frame's
-    // size where known, not its poster's), announced once; a still's size is trusted.
+    // A decode fixes missing sizes and a recording's aspect (by its frame), announced once.
     void pixelSizeCorrections() {
         const std::tuple<bool, QSizeF, QSize, QSize, QSizeF> cases[] = {
             {false, QSizeF(), QSize(320, 200), QSize(), QSizeF(320, 200)},
@@ -146,8 +141,7 @@ private slots:
         }
     }
 
-    // Shutting down drops the waiting requests undecoded, waits for the running
-    // ones and answers none of them; a later load answers with nothing at once.
+    // Shutting down drops waiting requests, waits for running ones, and answers none.
     void shutdownAnswersNothing() {
         fake->gated = true;
         int answers = 0;
@@ -166,9 +160,7 @@ private slots:
         QVERIFY(nothing);
     }
 
-    // At most four decodes run; requests wait newest first, a bumped one ahead
-    // of all, a cancelled one never decoded nor answered. Each permit frees one
-    // worker, so the decodes start one at a time in the cache's order.
+    // At most four decodes; newest first, bumped ones ahead, cancelled ones never run.
     void cancelAndOrder() {
         fake->gated = true;
         QStringList answered;
@@ -194,8 +186,7 @@ private slots:
             QVERIFY(!answered.contains(QLatin1String(gone)));
     }
 
-    // The limit counts the bitmap bytes cached and of the decodes running: the
-    // oldest image goes first, and large decodes starting evict cached ones.
+    // The limit counts bitmap bytes, cached and in flight; the oldest image goes first.
     void limitCountsBytesAndDecodesInFlight() {
         thumbs->setLimit(Thumbs::minLimit);
         for (int i = 0; i < 5; ++i)
@@ -215,8 +206,7 @@ private slots:
         QVERIFY(cached(big(8)));
     }
 
-    // A decode whose requests were all withdrawn while it ran answers no one;
-    // its image fills spare room but evicts nothing.
+    // A withdrawn decode answers no one; its image fills spare room but evicts nothing.
     void lateResultOfWithdrawnRequest_data() {
         QTest::addColumn<bool>("roomLeft");
         QTest::newRow("room") << true;

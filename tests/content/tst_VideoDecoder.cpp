@@ -2,7 +2,6 @@
 #include "TestEnv.h"
 #include "platform/VideoDecoder.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 #include <array>
 #include <cmath>

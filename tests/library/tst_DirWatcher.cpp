@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QTest>
 #include <algorithm>
-#include <memory>
 
 namespace {
 
@@ -29,8 +28,7 @@ struct Recorder {
 
 #define WAIT_FOR(condition) QTRY_VERIFY_WITH_TIMEOUT(condition, 10000)
 
-// "Nothing was reported" is checked against a later, wanted report: a
-// watcher delivers in the order things happened.
+// "Nothing was reported" is checked by a later report: a watcher delivers in order.
 class tst_DirWatcher : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -60,15 +58,13 @@ private slots:
         QCOMPARE(rec.batches.size(), before);
     }
 
-    // With watchRoot, renaming a folder above the root reports the root, and
-    // without it nothing is reported.
+    // With watchRoot, renaming a folder above the root reports the root; without, nothing.
     void ancestorRenameReportsTheRoot() {
         Recorder rec, plain;
         DirWatcher watcher(root, 0.05, true, rec.handler());
         DirWatcher other(root, 0.05, false, plain.handler());
         QVERIFY(QDir().rename(m_dir->path() + "/Parent", m_dir->path() + "/Moved"));
-        // Both read the rename in the same turn of the event loop and hand
-        // over a first change at once.
+        // Both read the rename in the same turn and hand a first change over at once.
         WAIT_FOR(rec.saw(root));
         QCoreApplication::processEvents();
         QVERIFY(plain.batches.isEmpty());
@@ -91,9 +87,7 @@ private slots:
         WAIT_FOR(rec.saw(sub));
     }
 
-    // Folders are watched to depth 3, hidden ones never, renamed ones under
-    // their new path. A batch names the visible entries that changed; a file
-    // written under a hidden name and renamed into place, by its final name.
+    // Depth 3, no hidden folders, renamed ones by their new path; a batch names changed entries.
     void watchedFoldersAndNames() {
         const QString level3 = root + "/a/b/c", before = root + "/Before", after = root + "/After";
         QVERIFY(QDir().mkpath(level3 + "/d") && QDir().mkpath(root + "/.cache"));
@@ -117,8 +111,7 @@ private slots:
         QCOMPARE(rec.all.names.value(root), (QSet<QString>{"a.png", "b.png"}));
     }
 
-    // Folders the kernel refuses to watch are polled until watches are free
-    // again; a poll cannot say which entries changed, so it names none.
+    // Folders without a watch are polled (naming no entries) until watches are free again.
     void exhaustedWatchesFallBackToPolling() {
         const QString deeper = root + "/Sub/Deeper";
         QVERIFY(QDir().mkpath(deeper));

@@ -5,7 +5,6 @@
 
 #include "platform/Trash.h"
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <cerrno>
 
@@ -58,8 +57,7 @@ class tst_FileMove : public QObject {
 private slots:
     void cleanup() { FileMove::clearFaults(); }
 
-    // Every route moves the item whole (a link as a link) and never replaces an
-    // existing target, not even an empty folder that rename(2) would replace.
+    // Every route moves the item whole and never replaces a target, not even an empty folder.
     void moves_data() {
         QTest::addColumn<int>("route");
         QTest::addColumn<int>("kind");
@@ -102,8 +100,7 @@ private slots:
         QCOMPARE(snapshot(dir.path()), taken);
     }
 
-    // A copy across file systems failing at any step keeps the original whole
-    // and leaves nothing at the target.
+    // A copy across file systems failing at any step keeps the original and leaves no target.
     void failedCopyKeepsSource_data() {
         QTest::addColumn<bool>("folder");
         QTest::addColumn<int>("step");
@@ -133,8 +130,7 @@ private slots:
         QCOMPARE(names(target.path()), QStringList());
     }
 
-    // A move that cannot be done (vanished source, a missing or read-only target
-    // folder, a folder into itself) fails and loses nothing.
+    // A move that cannot be done fails and loses nothing.
     void refusedMoves() {
         QTemporaryDir dir;
         const QString src = dir.path() + "/src", dst = dir.path() + "/dst";
@@ -157,10 +153,7 @@ private slots:
         QCOMPARE(snapshot(dir.path()), before);
     }
 
-    // A home item goes to $XDG_DATA_HOME/Trash, made when missing, Path= absolute and
-    // percent-encoded; a name is never reused while files/ or info/ holds it, one too long for
-    // "NAME.trashinfo" is shortened keeping its extension and whole characters; restoring never
-    // replaces a taken target, and finds and removes the info.
+    // The home Trash: encoded paths, names never reused, long names shortened, safe restores.
     void homeTrash() {
         TestEnv env;
         const QString home = env.home(), trash = home + "/fresh/share/Trash";
@@ -201,8 +194,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(info));
     }
 
-    // On another volume: $topdir/.Trash/$uid only when .Trash is sticky and no
-    // link, else $topdir/.Trash-$uid (0700); Path= is relative to $topdir.
+    // Another volume: .Trash/$uid only in a sticky non-link .Trash, else .Trash-$uid (0700).
     void volumeTrash_data() {
         QTest::addColumn<QString>("shared"); // what $topdir/.Trash is
         QTest::addColumn<bool>("usesShared");

@@ -6,7 +6,6 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <cerrno>
-#include <optional>
 
 using namespace LibrarySupport;
 
@@ -40,8 +39,7 @@ class tst_FileOps : public QObject {
 private slots:
     void cleanup() { FileMove::clearFaults(); }
 
-    // A rename keeps the extension and the capture mark and undoes; a taken,
-    // empty or hidden name changes nothing.
+    // A rename keeps extension and mark and undoes; a taken, empty or hidden name does nothing.
     void rename_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("result"); // empty: refused
@@ -73,9 +71,8 @@ private slots:
         QCOMPARE(snapshot(r.root), before);
     }
 
-    // Two x.png moved into one folder become x.png and x 2.png, one already there is skipped,
-    // and undo never replaces a newcomer at the old name. A full disk skips, logged, only the
-    // file it hit, which is not recorded for undo; an undo with nothing back says so, spent.
+    // Moves number clashing names and skip no-ops; undo never replaces a newcomer; a full disk
+    // skips (logged) only the file it hit; an undo with nothing back says so.
     void moveAndUndo() {
         LibraryRig r;
         QVERIFY(
@@ -104,9 +101,7 @@ private slots:
         QCOMPARE(snapshot(r.root + "/B"), (Files{{"x.png", "from B"}}));
     }
 
-    // Shots trashed together come back with one undo, even into a removed
-    // folder, through the Trash's restore; a trashed folder comes back the
-    // same way. Nothing returning is announced; another root drops the undo.
+    // Trashed shots or a folder come back by one undo, unannounced; another root drops it.
     void trashThenUndo_data() {
         QTest::addColumn<bool>("folder");
         QTest::newRow("shots") << false;
@@ -134,8 +129,7 @@ private slots:
         QVERIFY(r.lib->undoStack().isEmpty());
     }
 
-    // A renamed folder keeps its shots and their recognised text under the
-    // new paths, and nothing in it is announced as new.
+    // A renamed folder keeps its shots and their text under the new paths, unannounced.
     void renameFolderKeepsShotsAndText() {
         LibraryRig r;
         writeFile(r.env.dataHome() + "/Tamberk/text-index.json",
@@ -147,8 +141,7 @@ private slots:
         QVERIFY(rescannedQuietly(r, {"Done/Sub/b.png", "Done/a.png"}));
     }
 
-    // The root, or a folder holding it, is never trashed or renamed, and no
-    // folder is renamed onto a taken, empty or hidden name.
+    // The root or a folder holding it is never trashed or renamed; no taken or bad names.
     void refusesTakingTheRoot() {
         LibraryRig r;
         QVERIFY(r.load({{"Work/1.png", ""}, {"Workshop/2.png", ""}}));
@@ -164,8 +157,7 @@ private slots:
         QCOMPARE(snapshot(r.env.home()), before);
     }
 
-    // A new folder is made under a free name, listed and counted at once without
-    // a rescan, and records nothing to undo; empty and hidden names make nothing.
+    // A new folder gets a free name, is listed at once and records no undo; bad names make none.
     void createFolder_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("parent");  // relative to the root; empty: the root
@@ -207,8 +199,7 @@ private slots:
             QVERIFY(!Scope::fromId(id));
     }
 
-    // A shot in A/B counts for A but not the root or AB; queries are trimmed and need every
-    // piece; the session starts exactly at its start second and honours "only screenshots".
+    // Folder counts, trimmed queries needing every piece, the session from its exact second.
     void countsAndQueries() {
         LibraryRig r(true);
         // After the boot, which may be only minutes ago on a fresh machine.

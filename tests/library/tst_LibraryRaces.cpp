@@ -9,8 +9,7 @@ using namespace LibrarySupport;
 
 namespace {
 
-// Puts new content at `path` the way editors and tools do: written under a
-// hidden name, then renamed over the old file.
+// Replaces `path` as editors do: written under a hidden name, renamed over the old file.
 bool replace(const QString& path, const QByteArray& bytes) {
     const QString part = QFileInfo(path).dir().filePath(".part");
     writeFile(part, bytes);
@@ -22,9 +21,7 @@ bool replace(const QString& path, const QByteArray& bytes) {
 class tst_LibraryRaces : public QObject {
     Q_OBJECT
 private slots:
-    // A rescan that listed folders before one of the library's own changes is
-    // dropped and made again: the old state never comes back, no file without
-    // a file behind it is listed, and nothing is announced.
+    // A rescan older than an own change is made again: no old state, no ghost, no announcement.
     void ownChangesBeatOlderRescans_data() {
         QTest::addColumn<QString>("operation");
         QTest::addColumn<QStringList>("held");     // folders whose rescan is held
@@ -76,8 +73,7 @@ private slots:
         QVERIFY(r.events->arrivals.isEmpty());
     }
 
-    // A folder unreadable at the reload is listed once it becomes readable:
-    // the parent's rescan walks a child the library does not list.
+    // A folder unreadable at the reload is listed once readable (the parent's rescan walks it).
     void unreadableFolderAppearsLater() {
         LibraryRig r;
         const WithoutModeOverride asUser;
@@ -93,17 +89,14 @@ private slots:
         QVERIFY(r.lib->folders().contains(r.root + "/Locked"));
     }
 
-    // After the kernel dropped events (its queue overflowed) every listed
-    // folder is rescanned, not only the root, and every entry is checked.
+    // After the kernel dropped events every listed folder and every entry is rescanned.
     void lostEventsRescanEveryFolder() {
         LibraryRig r;
         QVERIFY(r.load({{"A/edited.png", pngBytes(8, 6)}}));
         QFile limit(QStringLiteral("/proc/sys/fs/inotify/max_queued_events"));
         const int queue =
             limit.open(QIODevice::ReadOnly) ? limit.readAll().trimmed().toInt() : 16384;
-        // No event loop runs meanwhile: the watcher's queue fills and overflows.
-        // Two files closed after writing in turn give one event each (the
-        // kernel folds only repeats of the last one).
+        // No event loop runs meanwhile: two files closed in turn give one event each, overflowing.
         const QByteArray flood[] = {QFile::encodeName(writeFile(r.root + "/.flood1")),
                                     QFile::encodeName(writeFile(r.root + "/.flood2"))};
         for (int i = 0; i <= queue; ++i)
@@ -114,8 +107,7 @@ private slots:
         WAIT_FOR(r.find("A/edited.png") && r.find("A/edited.png")->pixelSize == QSizeF(16, 12));
     }
 
-    // A rescan asked for while another is in flight is built from the older
-    // listing; it checks every entry, so it never undoes what the first found.
+    // A rescan built while another is in flight checks every entry, undoing nothing newer.
     void laterRescanKeepsTheNewerState() {
         LibraryRig r;
         QVERIFY(r.load({{"edited.png", pngBytes(8, 6)}}));
@@ -129,8 +121,7 @@ private slots:
         QCOMPARE(r.find("edited.png")->pixelSize, QSizeF(16, 12));
     }
 
-    // Rescans take the tool's name prefix from the cached detection and never
-    // detect the tool themselves.
+    // Rescans use the cached detection of the tool, never detecting it themselves.
     void rescansNeverDetectTheTool() {
         LibraryRig r;
         QVERIFY(r.load());
@@ -142,8 +133,7 @@ private slots:
         QCOMPARE(SystemCapture::detections(), before);
     }
 
-    // The cache detects on its worker, hands the answer to the main thread,
-    // and scans use the prefix it found.
+    // The cache detects on its worker and scans use the prefix it found.
     void detectionRunsOnAWorker() {
         CaptureCache& cache = CaptureCache::shared();
         std::atomic<bool> onMain{true};

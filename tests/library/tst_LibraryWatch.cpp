@@ -4,8 +4,7 @@
 
 using namespace LibrarySupport;
 
-// "Nothing more happened" is checked by a later marker: the watcher reports in
-// the order things happened.
+// "Nothing more happened" is checked by a later marker: the watcher reports in order.
 class tst_LibraryWatch : public QObject {
     Q_OBJECT
     // Writes `name` into `dir` and waits for it to arrive in the root.
@@ -32,8 +31,7 @@ private slots:
         QCOMPARE(r.events->arrived().size(), 2);
     }
 
-    // Folders refreshed within the coalescing delay are rescanned and
-    // announced together; the watcher's own later reports add nothing.
+    // Refreshes within the coalescing delay are announced together, and only once.
     void refreshesCoalesce() {
         LibraryRig r(true);
         QVERIFY(r.load({{"A/.keep", ""}, {"B/.keep", ""}}));
@@ -64,8 +62,7 @@ private slots:
         QVERIFY(!r.lib->listing().contains(root + "/New/Inner"));
     }
 
-    // A root renamed away empties the listing and is unreadable; renamed back,
-    // its frames return. Through a link, the target's changes are followed.
+    // A root renamed away and back, also through a link, is followed with its changes.
     void rootMovesAndLinks_data() {
         QTest::addColumn<bool>("linked");
         QTest::newRow("folder") << false;
@@ -89,8 +86,7 @@ private slots:
         WAIT_FOR(r.lib->all().size() == 2 && r.lib->readable());
     }
 
-    // A reload drops a running rescan's result unannounced and loses no file
-    // landing mid-walk.
+    // A reload drops a running rescan's result unannounced and loses no file landing mid-walk.
     void reloadRaces() {
         LibraryRig r(true);
         QVERIFY(r.load());
@@ -110,8 +106,7 @@ private slots:
         r.lib->reload();
         WAIT_FOR(gate.entries.load() == 1);
         r.lib->setScanGate({});
-        // Written after the walk listed the root, before its result is in: the
-        // library's new watcher hands it over as soon as it reads it, as ours does.
+        // Written after the walk listed the root; the new watcher hands it over at once, as ours.
         bool seen = false;
         DirWatcher own(r.root, 0, false, [&](const QStringList&) { seen = true; });
         const QString file = shot(r.root, "Screenshot during.png");
@@ -121,9 +116,7 @@ private slots:
         WAIT_FOR(r.lists(file));
     }
 
-    // Recent strays (screenshots, recordings from their own folder) move into
-    // the root by a worker, numbered beside a taken name, which stays
-    // untouched; a plain image and an old screenshot stay where they are.
+    // Recent strays move in by a worker, numbered beside taken names; others stay.
     void straysArePulledIn() {
         LibraryRig r(true);
         const QString stale = shot(r.system, "Screenshot stale.png", 300);
@@ -155,8 +148,7 @@ private slots:
         RenameSpy::watch({});
     }
 
-    // A stray on another file system is copied only once its writer is done;
-    // one on the root's own is moved at once, in the same round.
+    // A stray on another file system waits for its writer; one on the root's is moved at once.
     void strayStillBeingWrittenIsNotTaken() {
         LibraryRig r(true);
         if (!mountTmpfs(r.system))
@@ -191,8 +183,7 @@ private slots:
         QVERIFY(!QFile::exists(source) && !QFile::exists(r.root + "/Screenshot twice 2.png"));
     }
 
-    // A library destroyed while its worker is busy waits for the running job,
-    // drops the queued one, and nothing reaches it afterwards.
+    // A library destroyed mid-scan waits for the job, drops the queued one, hears nothing after.
     void destroyedWhileScanning() {
         LibraryRig r;
         QSemaphore entered, never;
@@ -209,8 +200,7 @@ private slots:
         lib->reload(); // queued behind the first walk
         QVERIFY(entered.tryAcquire(1, 20000));
         lib.reset();
-        // A result posted for the gone library must find no receiver (ASan
-        // reports a use after free otherwise).
+        // A result posted for the gone library must find no receiver (ASan would say).
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
         QCOMPARE(jobs.load(), 1);

@@ -75,8 +75,7 @@ private slots:
         QDir().mkpath(root);
     }
 
-    // Screenshots by name prefix or the capture mark, shots by extension, videos
-    // unmeasured; a copy's old modification date is its creation date too.
+    // Screenshots by prefix or mark, shots by extension, videos unmeasured, copies' old dates.
     void classification_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("listed");
@@ -121,8 +120,7 @@ private slots:
         QCOMPARE(cacheOf(second).value(kept).get(), cacheOf(first).value(kept).get());
     }
 
-    // A rescan re-reads new entries and those it was told changed (all, untold),
-    // walks new subfolders to depth 3 and reports removed ones.
+    // A rescan reads new and changed entries only, to depth 3, and reports removed folders.
     void rescanReadsOnlyWhatChanged() {
         const QString a = png("Screenshot a.png"), b = png("Screenshot b.png");
         QDir().mkpath(root + "/gone");
@@ -157,8 +155,7 @@ private slots:
         QVERIFY(!tree.listing.contains(root + "/Folder 401"));
     }
 
-    // An unreadable folder is listed empty and logged once however often walked;
-    // a gone one is not logged; a root that cannot be listed is reported.
+    // An unreadable folder is listed empty, logged once; an unlistable root is reported.
     void unreadableFolders() {
         png("Locked/Screenshot 1.png");
         const QByteArray locked = QFile::encodeName(root + "/Locked");
@@ -253,8 +250,7 @@ private slots:
                                      "000000000000000100000000000000000000000000000009"));
     }
 
-    // Names keep their letters; controls show as symbols, reordering marks as U+FFFD,
-    // and a name with right-to-left letters is one first-strong isolate.
+    // Names keep letters; controls and reordering marks are replaced; RTL names are isolated.
     void shownName_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("shown");

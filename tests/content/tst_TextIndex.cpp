@@ -161,12 +161,8 @@ private slots:
         std::atomic<int> asked{0};
         const QString captured = r->env.home() + "/stderr.txt";
         {
-            const QByteArray prefix = qgetenv("TESSDATA_PREFIX");
-            const auto restore = qScopeGuard([&] {
-                if (prefix.isNull())
-                    qunsetenv("TESSDATA_PREFIX");
-                else
-                    qputenv("TESSDATA_PREFIX", prefix);
+            const auto restore = qScopeGuard([prefix = qgetenv("TESSDATA_PREFIX")] {
+                prefix.isNull() ? qunsetenv("TESSDATA_PREFIX") : qputenv("TESSDATA_PREFIX", prefix);
             });
             qputenv("TESSDATA_PREFIX", r->env.mkdir("no-language-data").toUtf8());
             const StderrTo redirected(captured);

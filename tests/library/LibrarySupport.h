@@ -1,7 +1,6 @@
 #pragma once
 
-// The library tests' rig: a private home with a scanned library, its
-// notifications, a gate for its scans, folder snapshots and real mounts.
+// The library tests' rig: a scanned library in a private home, and file system helpers.
 
 #include "TestEnv.h"
 #include "library/Library.h"
@@ -23,8 +22,7 @@
 
 namespace LibrarySupport {
 
-// While alive, the calling thread and the threads it starts lack the
-// capabilities that let root ignore file modes, as a user's do.
+// While alive, this thread and those it starts obey file modes even as root.
 class WithoutModeOverride {
 public:
     WithoutModeOverride() {
@@ -60,8 +58,7 @@ inline QStringList paths(const ShotList& shots) {
     return result;
 }
 
-/// Every entry below `dir` (hidden ones too, links not followed) by relative
-/// path: a file's bytes, "<dir>" for a folder, "-> target" for a link.
+/// Every entry below `dir` by relative path: a file's bytes, "<dir>" or "-> link target".
 inline QMap<QString, QByteArray> snapshot(const QString& dir) {
     QMap<QString, QByteArray> entries;
     QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
@@ -145,12 +142,11 @@ struct Gate {
     void open() { release.release(100000); }
 };
 
-/// A library on `root` after its first reload, recognition off, pulling in
-/// from `stray` (by default nothing: the tool's folder is the root itself);
-/// `before` sees it before it starts.
+/// A library on `root` after its first reload, recognition off, pulling in from `stray`
+/// (by default the root itself: nothing); `before` sees it before it starts.
 inline std::unique_ptr<Library> loaded(const QString& root, const QString& stray = {},
                                        const std::function<void(Library&)>& before = {}) {
-    // Detected here rather than in the background while tests change the environment.
+    // Detected here, not in the background while tests change the environment.
     if (!CaptureCache::shared().known())
         CaptureCache::shared().detectNow();
     auto library = std::make_unique<Library>(root);
@@ -164,8 +160,7 @@ inline std::unique_ptr<Library> loaded(const QString& root, const QString& stray
     return library;
 }
 
-/// A private home holding "Shots", the library's root, and "System", a
-/// folder of the screenshot tool; the library, once loaded, and all it said.
+/// A home with "Shots", the root, and "System", the tool's folder; the library and all it said.
 struct LibraryRig {
     TestEnv env;
     QString root = env.mkdir("Shots");
@@ -184,8 +179,7 @@ struct LibraryRig {
         unmount(system); // when a test mounted one there
     }
 
-    /// Writes `files` below the root, then loads a library on `at` (the root
-    /// by default) pulling in from `stray` (by default nothing).
+    /// Writes `files` below the root, then loads a library on `at` (the root by default).
     bool load(const QMap<QString, QByteArray>& files = {}, const QString& at = {},
               const QString& stray = {}) {
         for (auto it = files.cbegin(); it != files.cend(); ++it)
@@ -214,9 +208,7 @@ struct LibraryRig {
 
 } // namespace LibrarySupport
 
-// Counts the no-replace renames (renameat2) of paths below a prefix, and
-// those made on the main thread; this executable defines renameat2 in front
-// of the C library's.
+// Counts the renameat2 calls on paths below a prefix, and those on the main thread.
 namespace RenameSpy {
 void watch(const QByteArray& prefix); // counts from now on, below `prefix`
 int calls();

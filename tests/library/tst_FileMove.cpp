@@ -69,7 +69,6 @@ private slots:
                                   routeNames[route])
                         << route << kind << onto;
     }
-
     void moves() {
         QFETCH(int, route);
         QFETCH(int, kind);
@@ -114,7 +113,6 @@ private slots:
         QTest::addRow("folder, disk full at the second file")
             << true << int(S::CopyData) << ENOSPC << 1;
     }
-
     void failedCopyKeepsSource() {
         QFETCH(bool, folder);
         QFETCH(int, step);

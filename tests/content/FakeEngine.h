@@ -5,13 +5,9 @@
 #include "platform/TextRecognizer.h"
 #include "settings/Prefs.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QMutex>
 #include <QSemaphore>
-#include <atomic>
-#include <memory>
 
 // A recogniser answering from a table; it can hold a recognition in flight.
 struct FakeEngine {
@@ -76,7 +72,7 @@ struct IndexRig {
             result.append(s->path);
         return result;
     }
-    /// A new file "shots/`name`" of the home, created at `modified`.
+    /// A new file "shots/`name`" created at `modified`.
     ShotPtr shot(const QString& name, double modified = 1, bool isVideo = false) const {
         return at(writeFile(env.home() + "/shots/" + name), modified, isVideo);
     }

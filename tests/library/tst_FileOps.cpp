@@ -39,36 +39,58 @@ class tst_FileOps : public QObject {
 private slots:
     void cleanup() { FileMove::clearFaults(); }
 
-    // A rename keeps extension and mark and undoes; a taken, empty or hidden name does nothing.
-    void rename_data() {
+    // A rename keeps extension and mark and undoes; a new folder gets a free name, is listed at
+    // once and records no undo; a taken, empty or hidden name does nothing.
+    void naming_data() {
+        QTest::addColumn<bool>("folder"); // a new folder, else a rename of Screenshot 1.png
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("result"); // empty: refused
-        const auto row = [](const char* name, const char* typed, const char* result) {
-            QTest::newRow(name) << QString(typed) << QString(result);
+        QTest::addColumn<QString>("parent"); // of the new folder, relative to the root
+        QTest::addColumn<QString>("made");   // relative to the root; empty: refused
+        const auto row = [](const char* name, bool folder, const char* typed, const char* made,
+                            const char* parent = "") {
+            QTest::newRow(name) << folder << QString(typed) << QString(parent) << QString(made);
         };
-        row("plain name", "Invoice", "Invoice.png");
-        row("same extension, other case", "Invoice.PNG", "Invoice.PNG");
-        row("slashes, colons, spaces", " a/b:c \n", "a-b-c.png");
-        row("only spaces", "   ", "");
-        row("taken name", "Screenshot 2", "");
-        row("hidden name", ".Invoice", "");
-        row("hidden after trimming", "  .png", "");
+        row("rename", false, "Invoice", "Invoice.png");
+        row("rename, same extension, other case", false, "Invoice.PNG", "Invoice.PNG");
+        row("rename, slashes, colons, spaces", false, " a/b:c \n", "a-b-c.png");
+        row("rename to spaces", false, "   ", "");
+        row("rename to a taken name", false, "Screenshot 2", "");
+        row("rename to a hidden name", false, ".Invoice", "");
+        row("rename, hidden after trimming", false, "  .png", "");
+        row("folder in the root", true, " Receipts ", "Receipts");
+        row("folder, taken name numbered", true, "Work", "Work 2");
+        row("folder inside a folder", true, "a/b", "Work/a-b", "Work");
+        row("folder, empty name", true, "  ", "");
+        row("folder, hidden name", true, ".cache", "");
     }
-    void rename() {
+    void naming() {
+        QFETCH(bool, folder);
         QFETCH(QString, typed);
-        QFETCH(QString, result);
+        QFETCH(QString, parent);
+        QFETCH(QString, made);
         LibraryRig r;
-        QVERIFY(r.load({{"Screenshot 1.png", "one"}, {"Screenshot 2.png", "two"}}));
+        QVERIFY(
+            r.load({{"Screenshot 1.png", "one"}, {"Screenshot 2.png", "two"}, {"Work/1.png", ""}}));
         const auto before = snapshot(r.root);
-        QCOMPARE(r.lib->rename(r.find("Screenshot 1.png"), typed), !result.isEmpty());
-        if (result.isEmpty()) {
+        const QString in = parent.isEmpty() ? r.root : r.root + '/' + parent;
+        const QString path = r.root + '/' + made;
+        if (folder)
+            QCOMPARE(r.lib->createFolder(typed, parent.isEmpty() ? QString() : in),
+                     made.isEmpty() ? std::nullopt : std::optional(path));
+        else
+            QCOMPARE(r.lib->rename(r.find("Screenshot 1.png"), typed), !made.isEmpty());
+        if (made.isEmpty() || folder)
             QVERIFY(r.lib->undoStack().isEmpty());
+        if (made.isEmpty()) {
+            QCOMPARE(snapshot(r.root), before);
+        } else if (folder) {
+            QVERIFY(QFileInfo(path).isDir() && r.lib->folders().contains(path));
+            QVERIFY(r.lib->childMap().value(in).contains(path));
         } else {
-            QCOMPARE(snapshot(r.root).value(result), QByteArray("one"));
-            QVERIFY(CaptureMark::has(r.root + '/' + result));
+            QVERIFY(contents(path) == "one" && CaptureMark::has(path));
             QCOMPARE(r.lib->undo(), undone("Rename"));
+            QCOMPARE(snapshot(r.root), before);
         }
-        QCOMPARE(snapshot(r.root), before);
     }
 
     // Moves number clashing names and skip no-ops; undo never replaces a newcomer; a full disk
@@ -155,40 +177,6 @@ private slots:
             QCOMPARE(r.lib->renameFolder(folder, "Elsewhere"), std::nullopt);
         }
         QCOMPARE(snapshot(r.env.home()), before);
-    }
-
-    // A new folder gets a free name, is listed at once and records no undo; bad names make none.
-    void createFolder_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("parent");  // relative to the root; empty: the root
-        QTest::addColumn<QString>("created"); // relative to the root; empty: refused
-        const auto row = [](const char* name, const char* typed, const char* in, const char* made) {
-            QTest::newRow(name) << QString(typed) << QString(in) << QString(made);
-        };
-        row("in the root", " Receipts ", "", "Receipts");
-        row("taken name is numbered", "Work", "", "Work 2");
-        row("inside a folder", "a/b", "Work", "Work/a-b");
-        row("empty name", "  ", "", "");
-        row("hidden name", ".cache", "", "");
-    }
-    void createFolder() {
-        QFETCH(QString, typed);
-        QFETCH(QString, parent);
-        QFETCH(QString, created);
-        LibraryRig r;
-        QVERIFY(r.load({{"Work/1.png", "1"}}));
-        const auto before = snapshot(r.root);
-        const QString in = parent.isEmpty() ? r.root : r.root + '/' + parent;
-        const auto path = r.lib->createFolder(typed, parent.isEmpty() ? QString() : in);
-        QVERIFY(r.lib->undoStack().isEmpty());
-        if (created.isEmpty()) {
-            QCOMPARE(path, std::nullopt);
-            QCOMPARE(snapshot(r.root), before);
-            return;
-        }
-        QCOMPARE(path, std::optional(r.root + '/' + created));
-        QVERIFY(QFileInfo(*path).isDir());
-        QVERIFY(r.lib->folders().contains(*path) && r.lib->childMap().value(in).contains(*path));
     }
 
     // Scope identifiers round-trip, exactly; folder counts, trimmed queries needing every piece,

@@ -3,8 +3,6 @@
 // Generated pictures and recordings for the tests of decoders and scanners.
 
 #include <QBuffer>
-#include <QColor>
-#include <QImage>
 #include <QImageWriter>
 #include <QPainter>
 #include <QProcess>

@@ -67,10 +67,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(index->matches(*touched, QStringLiteral("new")), 10000);
     }
 
-    // Switching recognition off stops after the job in flight, keeping the rest for later.
-    void recognitionSetting() {
+    // Switching recognition off stops after the job in flight, keeping the rest for later; query
+    // pieces match the file name (not the folder) or the text, in any case.
+    void recognitionAndMatching() {
         QSignalSpy recognized(index.get(), &TextIndex::recognized);
-        const ShotList shots{r->shot("a.png", 2), r->shot("b.png", 1)};
+        const ShotList shots{r->shot("Invoice März.png", 2), r->shot("notes.png", 1)};
+        r->engine->answer(shots[0]->path, "Total AMOUNT due\nÜBER ALLES");
         r->engine->gated = true;
         index->enqueue(shots);
         QVERIFY(r->engine->started.tryAcquire(1, 10000));
@@ -79,27 +81,18 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 1, 10000);
         QVERIFY(!index->idle());
         QCOMPARE(r->engine->callList().size(), 1);
-        Prefs::shared().set(Key::ocr, true);
-        index->enqueue({});
-        QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 2, 10000);
-        QCOMPARE(r->engine->callList(), IndexRig::paths(shots));
-    }
-
-    // Query pieces match the file name (not the folder) or the text, in any case.
-    void matching() {
-        const ShotPtr read = r->shot("Invoice März.png", 1);
-        const ShotPtr unread = r->shot("notes.png", 1);
-        r->engine->answer(read->path, "Total AMOUNT due\nÜBER ALLES");
-        index->enqueue({read});
-        QTRY_VERIFY_WITH_TIMEOUT(index->idle(), 10000);
-        const std::tuple<ShotPtr, QString, bool> cases[] = {{read, "über  MÄRZ", true},
-                                                            {read, "invoice zebra", false},
-                                                            {unread, ".PNG", true},
-                                                            {unread, "shots", false}};
+        const std::tuple<ShotPtr, QString, bool> cases[] = {{shots[0], "über  MÄRZ", true},
+                                                            {shots[0], "invoice zebra", false},
+                                                            {shots[1], ".PNG", true},
+                                                            {shots[1], "shots", false}};
         for (const auto& [s, query, match] : cases) {
             QVERIFY2(index->matches(*s, query) == match, qPrintable(query));
             QVERIFY2(index->matches(*s, TextIndex::pieces(query)) == match, qPrintable(query));
         }
+        Prefs::shared().set(Key::ocr, true);
+        index->enqueue({});
+        QTRY_COMPARE_WITH_TIMEOUT(recognized.count(), 2, 10000);
+        QCOMPARE(r->engine->callList(), IndexRig::paths(shots));
     }
 
     // Results are saved once, reopen unread again, rekeys saved at the end; the format is strict.

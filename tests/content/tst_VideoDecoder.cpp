@@ -27,24 +27,20 @@ private slots:
         QCOMPARE(VideoDecoder::sampleTime(std::numeric_limits<double>::quiet_NaN()), 0.0);
     }
 
-    // The frame shown is the one at the sample time: red only around 0.5 s.
-    void posterAtSampleTime() {
-        const QString file = path("clip.mp4");
+    // The frame shown is the one at the sample time (red only around 0.5 s); a display matrix
+    // turns the poster and frame size, also for a poster smaller than the frame.
+    void posterAtSampleTimeAndTurned() {
+        const QString file = path("clip.mp4"), turned = path("turned.mp4");
         QVERIFY(
             clip(file, 10, "r='255*between(T,0.45,0.55)':g='255*lt(T,0.45)':b='255*gt(T,0.55)'"));
-        const VideoDecoder::Poster poster = VideoDecoder::poster(file, 320);
+        VideoDecoder::Poster poster = VideoDecoder::poster(file, 320);
         QVERIFY(std::abs(poster.duration - 10) < 0.05);
         QCOMPARE(poster.image.size(), QSize(160, 90));
         QVERIFY(near(poster.image, 0.5, 0.5, Qt::red));
-    }
-
-    // A display matrix turns the poster and frame size, also for a poster smaller than the frame.
-    void posterTurned() {
-        const QString plain = path("plain.mp4"), turned = path("turned.mp4");
-        QVERIFY(clip(plain, 2, "r='255*lt(X,W/2)':g=0:b='255*gte(X,W/2)'"));
-        QVERIFY(ffmpeg(
-            QStringLiteral("-i %1 -c copy -metadata:s:v:0 rotate=90 %2").arg(plain, turned)));
-        const VideoDecoder::Poster poster = VideoDecoder::poster(turned, 320);
+        QVERIFY(clip(file, 2, "r='255*lt(X,W/2)':g=0:b='255*gte(X,W/2)'"));
+        QVERIFY(
+            ffmpeg(QStringLiteral("-i %1 -c copy -metadata:s:v:0 rotate=90 %2").arg(file, turned)));
+        poster = VideoDecoder::poster(turned, 320);
         QVERIFY(near(poster.image, 0.5, 0.1, Qt::blue) && near(poster.image, 0.5, 0.9, Qt::red));
         QCOMPARE(poster.frameSize, QSize(90, 160));
         const VideoDecoder::Poster small = VideoDecoder::poster(turned, 64);

@@ -5,15 +5,9 @@
 #include "platform/TextRecognizer.h"
 #include "settings/Prefs.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QMutex>
 #include <QSemaphore>
-#include <QString>
-#include <QStringList>
-#include <atomic>
-#include <memory>
 
 // A recogniser answering from a table; it can hold a recognition in flight.
 struct FakeEngine {
@@ -72,7 +66,13 @@ struct IndexRig {
     static ShotPtr at(const QString& path, double modified, bool isVideo = false) {
         return std::make_shared<Shot>(path, modified, modified, QSizeF(100, 100), isVideo, true);
     }
-    /// A new file "shots/`name`" of the home, listed as created at `modified`.
+    static QStringList paths(const ShotList& shots) {
+        QStringList result;
+        for (const ShotPtr& s : shots)
+            result.append(s->path);
+        return result;
+    }
+    /// A new file "shots/`name`" created at `modified`.
     ShotPtr shot(const QString& name, double modified = 1, bool isVideo = false) const {
         return at(writeFile(env.home() + "/shots/" + name), modified, isVideo);
     }

@@ -3,15 +3,11 @@
 #include "content/TextIndex.h"
 #include "platform/TextRecognizer.h"
 
+#include "platform/BandedText.h"
 #include <QFont>
 #include <QPainter>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
-#include <cstdio>
-#include <fcntl.h>
-#include <tuple>
-#include <unistd.h>
 
 namespace {
 
@@ -21,58 +17,36 @@ QImage canvas(QSize size, QColor background) {
     return image;
 }
 
-void draw(QImage& image, QPoint at, const QString& text, int px, QColor color,
-          const QString& family = QStringLiteral("DejaVu Sans")) {
+void draw(QImage& image, QPoint at, const QString& text, int px, QColor color) {
     QPainter painter(&image);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    QFont font(family);
+    QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(px);
     painter.setFont(font);
     painter.setPen(color);
     painter.drawText(at, text);
 }
 
+// One line of text drawn with its vertical middle at `middle`.
+struct Line {
+    int middle;
+    QString text;
+};
+
+QImage page(QSize size, const QList<Line>& lines) {
+    QImage image = canvas(size, Qt::white);
+    for (const Line& line : lines)
+        draw(image, {40, line.middle + 8}, line.text, 24, QColor(30, 30, 30));
+    return image;
+}
+
 } // namespace
 
 class tst_TextRecognizer : public QObject {
     Q_OBJECT
-
     QTemporaryDir dir;
 
 private slots:
-    // Two lines of low-contrast dark-theme text come back in reading order,
-    // joined by one line feed with none at the end.
-    void readsLinesInOrder() {
-        QImage image = canvas(QSize(900, 240), QColor(28, 28, 30));
-        draw(image, QPoint(40, 70), QStringLiteral("Quarterly budget summary"), 14,
-             QColor(150, 150, 155), QStringLiteral("Liberation Sans"));
-        draw(image, QPoint(40, 160), QStringLiteral("Invoice payment overdue"), 14,
-             QColor(150, 150, 155), QStringLiteral("Liberation Sans"));
-        const QString path = dir.path() + "/lines.png";
-        QVERIFY(image.save(path));
-        const QString text = TextIndex::recognize(path);
-        const QStringList lines = text.split(QLatin1Char('\n'));
-        QVERIFY2(lines.size() == 2 && lines[0].contains("budget", Qt::CaseInsensitive) &&
-                     lines[1].contains("payment", Qt::CaseInsensitive),
-                 qPrintable(text));
-    }
-
-    // A window with a dark sidebar beside a light page is read in both parts.
-    void readsMixedThemes() {
-        QImage image = canvas(QSize(1000, 300), QColor(250, 250, 250));
-        QPainter(&image).fillRect(0, 0, 300, 300, QColor(35, 35, 40));
-        draw(image, QPoint(30, 80), QStringLiteral("Downloads"), 16, QColor(210, 210, 210));
-        draw(image, QPoint(360, 80), QStringLiteral("Weather forecast tomorrow"), 16,
-             QColor(20, 20, 20));
-        const QString text = TextRecognizer().recognize(image).toLower();
-        QVERIFY2(text.contains(QLatin1String("downloads")) &&
-                     text.contains(QLatin1String("forecast")),
-                 qPrintable(text));
-    }
-
-    // Text is read whatever lies behind it: white words on coloured pills in a
-    // light and a dark window, faint grey secondary text, the smallest
-    // interface text.
+    // Text is read on pills, on light and dark pages, faint and small.
     void readsInterfaceText_data() {
         QTest::addColumn<QColor>("page");
         QTest::addColumn<QColor>("pill"); // invalid: the words sit on the page
@@ -82,6 +56,8 @@ private slots:
         QTest::newRow("white on pills, light") << light << QColor(10, 132, 255) << white << 13;
         QTest::newRow("white on pills, dark") << dark << QColor(52, 160, 89) << white << 13;
         QTest::newRow("grey on white") << white << QColor() << QColor(150, 150, 156) << 12;
+        QTest::newRow("grey on dark")
+            << QColor(28, 28, 30) << QColor() << QColor(150, 150, 155) << 14;
         QTest::newRow("11 px") << white << QColor() << QColor(40, 40, 40) << 11;
     }
     void readsInterfaceText() {
@@ -99,16 +75,13 @@ private slots:
         // The row straddles the 48-pixel grid a block-wise inversion would use.
         int x = 20;
         for (const QString& word : words) {
-            const int width = painter.fontMetrics().horizontalAdvance(word) + 24;
-            const QRect box(x, 34, width, 26);
-            if (pill.isValid()) {
-                painter.setPen(Qt::NoPen);
-                painter.setBrush(pill);
-                painter.drawRoundedRect(box, 13, 13);
-            }
+            const QRect box(x, 34, painter.fontMetrics().horizontalAdvance(word) + 24, 26);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(pill.isValid() ? pill : page);
+            painter.drawRoundedRect(box, 13, 13);
             painter.setPen(ink);
             painter.drawText(box, Qt::AlignCenter, word);
-            x += width + 14;
+            x += box.width() + 14;
         }
         painter.end();
         const QString text = TextRecognizer().recognize(image);
@@ -116,96 +89,133 @@ private slots:
             QVERIFY2(text.contains(word, Qt::CaseInsensitive), qPrintable(word + ": " + text));
     }
 
-    // Two columns side by side come back as whole lines: no line takes words
-    // of the other column, and each column keeps its lines top to bottom.
+    // Two columns come back as whole lines in order, joined by single line feeds.
     void readsColumnsInOrder() {
-        const QStringList left{"Weather forecast tomorrow", "Quarterly budget summary",
-                               "Download history"};
-        const QStringList right{"Invoice payment overdue", "Keyboard shortcut settings",
-                                "Privacy policy update"};
+        const QStringList columns[] = {
+            {"Weather forecast tomorrow", "Quarterly budget summary", "Download history"},
+            {"Invoice payment overdue", "Keyboard shortcut settings", "Privacy policy update"}};
         QImage image = canvas(QSize(1000, 260), Qt::white);
         for (int i = 0; i < 3; ++i) {
-            draw(image, QPoint(40, 60 + 60 * i), left[i], 15, QColor(30, 30, 30));
-            draw(image, QPoint(560, 60 + 60 * i), right[i], 15, QColor(30, 30, 30));
+            draw(image, {40, 60 + 60 * i}, columns[0][i], 15, QColor(30, 30, 30));
+            draw(image, {560, 60 + 60 * i}, columns[1][i], 15, QColor(30, 30, 30));
         }
-        const QStringList lines = TextRecognizer().recognize(image).split(QLatin1Char('\n'));
-        const auto lineOf = [&](const QString& wanted) {
-            for (int i = 0; i < lines.size(); ++i) {
-                if (lines[i].simplified().compare(wanted, Qt::CaseInsensitive) == 0)
-                    return i;
-            }
-            return -1;
-        };
-        for (const QStringList& column : {left, right}) {
-            int previous = -1;
+        const QString path = dir.path() + "/columns.png";
+        QVERIFY(image.save(path));
+        const QString text = TextIndex::recognize(path);
+        QVERIFY2(!text.endsWith('\n') && !text.contains("\n\n"), qPrintable(text));
+        QStringList lines = text.toLower().split(QLatin1Char('\n'));
+        for (QString& line : lines)
+            line = line.simplified();
+        for (const QStringList& column : columns) {
+            qsizetype previous = -1;
             for (const QString& line : column) {
-                const int at = lineOf(line);
+                const qsizetype at = lines.indexOf(line.toLower());
                 QVERIFY2(at > previous, qPrintable(line + " in: " + lines.join(" | ")));
                 previous = at;
             }
         }
     }
 
-    // Images without text and files that are no images give the empty string.
-    void nothingToRead() {
-        QCOMPARE(TextRecognizer().recognize(canvas(QSize(640, 480), Qt::black)), QString());
-        QCOMPARE(TextRecognizer().recognize(QImage()), QString());
-        QCOMPARE(TextIndex::recognize(writeFile(dir.path() + "/text.png", "hello world")),
-                 QString());
-    }
-
-    // Decoding bounds the longest side to 2600 pixels and applies the orientation.
-    void loadBoundsAndOrients() {
+    // Decoding bounds and turns the image; no text and no image give the empty string.
+    void loadingAndNothingToRead() {
+        const int max = TextRecognizer::kMaxSide;
         const QString wide = dir.path() + "/wide.png";
-        QVERIFY(canvas(QSize(5200, 300), Qt::white).save(wide));
-        QCOMPARE(TextRecognizer::load(wide).size(), QSize(2600, 150));
+        QVERIFY(canvas(QSize(2 * max, 300), Qt::white).save(wide));
+        QCOMPARE(TextRecognizer::load(wide).size(), QSize(max, 150));
         const QString turned = writeFile(dir.path() + "/turned.jpg",
                                          Media::turnedJpeg(canvas(QSize(400, 100), Qt::white), 6));
         QCOMPARE(TextRecognizer::load(turned).size(), QSize(100, 400));
+        QCOMPARE(TextRecognizer().recognize(canvas(QSize(640, 480), Qt::black)), QString());
+        QCOMPARE(TextRecognizer().recognize(QImage()), QString());
+        QCOMPARE(TextIndex::recognize(writeFile(dir.path() + "/text.png", "hello")), QString());
     }
 
-    // English always; the locale's language joins it when its data exists.
+    // Languages: English and the locale's, chosen codes once each, missing ones logged once.
     void languages() {
-        const std::tuple<const char*, QStringList, const char*> cases[] = {
-            {"de_DE", {"eng", "osd"}, "eng"},
-            {"zh_TW", {"eng", "chi_sim", "chi_tra"}, "eng+chi_tra"}};
-        for (const auto& [locale, available, expected] : cases)
-            QCOMPARE(TextRecognizer::languagesFor(QLocale(locale), available), expected);
-    }
-
-    // The chosen codes the engine loads: installed ones in the given order,
-    // each once; a missing one is left out with one log line, ever.
-    void chosenLanguages_data() {
-        QTest::addColumn<QString>("wanted");
-        QTest::addColumn<QString>("loaded");
-        const auto row = [](const char* name, const char* wanted, const char* loaded) {
-            QTest::newRow(name) << QString(wanted) << QString(loaded);
-        };
-        row("plus-joined", "deu+fra", "deu+fra");
-        row("commas, twice", "eng, deu,deu", "eng+deu");
-        row("one missing", "eng+qqq", "eng");
-        row("all missing", "qqq", "eng");
-    }
-    void chosenLanguages() {
-        QFETCH(QString, wanted);
-        QFETCH(QString, loaded);
-        static bool logged = false;
-        if (wanted.contains("qqq") && !std::exchange(logged, true))
-            QTest::ignoreMessage(QtWarningMsg, "Tamberk text recognition failed: no language "
-                                               "data for \"qqq\"; it is left out");
+        QCOMPARE(TextRecognizer::languagesFor(QLocale("de_DE"), {"eng", "osd"}), "eng");
+        QCOMPARE(TextRecognizer::languagesFor(QLocale("zh_TW"), {"eng", "chi_sim", "chi_tra"}),
+                 "eng+chi_tra");
+        const QStringList installed{"deu", "eng", "fra"};
+        QCOMPARE(TextRecognizer::effectiveLanguages("deu+fra", installed), "deu+fra");
+        QCOMPARE(TextRecognizer::effectiveLanguages("eng, deu,deu", installed), "eng+deu");
+        QTest::ignoreMessage(QtWarningMsg, "Tamberk text recognition failed: no language "
+                                           "data for \"qqq\"; it is left out");
         QTest::failOnWarning(QRegularExpression("qqq"));
-        QCOMPARE(TextRecognizer::effectiveLanguages(wanted, {"deu", "eng", "fra"}), loaded);
+        QCOMPARE(TextRecognizer::effectiveLanguages("eng+qqq", installed), "eng");
+        QCOMPARE(TextRecognizer::effectiveLanguages("qqq", installed), "eng");
+        QCOMPARE(TextRecognizer::displayName("deu"), "German");
+        QCOMPARE(TextRecognizer::displayName("chi_sim"), "Chinese (Simplified)");
+        QCOMPARE(TextRecognizer::displayName("frk"), "frk");
     }
 
-    // Languages are offered by their names; an unknown code by itself.
-    void languageNames() {
-        const std::pair<const char*, const char*> cases[] = {{"eng", "English"},
-                                                             {"deu", "German"},
-                                                             {"fra", "French"},
-                                                             {"chi_sim", "Chinese (Simplified)"},
-                                                             {"frk", "frk"}};
-        for (const auto& [code, name] : cases)
-            QCOMPARE(TextRecognizer::displayName(code), QString::fromLatin1(name));
+    // Only images that would shrink below the engine's longest side are read in bands.
+    void tallImages_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("tall");
+        const int m = TextRecognizer::kMaxSide;
+        QTest::newRow("narrow at the bound") << QSize(1000, m) << false;
+        QTest::newRow("narrow one row over") << QSize(1000, m + 1) << true;
+        QTest::newRow("wide, scaled within the bound") << QSize(2 * m, 2 * m + 1) << false;
+        QTest::newRow("wide, scaled over the bound") << QSize(2 * m, 2 * m + 100) << true;
+        QTest::newRow("empty") << QSize(0, 10 * m) << false;
+    }
+    void tallImages() {
+        QFETCH(QSize, size);
+        QFETCH(bool, tall);
+        QCOMPARE(BandedText::isTall(size), tall);
+    }
+
+    // The fewest full-width bands cover the image, overlapping by the same amount.
+    void bands() {
+        using namespace BandedText;
+        for (const int height : {0, 1, bandHeight, bandHeight + 1, 2 * bandHeight - overlap,
+                                 2 * bandHeight - overlap + 1, 20000}) {
+            const QList<QRect> bands = BandedText::bands(QSize(1920, height));
+            QCOMPARE(bands.isEmpty(), height == 0);
+            for (qsizetype i = 0; i < bands.size(); ++i) {
+                QCOMPARE(bands[i].left(), 0);
+                QCOMPARE(bands[i].width(), 1920);
+                QCOMPARE(bands[i].top(), i == 0 ? 0 : bands[i - 1].bottom() + 1 - overlap);
+                QVERIFY(bands[i].height() > 0 && bands[i].height() <= bandHeight);
+                QVERIFY(i + 1 == bands.size() || bands[i].height() == bandHeight);
+            }
+            if (bands.size() > 1)
+                QVERIFY(bands[bands.size() - 2].bottom() < height - 1);
+            if (!bands.isEmpty())
+                QCOMPARE(bands.last().bottom(), height - 1);
+        }
+    }
+
+    // A tall page's lines are read once in order, across band overlaps and cuts.
+    void readsEveryLineOnce() {
+        const QList<Line> lines{
+            {120, "Release notes for the winter build"},
+            {2300, "Status approved"}, // first band only
+            {2450, "Overlap shows this twice"},
+            {2595, "Cut by the first band"},  // crosses the first band's bottom edge
+            {2700, "Status approved"},        // second band only: a repeat, not a copy
+            {2395, "Cut by the second band"}, // crosses the second band's top edge
+            {4960, "Final remarks at the bottom"},
+        };
+        QList<Line> ordered = lines;
+        std::sort(ordered.begin(), ordered.end(),
+                  [](const Line& a, const Line& b) { return a.middle < b.middle; });
+        const QImage image = page(QSize(900, 5000), lines);
+        QCOMPARE(BandedText::bands(image.size()).size(), 2);
+
+        const QString path = dir.path() + "/page.png";
+        QVERIFY(image.save(path));
+        QCOMPARE(BandedText::load(path).size(), image.size());
+        QStringList read = TextIndex::recognize(path).split(QLatin1Char('\n')), expected;
+        for (QString& line : read)
+            line = line.simplified();
+        for (const Line& line : ordered)
+            expected.append(line.text);
+        QVERIFY2(read == expected, qPrintable(read.join(" | ")));
+        QVERIFY(
+            page(QSize(1920, 1080), {{500, "Hello"}}).save(path)); // left to the ordinary reading
+        QVERIFY(BandedText::load(path).isNull());
+        QVERIFY(BandedText::load(dir.path() + "/missing.png").isNull());
     }
 };
 

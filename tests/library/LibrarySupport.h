@@ -1,27 +1,20 @@
 #pragma once
 
-// The library tests' rig: a private home with a scanned library, its
-// notifications, a gate for its scans, folder snapshots and real mounts.
+// The library tests' rig: a scanned library in a private home, and file system helpers.
 
 #include "TestEnv.h"
 #include "library/Library.h"
 #include "settings/CaptureCache.h"
 #include "settings/Prefs.h"
 
-#include <QDateTime>
-#include <QDir>
 #include <QDirIterator>
 #include <QSemaphore>
 #include <QTest>
-#include <atomic>
-#include <functional>
 #include <linux/capability.h>
-#include <memory>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <unistd.h>
 
 #ifndef WAIT_FOR
 #define WAIT_FOR(condition) QTRY_VERIFY_WITH_TIMEOUT(condition, 20000)
@@ -29,9 +22,7 @@
 
 namespace LibrarySupport {
 
-// While alive, the calling thread and the threads it starts lack the
-// capabilities that let root ignore file modes, so a mode-000 folder is
-// unreadable to the library's worker as it is to a user.
+// While alive, this thread and those it starts obey file modes even as root.
 class WithoutModeOverride {
 public:
     WithoutModeOverride() {
@@ -67,13 +58,7 @@ inline QStringList paths(const ShotList& shots) {
     return result;
 }
 
-inline QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-/// Every entry below `dir` (hidden ones too, links not followed) by relative
-/// path: a file's bytes, "<dir>" for a folder, "-> target" for a link.
+/// Every entry below `dir` by relative path: a file's bytes, "<dir>" or "-> link target".
 inline QMap<QString, QByteArray> snapshot(const QString& dir) {
     QMap<QString, QByteArray> entries;
     QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
@@ -81,6 +66,7 @@ inline QMap<QString, QByteArray> snapshot(const QString& dir) {
     while (it.hasNext()) {
         const QFileInfo info(it.next());
         QByteArray& entry = entries[QDir(dir).relativeFilePath(info.filePath())];
+        QFile file(info.filePath());
         char target[4096];
         if (info.isSymLink())
             entry =
@@ -88,9 +74,14 @@ inline QMap<QString, QByteArray> snapshot(const QString& dir) {
                 QByteArray(target, qMax<ssize_t>(0, ::readlink(QFile::encodeName(info.filePath()),
                                                                target, sizeof target)));
         else
-            entry = info.isDir() ? "<dir>" : contents(info.filePath());
+            entry = info.isDir() ? "<dir>" : file.open(QIODevice::ReadOnly) ? file.readAll() : "";
     }
     return entries;
+}
+
+inline QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 /// The names directly inside `dir`, hidden ones included, sorted.
@@ -114,28 +105,6 @@ inline bool mountTmpfs(const QString& dir) {
 
 inline void unmount(const QString& dir) {
     ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH);
-}
-
-/// Makes `dir` unwritable: a read-only bind mount as root (modes do not stop
-/// root), else mode 0555. False when neither is possible.
-inline bool makeReadOnly(const QString& dir) {
-    const QByteArray path = QFile::encodeName(dir);
-    if (::geteuid() != 0)
-        return ::chmod(path.constData(), 0555) == 0;
-    if (!privateMounts() || ::mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr))
-        return false;
-    if (::mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0)
-        return true;
-    unmount(dir);
-    return false;
-}
-
-/// Undoes makeReadOnly().
-inline void makeWritable(const QString& dir) {
-    if (::geteuid() == 0)
-        unmount(dir);
-    else
-        ::chmod(QFile::encodeName(dir).constData(), 0755);
 }
 
 // Every notification of a library, in the order it was emitted.
@@ -173,13 +142,11 @@ struct Gate {
     void open() { release.release(100000); }
 };
 
-/// A library on `root` after its first reload, recognition off, pulling in
-/// from `stray` (by default nothing: the tool's folder is the root itself);
-/// `before` sees it before it starts.
+/// A library on `root` after its first reload, recognition off, pulling in from `stray`
+/// (by default the root itself: nothing); `before` sees it before it starts.
 inline std::unique_ptr<Library> loaded(const QString& root, const QString& stray = {},
                                        const std::function<void(Library&)>& before = {}) {
-    // The tool's facts are taken here, on the test's thread, rather than by a
-    // detection in the background while tests change the environment.
+    // Detected here, not in the background while tests change the environment.
     if (!CaptureCache::shared().known())
         CaptureCache::shared().detectNow();
     auto library = std::make_unique<Library>(root);
@@ -193,8 +160,7 @@ inline std::unique_ptr<Library> loaded(const QString& root, const QString& stray
     return library;
 }
 
-/// A private home holding "Shots", the library's root, and "System", a
-/// folder of the screenshot tool; the library, once loaded, and all it said.
+/// A home with "Shots", the root, and "System", the tool's folder; the library and all it said.
 struct LibraryRig {
     TestEnv env;
     QString root = env.mkdir("Shots");
@@ -213,9 +179,11 @@ struct LibraryRig {
         unmount(system); // when a test mounted one there
     }
 
-    /// A library on `at` (the root by default) after its first reload,
-    /// pulling in from `stray` (by default nothing).
-    bool load(const QString& at = {}, const QString& stray = {}) {
+    /// Writes `files` below the root, then loads a library on `at` (the root by default).
+    bool load(const QMap<QString, QByteArray>& files = {}, const QString& at = {},
+              const QString& stray = {}) {
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            writeFile(root + '/' + it.key(), *it);
         lib = loaded(at.isEmpty() ? root : at, stray,
                      [this](Library& library) { events = std::make_unique<Events>(library); });
         return lib != nullptr;
@@ -240,13 +208,9 @@ struct LibraryRig {
 
 } // namespace LibrarySupport
 
-// Counts the no-replace renames (renameat2) of paths below a prefix, and
-// those of them made on the main thread. The library's moves all go through
-// renameat2; this executable defines it in front of the C library's.
+// Counts the renameat2 calls on paths below a prefix, and those on the main thread.
 namespace RenameSpy {
-/// Starts counting renames whose source lies below `prefix`.
-void watch(const QByteArray& prefix);
-/// Renames counted since watch(), and of those the ones on the main thread.
+void watch(const QByteArray& prefix); // counts from now on, below `prefix`
 int calls();
 int onMainThread();
 } // namespace RenameSpy

@@ -2,10 +2,8 @@
 #include "library/DirWatcher.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTest>
 #include <algorithm>
-#include <memory>
 
 namespace {
 
@@ -30,17 +28,22 @@ struct Recorder {
 
 #define WAIT_FOR(condition) QTRY_VERIFY_WITH_TIMEOUT(condition, 10000)
 
-// "Nothing was reported" is checked against a later, wanted report: a
-// watcher delivers in the order things happened.
+// "Nothing was reported" is checked by a later report: a watcher delivers in order.
 class tst_DirWatcher : public QObject {
     Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString root;
+
 private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        root = m_dir->path() + "/Parent/root";
+        QDir().mkpath(root);
+    }
     void cleanup() { DirWatcher::setWatchLimitForTesting(-1); }
 
     // A destroyed watcher never calls its handler, even with changes waiting.
     void changesAndDestruction() {
-        TestEnv env;
-        const QString root = env.mkdir("root");
         Recorder rec, other;
         auto watcher = std::make_unique<DirWatcher>(root + "//", 0.05, false, rec.handler());
         DirWatcher witness(root, 0.05, false, other.handler());
@@ -48,24 +51,20 @@ private slots:
         writeFile(root + "/a.png");
         WAIT_FOR(rec.saw(root) && other.saw(root));
         writeFile(root + "/b.png");
-        const int before = int(rec.batches.size());
+        const qsizetype before = rec.batches.size();
         watcher.reset();
         writeFile(root + "/c.png");
         WAIT_FOR(other.all.names.value(root).contains("c.png"));
-        QCOMPARE(int(rec.batches.size()), before);
+        QCOMPARE(rec.batches.size(), before);
     }
 
-    // With watchRoot, renaming a folder above the root reports the root, and
-    // without it nothing is reported.
+    // With watchRoot, renaming a folder above the root reports the root; without, nothing.
     void ancestorRenameReportsTheRoot() {
-        TestEnv env;
-        const QString root = env.mkdir("Parent/root");
         Recorder rec, plain;
         DirWatcher watcher(root, 0.05, true, rec.handler());
         DirWatcher other(root, 0.05, false, plain.handler());
-        QVERIFY(QDir().rename(env.home() + "/Parent", env.home() + "/Moved"));
-        // Both read the rename in the same turn of the event loop and hand
-        // over a first change at once.
+        QVERIFY(QDir().rename(m_dir->path() + "/Parent", m_dir->path() + "/Moved"));
+        // Both read the rename in the same turn and hand a first change over at once.
         WAIT_FOR(rec.saw(root));
         QCoreApplication::processEvents();
         QVERIFY(plain.batches.isEmpty());
@@ -73,8 +72,6 @@ private slots:
 
     // A folder that appears is watched before it is reported to the handler.
     void newFolderIsWatchedBeforeItIsReported() {
-        TestEnv env;
-        const QString root = env.mkdir("root");
         const QString sub = root + "/New";
         Recorder rec;
         bool wrote = false;
@@ -90,18 +87,10 @@ private slots:
         WAIT_FOR(rec.saw(sub));
     }
 
-    // Folders are watched to depth 3, hidden ones never, renamed ones under
-    // their new path. A batch names the visible entries that changed; a file
-    // written under a hidden name and renamed into place is named by its
-    // final name.
+    // Depth 3, no hidden folders, renamed ones by their new path; a batch names changed entries.
     void watchedFoldersAndNames() {
-        TestEnv env;
-        const QString root = env.mkdir("root");
-        const QString level3 = root + "/a/b/c";
-        const QString before = root + "/Before";
-        const QString after = root + "/After";
-        QVERIFY(QDir().mkpath(level3 + "/d"));
-        QVERIFY(QDir().mkpath(root + "/.cache"));
+        const QString level3 = root + "/a/b/c", before = root + "/Before", after = root + "/After";
+        QVERIFY(QDir().mkpath(level3 + "/d") && QDir().mkpath(root + "/.cache"));
         QVERIFY(QDir().mkpath(before + "/Deep"));
         Recorder rec;
         DirWatcher watcher(root, 0.05, false, rec.handler());
@@ -117,17 +106,13 @@ private slots:
         writeFile(level3 + "/shallow.png");
         WAIT_FOR(rec.saw(level3) && rec.all.names.value(after + "/Deep").contains("x.png") &&
                  rec.all.names.value(root).contains("b.png"));
-        QVERIFY(!rec.saw(level3 + "/d"));
-        QVERIFY(!rec.saw(root + "/.cache"));
-        QVERIFY(!rec.saw(before + "/Deep"));
+        QVERIFY(!rec.saw(level3 + "/d") && !rec.saw(root + "/.cache") &&
+                !rec.saw(before + "/Deep"));
         QCOMPARE(rec.all.names.value(root), (QSet<QString>{"a.png", "b.png"}));
     }
 
-    // Folders the kernel refuses to watch are polled until watches are free
-    // again; a poll cannot say which entries changed, so it names none.
+    // Folders without a watch are polled (naming no entries) until watches are free again.
     void exhaustedWatchesFallBackToPolling() {
-        TestEnv env;
-        const QString root = env.mkdir("root");
         const QString deeper = root + "/Sub/Deeper";
         QVERIFY(QDir().mkpath(deeper));
         DirWatcher::setWatchLimitForTesting(1);

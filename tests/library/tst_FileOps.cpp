@@ -6,7 +6,6 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <cerrno>
-#include <optional>
 
 using namespace LibrarySupport;
 
@@ -19,15 +18,9 @@ std::optional<Library::Undone> undone(const char* label, bool restored = true) {
     return Library::Undone{QString::fromLatin1(label), restored};
 }
 
-QRegularExpression logLine(const char* what) {
-    return QRegularExpression(QStringLiteral("^Tamberk %1 failed: .+").arg(what));
-}
-
-// A library loaded on `files`; our own moves must never count as arrivals.
-bool load(LibraryRig& r, const Files& files) {
-    for (auto it = files.cbegin(); it != files.cend(); ++it)
-        writeFile(r.root + '/' + it.key(), *it);
-    return r.load();
+void expectLog(const char* what) {
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("^Tamberk %1 failed: .+").arg(what)));
 }
 
 // Rescans every folder, as the watcher would, and expects `expected` and no arrivals.
@@ -46,45 +39,66 @@ class tst_FileOps : public QObject {
 private slots:
     void cleanup() { FileMove::clearFaults(); }
 
-    void rename_data() {
+    // A rename keeps extension and mark and undoes; a new folder gets a free name, is listed at
+    // once and records no undo; a taken, empty or hidden name does nothing.
+    void naming_data() {
+        QTest::addColumn<bool>("folder"); // a new folder, else a rename of Screenshot 1.png
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("result"); // empty: refused
-        const auto row = [](const char* name, const char* typed, const char* result) {
-            QTest::newRow(name) << QString(typed) << QString(result);
+        QTest::addColumn<QString>("parent"); // of the new folder, relative to the root
+        QTest::addColumn<QString>("made");   // relative to the root; empty: refused
+        const auto row = [](const char* name, bool folder, const char* typed, const char* made,
+                            const char* parent = "") {
+            QTest::newRow(name) << folder << QString(typed) << QString(parent) << QString(made);
         };
-        row("plain name", "Invoice", "Invoice.png");
-        row("same extension, other case", "Invoice.PNG", "Invoice.PNG");
-        row("slashes, colons, spaces", " a/b:c \n", "a-b-c.png");
-        row("only spaces", "   ", "");
-        row("taken name", "Screenshot 2", "");
-        row("hidden name", ".Invoice", "");
-        row("hidden after trimming", "  .png", "");
+        row("rename", false, "Invoice", "Invoice.png");
+        row("rename, same extension, other case", false, "Invoice.PNG", "Invoice.PNG");
+        row("rename, slashes, colons, spaces", false, " a/b:c \n", "a-b-c.png");
+        row("rename to spaces", false, "   ", "");
+        row("rename to a taken name", false, "Screenshot 2", "");
+        row("rename to a hidden name", false, ".Invoice", "");
+        row("rename, hidden after trimming", false, "  .png", "");
+        row("folder in the root", true, " Receipts ", "Receipts");
+        row("folder, taken name numbered", true, "Work", "Work 2");
+        row("folder inside a folder", true, "a/b", "Work/a-b", "Work");
+        row("folder, empty name", true, "  ", "");
+        row("folder, hidden name", true, ".cache", "");
     }
-    // A rename keeps the extension and the capture mark and undoes; a taken or
-    // empty name changes nothing.
-    void rename() {
+    void naming() {
+        QFETCH(bool, folder);
         QFETCH(QString, typed);
-        QFETCH(QString, result);
+        QFETCH(QString, parent);
+        QFETCH(QString, made);
         LibraryRig r;
-        QVERIFY(load(r, {{"Screenshot 1.png", "one"}, {"Screenshot 2.png", "two"}}));
+        QVERIFY(
+            r.load({{"Screenshot 1.png", "one"}, {"Screenshot 2.png", "two"}, {"Work/1.png", ""}}));
         const auto before = snapshot(r.root);
-        QCOMPARE(r.lib->rename(r.find("Screenshot 1.png"), typed), !result.isEmpty());
-        if (result.isEmpty()) {
-            QCOMPARE(snapshot(r.root), before);
+        const QString in = parent.isEmpty() ? r.root : r.root + '/' + parent;
+        const QString path = r.root + '/' + made;
+        if (folder)
+            QCOMPARE(r.lib->createFolder(typed, parent.isEmpty() ? QString() : in),
+                     made.isEmpty() ? std::nullopt : std::optional(path));
+        else
+            QCOMPARE(r.lib->rename(r.find("Screenshot 1.png"), typed), !made.isEmpty());
+        if (made.isEmpty() || folder)
             QVERIFY(r.lib->undoStack().isEmpty());
-            return;
+        if (made.isEmpty()) {
+            QCOMPARE(snapshot(r.root), before);
+        } else if (folder) {
+            QVERIFY(QFileInfo(path).isDir() && r.lib->folders().contains(path));
+            QVERIFY(r.lib->childMap().value(in).contains(path));
+        } else {
+            QVERIFY(contents(path) == "one" && CaptureMark::has(path));
+            QCOMPARE(r.lib->undo(), undone("Rename"));
+            QCOMPARE(snapshot(r.root), before);
         }
-        QCOMPARE(snapshot(r.root).value(result), QByteArray("one"));
-        QVERIFY(CaptureMark::has(r.root + '/' + result));
-        QCOMPARE(r.lib->undo(), undone("Rename"));
-        QCOMPARE(snapshot(r.root), before);
     }
 
-    // Two x.png moved into one folder become x.png and x 2.png, one already there
-    // is skipped, and undo never replaces a newcomer at the old name.
-    void moveNumbersAndSkips() {
+    // Moves number clashing names and skip no-ops; undo never replaces a newcomer; a full disk
+    // skips (logged) only the file it hit; an undo with nothing back says so.
+    void moveAndUndo() {
         LibraryRig r;
-        QVERIFY(load(r, {{"A/x.png", "from A"}, {"B/x.png", "from B"}, {"C/y.png", "y"}}));
+        QVERIFY(
+            r.load({{"A/x.png", "from A"}, {"B/x.png", "from B"}, {"C/y.png", "y"}, {"D/z", ""}}));
         QCOMPARE(r.lib->move({r.find("A/x.png"), r.find("B/x.png"), r.find("C/y.png")},
                              r.root + "/C/../C"),
                  2);
@@ -94,147 +108,121 @@ private slots:
         QCOMPARE(r.lib->undo(), undone("Move"));
         QCOMPARE(snapshot(r.root + "/A"), (Files{{"x.png", "newcomer"}, {"x 2.png", "from A"}}));
         QCOMPARE(snapshot(r.root + "/B"), (Files{{"x.png", "from B"}}));
+
+        FileMove::injectFault(FileMove::Step::Rename, EXDEV);
+        FileMove::injectFault(FileMove::Step::CopyData, ENOSPC);
+        expectLog("move");
+        QCOMPARE(r.lib->move({r.find("B/x.png"), r.find("C/y.png")}, r.root + "/D"), 1);
+        QCOMPARE(snapshot(r.root + "/D"), (Files{{"z", ""}, {"y.png", "y"}}));
+        QCOMPARE(r.lib->undoStack().last().moves.size(), 1);
+        QVERIFY(QFile::remove(r.root + "/D/y.png"));
+        expectLog("undo");
+        QCOMPARE(r.lib->undo(), undone("Move", false));
+        QVERIFY(r.lib->undoStack().isEmpty());
+        QCOMPARE(r.lib->undo(), std::nullopt);
+        QCOMPARE(snapshot(r.root + "/B"), (Files{{"x.png", "from B"}}));
     }
 
-    // Shots trashed together come back with one undo, even into a removed
-    // folder, and the Trash keeps no entry (.trashinfo) for them; a trashed
-    // folder comes back the same way. Nothing returning is announced.
+    // Trashed shots or a folder come back by one undo, unannounced; another root drops it.
     void trashThenUndo_data() {
-        QTest::addColumn<QString>("folder"); // empty: the three shots
-        QTest::newRow("shots") << "";
-        QTest::newRow("folder") << "B";
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("shots") << false;
+        QTest::newRow("folder") << true;
     }
     void trashThenUndo() {
-        QFETCH(QString, folder);
+        QFETCH(bool, folder);
         LibraryRig r;
         const QStringList all{"A/two.png", "B/Sub/three.png", "Screenshot 1.png"};
-        QVERIFY(load(r, {{all[0], "two"}, {all[1], "three"}, {all[2], "one"}}));
+        QVERIFY(r.load({{all[0], "two"}, {all[1], "three"}, {all[2], "one"}}));
         const auto before = snapshot(r.root);
-        const QString trash = r.env.dataHome() + "/Trash";
-        if (folder.isEmpty()) {
-            QCOMPARE(r.lib->trash({r.find(all[0]), r.find(all[1]), r.find(all[2])}), 3);
-            QCOMPARE(names(trash + "/files"),
-                     (QStringList{"Screenshot 1.png", "three.png", "two.png"}));
-            QVERIFY(QDir(r.root + "/B").removeRecursively());
-        } else {
+        if (folder) {
             QVERIFY(r.lib->trashFolder(r.root + "/B"));
             QCOMPARE(r.listed(), (QStringList{all[0], all[2]}));
+        } else {
+            QCOMPARE(r.lib->trash({r.find(all[0]), r.find(all[1]), r.find(all[2])}), 3);
+            QVERIFY(QDir(r.root + "/B").removeRecursively());
         }
         QCOMPARE(r.lib->undo(), undone("Trash"));
         QCOMPARE(snapshot(r.root), before);
-        QCOMPARE(snapshot(trash).keys(), (QStringList{"files", "info"}));
+        QCOMPARE(snapshot(r.env.dataHome() + "/Trash").keys(), (QStringList{"files", "info"}));
         QVERIFY(rescannedQuietly(r, all));
-
-        // Undo entries name files of the old tree, so another root drops them.
         QCOMPARE(r.lib->trash({r.find(all[0])}), 1);
         r.lib->setRoot(r.env.mkdir("Other"));
         QVERIFY(r.lib->undoStack().isEmpty());
     }
 
-    // A renamed folder keeps its shots (same measurements) and their recognised
-    // text under the new paths, and nothing in it is announced as new.
+    // A renamed folder keeps its shots and their text under the new paths, unannounced.
     void renameFolderKeepsShotsAndText() {
         LibraryRig r;
         writeFile(r.env.dataHome() + "/Tamberk/text-index.json",
                   R"({")" + QFile::encodeName(r.root) + R"(/Work/a.png":{"m":0,"t":"Invoice"}})");
-        QVERIFY(load(r, {{"Work/a.png", "a"}, {"Work/Sub/b.png", "b"}}));
+        QVERIFY(r.load({{"Work/a.png", "a"}, {"Work/Sub/b.png", "b"}}));
         QCOMPARE(r.lib->renameFolder(r.root + "/Work", "Done"), std::optional(r.root + "/Done"));
         QCOMPARE(r.listed(), (QStringList{"Done/Sub/b.png", "Done/a.png"}));
-        QCOMPARE(r.lib->text().text(*r.find("Done/a.png")), std::optional<QString>("Invoice"));
-        QCOMPARE(r.lib->shots(Scope::all(), "invoice").size(), 1);
+        QCOMPARE(r.lib->shots(Scope::all(), "invoice"), ShotList{r.find("Done/a.png")});
         QVERIFY(rescannedQuietly(r, {"Done/Sub/b.png", "Done/a.png"}));
     }
 
-    // The root, or a folder holding it, is never trashed or renamed, and no
-    // folder is renamed onto a taken, empty or hidden name.
+    // The root or a folder holding it is never trashed or renamed; no taken or bad names.
     void refusesTakingTheRoot() {
         LibraryRig r;
-        QVERIFY(load(r, {{"Work/1.png", ""}, {"Workshop/2.png", ""}}));
+        QVERIFY(r.load({{"Work/1.png", ""}, {"Workshop/2.png", ""}}));
         const auto before = snapshot(r.env.home());
         for (const char* refused : {"Work", "Workshop", " ", ".Work"})
             QCOMPARE(r.lib->renameFolder(r.root + "/Work", refused), std::nullopt);
         for (const QString& folder : {r.root, r.env.home(), r.root + "/"}) {
-            QTest::ignoreMessage(QtWarningMsg, logLine("trash folder"));
+            expectLog("trash folder");
             QVERIFY(!r.lib->trashFolder(folder));
-            QTest::ignoreMessage(QtWarningMsg, logLine("rename folder"));
+            expectLog("rename folder");
             QCOMPARE(r.lib->renameFolder(folder, "Elsewhere"), std::nullopt);
         }
         QCOMPARE(snapshot(r.env.home()), before);
     }
 
-    // A full disk or a file gone before undo is logged, skips only that file,
-    // and loses nothing.
-    void failuresLoseNothing() {
-        LibraryRig r;
-        QVERIFY(load(r, {{"A/1.png", "1"}, {"A/2.png", "2"}, {"B/.keep", ""}}));
-        const ShotList both{r.find("A/1.png"), r.find("A/2.png")};
-        FileMove::injectFault(FileMove::Step::Rename, EACCES);
-        QTest::ignoreMessage(QtWarningMsg, logLine("move"));
-        QCOMPARE(r.lib->move({both[0]}, r.root + "/B"), 0);
-        QVERIFY(r.lib->undoStack().isEmpty()); // nothing to undo
-
-        FileMove::injectFault(FileMove::Step::Rename, EXDEV);
-        FileMove::injectFault(FileMove::Step::CopyData, ENOSPC);
-        QTest::ignoreMessage(QtWarningMsg, logLine("move"));
-        QCOMPARE(r.lib->move(both, r.root + "/B"), 1);
-        QCOMPARE(snapshot(r.root + "/A"), (Files{{"1.png", "1"}}));
-        QCOMPARE(r.lib->undoStack().last().moves.size(), 1);
-
-        QVERIFY(QFile::remove(r.root + "/B/2.png"));
-        QTest::ignoreMessage(QtWarningMsg, logLine("undo"));
-        QCOMPARE(r.lib->undo(), undone("Move", false));
-        QCOMPARE(snapshot(r.root + "/A"), (Files{{"1.png", "1"}}));
+    // Scope identifiers round-trip, exactly; folder counts, trimmed queries needing every piece,
+    // the session from its exact second.
+    void countsAndQueries() {
+        for (const char* id : {"session", "all", "folder:/a/b c", "folder:"})
+            QCOMPARE(Scope::fromId(id)->id(), QString(id));
+        for (const char* id : {"Session", " all", "folder"})
+            QVERIFY(!Scope::fromId(id));
+        LibraryRig r(true);
+        // After the boot, which may be only minutes ago on a fresh machine.
+        const double start =
+            std::max(double(QDateTime::currentSecsSinceEpoch()) - 1000, Prefs::bootDate() + 2);
+        const QStringList all{shot(r.root, "A/B/deep.png"), shot(r.root, "AB/sibling.png"),
+                              shot(r.root, "Screenshot top.png")};
+        for (int i = 0; i < 3; ++i)
+            setModified(all[i], start - i);
+        setModified(shot(r.root, "Screenshot before.png"), start - 3);
+        QVERIFY(r.load());
+        QCOMPARE(r.lib->counts().perFolder.value(r.root + "/A"), 1);
+        QCOMPARE(r.lib->counts().perFolder.value(r.root), 2);
+        QCOMPARE(paths(r.lib->shots(Scope::folder(r.root + "/A"), {})), QStringList{all[0]});
+        QCOMPARE(paths(r.lib->shots(Scope::all(), "\n \t")).mid(0, 3),
+                 all); // a blank query is none
+        QCOMPARE(paths(r.lib->shots(Scope::all(), "  top SCREENSHOT\n")), QStringList{all[2]});
+        QVERIFY(r.lib->shots(Scope::all(), "deep sibling").isEmpty());
+        Prefs::shared().set(Key::sessionReset, start - 2);
+        QCOMPARE(paths(r.lib->shots(Scope::session(), {})), QStringList{all[2]});
+        Prefs::shared().set(Key::onlyShots, false);
+        QCOMPARE(r.lib->counts().session, 3);
+        Prefs::shared().set(Key::includeSub, false);
+        QCOMPARE(r.lib->counts().all, 2);
     }
 
-    // An undo whose files are all gone says so instead of reporting success, and
-    // still consumes its batch.
-    void undoWithNothingBack() {
-        LibraryRig r;
-        QVERIFY(load(r, {{"A/1.png", "1"}, {"A/2.png", "2"}, {"B/.keep", ""}}));
-        QCOMPARE(r.lib->trash({r.find("A/1.png"), r.find("A/2.png")}), 2);
-        QVERIFY(QDir(r.env.dataHome() + "/Trash/files").removeRecursively()); // emptied
-        QTest::ignoreMessage(QtWarningMsg, logLine("undo"));
-        QTest::ignoreMessage(QtWarningMsg, logLine("undo"));
-        QCOMPARE(r.lib->undo(), undone("Trash", false));
-        QVERIFY(r.lib->undoStack().isEmpty());
-        QCOMPARE(r.lib->undo(), std::nullopt);
-    }
-
-    void createFolder_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("parent");  // relative to the root; empty: the root
-        QTest::addColumn<QString>("created"); // relative to the root; empty: refused
-        const auto row = [](const char* name, const char* typed, const char* parent,
-                            const char* created) {
-            QTest::newRow(name) << QString(typed) << QString(parent) << QString(created);
-        };
-        row("in the root", " Receipts ", "", "Receipts");
-        row("taken name is numbered", "Work", "", "Work 2");
-        row("inside a folder", "a/b", "Work", "Work/a-b");
-        row("empty name", "  ", "", "");
-        row("hidden name", ".cache", "", "");
-    }
-    // A new folder is made under a free name, listed and counted at once without
-    // a rescan, and records nothing to undo; empty and hidden names make nothing.
-    void createFolder() {
-        QFETCH(QString, typed);
-        QFETCH(QString, parent);
-        QFETCH(QString, created);
-        LibraryRig r;
-        QVERIFY(load(r, {{"Work/1.png", "1"}}));
-        const auto before = snapshot(r.root);
-        const QString in = parent.isEmpty() ? r.root : r.root + '/' + parent;
-        const auto path = r.lib->createFolder(typed, parent.isEmpty() ? QString() : in);
-        if (created.isEmpty()) {
-            QCOMPARE(path, std::nullopt);
-            QCOMPARE(snapshot(r.root), before);
-            return;
-        }
-        QCOMPARE(path, std::optional(r.root + '/' + created));
-        QVERIFY(QFileInfo(*path).isDir());
-        QVERIFY(r.lib->folders().contains(*path) && r.lib->childMap().value(in).contains(*path));
-        QVERIFY(r.lib->undoStack().isEmpty());
-        QCOMPARE(snapshot(r.root).value("Work/1.png"), QByteArray("1"));
+    // `unique` never hands out a taken name, not even a dangling link's.
+    void uniqueNames() {
+        TestEnv env;
+        const QString dir = env.home();
+        writeFile(dir + "/photo.png");
+        writeFile(dir + "/photo 2.png");
+        writeFile(dir + "/.hidden");
+        QVERIFY(QFile::link(dir + "/nowhere", dir + "/link.png"));
+        QCOMPARE(Library::unique(dir + "/photo.png"), dir + "/photo 3.png");
+        QCOMPARE(Library::unique(env.mkdir("Archive")), dir + "/Archive 2");
+        QCOMPARE(Library::unique(dir + "/.hidden"), dir + "/.hidden 2");
+        QCOMPARE(Library::unique(dir + "/link.png"), dir + "/link 2.png");
     }
 };
 

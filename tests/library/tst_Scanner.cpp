@@ -4,16 +4,11 @@
 #include "library/ShownName.h"
 #include "platform/CaptureMark.h"
 
-#include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QTest>
 #include <QtEndian>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/xattr.h>
-#include <unistd.h>
 
 namespace {
 
@@ -31,29 +26,11 @@ QStringList names(const ShotList& shots) {
     return result;
 }
 
-ShotList listed(const QString& dir, const ShotCache& cache = {}, bool onlyShots = false) {
-    return FolderScanner::list(dir, onlyShots, options(), cache, false, true)->shots;
-}
-
-FolderScanner::Tree walk(const QString& root, int budget = 400) {
-    return FolderScanner::tree(root, 0, root, options(), ShotCache(), budget);
-}
-
 ShotCache cacheOf(const ShotList& shots) {
     ShotCache cache;
     for (const ShotPtr& shot : shots)
         cache.insert(shot->path, shot);
     return cache;
-}
-
-FolderScanner::Rescan rescan(const QString& root, const FolderScanner::Tree& before) {
-    FolderScanner::Rescan job;
-    job.dirs = {root};
-    job.root = root;
-    job.opts = options();
-    job.depths = {{root, 0}};
-    job.oldChildren = before.children;
-    return job;
 }
 
 // The first bytes of a JPEG whose frame header claims `w` x `h`.
@@ -68,7 +45,37 @@ QByteArray jpegHeader(int w, int h, const QByteArray& segments) {
 
 class tst_Scanner : public QObject {
     Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString root;
+
+    QString png(const QString& relative) const {
+        return writeFile(root + '/' + relative, pngBytes(8, 6));
+    }
+    ShotList listed(const ShotCache& cache = {}) const {
+        return FolderScanner::list(root, false, options(), cache, false, true)->shots;
+    }
+    FolderScanner::Tree walk(const QString& from) const {
+        int budget = FolderScanner::budgetLimit;
+        return FolderScanner::tree(from, 0, from, options(), ShotCache(), budget);
+    }
+    FolderScanner::Rescan rescan(const FolderScanner::Tree& before) const {
+        return {{root},
+                root,
+                options(),
+                {{root, 0}},
+                before.children,
+                cacheOf(before.listing.value(root)),
+                {}};
+    }
+
 private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        root = m_dir->path() + "/root";
+        QDir().mkpath(root);
+    }
+
+    // Screenshots by prefix or mark, shots by extension, videos unmeasured, copies' old dates.
     void classification_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("listed");
@@ -80,127 +87,77 @@ private slots:
         QTest::newRow("not a prefix") << "my screenshot.png" << true << false << false;
         QTest::newRow("marked") << "holiday.png" << true << true << false;
     }
-
-    // Screenshots are recognised by name prefix or the capture mark, shots by
-    // extension; videos are never measured.
     void classification() {
         QFETCH(QString, name);
         QFETCH(bool, listed);
         QFETCH(bool, screenshot);
         QFETCH(bool, video);
-        TestEnv env;
-        const QString dir = env.mkdir("shots");
-        writeFile(dir + "/" + name, pngBytes(8, 6));
-        if (QTest::currentDataTag() == QLatin1String("marked") &&
-            !CaptureMark::write(dir + "/" + name))
+        const QString path = png(name);
+        QVERIFY(setModified(path, 1000000000.25));
+        if (QTest::currentDataTag() == QLatin1String("marked") && !CaptureMark::write(path))
             QSKIP("this file system keeps no user attributes");
-        const ShotList shots = ::listed(dir);
+        const ShotList shots = this->listed();
         QCOMPARE(shots.size(), listed ? 1 : 0);
         if (!listed)
             return;
         QCOMPARE(shots.first()->isScreenshot, screenshot);
         QCOMPARE(shots.first()->isVideo, video);
         QCOMPARE(shots.first()->pixelSize, video ? QSizeF(0, 0) : QSizeF(8, 6));
+        QCOMPARE(shots.first()->created, 1000000000.25);
     }
 
-    // A copied file with an old modification date is never dated after it.
-    void createdNeverAfterModified() {
-        TestEnv env;
-        const QString dir = env.mkdir("shots");
-        QVERIFY(setModified(writeFile(dir + "/Screenshot old.png", pngBytes(8, 6)), 1000000000.25));
-        QCOMPARE(listed(dir).first()->created, 1000000000.25);
-    }
-
-    // An unchanged file comes back as the same instance with no attribute or header read.
+    // An unchanged file comes back as the same instance, with no attribute or header read.
     void cacheReuseKeepsIdentity() {
-        TestEnv env;
-        const QString dir = env.mkdir("shots");
-        writeFile(dir + "/holiday.png", pngBytes(8, 6));
-        const QString changed = writeFile(dir + "/Screenshot 2.png", pngBytes(8, 6));
+        const QString kept = png("holiday.png"), changed = png("Screenshot 2.png");
         FolderScanner::counters().reset();
-        const ShotList first = listed(dir);
+        const ShotList first = listed();
         QCOMPARE(FolderScanner::counters().markReads.load(), 1); // holiday.png only
         QVERIFY(setModified(changed, 1500000000));
         FolderScanner::counters().reset();
-        const ShotList second = listed(dir, cacheOf(first));
+        const ShotList second = listed(cacheOf(first));
         QCOMPARE(FolderScanner::counters().markReads.load(), 0);
         QCOMPARE(FolderScanner::counters().headerReads.load(), 1);
-        const QString kept = dir + "/holiday.png";
         QCOMPARE(cacheOf(second).value(kept).get(), cacheOf(first).value(kept).get());
     }
 
-    // A rescan reads only new headers, walks new subfolders to depth 3 and reports removed ones.
-    void rescanFindsNewAndVanished() {
-        TestEnv env;
-        const QString root = env.mkdir("root");
-        writeFile(root + "/Screenshot 1.png", pngBytes(8, 6));
-        env.mkdir("root/gone");
-        const FolderScanner::Tree tree = walk(root);
+    // A rescan reads new and changed entries only, to depth 3, and reports removed folders.
+    void rescanReadsOnlyWhatChanged() {
+        const QString a = png("Screenshot a.png"), b = png("Screenshot b.png");
+        QDir().mkpath(root + "/gone");
+        FolderScanner::Rescan job = rescan(walk(root));
         QVERIFY(QDir(root + "/gone").removeRecursively());
-        writeFile(root + "/Screenshot new.png", pngBytes(8, 6));
-        writeFile(root + "/new/inner/deeper/pic.png", pngBytes(8, 6));
-        writeFile(root + "/new/inner/deeper/deepest/pic.png", pngBytes(8, 6));
-        FolderScanner::Rescan job = rescan(root, tree);
-        job.cache = cacheOf(tree.listing.value(root));
+        QVERIFY(setModified(a, 1500000000) && setModified(b, 1500000000));
+        png("Screenshot c.png");
+        png("new/inner/deeper/pic.png");
+        png("new/inner/deeper/deepest/pic.png");
+        job.changed.insert(root, {"Screenshot b.png"});
         FolderScanner::counters().reset();
         const FolderScanner::RescanResult result = job.run();
-        QCOMPARE(FolderScanner::counters().headerReads.load(), 2);
+        QCOMPARE(FolderScanner::counters().headerReads.load(), 3); // b, c and deeper/pic.png
         QCOMPARE(result.vanished, QSet<QString>{root + "/gone"});
         QCOMPARE(names(result.updates.value(root + "/new/inner/deeper")), QStringList{"pic.png"});
         QVERIFY(!result.updates.contains(root + "/new/inner/deeper/deepest"));
-    }
-
-    // A rescan told which entries changed re-reads only those and new ones;
-    // a folder it was told nothing about is checked entry by entry.
-    void knownChangesLimitTheRescan() {
-        TestEnv env;
-        const QString root = env.mkdir("root");
-        const QString a = writeFile(root + "/Screenshot a.png", pngBytes(8, 6));
-        const QString b = writeFile(root + "/Screenshot b.png", pngBytes(8, 6));
-        const FolderScanner::Tree tree = walk(root);
-        QVERIFY(setModified(a, 1500000000));
-        QVERIFY(setModified(b, 1500000000));
-        writeFile(root + "/Screenshot c.png", pngBytes(8, 6));
-        FolderScanner::Rescan job = rescan(root, tree);
-        job.cache = cacheOf(tree.listing.value(root));
-        job.changed.insert(root, {"Screenshot b.png"});
-        const ShotCache named = cacheOf(job.run().updates.value(root));
+        const ShotCache named = cacheOf(result.updates.value(root));
         QCOMPARE(named.size(), 3);
         QCOMPARE(named.value(a).get(), job.cache.value(a).get());
         QCOMPARE(named.value(b)->modified, 1500000000.0);
-
         job.changed.clear();
-        const ShotCache whole = cacheOf(job.run().updates.value(root));
-        QCOMPARE(whole.value(a)->modified, 1500000000.0);
+        QCOMPARE(cacheOf(job.run().updates.value(root)).value(a)->modified, 1500000000.0);
     }
 
-    // A walk enters at most 400 subfolders, in sorted order.
+    // A walk enters at most its budget of subfolders, in sorted order.
     void budgetLimit() {
-        TestEnv env;
-        const QString root = env.mkdir("root");
-        for (int i = 1; i <= 450; ++i)
+        const int over = FolderScanner::budgetLimit + 50;
+        for (int i = 1; i <= over; ++i)
             QVERIFY(QDir().mkpath(QStringLiteral("%1/Folder %2/inner").arg(root).arg(i)));
         const FolderScanner::Tree tree = walk(root);
-        QCOMPARE(tree.listing.size(), 401);
+        QCOMPARE(tree.listing.size(), FolderScanner::budgetLimit + 1);
         QVERIFY(!tree.listing.contains(root + "/Folder 401"));
     }
 
-    // A root that cannot be listed is reported, in a walk and in a rescan.
-    void unreadableRoot() {
-        TestEnv env;
-        const QString root = env.home() + "/missing";
-        QVERIFY(!walk(root).ok);
-        writeFile(root, "not a folder");
-        const FolderScanner::RescanResult result = rescan(root, {}).run();
-        QVERIFY(!result.rootOK && result.vanished.isEmpty());
-    }
-
-    // A folder that cannot be read is listed without shots and named in the
-    // log once, however often it is walked; one that is gone is not logged.
-    void unreadableFolderLogged() {
-        TestEnv env;
-        const QString root = env.mkdir("root");
-        writeFile(root + "/Locked/Screenshot 1.png", pngBytes(8, 6));
+    // An unreadable folder is listed empty, logged once; an unlistable root is reported.
+    void unreadableFolders() {
+        png("Locked/Screenshot 1.png");
         const QByteArray locked = QFile::encodeName(root + "/Locked");
         QCOMPARE(::chmod(locked.constData(), 0), 0);
         const auto unlock = qScopeGuard([&] { ::chmod(locked.constData(), 0755); });
@@ -214,25 +171,26 @@ private slots:
             QCOMPARE(tree.children.value(root), QStringList{root + "/Locked"});
             QVERIFY(tree.listing.value(root + "/Locked").isEmpty());
         }
-        QVERIFY(!walk(root + "/gone").ok);
+        QVERIFY(!walk(root + "/missing").ok);
+        writeFile(root + "/file", "not a folder");
+        const FolderScanner::RescanResult result =
+            FolderScanner::Rescan{{root + "/file"}, root + "/file", options(), {}, {}, {}, {}}
+                .run();
+        QVERIFY(!result.rootOK && result.vanished.isEmpty());
     }
 
-    // Hidden entries, pipes, links and non-UTF-8 names are skipped, never turned into another path.
+    // Hidden entries, pipes, links and non-UTF-8 names are skipped, never turned into other paths.
     void oddEntriesSkipped() {
-        TestEnv env;
-        const QString root = env.mkdir("root");
-        const QString shot = writeFile(root + "/Screenshot é ✓.png", pngBytes(8, 6));
-        writeFile(root + "/.Screenshot hidden.png", pngBytes(8, 6));
-        writeFile(root + "/.hidden/Screenshot 2.png", pngBytes(8, 6));
-        env.mkdir("root/real");
+        const QString shot = png("Screenshot é ✓.png");
+        png(".Screenshot hidden.png");
+        png(".hidden/Screenshot 2.png");
+        QDir().mkpath(root + "/real");
         QVERIFY(QFile::link(shot, root + "/Screenshot link.png"));
         QVERIFY(QFile::link(root + "/real", root + "/linked"));
         QVERIFY(QFile::link(root, root + "/real/loop"));
         QVERIFY(mkfifo(QFile::encodeName(root + "/Screenshot fifo.png").constData(), 0600) == 0);
         const QByteArray bad = QFile::encodeName(root) + "/Screenshot \xff\xfe.png";
-        const int fd = ::open(bad.constData(), O_CREAT | O_WRONLY, 0644);
-        QVERIFY(fd >= 0);
-        ::close(fd);
+        ::close(::open(bad.constData(), O_CREAT | O_WRONLY, 0644));
         const auto removeBad = qScopeGuard([&] { ::unlink(bad.constData()); });
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Skipping .*%FF%FE"));
         const FolderScanner::Tree tree = walk(root);
@@ -240,11 +198,13 @@ private slots:
         QCOMPARE(tree.children.value(root), QStringList{root + "/real"});
         QVERIFY(QFile::exists(tree.listing.value(root).first()->path));
     }
+
+    // A picture's size, turned by its orientation, is read from its header; broken ones give 0×0.
     void header_data() {
         using namespace Media;
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QSizeF>("size");
-        const QSizeF size(37, 21);
+        const QSizeF size(37, 21), none(0, 0);
         const QImage blue = halves({37, 21}, Qt::blue, Qt::blue);
         QTest::newRow("webp lossy") << encoded(blue, "WEBP", 50) << size;
         QTest::newRow("gif") << QByteArray("GIF89a\x25\x00\x15\x00\x80\x00\x00", 13) << size;
@@ -252,10 +212,9 @@ private slots:
         qToLittleEndian<qint32>(-21, topDown.data() + 22);
         QTest::newRow("bmp top-down") << topDown << size;
         QTest::newRow("jpeg, big segments first")
-            << withSegments(encoded(halves({40, 30}, Qt::blue, Qt::blue), "JPEG"),
-                            segment(0xE2, QByteArray(9000, 'p')) +
-                                segment(0xFE, QByteArray(700, 'c')))
-            << QSizeF(40, 30);
+            << withSegments(encoded(blue, "JPEG"), segment(0xE2, QByteArray(9000, 'p')) +
+                                                       segment(0xFE, QByteArray(700, 'c')))
+            << size;
         QTest::newRow("turned 6, big")
             << jpegHeader(4000, 3000, segment(0xE1, exif(6, true))) << QSizeF(3000, 4000);
         QTest::newRow("turned, xmp first")
@@ -263,28 +222,22 @@ private slots:
                           segment(0xE1, "http://ns.adobe.com/xap/1.0/") +
                               segment(0xE1, exif(6, false)))
             << QSizeF(48, 64);
-        const QSizeF none(0, 0);
         QTest::newRow("empty") << QByteArray() << none;
         QTest::newRow("jpeg cut") << jpegHeader(4000, 3000, {}).left(8) << none;
         QTest::newRow("jpeg scan first") << QByteArray::fromHex("FFD8FFDA000200") << none;
         QTest::newRow("tiff loop") << QByteArray::fromHex("49492A0008000000FFFF") << none;
     }
-    // A picture's size, turned by its orientation, is read from its header;
-    // broken files give (0, 0), never a crash.
     void header() {
         QFETCH(QByteArray, bytes);
         QFETCH(QSizeF, size);
-        TestEnv env;
-        QCOMPARE(FolderScanner::pixelSize(writeFile(env.home() + "/x.png", bytes)), size);
+        QCOMPARE(FolderScanner::pixelSize(writeFile(root + "/x.png", bytes)), size);
     }
 
-    // The mark is the exact 42-byte property list other systems read; a
-    // missing file fails quietly.
+    // The mark is the exact property list other systems read; a missing file fails quietly.
     void captureMarkBytes() {
-        TestEnv env;
-        const QString path = writeFile(env.home() + "/holiday.png");
+        const QString path = writeFile(root + "/holiday.png");
         QVERIFY(!CaptureMark::has(path));
-        QVERIFY(!CaptureMark::write(env.home() + "/missing.png"));
+        QVERIFY(!CaptureMark::write(root + "/missing.png"));
         if (!CaptureMark::write(path))
             QSKIP("this file system keeps no user attributes");
         QVERIFY(CaptureMark::has(path));
@@ -297,9 +250,7 @@ private slots:
                                      "000000000000000100000000000000000000000000000009"));
     }
 
-    // Names keep their letters (emoji, scripts of either direction); control
-    // characters show as symbols, anything that reorders text as U+FFFD, and a
-    // name with right-to-left letters is one first-strong isolate.
+    // Names keep letters; controls and reordering marks are replaced; RTL names are isolated.
     void shownName_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("shown");

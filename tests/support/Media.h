@@ -3,8 +3,6 @@
 // Generated pictures and recordings for the tests of decoders and scanners.
 
 #include <QBuffer>
-#include <QColor>
-#include <QImage>
 #include <QImageWriter>
 #include <QPainter>
 #include <QProcess>
@@ -53,16 +51,13 @@ inline QByteArray segment(int marker, const QByteArray& payload) {
 /// An EXIF block holding only the orientation, in either byte order.
 inline QByteArray exif(int orientation, bool bigEndian = true) {
     QByteArray tiff = bigEndian ? "MM" : "II";
-    auto put = [&](quint32 v, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            tiff += char(v >> (8 * (bigEndian ? bytes - 1 - i : i)));
-    };
     // Header, one entry: tag 0x0112, type short, count 1, the value; no next IFD.
     const std::pair<quint32, int> fields[] = {
         {42, 2}, {8, 4}, {1, 2}, {0x0112, 2}, {3, 2}, {1, 4}, {quint32(orientation), 2},
         {0, 2},  {0, 4}};
-    for (auto [v, n] : fields)
-        put(v, n);
+    for (auto [v, bytes] : fields)
+        for (int i = 0; i < bytes; ++i)
+            tiff += char(v >> (8 * (bigEndian ? bytes - 1 - i : i)));
     return QByteArray("Exif\0\0", 6) + tiff;
 }
 
@@ -76,7 +71,6 @@ inline QByteArray turnedJpeg(const QImage& image, int orientation) {
     return withSegments(encoded(image, "JPEG", 95), segment(0xE1, exif(orientation)));
 }
 
-/// Whether the ffmpeg command line is installed.
 inline bool haveFfmpeg() {
     return !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty();
 }
@@ -84,7 +78,8 @@ inline bool haveFfmpeg() {
 /// Runs ffmpeg with the space-separated `args` (paths without spaces).
 inline bool ffmpeg(const QString& args) {
     QProcess process;
-    process.start(QStringLiteral("ffmpeg"), QStringLiteral("-v error -y ").append(args).split(' '));
+    process.start(QStringLiteral("ffmpeg"),
+                  QStringLiteral("-v error -y ").append(args).split(' ', Qt::SkipEmptyParts));
     return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit &&
            process.exitCode() == 0;
 }

@@ -26,8 +26,7 @@ int columnOf(const GridLayout::Result& r, int pos) {
 class tst_GridLayout : public QObject {
     Q_OBJECT
 private slots:
-    // Column changes wait 0.04 of a column past the boundary both ways; bigger jumps
-    // and empty listings follow the width, at least one column.
+    // Column changes wait a little past the boundary both ways; jumps and empty rolls do not.
     void hysteresis_data() {
         QTest::addColumn<double>("raw");
         QTest::addColumn<int>("current");
@@ -82,8 +81,7 @@ private slots:
                  GridLayout::topInset + height + GridLayout::gap + GridLayout::endSpace);
     }
 
-    // A shot goes to the column lightest by aspect ratios, ties to the left (squares
-    // alternate); a resize within one column count keeps every shot in its column.
+    // A shot goes to the lightest column, ties to the left; a resize keeps shots in their columns.
     void columnsByWeight() {
         ShotList squares;
         for (int i = 0; i < 5; ++i)

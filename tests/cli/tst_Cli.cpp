@@ -70,8 +70,7 @@ private slots:
     }
     void cleanup() { m_env.reset(); }
 
-    // Help on standard output with 0; a wrong command line (or no display) on
-    // standard error with 2, changing nothing.
+    // Help on stdout with 0; a wrong command line (or no display) on stderr with 2, no change.
     void commandLines_data() {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QStringList>("args");
@@ -129,8 +128,7 @@ private slots:
         QVERIFY(!QFile::exists(m_env->configHome() + "/tamberk/tamberk.conf"));
     }
 
-    // Every listed command has help opening with its usage and the overview's
-    // summary, and refuses an unknown option with its usage.
+    // Every listed command has help (usage, summary) and refuses an unknown option.
     void everyCommandHasHelp() {
         const QString overview = runCli({"--help"}).out;
         static const QRegularExpression listed("^  ([a-z-]+) +\\S",
@@ -288,8 +286,7 @@ private slots:
         QCOMPARE(QFile::exists(out), made);
     }
 
-    // Each file's text under its name, none for a file without text; a missing
-    // file is reported and fails the run without stopping the others.
+    // Each file's text under its name; a missing file fails the run, not the others.
     void ocr() {
         QImage image(900, 160, QImage::Format_RGB32);
         image.fill(Qt::white);

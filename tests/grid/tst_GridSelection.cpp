@@ -174,7 +174,9 @@ private slots:
                              const char* log) { on(rows(9), name, script, selection, log); };
         // With nothing selected a plain click selects nothing, yet aims the keys.
         row("return opens the clicked", "c4 kReturn", "", "open p4");
+        row("keypad enter", "c4 kEnter", "", "open p4");
         row("delete", "c4 kDelete", "", "trash p4");
+        row("backspace", "c4 kBackspace", "", "trash p4");
         row("ctrl+c", "c4 KC", "", "copy p4");
         row("ctrl+backspace", "c4 KBackspace", "", "trash p4");
         row("ctrl+r", "c4 KR", "", "reveal p4");
@@ -208,6 +210,8 @@ private slots:
         row("band", "^c6 p@340,300 g@20,20 S g@200,60 u", "p1,p2,p4,p5,p7,p8",
             "band 20,20 320x280;selected 9;band 200,60 140x240;band none");
         row("band with ctrl", "^c6 ^p@340,300 g@200,60 u", "p1,p2,p4,p5,p6,p7,p8",
+            "band 200,60 140x240;band none");
+        row("band with shift", "^c6 +p@340,300 g@200,60 u", "p1,p2,p4,p5,p6,p7,p8",
             "band 200,60 140x240;band none");
         // Arrows select the first frame, then move or (Shift) extend, each scrolled to.
         row("first arrow", "kDown", "p0", "scroll p0");

@@ -31,8 +31,7 @@ private slots:
         QVERIFY(PortalShortcut::trigger(QStringLiteral("Ctrl+Alt")).isEmpty());
     }
 
-    // A session per preset, the desktop's trigger shown, the X time taken from the
-    // token; only version 2 opens the desktop's dialog.
+    // A session per preset, the desktop's trigger shown, the token's X time; v2 configures.
     void bindsThroughThePortal_data() {
         QTest::addColumn<uint>("version");
         QTest::newRow("version 1") << 1u;

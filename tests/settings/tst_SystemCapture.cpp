@@ -85,8 +85,7 @@ private slots:
                            : qputenv("XDG_CURRENT_DESKTOP", m_desktop);
     }
 
-    // A running tool beats the desktop's; GNOME uses gnome-screenshot only when
-    // its folder is set and it runs (see gnomeShell for one set but not running).
+    // A running tool beats the desktop's; gnome-screenshot needs its folder set and to run.
     void detection_data() {
         QTest::addColumn<QStringList>("setup");
         QTest::addColumn<QString>("expected");
@@ -105,8 +104,7 @@ private slots:
         QCOMPARE(SystemCapture::detect()->id(), expected);
     }
 
-    // One detection names every folder to watch, gnome-screenshot's too while it is
-    // set up but not in use; the shell's folder cannot be set.
+    // One detection names every folder to watch (an idle gnome-screenshot's too); none is set.
     void gnomeShell() {
         const QString other = m_env->mkdir(QStringLiteral("Grabs"));
         m_stubs->addGsettings("'" + QFile::encodeName(other) + "'");
@@ -127,8 +125,8 @@ private slots:
             QVERIFY(call.value(1) != QLatin1String("set"));
     }
 
-    // Each tool's file gives folder, format and prefix; writing edits only its
-    // keys (via kwriteconfig on KDE). %U/%P: old folder as URL/path; %T/%D: new.
+    // Each tool's file gives folder, format and prefix; writing edits only its keys
+    // (kwriteconfig on KDE). %U/%P: old folder as URL/path; %T/%D: new.
     void toolSettings_data() {
         QTest::addColumn<QStringList>("setup");
         QTest::addColumn<QString>("content");
@@ -188,18 +186,6 @@ private slots:
         for (QString line : written)
             QVERIFY2(seen.contains(line.replace("%T", url).replace("%D", target)),
                      qPrintable(line));
-    }
-
-    // run gives the exit status (-1: no start); a write runs its steps in order.
-    void runAndWrite() {
-        m_stubs->add(QStringLiteral("fails"), "exit 3\n");
-        QCOMPARE(SystemCapture::run(QStringLiteral("fails"), {QStringLiteral("x y")}), 3);
-        QCOMPARE(SystemCapture::run(QStringLiteral("no-such-program"), {}), -1);
-        const QList<CaptureStep> steps{CaptureStep::command(QStringLiteral("fails"), {"2"}),
-                                       CaptureStep::command(QStringLiteral("fails"), {"1"})};
-        QVERIFY(settle([&](auto done) { SystemCapture::write(steps, done); }));
-        QCOMPARE(m_stubs->calls(),
-                 (QList<QStringList>{{"fails", "x y"}, {"fails", "2"}, {"fails", "1"}}));
     }
 
     // An odd folder name survives the real gsettings (private schema, key-file backend) both ways.

@@ -24,29 +24,25 @@
 
 namespace {
 
-/// What an update handler saw of one event, read while the event was sent.
-struct Seen {
-    QAccessible::Event type;
-    QString name;
-    QAccessible::State changed;
-};
-
-QList<Seen> g_seen;
+/// The type and name of each event seen, read while it was sent; a state change that does
+/// not say it is the selection's is marked as such.
+QList<std::pair<QAccessible::Event, QString>> g_seen;
 
 void record(QAccessibleEvent* event) {
     QAccessibleInterface* iface = event->accessibleInterface();
-    Seen seen{event->type(), iface ? iface->text(QAccessible::Name) : QString(), {}};
-    if (event->type() == QAccessible::StateChanged)
-        seen.changed = static_cast<QAccessibleStateChangeEvent*>(event)->changedStates();
-    g_seen << seen;
+    QString name = iface ? iface->text(QAccessible::Name) : QString();
+    if (event->type() == QAccessible::StateChanged &&
+        !static_cast<QAccessibleStateChangeEvent*>(event)->changedStates().selected)
+        name.prepend("not the selection: ");
+    g_seen.append({event->type(), name});
 }
 
 /// The names of the events of `type` seen so far.
 QStringList seenNames(QAccessible::Event type) {
     QStringList names;
-    for (const Seen& seen : std::as_const(g_seen))
-        if (seen.type == type)
-            names << seen.name;
+    for (const auto& [seenType, name] : std::as_const(g_seen))
+        if (seenType == type)
+            names << name;
     return names;
 }
 
@@ -177,7 +173,7 @@ private slots:
                  (QStringList{"open s2", "copy s2"}));
     }
 
-    // While the roll has the keys their place shows where a click or the arrows put it.
+    // While the roll has the keys their place shows: the first frame, then where a click puts it.
     void focusVisible() {
         Rig rig;
         GridInteraction& interaction = rig.grid()->interaction();
@@ -207,8 +203,6 @@ private slots:
         const QString next = seenNames(QAccessible::Focus).value(0);
         QVERIFY(next != "s0.png" && !next.isEmpty());
         QCOMPARE(seenNames(QAccessible::StateChanged), QStringList{next});
-        for (const Seen& seen : std::as_const(g_seen))
-            QVERIFY(seen.type != QAccessible::StateChanged || seen.changed.selected);
         g_seen.clear();
         rig.grid()->interaction().rules().command(Qt::Key_A);
         QCOMPARE(seenNames(QAccessible::StateChanged), QStringList{});

@@ -7,19 +7,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-namespace {
-
-bool waitForStatus(PortalShortcut& shortcut, GlobalShortcut::Status status) {
-    QSignalSpy spy(&shortcut, &GlobalShortcut::statusChanged);
-    while (shortcut.status() != status) {
-        if (!spy.wait(5000))
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
 class tst_PortalShortcut : public QObject {
     Q_OBJECT
 private slots:
@@ -46,7 +33,7 @@ private slots:
         FakeShortcut grab;
         PortalShortcut shortcut(&grab, bus.connect(QStringLiteral("app")));
         shortcut.grab(QStringLiteral("Ctrl+Alt+S"));
-        QVERIFY(waitForStatus(shortcut, GlobalShortcut::Status::grabbed));
+        QTRY_COMPARE_WITH_TIMEOUT(shortcut.status(), GlobalShortcut::Status::grabbed, 5000);
         QCOMPARE(portal.calls, QStringList({QStringLiteral("CreateSession"),
                                             QStringLiteral("BindShortcuts toggle CTRL+ALT+s "
                                                            "\"Open or close Tamberk\"")}));
@@ -96,7 +83,7 @@ private slots:
         FakeShortcut grab;
         PortalShortcut shortcut(&grab, bus.connect(QStringLiteral("app")));
         shortcut.grab(QStringLiteral("Ctrl+Alt+R"));
-        QVERIFY(waitForStatus(shortcut, GlobalShortcut::Status::grabbed));
+        QTRY_COMPARE_WITH_TIMEOUT(shortcut.status(), GlobalShortcut::Status::grabbed, 5000);
         QCOMPARE(shortcut.backend(), PortalShortcut::Backend::x11);
         QCOMPARE(grab.log, QStringList{QStringLiteral("grab Ctrl+Alt+R")});
         QVERIFY(!shortcut.canConfigure());

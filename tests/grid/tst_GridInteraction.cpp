@@ -121,8 +121,7 @@ private slots:
         QCOMPARE(roll.scroll(), scroll);
     }
 
-    // A hovered cell's buttons act on a click on them (the trash on the selection the
-    // cell is in); a press or a release elsewhere does nothing.
+    // A hovered cell's buttons act on a click (the trash on the selection it is in), not a slip.
     void cellButtonsClick_data() {
         QTest::addColumn<bool>("trash");
         QTest::addColumn<bool>("pressOn");
@@ -159,8 +158,7 @@ private slots:
         cell->fire(ThumbView::Button::Trash); // without a host nothing happens
     }
 
-    // With the preview chosen a double click opens it, holding the panel; it follows
-    // the arrows; Space closes it, releasing the hold.
+    // A double click opens the chosen preview, holding the panel until Space closes it.
     void doubleClickPreviews() {
         Prefs::shared().set(Key::doubleClick, QStringLiteral("quicklook"));
         Roll& roll = *m_roll;
@@ -182,8 +180,7 @@ private slots:
         QCOMPARE(roll.host.log, (QStringList{"hold", "release"}));
     }
 
-    // A pile: the first frame small and in shape, the others behind it below and right,
-    // room for the count above, at the screen's ratio; one frame is just itself.
+    // A pile: the first frame small and in shape, the others below-right, the count's room above.
     void pileOfFrames() {
         QImage wide(448, 252, QImage::Format_RGB32);
         wide.fill(Qt::red);

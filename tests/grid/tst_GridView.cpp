@@ -21,8 +21,7 @@ QPointF centreShown(const Roll& roll, const QString& path) {
 class tst_GridView : public QObject {
     Q_OBJECT
 private slots:
-    // Numbers count down; the end label spans the roll below the columns, inside
-    // the content; an empty roll has none and is as tall as the viewport.
+    // Numbers count down; the end label spans the roll below the columns; an empty roll has none.
     void numbersAndEndLabel() {
         Roll roll;
         const ShotList shots = roll.fill(30);
@@ -36,15 +35,13 @@ private slots:
         QCOMPARE(label.width(), 470.0);
         roll.grid->setShots(shots.mid(1), false);
         QCOMPARE(roll.grid->cell(shots[1]->path)->number, 29);
-        QVERIFY(roll.grid->endLabelVisible());
         roll.grid->setShots({}, false);
         QVERIFY(!roll.grid->endLabelVisible());
         QCOMPARE(roll.grid->height(), 600);
         QCOMPARE(roll.grid->cellCount(), 0);
     }
 
-    // The same listing again makes no cell and no animation, yet new values of a
-    // path reach its cell: a new size lays out again, a recording's length shows.
+    // The same listing again makes no cell and no animation, yet its new values reach the cells.
     void sameListing() {
         Roll roll;
         ShotList shots = mixed(40);
@@ -73,8 +70,7 @@ private slots:
         QVERIFY(rec->badgeText() != unknown);
     }
 
-    // A scrolled roll rendered into an image (the widget's offset between painter and
-    // device) shows the same picture once its cells are composed.
+    // A scrolled roll (an offset between painter and device) paints alike once composed.
     void composedCellsKeepTheirPlace() {
         Roll roll;
         const ShotList shots = roll.fill(30);
@@ -111,8 +107,7 @@ private slots:
         QTRY_VERIFY(cell->loaded > 0);
     }
 
-    // A listing without a selected shot unselects it, telling the host; a new cell
-    // arriving during a selection shows the select mode.
+    // A listing without a selected shot unselects it, telling the host; new cells join the mode.
     void droppedSelectionNotifies() {
         Roll roll;
         const ShotList shots = roll.fill(6);
@@ -128,9 +123,8 @@ private slots:
         QVERIFY(roll.grid->cell(shots[4]->path)->selected);
     }
 
-    // A relayout keeps the fraction of the cell at the top edge above it; a column
-    // change animates even when not asked to, moving the cells near the viewport from
-    // where they showed and leaving far ones untouched until scrolled to.
+    // A relayout keeps the cell at the top edge in place; a column change animates unasked,
+    // the near cells from where they showed, far ones untouched until scrolled to.
     void relayoutKeepsThePlace_data() {
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("to");
@@ -149,7 +143,7 @@ private slots:
         const ShotList shots = roll.fill(300);
         roll.scrollTo(scroll);
         QCOMPARE(roll.scroll(), scroll);
-        // The anchor: the topmost (then leftmost) cell straddling the top edge.
+        // The anchor: the topmost, then leftmost, cell straddling the top edge.
         QString anchor;
         QRectF best;
         for (const ShotPtr& s : shots) {
@@ -184,8 +178,7 @@ private slots:
         QVERIFY(!far->animating());
     }
 
-    // The hovered cell is the one under a pointer that did not move over the grid: it
-    // arrived in one jump, or a new listing slid another cell under it.
+    // The hovered cell is the one under a pointer that jumped there or that a listing slid under.
     void hoverFollowsAStillPointer() {
         Roll roll;
         ShotList shots = mixed(6);
@@ -221,8 +214,7 @@ private slots:
         QCOMPARE(cell->frame(), *roll.grid->frameOf(shots[1]->path));
     }
 
-    // Images load in a band around the viewport only; cells a screen beyond it
-    // withdraw their requests undecoded and let go of their images.
+    // Images load in a band around the viewport; cells a screen beyond it let theirs go.
     void loadBand() {
         Roll roll(470, 600);
         const ShotList shots = roll.fill(400);
@@ -253,8 +245,7 @@ private slots:
                 QVERIFY(roll.grid->cell(s->path)->requested || roll.grid->cell(s->path)->loaded);
     }
 
-    // The cascade staggers the visible cells, up to a cap, top-left first, each
-    // starting transparent and offset to the side it comes from.
+    // The cascade staggers visible cells up to a cap, top-left first, from the side it comes from.
     void cascade_data() {
         QTest::addColumn<bool>("fromRight");
         QTest::newRow("from the right") << true;
@@ -282,7 +273,7 @@ private slots:
             QCOMPARE(x(c), offset);
             QCOMPARE(c->parts().layer.value(Prop::Opacity, 1.0), 0.0);
         }
-        roll.advance(0.1); // the first cells move, the last still waits
+        roll.advance(0.1);
         QVERIFY(std::abs(x(roll.grid->cellAt(roll.centre(0)))) < std::abs(offset));
         QVERIFY(std::any_of(cascading.begin(), cascading.end(),
                             [&](ThumbView* c) { return x(c) == offset; }));
@@ -290,8 +281,7 @@ private slots:
         QVERIFY(!roll.animator.ticking());
     }
 
-    // Only new shots develop; removed cells stay until their vanish ends, or go at
-    // once without animation.
+    // Only new shots develop; removed cells stay until their vanish ends (unanimated: at once).
     void developAndVanish() {
         Roll roll;
         const ShotList shots = mixed(5);

@@ -25,8 +25,7 @@ public slots:
 class tst_FileManager : public QObject {
     Q_OBJECT
 private slots:
-    // Without a file manager the first file's folder opens (a failure reported
-    // once); a file manager gets every file as a URI, with the startup id.
+    // Without a file manager the first file's folder opens; one gets every file with the id.
     void reveal() {
         QStringList opened;
         bool opens = true;

@@ -24,8 +24,7 @@ signals:
 class tst_TrayHost : public QObject {
     Q_OBJECT
 private slots:
-    // A watcher or host coming up late still makes the tray available (already up:
-    // tst_X11Services).
+    // A watcher or host coming up late still makes the tray available (up: tst_X11Services).
     void appears_data() {
         QTest::addColumn<bool>("watcherFirst");
         QTest::newRow("host registers later") << true;

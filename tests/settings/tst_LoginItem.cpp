@@ -62,8 +62,7 @@ private slots:
         QVERIFY2(lines.contains(line), qPrintable(lines.join('|')));
     }
 
-    // Entries switched off (or no entry) are replaced on switching on; the user's working one is
-    // kept.
+    // Switching on replaces an entry switched off, keeps the user's working one.
     void readBack_data() {
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<bool>("enabled");

@@ -1,4 +1,3 @@
-#include "Stubs.h"
 #include "TestEnv.h"
 #include "platform/ProcessProbe.h"
 #include "settings/SystemCapture.h"
@@ -7,11 +6,53 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QUrl>
 
 namespace {
+
+// While alive, PATH holds only stubs that log each command line (tab-separated).
+class Stubs {
+public:
+    Stubs()
+        : m_oldPath(qgetenv("PATH")) {
+        qputenv("PATH", QFile::encodeName(m_dir.path()));
+    }
+    ~Stubs() { qputenv("PATH", m_oldPath); }
+
+    // Adds a program `name`; `body` is shell code run after the call is logged.
+    void add(const QString& name, const QByteArray& body = "exit 0\n") {
+        QFile script(m_dir.filePath(name));
+        script.open(QIODevice::WriteOnly);
+        script.write("#!/bin/sh\n{ printf '%s' '" + name.toUtf8() +
+                     "'; for a in \"$@\"; do printf '\\t%s' \"$a\"; done; echo; } >> '" +
+                     QFile::encodeName(m_dir.filePath("calls.log")) + "'\n" + body);
+        script.setPermissions(script.permissions() | QFile::ExeOwner);
+    }
+
+    // A gsettings whose `get` prints `printed`, or fails like a missing schema.
+    void addGsettings(const QByteArray& printed = {}) {
+        add("gsettings", printed.isEmpty() ? "echo 'No such schema' >&2; exit 1\n"
+                                           : "echo \"" + printed + "\"\n");
+    }
+
+    QList<QStringList> calls() const {
+        QFile log(m_dir.filePath("calls.log"));
+        QList<QStringList> result;
+        if (log.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : log.readAll().split('\n'))
+                if (!line.isEmpty())
+                    result.append(QString::fromUtf8(line).split(QLatin1Char('\t')));
+        return result;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldPath;
+};
+
 // Waits for a write to finish: its completion runs on the main thread.
 bool settle(const std::function<void(std::function<void()>)>& start) {
     bool done = false, onMain = false;
@@ -44,8 +85,7 @@ private slots:
                            : qputenv("XDG_CURRENT_DESKTOP", m_desktop);
     }
 
-    // A running tool beats the desktop's; GNOME uses gnome-screenshot only when
-    // its folder is set and it runs (see gnomeShell for one set but not running).
+    // A running tool beats the desktop's; gnome-screenshot needs its folder set and to run.
     void detection_data() {
         QTest::addColumn<QStringList>("setup");
         QTest::addColumn<QString>("expected");
@@ -64,8 +104,7 @@ private slots:
         QCOMPARE(SystemCapture::detect()->id(), expected);
     }
 
-    // One detection names every folder to watch, gnome-screenshot's too while it is
-    // set up but not in use; the shell's folder cannot be set.
+    // One detection names every folder to watch (an idle gnome-screenshot's too); none is set.
     void gnomeShell() {
         const QString other = m_env->mkdir(QStringLiteral("Grabs"));
         m_stubs->addGsettings("'" + QFile::encodeName(other) + "'");
@@ -86,8 +125,8 @@ private slots:
             QVERIFY(call.value(1) != QLatin1String("set"));
     }
 
-    // Each tool's file gives folder, format and prefix; writing edits only its
-    // keys (via kwriteconfig on KDE). %U/%P: old folder as URL/path; %T/%D: new.
+    // Each tool's file gives folder, format and prefix; writing edits only its keys
+    // (kwriteconfig on KDE). %U/%P: old folder as URL/path; %T/%D: new.
     void toolSettings_data() {
         QTest::addColumn<QStringList>("setup");
         QTest::addColumn<QString>("content");
@@ -147,18 +186,6 @@ private slots:
         for (QString line : written)
             QVERIFY2(seen.contains(line.replace("%T", url).replace("%D", target)),
                      qPrintable(line));
-    }
-
-    // run gives the exit status (-1: no start); a write runs its steps in order.
-    void runAndWrite() {
-        m_stubs->add(QStringLiteral("fails"), "exit 3\n");
-        QCOMPARE(SystemCapture::run(QStringLiteral("fails"), {QStringLiteral("x y")}), 3);
-        QCOMPARE(SystemCapture::run(QStringLiteral("no-such-program"), {}), -1);
-        const QList<CaptureStep> steps{CaptureStep::command(QStringLiteral("fails"), {"2"}),
-                                       CaptureStep::command(QStringLiteral("fails"), {"1"})};
-        QVERIFY(settle([&](auto done) { SystemCapture::write(steps, done); }));
-        QCOMPARE(m_stubs->calls(),
-                 (QList<QStringList>{{"fails", "x y"}, {"fails", "2"}, {"fails", "1"}}));
     }
 
     // An odd folder name survives the real gsettings (private schema, key-file backend) both ways.

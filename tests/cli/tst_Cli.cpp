@@ -1,7 +1,8 @@
-#include "CliRun.h"
 #include "TestEnv.h"
 #include "settings/Prefs.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QImage>
 #include <QJsonArray>
@@ -9,10 +10,38 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTest>
 
 namespace {
+
+// What a run printed and how it ended (-1: it did not end or crashed).
+struct CliRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs `program` with `args` to its end, in the test's environment changed by
+// `changes` ("NAME=value"; "NAME=" removes).
+CliRun runCli(const QStringList& args, const QString& program = QStringLiteral(TAMBERK_CLI),
+              const QStringList& changes = {}) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& change : changes) {
+        const QString name = change.section(QLatin1Char('='), 0, 0);
+        const QString value = change.section(QLatin1Char('='), 1);
+        value.isEmpty() ? environment.remove(name) : environment.insert(name, value);
+    }
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, args);
+    if (!process.waitForFinished(60000))
+        return {};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
 
 // tamberk-cli's standard output, or nothing when it did not exit 0.
 QString cli(const QStringList& args) {
@@ -27,8 +56,13 @@ QSet<QString> lineSet(const QString& text) {
 
 } // namespace
 
-class tst_CliLibrary : public QObject {
+// The command lines of tamberk-cli and of the application (none needs a
+// display) and what the library commands print.
+class tst_Cli : public QObject {
     Q_OBJECT
+    std::unique_ptr<TestEnv> m_env;
+    QString m_root;
+
 private slots:
     void init() {
         m_env = std::make_unique<TestEnv>();
@@ -36,6 +70,96 @@ private slots:
     }
     void cleanup() { m_env.reset(); }
 
+    // Help on stdout with 0; a wrong command line (or no display) on stderr with 2, no change.
+    void commandLines_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said"); // on standard output with 0, else on standard error
+        const auto row = [](const QString& program, const char* line, int status,
+                            const QString& said) {
+            const QString name = QFileInfo(program).fileName() + ' ' + line;
+            QTest::newRow(qPrintable(name))
+                << program << QString(line).split(' ', Qt::SkipEmptyParts) << status << said;
+        };
+        const auto cli = [&](const char* line, int status, const QString& said) {
+            row(TAMBERK_CLI, line, status, said);
+        };
+        const auto app = [&](const char* line, int status, const QString& said) {
+            row(TAMBERK_APP, line, status, said);
+        };
+        const QString usage = "\nusage: tamberk-cli COMMAND";
+        cli("help", 0, "Commands:\n");
+        cli("scan --help", 0, "usage: tamberk-cli scan [DIR] [--json]\n\n");
+        cli("", 2, "usage: tamberk-cli COMMAND");
+        cli("--frobnicate", 2, "unknown option '--frobnicate'" + usage);
+        cli("frobnicate", 2, "unknown command 'frobnicate'" + usage);
+        cli("help frobnicate", 2, "unknown command 'frobnicate'" + usage);
+        cli("--version now", 2, "unexpected argument 'now'" + usage);
+        cli("list --scope week", 2, "--scope is session, all or");
+        cli("list --root", 2, "--root needs a value");
+        cli("list x", 2, "usage: tamberk-cli list");
+        cli("search --json", 2, "usage: tamberk-cli search TEXT");
+        cli("watch x", 2, "usage: tamberk-cli watch");
+        cli("scan a b", 2, "usage: tamberk-cli scan");
+        cli("thumb a.png --max x -o b.png", 2, "usage: tamberk-cli thumb");
+        cli("ocr", 2, "usage: tamberk-cli ocr FILE");
+        cli("system set-location /no/such", 2, "'/no/such' is not an existing folder");
+        cli("settings get t2.nope", 2, "unknown key 't2.nope'");
+        cli("settings set t2.side up", 2, "not a valid value for t2.side");
+        const QString appUsage = "\nUsage: tamberk [--toggle | --show | --hide";
+        app("--help", 0, "\n  --toggle ");
+        app("-h", 0, "\n  --quit ");
+        app("--frobnicate", 2, "tamberk: unknown option '--frobnicate'" + appUsage);
+        app("frobnicate", 2, "tamberk: unexpected argument 'frobnicate'" + appUsage);
+        app("--toggle --quit", 2, "tamberk: unexpected argument '--quit'" + appUsage);
+        app("", 2, "Tamberk needs an X11 display: DISPLAY is not set");
+    }
+    void commandLines() {
+        QFETCH(QString, program);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        const CliRun run = runCli(args, program, {"DISPLAY=", "QT_QPA_PLATFORM="});
+        QCOMPARE(run.status, status);
+        const QString& where = status == 0 ? run.out : run.err;
+        QVERIFY2(where.contains(said), qPrintable(where));
+        QVERIFY2((status == 0 ? run.err : run.out).isEmpty(), qPrintable(run.out + run.err));
+        QVERIFY(!QFile::exists(m_env->configHome() + "/tamberk/tamberk.conf"));
+    }
+
+    // Every listed command has help (usage, summary) and refuses an unknown option.
+    void everyCommandHasHelp() {
+        const QString overview = runCli({"--help"}).out;
+        static const QRegularExpression listed("^  ([a-z-]+) +\\S",
+                                               QRegularExpression::MultilineOption);
+        QStringList names;
+        for (auto it = listed.globalMatch(overview); it.hasNext();)
+            names << it.next().captured(1);
+        QVERIFY2(names.contains("scan") && names.contains("settings"), qPrintable(overview));
+        for (const QString& name : names) {
+            const CliRun help = runCli({"help", name});
+            QCOMPARE(help.status, 0);
+            QVERIFY2(help.out.startsWith("usage: tamberk-cli " + name), qPrintable(help.out));
+            const QString summary = help.out.section(QLatin1Char('\n'), 2, 2);
+            QVERIFY2(!summary.isEmpty() && overview.contains(summary), qPrintable(name));
+            const CliRun wrong = runCli({name, "--frobnicate"});
+            QVERIFY2(wrong.status == 2 && wrong.out.isEmpty() &&
+                         wrong.err.contains("usage: tamberk-cli " + name),
+                     qPrintable(name + ": " + wrong.out + wrong.err));
+        }
+    }
+
+    // A setting that could not be written (the folder is a file) exits 1.
+    void settingsReportTheWrite() {
+        QCOMPARE(runCli({"settings", "set", "t2.peek", "false"}).status, 0);
+        QCOMPARE(runCli({"settings", "get", "t2.peek"}).out, QStringLiteral("false\n"));
+        QVERIFY(QDir(m_env->configHome() + "/tamberk").removeRecursively());
+        writeFile(m_env->configHome() + "/tamberk", "not a folder");
+        const CliRun failed = runCli({"settings", "set", "t2.width", "300"});
+        QCOMPARE(failed.status, 1);
+        QVERIFY2(failed.err.contains("could not write"), qPrintable(failed.err));
+    }
     // Control characters and backslashes are C escapes in lines, kept in JSON.
     void oddNamesStayOneLinePerShot() {
         Prefs::shared().set(Key::onlyShots, false);
@@ -162,8 +286,7 @@ private slots:
         QCOMPARE(QFile::exists(out), made);
     }
 
-    // Each file's text under its name, none for a file without text; a missing
-    // file is reported and fails the run without stopping the others.
+    // Each file's text under its name; a missing file fails the run, not the others.
     void ocr() {
         QImage image(900, 160, QImage::Format_RGB32);
         image.fill(Qt::white);
@@ -210,11 +333,7 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(json.out.toUtf8())["location"].toString() == folder,
                  writable);
     }
-
-private:
-    std::unique_ptr<TestEnv> m_env;
-    QString m_root;
 };
 
-TAMBERK_TEST(tst_CliLibrary)
-#include "tst_CliLibrary.moc"
+TAMBERK_TEST(tst_Cli)
+#include "tst_Cli.moc"

@@ -22,7 +22,6 @@ QString program() {
 RealApp::RealApp() {
     m_process.setProgram(program());
     m_process.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
 }
 
 RealApp::~RealApp() {
@@ -32,13 +31,8 @@ RealApp::~RealApp() {
     }
 }
 
-void RealApp::setEnv(const QString& name, const QString& value) {
-    QProcessEnvironment env = m_process.processEnvironment();
-    env.insert(name, value);
-    m_process.setProcessEnvironment(env);
-}
-
 bool RealApp::started(int timeoutMs) {
+    m_process.setProcessEnvironment(env);
     m_process.start();
     return QTest::qWaitFor([] { return realapp::state().contains("scope"); }, timeoutMs);
 }

@@ -14,7 +14,7 @@ public:
     ~RealApp();
     /// Starts it and waits until its start-up has run and it answers on the bus.
     bool started(int timeoutMs = 30000);
-    void setEnv(const QString& name, const QString& value);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QProcess& process() { return m_process; }
     bool running() const { return m_process.state() != QProcess::NotRunning; }
 

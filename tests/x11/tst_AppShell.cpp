@@ -36,10 +36,9 @@ bool fillWithScreenshots(const QString& dir, int pictures, int names) {
             return false;
     }
     for (int n = 0; n < names; ++n) {
-        const QByteArray from =
-            QFile::encodeName(dir + QStringLiteral("/picture%1.png").arg(n % pictures));
-        const QByteArray to = QFile::encodeName(dir + QStringLiteral("/Screenshot %1.png").arg(n));
-        if (::link(from.constData(), to.constData()) != 0)
+        const QString from = dir + QStringLiteral("/picture%1.png").arg(n % pictures);
+        const QString to = dir + QStringLiteral("/Screenshot %1.png").arg(n);
+        if (::link(QFile::encodeName(from), QFile::encodeName(to)) != 0)
             return false;
     }
     return true;
@@ -106,8 +105,8 @@ private slots:
         FakePortal portal(QDBusConnection::sessionBus(), 2);
         QVERIFY(portal.registered());
         RealApp app;
-        app.setEnv("XDG_SESSION_TYPE", "wayland");
-        app.setEnv("QT_QPA_PLATFORM", "xcb");
+        app.env.insert("XDG_SESSION_TYPE", "wayland");
+        app.env.insert("QT_QPA_PLATFORM", "xcb");
         QVERIFY(app.started());
         QTRY_COMPARE_WITH_TIMEOUT(state().value("shortcut").toString(), "portal", 20000);
         QTRY_COMPARE_WITH_TIMEOUT(
@@ -181,7 +180,7 @@ private slots:
         Prefs::shared().set(Key::scope, QStringLiteral("all"));
         Prefs::shared().set(Key::syncSystem, false);
         RealApp app;
-        app.setEnv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+        app.env.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
         QVERIFY(app.started());
         QTRY_COMPARE_WITH_TIMEOUT(state().value("shown").toInt(), 3, 20000);
         QCOMPARE(tamberk({"--show"}).code, 0);

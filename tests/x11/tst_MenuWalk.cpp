@@ -93,7 +93,7 @@ private slots:
         for (const QString tool : {"xdg-open", "xdg-email"})
             QFile::setPermissions(writeFile(bin + '/' + tool, "#!/bin/sh\nexit 3\n"),
                                   QFile::ReadOwner | QFile::ExeOwner);
-        m_app->setEnv("PATH", bin + ":" + qEnvironmentVariable("PATH"));
+        m_app->env.insert("PATH", bin + ":" + qEnvironmentVariable("PATH"));
         QVERIFY(m_app->started());
         QTRY_COMPARE_WITH_TIMEOUT(state().value("shown").toInt(), 6, 10000);
     }

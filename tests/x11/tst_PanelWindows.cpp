@@ -241,9 +241,8 @@ private slots:
     void settingsOpenFullyVisible_data() {
         QTest::addColumn<QString>("side");
         QTest::addColumn<double>("width");
-        QTest::newRow("right") << QStringLiteral("right") << 800.0;
-        QTest::newRow("left") << QStringLiteral("left") << 800.0;
-        QTest::newRow("widest") << QStringLiteral("left") << 5000.0;
+        QTest::newRow("beside") << QStringLiteral("right") << 800.0;
+        QTest::newRow("above") << QStringLiteral("left") << 5000.0;
     }
     void settingsOpenFullyVisible() {
         QFETCH(QString, side);

@@ -9,7 +9,6 @@
 
 #include <QClipboard>
 #include <QDBusConnection>
-#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -96,19 +95,17 @@ bool probeGrab(xcb_keycode_t code, quint16 modifiers, bool keep = false) {
     return !error;
 }
 
-// Whether `holds` is true on three readings in a row, each after a server
-// round trip: openbox rewrites a window's state while it handles a map, so
-// one true reading can still be overtaken.
+// Whether `holds` comes true on three readings in a row, each after a server
+// round trip: openbox rewrites a window's state while it handles a map.
 template <class Predicate>
 bool settles(Predicate holds) {
-    QDeadlineTimer deadline(5000);
-    for (int streak = 0; !deadline.hasExpired(); QTest::qWait(20)) {
-        X11Session::instance().sync();
-        streak = holds() ? streak + 1 : 0;
-        if (streak == 3)
-            return true;
-    }
-    return false;
+    int streak = 0;
+    return QTest::qWaitFor(
+        [&] {
+            X11Session::instance().sync();
+            return (streak = holds() ? streak + 1 : 0) == 3;
+        },
+        5000);
 }
 
 } // namespace

@@ -73,14 +73,4 @@ QRect place(const QString& title, quint32* id) {
     return {};
 }
 
-int visibleWindows() {
-    QByteArray out;
-    X11Session::run("xdotool", {"search", "--onlyvisible", "--class", "tamberk"}, &out);
-    return int(out.trimmed().isEmpty() ? 0 : out.trimmed().count('\n') + 1);
-}
-
-bool keys(const QStringList& names) {
-    return X11Session::xdotool(QStringList{"key", "--delay", "80"} + names);
-}
-
 } // namespace realapp

@@ -44,9 +44,5 @@ inline bool mapped(const QString& title) {
 inline bool panelMapped() {
     return mapped("Tamberk Panel");
 }
-/// How many of the application's windows are on screen (a popped menu adds one).
-int visibleWindows();
-/// Presses keys with xdotool, 80 ms apart (menus need the time to follow).
-bool keys(const QStringList& names);
 
 } // namespace realapp

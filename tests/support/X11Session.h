@@ -12,10 +12,9 @@ class PrivateBus;
 
 struct xcb_connection_t;
 
-/// A private X session for the tests that need real windows: Xvfb on a free
-/// display, its own session bus and openbox, started before the application
-/// connects. A second X connection, the "probe", reads window state
-/// independently of Qt and plays the other client where a test needs one.
+/// A private X session: Xvfb on a free display, a session bus and openbox,
+/// started before the application connects. A second X connection, the
+/// "probe", reads window state apart from Qt and plays the other client.
 class X11Session {
 public:
     /// One 1440 × 900 screen; or "eDP-1" (1440 × 900, primary) with "HDMI-1"
@@ -41,9 +40,8 @@ public:
     bool startCompositor();
     void stopCompositor();
 
-    /// Runs a program to completion (xdotool, xclip …) and returns its exit
-    /// code, -1 when it failed to start, crashed or took 30 s. The event loop
-    /// runs meanwhile, so our windows can answer it.
+    /// Runs a program to its end, the event loop running (our windows may be
+    /// what it asks); its exit code, -1 when it failed to start, crashed or took 30 s.
     static int run(const QString& program, const QStringList& arguments,
                    QByteArray* output = nullptr, QByteArray* error = nullptr);
     static bool xdotool(const QStringList& arguments) { return run("xdotool", arguments) == 0; }

@@ -16,6 +16,18 @@ int pngs(const QString& folder) {
     return int(QDir(folder).entryList({"*.png"}, QDir::Files).size());
 }
 
+// How many of the application's windows are on screen (a popped menu adds one).
+int visibleWindows() {
+    QByteArray out;
+    X11Session::run("xdotool", {"search", "--onlyvisible", "--class", "tamberk"}, &out);
+    return int(out.trimmed().isEmpty() ? 0 : out.trimmed().count('\n') + 1);
+}
+
+// Presses keys 80 ms apart: menus need the time to follow.
+bool keys(const QStringList& names) {
+    return X11Session::xdotool(QStringList{"key", "--delay", "80"} + names);
+}
+
 bool waitFor(const std::function<bool()>& done) {
     return QTest::qWaitFor(done, 10000);
 }

@@ -193,21 +193,6 @@ private slots:
                      x.atom("_NET_WM_WINDOW_TYPE_DOCK"));
     }
 
-    // A hover is a pointer that moves onto the tab: a tab that comes back
-    // under a resting pointer opens nothing until the pointer moves.
-    void hoverIsAMoveOntoTheTab() {
-        QVERIFY(moveTo({m_tab.right() - 2, m_tab.center().y()}));
-        QTRY_VERIFY(ctl().expanded());
-        QTRY_VERIFY_WITH_TIMEOUT(!ctl().expanded(), 10000);
-        QTRY_VERIFY(viewable(tab()));
-        QTRY_VERIFY(tab().pointerOver());
-        QVERIFY(!tab().hovered());
-        QVERIFY(!ctl().expanded());
-        QVERIFY(X11Session::xdotool({"mousemove_relative", "0", "2"}));
-        QTRY_VERIFY(tab().hovered());
-        QTRY_VERIFY(ctl().expanded());
-    }
-
     // A tab the manager left unmapped (a map lost in a race) maps itself again.
     void tabLeftOffScreenComesBack() {
         const X11Session& x = X11Session::instance();
@@ -218,8 +203,10 @@ private slots:
         QVERIFY(tab().isVisible());
     }
 
-    // Esc on the tab's menu opens nothing: the pointer it hands back has not moved.
-    void escOnTheTabMenuOpensNothing() {
+    // A hover is a pointer that moves onto the tab: the pointer a menu closed
+    // by Esc hands back, or a tab that comes back under the resting pointer
+    // after the panel closed by itself, opens nothing until the pointer moves.
+    void hoverIsAMoveOntoTheTab() {
         m_docked->setTabMenu([] {
             auto* menu = new QMenu;
             menu->addAction(QStringLiteral("One"));
@@ -230,10 +217,19 @@ private slots:
         QTRY_VERIFY(!tab().pointerOver());
         QVERIFY(X11Session::xdotool({"key", "Escape"}));
         QTRY_VERIFY(!tab().openMenu());
-        QTRY_VERIFY(tab().pointerOver());
-        QVERIFY(!tab().hovered());
-        QTRY_COMPARE(ctl().holds(), 0); // released on the next turn
-        QVERIFY(!ctl().expanded());
+        for (int round = 0; round < 2; ++round) {
+            QTRY_VERIFY(viewable(tab()));
+            QTRY_VERIFY(tab().pointerOver());
+            QVERIFY(!tab().hovered());
+            QTRY_COMPARE(ctl().holds(), 0); // a menu's, released on the next turn
+            QVERIFY(!ctl().expanded());
+            // Off the card's column, so that the panel then closes by itself.
+            QVERIFY(moveTo({m_tab.right() - 2 - round, m_tab.center().y()}));
+            QTRY_VERIFY(tab().hovered());
+            QTRY_VERIFY(ctl().expanded());
+            if (round == 0) // closes by itself, the tab coming back under the pointer
+                QTRY_VERIFY_WITH_TIMEOUT(!ctl().expanded(), 10000);
+        }
     }
 
     // The settings window opens fully on screen, frame included: beside the

@@ -46,37 +46,33 @@ void probeOwnsTray(bool own) {
 constexpr quint16 kControlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
 constexpr quint16 kNumLock = XCB_MOD_MASK_2;
 
-// The probe's keyboard map: keysyms_per_keycode syms from the first keycode on.
+// The probe's keyboard map: `perCode` keysyms for each keycode from `min` on.
 struct Keymap {
     int min = xcb_get_setup(probe())->min_keycode, perCode = 0;
     QList<xcb_keysym_t> syms;
     Keymap() {
-        const int count = xcb_get_setup(probe())->max_keycode - min + 1;
+        const auto count = uint8_t(xcb_get_setup(probe())->max_keycode - min + 1);
         auto* map = xcb_get_keyboard_mapping_reply(
-            probe(), xcb_get_keyboard_mapping(probe(), xcb_keycode_t(min), uint8_t(count)),
-            nullptr);
-        if (map) {
-            perCode = map->keysyms_per_keycode;
-            const xcb_keysym_t* first = xcb_get_keyboard_mapping_keysyms(map);
-            syms = QList(first, first + xcb_get_keyboard_mapping_keysyms_length(map));
-        }
+            probe(), xcb_get_keyboard_mapping(probe(), xcb_keycode_t(min), count), nullptr);
+        perCode = map ? map->keysyms_per_keycode : 0;
+        const xcb_keysym_t* first = map ? xcb_get_keyboard_mapping_keysyms(map) : nullptr;
+        syms = QList(first, first + (map ? xcb_get_keyboard_mapping_keysyms_length(map) : 0));
         std::free(map);
     }
     xcb_keycode_t codeOf(xcb_keysym_t sym) const {
-        for (qsizetype i = 0; perCode > 0 && i < syms.size(); i += perCode) {
-            if (syms[i] == sym)
-                return xcb_keycode_t(min + i / perCode);
+        for (qsizetype at = 0; perCode > 0 && at < syms.size(); at += perCode) {
+            if (syms[at] == sym)
+                return xcb_keycode_t(min + at / perCode);
         }
         return 0;
     }
-    // Exchanges the keysyms of two keycodes in one request, so the server
-    // announces one mapping change.
+    // Exchanges two keycodes' keysyms in one request: one mapping change.
     void exchange(xcb_keycode_t a, xcb_keycode_t b) const {
-        const int first = std::min(a, b), codes = std::max(a, b) - first + 1;
-        QList<xcb_keysym_t> range = syms.mid((first - min) * perCode, codes * perCode);
-        std::swap_ranges(range.begin(), range.begin() + perCode, range.end() - perCode);
-        xcb_change_keyboard_mapping(probe(), uint8_t(codes), xcb_keycode_t(first), uint8_t(perCode),
-                                    range.data());
+        QList<xcb_keysym_t> all = syms;
+        std::swap_ranges(all.begin() + (a - min) * perCode, all.begin() + (a - min + 1) * perCode,
+                         all.begin() + (b - min) * perCode);
+        xcb_change_keyboard_mapping(probe(), uint8_t(all.size() / perCode), xcb_keycode_t(min),
+                                    uint8_t(perCode), all.data());
         xcb_flush(probe());
     }
 };

@@ -1,16 +1,17 @@
 #include "PrivateBus.h"
 
+#include <csignal>
+#include <sys/prctl.h>
+
 PrivateBus::PrivateBus() {
-    m_daemon.setProgram(QStringLiteral("dbus-daemon"));
-    m_daemon.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
-                           QStringLiteral("--nosyslog"), QStringLiteral("--print-address=1")});
-    // It complains about fd limits it may not raise; nothing a test needs.
+    // The daemon must not outlive a test run that crashes; it complains of
+    // fd limits it may not raise, nothing a test needs.
+    m_daemon.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_daemon.setStandardErrorFile(QProcess::nullDevice());
-    m_daemon.start();
-    if (!m_daemon.waitForStarted())
-        return;
-    // The daemon prints its address once it listens.
-    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(10000)) {
+    m_daemon.start("dbus-daemon", {"--session", "--nofork", "--nosyslog", "--print-address=1"});
+    // It prints its address once it listens.
+    while (m_daemon.waitForStarted() && !m_daemon.canReadLine() &&
+           m_daemon.waitForReadyRead(10000)) {
     }
     m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
 }

@@ -4,7 +4,6 @@
 #include "platform/RemoteControl.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QRegularExpression>
@@ -12,12 +11,10 @@
 
 namespace {
 
-// The test build's application, or another build of it named by
-// TAMBERK_TEST_APP: heap damage inside Qt's own (uninstrumented) code shows
-// only in a build without the sanitizers.
+// The test build's application, or another build named by TAMBERK_TEST_APP:
+// heap damage inside Qt's own code shows only in a build without sanitizers.
 QString program() {
-    const QString other = qEnvironmentVariable("TAMBERK_TEST_APP");
-    return other.isEmpty() ? QStringLiteral(TAMBERK_APP) : other;
+    return qEnvironmentVariable("TAMBERK_TEST_APP", QStringLiteral(TAMBERK_APP));
 }
 
 } // namespace
@@ -34,104 +31,46 @@ RealApp::~RealApp() {
     }
 }
 
-void RealApp::prependPath(const QString& dir) {
-    const QString path = m_process.processEnvironment().isEmpty()
-                             ? qEnvironmentVariable("PATH")
-                             : m_process.processEnvironment().value(QStringLiteral("PATH"));
-    setEnv(QStringLiteral("PATH"), dir + QLatin1Char(':') + path);
-}
-
-void RealApp::setEnv(const QString& name, const QString& value) {
-    QProcessEnvironment env = m_process.processEnvironment();
-    if (env.isEmpty())
-        env = QProcessEnvironment::systemEnvironment();
-    env.insert(name, value);
+bool RealApp::started(int timeoutMs) {
     m_process.setProcessEnvironment(env);
-}
-
-void RealApp::start(const QStringList& arguments) {
-    m_process.setArguments(arguments);
     m_process.start();
+    return QTest::qWaitFor([] { return realapp::state().contains("scope"); }, timeoutMs);
 }
 
 namespace realapp {
 
-bool serviceRunning() {
-    return QDBusConnection::sessionBus().interface()->isServiceRegistered(
-        QString::fromLatin1(RemoteControl::serviceName));
-}
-
 QVariantMap state() {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromLatin1(RemoteControl::serviceName),
-        QString::fromLatin1(RemoteControl::objectPath),
-        QString::fromLatin1(RemoteControl::interfaceName), QStringLiteral("State"));
-    const QDBusReply<QVariantMap> reply =
-        QDBusConnection::sessionBus().call(call, QDBus::Block, 10000);
+    const QDBusReply<QVariantMap> reply = QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(RemoteControl::serviceName, RemoteControl::objectPath,
+                                       RemoteControl::interfaceName, "State"),
+        QDBus::Block, 10000);
     return reply.isValid() ? reply.value() : QVariantMap{};
 }
 
 bool expanded() {
-    return state().value(QStringLiteral("expanded")).toBool();
+    return state().value("expanded").toBool();
 }
 
 Run tamberk(const QStringList& arguments) {
-    QProcess p;
-    p.start(program(), arguments);
     Run r;
-    if (!p.waitForStarted(10000))
-        return r;
-    while (p.state() != QProcess::NotRunning)
-        QTest::qWait(20);
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.err = p.readAllStandardError();
+    r.code = X11Session::run(program(), arguments, nullptr, &r.err);
     return r;
 }
 
-bool panelMapped() {
-    return mapped(QStringLiteral("Tamberk Panel"));
-}
-
-bool mapped(const QString& title) {
-    // Asked of each window of that title: an earlier run's window is gone,
-    // and a search for visible windows alone can miss one while others of
-    // the application come and go.
-    QByteArray out;
-    if (!X11Session::run(QStringLiteral("xdotool"),
-                         {QStringLiteral("search"), QStringLiteral("--name"),
-                          QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')},
-                         &out))
-        return false;
-    for (const QByteArray& id : out.trimmed().split('\n')) {
-        QByteArray info;
-        if (X11Session::run(QStringLiteral("xwininfo"),
-                            {QStringLiteral("-id"), QString::fromLatin1(id)}, &info) &&
-            info.contains("Map State: IsViewable"))
-            return true;
+QRect place(const QString& title, quint32* id) {
+    // Each window of that title is asked: an earlier run's may linger unmapped.
+    QByteArray ids;
+    X11Session::run("xdotool", {"search", "--name", '^' + QRegularExpression::escape(title) + '$'},
+                    &ids);
+    for (const QByteArray& window : ids.trimmed().split('\n')) {
+        bool viewable = false;
+        const QRect at = X11Session::instance().geometry(window.toUInt(), &viewable);
+        if (viewable && id)
+            *id = window.toUInt();
+        if (viewable)
+            return at;
     }
-    return false;
-}
-
-int visibleWindows() {
-    QByteArray out;
-    X11Session::run(QStringLiteral("xdotool"),
-                    {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                     QStringLiteral("--class"), QStringLiteral("tamberk")},
-                    &out);
-    return int(out.trimmed().isEmpty() ? 0 : out.trimmed().count('\n') + 1);
-}
-
-bool windowShown(const QString& title) {
-    return X11Session::run(
-        QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-         QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')});
-}
-
-bool keys(const QStringList& names) {
-    return X11Session::xdotool(
-        QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("80")} +
-        names);
+    return {};
 }
 
 } // namespace realapp

@@ -39,26 +39,22 @@ int run(int argc, char** argv, const std::function<bool(const QString&)>& includ
             continue;
         TestEnv env;
         std::unique_ptr<QObject> test = factory();
-        failures += QTest::qExec(test.get(), static_cast<int>(args.size()), args.data());
+        failures += QTest::qExec(test.get(), int(args.size()), args.data());
     }
     return failures;
 }
 } // namespace TestRegistry
 
-static const char* const kIsolated[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
-                                        "XDG_CACHE_HOME"};
-
 TestEnv::TestEnv() {
-    for (const char* name : kIsolated)
+    const std::pair<const char*, QString> isolated[] = {{"HOME", home()},
+                                                        {"XDG_CONFIG_HOME", configHome()},
+                                                        {"XDG_DATA_HOME", dataHome()},
+                                                        {"XDG_CACHE_HOME", cacheHome()}};
+    for (const auto& [name, path] : isolated) {
         m_saved.emplace_back(name, qgetenv(name));
-    const QString root = m_dir.path();
-    QDir().mkpath(root + "/.config");
-    QDir().mkpath(root + "/.local/share");
-    QDir().mkpath(root + "/.cache");
-    qputenv("HOME", QFile::encodeName(root));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(cacheHome()));
+        QDir().mkpath(path);
+        qputenv(name, QFile::encodeName(path));
+    }
     Prefs::resetSharedForTesting();
 }
 
@@ -72,18 +68,8 @@ TestEnv::~TestEnv() {
     Prefs::resetSharedForTesting();
 }
 
-QString TestEnv::configHome() const {
-    return m_dir.path() + "/.config";
-}
-QString TestEnv::dataHome() const {
-    return m_dir.path() + "/.local/share";
-}
-QString TestEnv::cacheHome() const {
-    return m_dir.path() + "/.cache";
-}
-
 QString TestEnv::mkdir(const QString& relative) const {
-    const QString path = m_dir.path() + "/" + relative;
+    const QString path = home() + "/" + relative;
     QDir().mkpath(path);
     return path;
 }
@@ -108,10 +94,8 @@ QByteArray pngBytes(int width, int height) {
 }
 
 bool setModified(const QString& path, double seconds) {
-    struct timespec times[2];
-    double whole = std::floor(seconds);
-    times[0].tv_sec = static_cast<time_t>(whole);
-    times[0].tv_nsec = static_cast<long>((seconds - whole) * 1e9);
-    times[1] = times[0];
+    const double whole = std::floor(seconds);
+    const timespec time{time_t(whole), long((seconds - whole) * 1e9)};
+    const timespec times[2] = {time, time};
     return utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
 }

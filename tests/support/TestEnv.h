@@ -7,9 +7,7 @@
 #include <memory>
 #include <vector>
 
-// Registers a QtTest class with the subsystem's test executable:
-//   class tst_Scanner : public QObject { Q_OBJECT ... };
-//   TAMBERK_TEST(tst_Scanner)
+// Registers a QtTest class with the subsystem's test executable.
 #define TAMBERK_TEST(Class)                                                                        \
     static const bool Class##_registered = TestRegistry::add(                                      \
         #Class, []() -> std::unique_ptr<QObject> { return std::make_unique<Class>(); });
@@ -18,17 +16,16 @@ namespace TestRegistry {
 using Factory = std::function<std::unique_ptr<QObject>()>;
 bool add(const char* name, Factory factory);
 std::vector<std::pair<QString, Factory>>& all();
-/// Runs every registered class, each in its own TestEnv, and returns how many
-/// failed. `--class Name` among the arguments runs just that one; the rest go
-/// to QtTest. `include`, when given, decides which classes this executable
-/// runs at all. A QSKIP in initTestCase() leaves QtTest (6.4) skipping every
-/// class run after it in the process, silently: skip in init() instead.
+/// Runs the registered classes `include` accepts (all without it), each in
+/// its own TestEnv, and returns how many failed; `--class Name` runs just
+/// that one, the other arguments go to QtTest. A QSKIP in initTestCase()
+/// leaves QtTest (6.4) skipping every later class silently: skip in init().
 int run(int argc, char** argv, const std::function<bool(const QString&)>& include = {});
 } // namespace TestRegistry
 
 /// A private home for one test: HOME and the XDG folders point into a fresh
-/// temporary directory for the lifetime of this object, and the settings
-/// store is reopened there, so no test reads or writes the user's files.
+/// temporary directory while this object lives, and the settings store is
+/// reopened there, so no test touches the user's files.
 class TestEnv {
 public:
     TestEnv();
@@ -37,9 +34,9 @@ public:
     TestEnv& operator=(const TestEnv&) = delete;
 
     QString home() const { return m_dir.path(); }
-    QString configHome() const;
-    QString dataHome() const;
-    QString cacheHome() const;
+    QString configHome() const { return home() + "/.config"; }
+    QString dataHome() const { return home() + "/.local/share"; }
+    QString cacheHome() const { return home() + "/.cache"; }
     /// Creates (with parents) and returns home() + "/" + relative.
     QString mkdir(const QString& relative) const;
 

@@ -140,7 +140,6 @@ private slots:
         QCOMPARE(Theme::stamp(QDateTime(today, QTime(0, 0)), now), QStringLiteral("00:00"));
         QCOMPARE(Theme::stamp(QDateTime(today.addDays(-1), QTime(23, 59)), now), "4 DEC");
         QCOMPARE(Theme::stamp(QDateTime(today.addYears(-1), QTime(12, 0)), now), "5 DEC");
-        QCOMPARE(Theme::stamp(QDateTime(today.addDays(1), QTime(0, 1)), now), "6 DEC");
         QCOMPARE(Theme::stamp(QDateTime(today, QTime(11, 30)).toUTC(), now), "11:30");
     }
 
@@ -247,14 +246,9 @@ private slots:
             QVERIFY2(!table.contains(QLatin1String(s.name)), s.name);
             table.insert(QLatin1String(s.name));
         }
-        // The scan itself finds names across lines and nested calls, and skips UI texts.
-        const QSet<QString> sample = symbolNamesIn(QStringLiteral(
-            "auto* b = new IconButton(QStringLiteral(\"pin.fill\"), 24, 12,\n"
-            "    QFont::Normal, Theme::ink2(), {}, 6, tr(\"Keep open\"));\n"
-            "menu->addAction(new BlockItem(tr(\"Rename\u2026\"), u\"pencil\"_s, {}, [] {}));\n"
-            "Theme::paintSymbol(p, r, \"trash\", 10.5, c); prefs.value(\"t2.side\");"));
-        QCOMPARE(sample, QSet<QString>({"pin.fill", "pencil", "trash"}));
-        for (const QString& name : symbolNamesUsedInSources())
+        const QSet<QString> used = symbolNamesUsedInSources();
+        QVERIFY2(used.size() >= 10, "the scan found too few names"); // one finding none passes
+        for (const QString& name : used)
             QVERIFY2(table.contains(name), qPrintable(name + " has no row in the symbol table"));
 
         const QRawFont raw(Theme::symbolFontPath(), 24);
@@ -264,13 +258,11 @@ private slots:
             QVERIFY2(!Theme::symbolPath(QString::fromLatin1(s.name), 12).isEmpty(), s.name);
         }
         QVERIFY(!Theme::symbol(u"no.such.symbol"));
-        QVERIFY(Theme::symbolPath(u"no.such.symbol", 12).isEmpty());
         QVERIFY(Theme::symbolIcon(u"no.such.symbol").isNull());
         QVERIFY(Theme::symbolPixmap(u"no.such.symbol", 9, Qt::white).isNull());
     }
 
-    // Centred at about its size in its colour, thicker when heavier, images sharp
-    // at their ratio.
+    // Centred at about its size in its colour, thicker when heavier; images sharp at their ratio.
     void symbolsDraw() {
         const auto painted = [](QFont::Weight weight) {
             QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
@@ -286,40 +278,20 @@ private slots:
                  qPrintable(QString::number(bounds.width())));
         QCOMPARE(image.pixel(bounds.center()), qRgb(255, 0, 0));
         QVERIFY(ink(painted(QFont::DemiBold), 128).second > area);
-        for (const auto& [point, ratio, pixels] : {std::tuple{9.0, 1.0, 12}, {26.0, 2.0, 70}}) {
-            const QPixmap pm =
-                Theme::symbolPixmap(u"photo", point, Theme::ink3(), QFont::Medium, ratio);
-            QCOMPARE(pm.size(), QSize(pixels, pixels));
-            QCOMPARE(pm.devicePixelRatio(), ratio);
-            QVERIFY(ink(pm.toImage(), 0).second > pixels * pixels / 4);
-        }
+        const QPixmap lo = Theme::symbolPixmap(u"photo", 9, Theme::ink3()),
+                      hi = Theme::symbolPixmap(u"photo", 9, Theme::ink3(), QFont::Normal, 2);
+        QVERIFY(hi.size() == lo.size() * 2 && hi.devicePixelRatio() == 2);
+        QVERIFY(ink(hi.toImage(), 0).second > hi.width() * hi.height() / 4);
     }
 
-    // The film glyph's path and image cut the window and the holes out of the frame.
+    // The film glyph cuts the window and the holes out of the frame.
     void filmGlyphCutsHoles() {
-        const double side = 36, u = side / 18;
-        const QPainterPath path = Theme::filmGlyphPath(side);
-        const QImage image = Theme::filmGlyph(side, Qt::white, 2);
+        const QImage image = Theme::filmGlyph(36, Qt::white, 2);
         QCOMPARE(image.size(), QSize(72, 72));
-        // In units of side / 18, y growing upwards: frame, window, hole, between holes.
-        for (const auto& [point, filled] : {std::pair{QPointF(6.2, 9), true},
-                                            {QPointF(9, 9), false},
-                                            {QPointF(5.35, 3.3), false},
-                                            {QPointF(5.35, 5.2), true}}) {
-            const QPointF topDown(point.x() * u, side - point.y() * u);
-            QCOMPARE(path.contains(topDown), filled);
-            QCOMPARE(qAlpha(image.pixel((topDown * 2).toPoint())) > 128, filled);
-        }
-    }
-
-    // The card mask is 2r + 2 square with rounded corners and a solid middle.
-    void maskImageShape() {
-        const QImage mask = Theme::maskImage(10, 2);
-        QCOMPARE(mask.size(), QSize(44, 44));
-        QCOMPARE(mask.devicePixelRatio(), 2.0);
-        QCOMPARE(qAlpha(mask.pixel(22, 22)), 255);
-        QCOMPARE(qAlpha(mask.pixel(22, 0)), 255);
-        QCOMPARE(qAlpha(mask.pixel(0, 0)) + qAlpha(mask.pixel(43, 43)), 0);
+        // In units of a 1/18 side, y growing upwards: frame, window, hole, between holes.
+        for (const auto& [x, y, filled] :
+             {std::tuple{6.2, 9.0, true}, {9.0, 9.0, false}, {5.35, 3.3, false}, {5.35, 5.2, true}})
+            QCOMPARE(qAlpha(image.pixel(int(x * 4), int(72 - y * 4))) > 128, filled);
     }
 
 private:

@@ -5,7 +5,6 @@
 #include "shelf/Theme.h"
 
 #include <QMenu>
-#include <QPainter>
 #include <QPointer>
 #include <QTest>
 #include <memory>
@@ -26,7 +25,7 @@ struct ButtonHost {
     // The colour of the button's background at its corner area, where no glyph is.
     QColor backgroundPixel() const {
         const QImage image = button->grab().toImage();
-        return QColor::fromRgba(image.pixel(3, image.height() / 2));
+        return image.pixelColor(3, image.height() / 2);
     }
 
     motion::Animator animator{100.0}; // outlives the button's layer
@@ -34,52 +33,39 @@ struct ButtonHost {
     IconButton* button = nullptr;
 };
 
-// The brightest alpha of a widget's picture: how strongly its glyph shows.
-int strongestAlpha(const QImage& image) {
-    int best = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x)
-            best = std::max(best, qAlpha(image.pixel(x, y)));
-    }
-    return best;
-}
-
 } // namespace
 
 class tst_ThemeWidgets : public QObject {
     Q_OBJECT
 private slots:
-    // Leaving half way dims from where the light was; a button hidden under the
-    // pointer comes back unlit.
-    void hoverFades() {
+    // A new resting tint shows once refreshed. Hovering lights the face through a
+    // clean blend (no dark fringe at half light), leaving unlights it and stops
+    // the clock; hidden under the pointer, the button comes back unlit.
+    void hoverAndTint() {
         ButtonHost host;
         QVERIFY(QTest::qWaitForWindowExposed(&host.window));
-        QCOMPARE(host.button->hoverLevel(), 0.0);
-        QTest::mouseMove(&host.window, QPoint(32, 32));
-        QTRY_VERIFY(host.button->hovering());
-        QCOMPARE(host.button->hoverLevel(), 0.0);
-        double t = 100.0 + IconButton::kHoverFade / 4;
-        host.animator.advanceTo(t);
-        const double shown = host.button->hoverLevel();
-        QVERIFY2(shown > 0.05 && shown < 1.0, qPrintable(QString::number(shown)));
-        QTest::mouseMove(&host.window, QPoint(5, 5));
-        QTRY_VERIFY(!host.button->hovering());
-        QVERIFY(qAbs(host.button->hoverLevel() - shown) < 1e-9);
-        host.animator.advanceTo(t += 0.001);
-        QVERIFY(host.button->hoverLevel() < shown);
-        host.animator.advanceTo(t += IconButton::kHoverFade);
-        QCOMPARE(host.button->hoverLevel(), 0.0);
-        QCOMPARE(host.backgroundPixel().alpha(), 0);
+        const QImage resting = host.button->grab().toImage();
+        host.button->setBaseTint(Theme::ink());
+        host.button->refresh();
+        QVERIFY(host.button->grab().toImage() != resting);
+        double t = 100.0;
+        for (const auto& [point, lit] : {std::pair{QPoint(32, 32), true}, {QPoint(5, 5), false}}) {
+            QTest::mouseMove(&host.window, point);
+            QTRY_COMPARE(host.button->hovering(), lit);
+            host.animator.advanceTo(t += IconButton::kHoverFade / 2);
+            const QColor half = host.backgroundPixel();
+            QVERIFY(half.alpha() > 10 && half.alpha() < 245 && half.red() >= 250);
+            host.animator.advanceTo(t += IconButton::kHoverFade / 2 + 0.01);
+            QCOMPARE(host.backgroundPixel().rgba(), lit ? qRgb(255, 0, 0) : 0u);
+        }
         QVERIFY(!host.animator.ticking());
-
         QTest::mouseMove(&host.window, QPoint(32, 32));
         QTRY_VERIFY(host.button->hovering());
         host.animator.advanceTo(t += IconButton::kHoverFade);
-        QCOMPARE(host.button->hoverLevel(), 1.0);
-        QCOMPARE(host.backgroundPixel(), QColor(255, 0, 0));
         host.button->hide();
-        QVERIFY(!host.button->hovering());
-        QCOMPARE(host.button->hoverLevel(), 0.0);
+        QVERIFY(!host.button->hovering() && host.button->hoverLevel() == 0.0);
+        host.button->setBaseTint(Theme::ink());
+        host.button->refresh();
     }
 
     // A click runs onClick once; a press that leaves, or a disabled button,
@@ -101,61 +87,20 @@ private slots:
         }
     }
 
-    // A click handler may delete its own button.
-    void clickHandlerMayDeleteTheButton() {
+    // A label over a button lets the click through; the handler may delete its own button.
+    void clickThroughALabelMayDeleteTheButton() {
         ButtonHost host;
-        QVERIFY(QTest::qWaitForWindowExposed(&host.window));
-        QPointer<IconButton> guard(host.button);
-        host.button->onClick = [&] { host.button->deleteLater(); };
-        QTest::mouseClick(host.button, Qt::LeftButton, {}, QPoint(12, 12));
-        QTRY_VERIFY(guard.isNull());
-    }
-
-    // A replaced resting tint shows once refreshed.
-    void baseTintShowsAfterRefresh() {
-        ButtonHost host;
-        const int before = strongestAlpha(host.button->grab().toImage());
-        host.button->setBaseTint(Theme::ink());
-        host.button->refresh();
-        QCOMPARE(host.button->baseTint(), Theme::ink());
-        QVERIFY(strongestAlpha(host.button->grab().toImage()) > before);
-    }
-
-    // A painted face blends the resting and hover colours; a clear rest fades
-    // in without a dark fringe.
-    void paintedFaceBlends() {
-        const IconButton::Look look{
-            QStringLiteral("xmark"), 11, QFont::Normal, Theme::ink2(), Theme::ink(), std::nullopt,
-            QColor(0, 200, 0),       6};
-        for (const auto& [hover, alpha] : {std::pair{0.0, 0}, {0.5, 128}, {1.0, 255}}) {
-            QImage image(24, 24, QImage::Format_ARGB32_Premultiplied);
-            image.fill(Qt::transparent);
-            QPainter p(&image);
-            IconButton::paintLook(p, QRectF(0, 0, 24, 24), look, hover);
-            const QColor corner = image.pixelColor(3, 12);
-            QVERIFY2(qAbs(corner.alpha() - alpha) <= 1,
-                     qPrintable(QString::number(corner.alpha())));
-            // Eight-bit premultiplied storage rounds the colour of a half-clear pixel.
-            QVERIFY(alpha == 0 || (qAbs(corner.green() - 200) <= 2 && corner.red() == 0));
-        }
-    }
-
-    // A label over a button lets the click through to the button.
-    void labelNeverTakesClicks() {
-        ButtonHost host;
-        auto* label =
-            new Label(QStringLiteral("TAMBERK"), Theme::monoFont(10.5), Theme::ink(), &host.window);
+        auto* label = new Label("TAMBERK", Theme::monoFont(10.5), Theme::ink(), &host.window);
         label->setGeometry(10, 10, 60, 40);
         label->show();
         QVERIFY(QTest::qWaitForWindowExposed(&host.window));
-        int clicks = 0;
-        host.button->onClick = [&] { ++clicks; };
+        QPointer<IconButton> guard(host.button);
+        host.button->onClick = [&] { host.button->deleteLater(); };
         QTest::mouseClick(host.window.windowHandle(), Qt::LeftButton, {}, QPoint(32, 32));
-        QCOMPARE(clicks, 1);
+        QTRY_VERIFY(guard.isNull());
     }
 
-    // A label truncates at the tail by default and clips when told not to
-    // elide; caps show their upper-cased text in the caps' font and colour.
+    // A label truncates at the tail unless told not to elide; caps keep their text and spacing.
     void labelText() {
         const QString text = QStringLiteral("Screenshot 2026-12-05 at 15.42.10.png");
         for (const auto& [mode, width] :
@@ -169,42 +114,25 @@ private slots:
                               label.shownText().startsWith("Scr")));
         }
         Label label(QString(), Theme::monoFont(10.5), Theme::ink3());
-        const Theme::Caps caps =
-            Theme::caps(QStringLiteral("Tamberk"), 10.5, QFont::DemiBold, Theme::ink(), 2.6);
+        const Theme::Caps caps = Theme::caps("Tamberk", 10.5, QFont::DemiBold, Theme::ink(), 2.6);
         label.setCaps(caps);
-        QCOMPARE(label.text(), caps.text);
-        QCOMPARE(label.color(), Theme::ink());
-        QVERIFY(qAbs(label.font().letterSpacing() - 2.6) < 1.0 / 64); // Qt keeps 1/64 pixel
+        QVERIFY(label.text() == caps.text && label.color() == caps.color);
         QVERIFY(qAbs(label.intrinsicSize().width() - caps.size().width()) < 0.01);
     }
 
-    // Handlers run once per choice on a later turn; a missing or removed one
-    // runs nothing.
+    // Each choice runs the handler once, on a later turn; a missing one runs nothing.
     void blockItemRunsItsHandler() {
         int runs = 0;
         QMenu menu;
         auto* item = new BlockItem(
-            QStringLiteral("Settings\u2026"), QStringLiteral("gearshape"),
-            QKeySequence(Qt::CTRL | Qt::Key_Comma), [&] { ++runs; }, &menu);
-        QVERIFY(!item->icon().pixmap(16, 16).isNull());
-        QCOMPARE(item->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
-        item->trigger();
-        item->trigger();
+            "Settings", "gearshape", {}, [&] { ++runs; }, &menu);
+        auto* plain = new BlockItem("Quit", QString(), {}, {}, &menu);
+        QVERIFY(!item->icon().isNull() && plain->icon().isNull());
+        for (QAction* action : {item, item, plain})
+            action->trigger();
         QCOMPARE(runs, 0);
         QCoreApplication::processEvents();
         QCOMPARE(runs, 2);
-        auto* plain = new BlockItem(QStringLiteral("Quit"), QString(), {}, {}, &menu);
-        QVERIFY(plain->icon().isNull());
-        plain->trigger();
-        plain->handler = [&] {
-            plain->handler = nullptr;
-            ++runs;
-        };
-        plain->trigger();
-        QCoreApplication::processEvents();
-        plain->trigger();
-        QCoreApplication::processEvents();
-        QCOMPARE(runs, 3);
     }
 
     // A dialog's nested loop may delete the closed menu; the menu's own code
@@ -213,7 +141,7 @@ private slots:
         QPointer<QMenu> menu = new QMenu;
         bool ran = false;
         menu->addAction(new BlockItem(
-            QStringLiteral("Rename\u2026"), QString(), {},
+            "Rename", QString(), {},
             [&] {
                 delete menu.data();
                 ran = true;

@@ -148,14 +148,13 @@ private slots:
     // changing it; hiding from capture is greyed where the desktop cannot.
     void revealGreyed() {
         SettingsView view(m_tool.get());
-        auto* reveal = child<QAbstractButton>(view, QString::fromLatin1(Key::reveal));
+        auto* reveal = child<QAbstractButton>(view, Key::reveal);
         QVERIFY(reveal->isEnabled() && reveal->isChecked());
-        child<QAbstractButton>(view, QString::fromLatin1(Key::showTab))->click();
+        child<QAbstractButton>(view, Key::showTab)->click();
         QCOMPARE(Prefs::shared().boolean(Key::showTab), false);
         QVERIFY(!reveal->isEnabled() && !reveal->parentWidget()->findChild<QLabel*>()->isEnabled());
         QVERIFY(reveal->isChecked() && Prefs::shared().boolean(Key::reveal));
-        QVERIFY(
-            !child<QAbstractButton>(view, QString::fromLatin1(Key::hideFromCapture))->isEnabled());
+        QVERIFY(!child<QAbstractButton>(view, Key::hideFromCapture)->isEnabled());
         QVERIFY(shown(child(view, "hideFromCaptureNote"), view));
     }
 
@@ -165,7 +164,7 @@ private slots:
         for (const char* key :
              {Key::syncSystem, Key::onlyShots, Key::includeSub, Key::ocr, Key::showTab, Key::reveal,
               Key::peek, Key::captions, Key::autoCopy, Key::confirmDelete}) {
-            auto* toggle = child<QAbstractButton>(view, QString::fromLatin1(key));
+            auto* toggle = child<QAbstractButton>(view, key);
             const bool before = Prefs::shared().boolean(key);
             QVERIFY2(toggle && toggle->isChecked() == before, key);
             toggle->click();
@@ -182,7 +181,7 @@ private slots:
                                                  {"t2.doubleClick", 1, QVariant("quicklook")},
                                                  {"t2.hotkey", 3, QVariant(qint64(3))},
                                                  {"t2.screen", 1, QVariant("pointer")}}) {
-            auto* picker = child<QComboBox>(view, QString::fromLatin1(key));
+            auto* picker = child<QComboBox>(view, key);
             const int before = picker->currentIndex();
             QVERIFY2(before != index, key);
             picker->setCurrentIndex(index);

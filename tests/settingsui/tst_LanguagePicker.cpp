@@ -6,13 +6,11 @@
 #include <QMenu>
 #include <QTest>
 
-// The languages row of the settings: what it offers, what a click writes,
-// and that it follows the store.
+// The languages row: what it offers, what a click writes, and that it follows the store.
 class tst_LanguagePicker : public QObject {
     Q_OBJECT
 private slots:
-    // Names listed, codes written in list order, the last one kept, codes
-    // without data not chosen, outside changes shown.
+    // Codes written in list order, the last one kept, those without data dropped.
     void choosing() {
         LanguagePicker picker(nullptr, {"deu", "eng", "fra"});
         const auto names = [&](bool checkedOnly) {

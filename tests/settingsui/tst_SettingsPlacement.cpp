@@ -10,8 +10,7 @@ private slots:
     void placement_data() {
         QTest::addColumn<QRect>("card");
         QTest::addColumn<QRect>("placed");
-        // A 568 × 754 frame on a 1440 × 900 screen whose top 25 pixels are a
-        // desktop panel: centred, it spans x 436 … 1003.
+        // 568 × 754 on 1440 × 900 under a 25-pixel panel: centred, it spans x 436 … 1003.
         QTest::newRow("no card") << QRect() << QRect(436, 86, 568, 754);
         QTest::newRow("narrow card on the right")
             << QRect(1164, 33, 268, 859) << QRect(436, 86, 568, 754);

@@ -12,8 +12,7 @@
 class tst_Controls : public QObject {
     Q_OBJECT
 private slots:
-    // The size slider spans its range with the knob's centre half a knob inside
-    // each end, maps values to places and back, and clamps what lies beyond.
+    // The knob's centre stays half a knob inside each end; values round-trip and clamp.
     void sliderRange() {
         const double w = 124, knob = FineSlider::knobDiameter / 2;
         QCOMPARE(FineSlider::valueAt(knob, w), FineSlider::minimum);
@@ -25,8 +24,7 @@ private slots:
         QCOMPARE(FineSlider::valueAt(3, 10), FineSlider::minimum); // no travel at all
     }
 
-    // The slider reports every step of a drag with continuous values, jumps to a
-    // press, and stays silent when the controller sets its value.
+    // Drags report every step, a press jumps, the controller's own setValue stays silent.
     void sliderIsContinuous() {
         FineSlider slider;
         slider.resize(124, 20);
@@ -45,10 +43,8 @@ private slots:
         QCOMPARE(reported.size(), 3); // moves after the release are not drags
     }
 
-    // The width controls drag from press to release. The handle reports the
-    // pointer's screen x and keeps its pill while a drag leaves it; the grip
-    // reports the distance from where the drag began, however many moves came
-    // before, and a double-click reports itself and starts no drag.
+    // The handle reports screen x and keeps its pill off it; the grip reports the distance
+    // from the drag's start; a double-click reports itself and starts no drag.
     void resizeControls() {
         QWidget host;
         host.resize(300, 700);
@@ -90,8 +86,7 @@ private slots:
                                       "end", "begin", "end", "double"}));
     }
 
-    // A plain wheel scrolls a chip row sideways (a touchpad keeps its own
-    // handling); an end fades while more of the row lies beyond it.
+    // A plain wheel scrolls a chip row sideways (a touchpad scrolls itself); ends fade.
     void sidewaysWheelAndFades() {
         const int lines = QApplication::wheelScrollLines();
         QApplication::setWheelScrollLines(1); // one notch is 10 points

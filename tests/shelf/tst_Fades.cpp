@@ -6,8 +6,7 @@
 class tst_Fades : public QObject {
     Q_OBJECT
 private slots:
-    // Selection counts that flip within one fade end in the state of the last
-    // count, undecided halfway; a count that keeps the state changes nothing.
+    // Counts flipping within one fade end in the last count's state; a kept state does nothing.
     void selectionFadesInterleaved() {
         for (const QList<int>& counts : {QList<int>{3, 0}, {3, 0, 2}, {3, 5}, {0}}) {
             motion::Animator animator(0.0);

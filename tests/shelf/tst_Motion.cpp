@@ -50,8 +50,7 @@ private slots:
         }
     }
 
-    // A spring animation starts at its from value, overshoots when under-damped,
-    // and lands on its to value at its settling time, where it is removed.
+    // A spring starts at its from value, overshoots when under-damped, ends at its settling time.
     void springAnimationEndpoints() {
         Animator animator(10.0);
         Layer layer({}, &animator);
@@ -69,8 +68,7 @@ private slots:
         QVERIFY(!layer.animating());
     }
 
-    // Replacement under a key (reported unfinished), delays and fills, key frames
-    // and repeats, all on one clock.
+    // Replacement (reported unfinished), delays, fills, key frames and repeats on one clock.
     void valuesOverTime() {
         Animator animator(0.0);
         Layer layer({}, &animator), backwards({}, &animator), forwards({}, &animator);
@@ -118,8 +116,7 @@ private slots:
         QCOMPARE(forwards.value(Prop::Opacity, 1.0), 1.0);
     }
 
-    // Cubic timing agrees with a dense sampling of the same bezier curve, also
-    // where its slope in x vanishes (at the end, x2 being 1).
+    // Cubic timing against a dense sampling, also where x's slope vanishes (x2 = 1).
     void cubicTimingMatchesTheCurve() {
         const double x1 = 0.25, y1 = 0.9, x2 = 1.0, y2 = 0.6;
         const Timing curve(x1, y1, x2, y2);
@@ -131,8 +128,7 @@ private slots:
         }
     }
 
-    // Completions fire even for animations that cannot move (zero duration), and
-    // with animations off everything jumps to its end and still completes.
+    // Completions fire for zero durations and, with animations off, at once.
     void completionsAlwaysFire() {
         Animator animator(0.0);
         Layer layer({}, &animator);
@@ -152,8 +148,7 @@ private slots:
         QCOMPARE(done, 2);
     }
 
-    // A layer destroyed by another layer's repaint callback in the same frame is
-    // not called afterwards.
+    // A layer destroyed by another's repaint in the same frame is not called afterwards.
     void destroyedDuringAFrame() {
         Animator animator(0.0);
         auto victim = std::make_unique<Layer>(nullptr, &animator);
@@ -213,8 +208,7 @@ private slots:
         QVERIFY(!animator.ticking());
     }
 
-    // The real ticker runs while something moves and stops afterwards, so an idle
-    // app has no animation timer; frame callbacks keep it alive until removed.
+    // An idle app has no animation timer; frame callbacks keep it until removed.
     void realTickerStops() {
         Animator animator;
         Layer layer({}, &animator);

@@ -32,8 +32,7 @@ struct ToastRig {
 class tst_Overlays : public QObject {
     Q_OBJECT
 private slots:
-    // A toast stays its time, longer with an action, then fades out and
-    // hides; a second toast restarts the time from itself.
+    // A toast stays its time (longer with an action), fades out; a new one restarts the time.
     void toastTimings() {
         const double plain = ToastView::plainSeconds, fadeOut = ToastView::fadeOutSeconds;
         const std::tuple<bool, double, double> cases[] = {
@@ -92,8 +91,7 @@ private slots:
         QCOMPARE(runs, 1);
     }
 
-    // The panel's longest message with an action is read whole at the narrowest
-    // card: it wraps onto a second line at a space, each line inside the pill.
+    // The longest message with an action wraps at a space, each line inside the pill.
     void toastsFitTheNarrowestCard() {
         ToastRig clock;
         const QString text = "Moved 12 frames to “Receipts 2026”";
@@ -112,8 +110,7 @@ private slots:
         QVERIFY(!clock.toast.actionRect().intersects(label));
     }
 
-    // Each state names its subject; extras never linger from the last state;
-    // clicks pass to the grid except on the button.
+    // Each state names its subject, nothing lingers; clicks pass to the grid but on the button.
     void emptyStates() {
         using State = EmptyStateView::State;
         QWidget host;
@@ -152,8 +149,7 @@ private slots:
         QVERIFY(!empty.button()->isVisible());
     }
 
-    // The content is rebuilt only on a change (the reading note is one); with
-    // no state the last content stays for the fade-out.
+    // Rebuilt only on a change; with no state the last content stays for the fade-out.
     void emptyStateRebuildsOnChange() {
         using State = EmptyStateView::State;
         QWidget host;
@@ -169,8 +165,7 @@ private slots:
         QCOMPARE(empty.title(), title);
     }
 
-    // The column label: the first value shows at once, a change cross-fades
-    // (not restarted by the same count), and a narrow footer hides it.
+    // First value at once, then cross-fades (not restarted by the same count); narrow: hidden.
     void columnLabel() {
         motion::Animator animator(0.0);
         FooterBar footer(nullptr, &animator);

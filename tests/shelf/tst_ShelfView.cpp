@@ -20,8 +20,7 @@
 class tst_ShelfView : public QObject {
     Q_OBJECT
 private slots:
-    // While frames wait for text, a search may still match: say so, briefly
-    // on a narrow card.
+    // While frames wait for text a search may still match: say so, briefly when narrow.
     void readingHint() {
         const QString reading = "Reading text \u00b7 1,234 left";
         for (const auto& [width, query, pending, placeholder, note] :
@@ -40,8 +39,7 @@ private slots:
         }
     }
 
-    // Every view sits where the layout puts it; a band change lays the card out
-    // again, and the side is taken at the next full layout only.
+    // Views sit where the layout says, band changes relayout, the side waits for a full layout.
     void viewsFollowTheLayout() {
         ShelfRig rig(QSize(300, 700));
         const auto frames = [](bool sub, bool search, DockSide side) {
@@ -67,8 +65,7 @@ private slots:
         QVERIFY(rig.shelf->footer()->side() == DockSide::left);
     }
 
-    // The brand yields to a long counter; while a search narrows the count it
-    // does not flicker.
+    // The brand yields to a long counter and does not flicker while a search narrows it.
     void counterAndBrand() {
         ShelfRig rig;
         rig.shelf->setCount(12);
@@ -89,8 +86,7 @@ private slots:
         }
     }
 
-    // The search button opens the band and takes the keyboard; pressed again with
-    // text it only focuses; with an empty field it closes.
+    // Opens and focuses; with text it only focuses; with an empty field it closes.
     void searchButtonCycle() {
         ShelfRig rig;
         IconButton* search = rig.shelf->header()->searchB;
@@ -156,9 +152,8 @@ private slots:
         QCOMPARE(rig.receiver.queries, (QStringList{seed, ""}));
     }
 
-    // The header's buttons and the card's pointer tracking reach the controller;
-    // with no controller nothing is called. The pin lights while pinned. The
-    // selection bar takes the header's place, which then takes no clicks.
+    // Buttons and pointer reach the receiver (none: no call); the pin lights; the selection
+    // bar takes the header's place and clicks.
     void header() {
         ShelfRig rig;
         IconButton* pin = rig.shelf->header()->pinB;
@@ -190,9 +185,7 @@ private slots:
         QVERIFY(!rig.shelf->header()->testAttribute(Qt::WA_TransparentForMouseEvents));
     }
 
-    // A reload with the same folders keeps every chip widget and updates the
-    // counts. Clicks select scopes or ask for a folder in the add chip's level;
-    // the screenshot folder has no menu.
+    // A reload keeps the chip widgets; clicks select or ask for a folder; the root has no menu.
     void chips() {
         ShelfRig rig;
         ChipTree tree;
@@ -218,8 +211,7 @@ private slots:
         QCOMPARE(rig.chip("b")->toolTip(), QStringLiteral("/s/b"));
     }
 
-    // Only the grid's drags are filed, and only by folder chips: another
-    // program's drop must not move the user's files.
+    // Only folder chips file, only the grid's drags: another program's must not move files.
     void dropsOnlyFromTheGrid() {
         ShelfRig rig;
         rig.shelf->updateChips(ChipTree().source(), Scope::all());
@@ -232,8 +224,7 @@ private slots:
                                            {"b", nullptr},
                                            {"Session", &cell}}) {
             const bool accepted = source == &cell && QString(chip) == "b";
-            // A chip like the built one whose drags come from `source` (events
-            // made by hand carry no source of their own).
+            // The built chip's twin, its drags from `source` (hand-made events have none).
             struct Probe : ChipView {
                 using ChipView::ChipView;
                 const QObject* from = nullptr;

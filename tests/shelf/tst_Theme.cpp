@@ -19,8 +19,7 @@
 
 namespace {
 
-// Symbol names passed as literals to what takes one: lower-case dotted words
-// ("pin.fill"), which no UI text is.
+// Symbol names passed as literals: lower-case dotted words, which no UI text is.
 QSet<QString> symbolNamesIn(const QString& text) {
     static const QRegularExpression call(QStringLiteral(
         "\\b(paintSymbol|symbolIcon|symbolPath|symbol|IconButton|BlockItem|setSymbol)\\s*[({]"));
@@ -107,8 +106,7 @@ private slots:
     }
     void cleanupTestCase() { QLocale::setDefault(QLocale::system()); }
 
-    // Fonts are sized in device-independent pixels, half pixels included; caps
-    // are upper-cased before styling and carry the kerning after every letter.
+    // Fonts in device-independent pixels; caps upper-cased, kerned after every letter.
     void textStyles() {
         QImage image(10, 10, QImage::Format_ARGB32_Premultiplied);
         for (const auto& [f, size, weight] :
@@ -132,8 +130,7 @@ private slots:
         }
     }
 
-    // A caption shows 24-hour hours and minutes for today, else day and
-    // upper-cased month; the date is the local one.
+    // Today's local time as HH:mm, other days as day and upper-cased month.
     void stampFormats() {
         const QDate today(2026, 12, 5);
         const QDateTime now(today, QTime(16, 0));
@@ -143,8 +140,7 @@ private slots:
         QCOMPARE(Theme::stamp(QDateTime(today, QTime(11, 30)).toUTC(), now), "11:30");
     }
 
-    // The desktop's setting (KDE or GNOME, the session's first), bad values
-    // falling through, then a dark desktop palette's highlight.
+    // KDE's or GNOME's accent (the session's first), bad values skipped, then a dark palette.
     void accent() {
         if (m_withKey.isEmpty() || m_withoutKey.isEmpty())
             QSKIP("glib-compile-schemas is not available");
@@ -155,8 +151,7 @@ private slots:
                    "\n";
         };
         const QByteArray none, t("'teal'");
-        // kdeglobals (null: none), the schema has the key, GNOME's value (empty:
-        // unset), GNOME first (with a light desktop palette), the accent.
+        // kdeglobals (null: none), schema has the key, GNOME's (empty: unset), GNOME first, result.
         const std::tuple<QByteArray, bool, QByteArray, bool, QColor> cases[] = {
             {kdeFile("10,20,30"), false, none, false, kde},
             {kdeFile("233,61,84,255"), false, none, false, QColor(233, 61, 84)},
@@ -208,8 +203,7 @@ private slots:
         Theme::reloadAccent();
     }
 
-    // Menus and dialogs get Fusion with a dark palette whose selection is the
-    // accent; text on a selection stays readable, dark on bright accents.
+    // Fusion, dark, the accent as selection; selected text readable (dark on bright accents).
     void applicationStyle() {
         auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
         const QString oldStyle = QApplication::style()->name();

@@ -38,9 +38,8 @@ struct ButtonHost {
 class tst_ThemeWidgets : public QObject {
     Q_OBJECT
 private slots:
-    // A new resting tint shows once refreshed. Hovering lights the face through a
-    // clean blend (no dark fringe at half light), leaving unlights it and stops
-    // the clock; hidden under the pointer, the button comes back unlit.
+    // A new tint shows once refreshed; hover blends cleanly (no dark fringe) and unlights,
+    // also when hidden under the pointer.
     void hoverAndTint() {
         ButtonHost host;
         QVERIFY(QTest::qWaitForWindowExposed(&host.window));
@@ -68,8 +67,7 @@ private slots:
         host.button->refresh();
     }
 
-    // A click runs onClick once; a press that leaves, or a disabled button,
-    // runs nothing. A click leaves the focus where it was (Tab gives it).
+    // One click, one run; a press leaving it or a disabled button runs nothing; Tab-only focus.
     void clickRunsOnClick() {
         for (const auto& [release, enabled, runs] : {std::tuple{QPoint(12, 12), true, 1},
                                                      {QPoint(40, 40), true, 0},
@@ -135,8 +133,7 @@ private slots:
         QCOMPARE(runs, 2);
     }
 
-    // A dialog's nested loop may delete the closed menu; the menu's own code
-    // must have returned by then.
+    // A dialog's nested loop may delete the closed menu once the menu's code returned.
     void chosenItemMayDeleteItsMenu() {
         QPointer<QMenu> menu = new QMenu;
         bool ran = false;

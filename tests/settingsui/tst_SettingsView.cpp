@@ -6,15 +6,18 @@
 #include "settings/Hotkey.h"
 #include "settings/LoginItem.h"
 #include "settings/Prefs.h"
+#include "settings/ui/LanguagePicker.h"
 #include "settings/ui/SettingsView.h"
 #include "settings/ui/SettingsWindow.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -308,6 +311,52 @@ private slots:
             QTest::keySequence(first, keys);
             QVERIFY(!first->isVisible());
         }
+    }
+
+    // The window opens centred unless that covers the card, then beside it, or
+    // with no room there as far from it as the screen allows.
+    void placement() {
+        // 568 × 754 on 1440 × 900 under a 25-pixel panel: centred, it spans x 436 … 1003.
+        const QRect available(0, 25, 1440, 875);
+        for (const auto& [card, x] : {std::pair{QRect(), 436},
+                                      {QRect(1164, 33, 268, 859), 436}, // narrow, on the right
+                                      {QRect(632, 33, 800, 859), 32},
+                                      {QRect(8, 33, 800, 859), 840},
+                                      {QRect(107, 33, 1325, 859), 0}, // no room beside
+                                      {QRect(8, 33, 1325, 859), 872}})
+            QCOMPARE(SettingsWindow::placement(QSize(568, 754), available, card),
+                     QRect(x, 86, 568, 754));
+    }
+
+    // The languages row writes codes in list order, keeps the last one, drops those without data.
+    void languages() {
+        LanguagePicker picker(nullptr, {"deu", "eng", "fra"});
+        const auto names = [&](bool checkedOnly) {
+            QStringList out;
+            for (const QAction* action : picker.list()->actions())
+                if (action->isChecked() || !checkedOnly)
+                    out << action->text();
+            return out;
+        };
+        QCOMPARE(names(false), (QStringList{"English", "French", "German"}));
+        QCOMPARE(picker.chosen(), QStringList{"eng"});
+        QCOMPARE(picker.text(), QStringLiteral("English"));
+
+        picker.list()->actions().at(2)->trigger(); // German
+        QCOMPARE(Prefs::shared().string(Key::ocrLanguages), QStringLiteral("eng+deu"));
+        QCOMPARE(names(true), (QStringList{"English", "German"}));
+        QCOMPARE(picker.text(), QStringLiteral("English, German"));
+        picker.list()->actions().at(0)->trigger(); // English off
+        QCOMPARE(Prefs::shared().string(Key::ocrLanguages), QStringLiteral("deu"));
+        picker.list()->actions().at(2)->trigger(); // the last one: refused
+        QCOMPARE(Prefs::shared().string(Key::ocrLanguages), QStringLiteral("deu"));
+        QCOMPARE(names(true), QStringList{"German"});
+
+        QTest::ignoreMessage(QtWarningMsg, "Tamberk text recognition failed: no language data "
+                                           "for \"kor\"; it is left out");
+        Prefs::shared().set(Key::ocrLanguages, QStringLiteral("fra+kor"));
+        QCOMPARE(names(true), QStringList{"French"});
+        QCOMPARE(picker.text(), QStringLiteral("French"));
     }
 
 private:

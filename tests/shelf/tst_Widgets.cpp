@@ -70,8 +70,6 @@ private slots:
         host.animator.advanceTo(t += IconButton::kHoverFade);
         host.button->hide();
         QVERIFY(!host.button->hovering() && host.button->hoverLevel() == 0.0);
-        host.button->setBaseTint(Theme::ink());
-        host.button->refresh();
     }
 
     // One click, one run; a press leaving it or a disabled button runs nothing; Tab-only focus.

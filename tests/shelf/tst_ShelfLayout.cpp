@@ -23,8 +23,7 @@ bool inRow(const std::vector<QRectF>& frames, bool vertical = false) {
 class tst_ShelfLayout : public QObject {
     Q_OBJECT
 private slots:
-    // Every size, band set and side: no negative frame, left mirrors right; with
-    // room, frames stay inside and the shown bands stack without overlapping.
+    // No negative frame, left mirrors right; with room, inside and stacked without overlap.
     void cardFrames() {
         for (double w : {PanelGeometry::minW, 268.0, 835.0}) {
             for (double h : {0.0, 124.0, 700.0}) {
@@ -76,8 +75,7 @@ private slots:
                      QRectF(QPointF(), f.handle.size()).center());
     }
 
-    // The counter keeps its whole width and wins over the brand; the brand goes
-    // only when the counter lacks room, and stays gone for every narrower card.
+    // The counter keeps its width; the brand goes only when it lacks room, and stays gone.
     void headerKeepsTheCounter() {
         const double brandW = 69.3, countW = 29.2; // widths are rounded up
         bool shownWider = false;
@@ -100,8 +98,7 @@ private slots:
         QVERIFY(header(60, brandW, countW).brandHidden);
     }
 
-    // The main row is divided after its two scopes; the document is never
-    // narrower than the visible width.
+    // The main row is divided after its scopes; the document spans at least the view.
     void chipRows() {
         for (bool mainRow : {true, false}) {
             const ChipRow row = chipRow({60, 40, 70, 24}, mainRow, 100);
@@ -123,8 +120,7 @@ private slots:
         QVERIFY(main.frames[0].height() > chipRow({60}, false, 0).frames[0].height());
     }
 
-    // Footer, selection bar and search box parts in order, with their
-    // boundaries: the column label from 261 points, "selected" from 250.
+    // Parts in order, with the boundaries: column label from 261 points, "selected" from 250.
     void instrumentsLineUp() {
         for (const auto& [side, width] : {std::pair{DockSide::left, 300.0},
                                           {DockSide::right, 261.0},
@@ -176,8 +172,7 @@ private slots:
         QCOMPARE(toast(QRectF(0, 0, 40, 0), 100, 0).label.width(), 0.0);
     }
 
-    // The empty state's parts stack centred: symbol, title, words, button; with
-    // keycaps, keys and words read as one centred line.
+    // Parts stack centred; with keycaps, keys and words read as one centred line.
     void emptyStateParts() {
         const QRectF view(0, 0, 200, 500);
         const Empty plain = empty(view.size(), 0, 0, QSizeF(100, 24));
@@ -193,8 +188,7 @@ private slots:
         QVERIFY(inRow({keys.title, keys.sub, keys.button}, true));
     }
 
-    // Perforations cover the strip with a spare step at each end, and any scroll
-    // offset shifts them by less than a step with the content.
+    // A spare step at each end; any scroll offset shifts them by under a step.
     void perforations() {
         for (double height : {0.0, 15.0, 576.0}) {
             const Perforation p = perforation(QSizeF(16, height));

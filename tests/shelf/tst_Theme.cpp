@@ -19,42 +19,21 @@
 
 namespace {
 
-// Symbol names passed as literals to what takes one: lower-case dotted words
-// ("pin.fill"), which no UI text is.
-QSet<QString> symbolNamesIn(const QString& text) {
-    static const QRegularExpression call(QStringLiteral(
-        "\\b(paintSymbol|symbolIcon|symbolPath|symbol|IconButton|BlockItem|setSymbol)\\s*[({]"));
-    static const QRegularExpression literal(
-        QStringLiteral("\"([a-z][a-z0-9]*(?:\\.[a-z0-9]+)*)\""));
-    QSet<QString> names;
-    for (auto m = call.globalMatch(text); m.hasNext();) {
-        const auto hit = m.next();
-        // The argument list runs to the bracket that closes the opening one.
-        const QChar open = text.at(hit.capturedEnd() - 1);
-        const QChar close = open == QLatin1Char('(') ? QLatin1Char(')') : QLatin1Char('}');
-        int depth = 1, end = hit.capturedEnd();
-        for (; end < text.size() && depth > 0; ++end) {
-            if (text.at(end) == open)
-                ++depth;
-            else if (text.at(end) == close)
-                --depth;
-        }
-        const QString args = text.mid(hit.capturedEnd(), end - hit.capturedEnd());
-        for (auto l = literal.globalMatch(args); l.hasNext();)
-            names.insert(l.next().captured(1));
-    }
-    return names;
-}
-
-// The symbol names used anywhere in the source tree.
+// Symbol names in the sources: lower-case dotted literals (no UI text is one) in
+// statements that call what takes a symbol.
 QSet<QString> symbolNamesUsedInSources() {
+    static const QRegularExpression call("\\b(paintSymbol|symbolIcon|symbolPath|symbol|IconButton|"
+                                         "BlockItem|setSymbol)\\s*[({][^;]*");
+    static const QRegularExpression literal("\"([a-z][a-z0-9]*(?:\\.[a-z0-9]+)*)\"");
     QSet<QString> names;
-    QDirIterator it(QStringLiteral(TAMBERK_SOURCE_DIR "/src"), {"*.cpp", "*.h"}, QDir::Files,
+    QDirIterator it(TAMBERK_SOURCE_DIR "/src", {"*.cpp", "*.h"}, QDir::Files,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QFile file(it.next());
-        if (file.open(QIODevice::ReadOnly))
-            names += symbolNamesIn(QString::fromUtf8(file.readAll()));
+        file.open(QIODevice::ReadOnly);
+        for (auto m = call.globalMatch(QString::fromUtf8(file.readAll())); m.hasNext();)
+            for (auto l = literal.globalMatch(m.next().captured()); l.hasNext();)
+                names.insert(l.next().captured(1));
     }
     return names;
 }
@@ -107,8 +86,7 @@ private slots:
     }
     void cleanupTestCase() { QLocale::setDefault(QLocale::system()); }
 
-    // Fonts are sized in device-independent pixels, half pixels included; caps
-    // are upper-cased before styling and carry the kerning after every letter.
+    // Fonts in device-independent pixels; caps upper-cased, kerned after every letter.
     void textStyles() {
         QImage image(10, 10, QImage::Format_ARGB32_Premultiplied);
         for (const auto& [f, size, weight] :
@@ -120,32 +98,26 @@ private slots:
             QVERIFY(qAbs(f.pointSizeF() * image.logicalDpiY() / 72.0 - size) < 0.01);
             QCOMPARE(f.weight(), weight);
         }
-        for (const double kern : {2.6, 0.0}) {
-            const Theme::Caps c =
-                Theme::caps("  Tamberk", 10.5, QFont::DemiBold, Theme::ink(), kern);
-            QCOMPARE(c.text, QStringLiteral("  TAMBERK"));
-            QVERIFY(c.color == Theme::ink() && c.font.fixedPitch());
-            QFont plain = c.font;
-            plain.setLetterSpacing(QFont::AbsoluteSpacing, 0);
-            const double unspaced = QFontMetricsF(plain).horizontalAdvance(c.text);
-            QVERIFY(qAbs(c.size().width() - unspaced - kern * c.text.size()) < 0.5);
-        }
+        const Theme::Caps c = Theme::caps("  Tamberk", 10.5, QFont::DemiBold, Theme::ink(), 2.6);
+        QCOMPARE(c.text, QStringLiteral("  TAMBERK"));
+        QVERIFY(c.color == Theme::ink() && c.font.fixedPitch());
+        QFont plain = c.font;
+        plain.setLetterSpacing(QFont::AbsoluteSpacing, 0);
+        const double unspaced = QFontMetricsF(plain).horizontalAdvance(c.text);
+        QVERIFY(qAbs(c.size().width() - unspaced - 2.6 * c.text.size()) < 0.5);
     }
 
-    // A caption shows 24-hour hours and minutes for today, else day and
-    // upper-cased month; the date is the local one.
+    // Today's local time as HH:mm, other days as day and upper-cased month.
     void stampFormats() {
         const QDate today(2026, 12, 5);
         const QDateTime now(today, QTime(16, 0));
         QCOMPARE(Theme::stamp(QDateTime(today, QTime(0, 0)), now), QStringLiteral("00:00"));
         QCOMPARE(Theme::stamp(QDateTime(today.addDays(-1), QTime(23, 59)), now), "4 DEC");
         QCOMPARE(Theme::stamp(QDateTime(today.addYears(-1), QTime(12, 0)), now), "5 DEC");
-        QCOMPARE(Theme::stamp(QDateTime(today.addDays(1), QTime(0, 1)), now), "6 DEC");
         QCOMPARE(Theme::stamp(QDateTime(today, QTime(11, 30)).toUTC(), now), "11:30");
     }
 
-    // The desktop's setting (KDE or GNOME, the session's first), bad values
-    // falling through, then a dark desktop palette's highlight.
+    // KDE's or GNOME's accent (the session's first), bad values skipped, then a dark palette.
     void accent() {
         if (m_withKey.isEmpty() || m_withoutKey.isEmpty())
             QSKIP("glib-compile-schemas is not available");
@@ -156,8 +128,7 @@ private slots:
                    "\n";
         };
         const QByteArray none, t("'teal'");
-        // kdeglobals (null: none), the schema has the key, GNOME's value (empty:
-        // unset), GNOME first (with a light desktop palette), the accent.
+        // kdeglobals (null: none), schema has the key, GNOME's (empty: unset), GNOME first, result.
         const std::tuple<QByteArray, bool, QByteArray, bool, QColor> cases[] = {
             {kdeFile("10,20,30"), false, none, false, kde},
             {kdeFile("233,61,84,255"), false, none, false, QColor(233, 61, 84)},
@@ -203,14 +174,11 @@ private slots:
         Theme::reloadAccent();
         QCOMPARE(Theme::accent(), QColor(233, 100, 58));
         QFile::remove(path);
-        Theme::reloadAccent();
-        QVERIFY(Theme::accent() != QColor(233, 100, 58));
         qputenv("XDG_CURRENT_DESKTOP", desktop);
         Theme::reloadAccent();
     }
 
-    // Menus and dialogs get Fusion with a dark palette whose selection is the
-    // accent; text on a selection stays readable, dark on bright accents.
+    // Fusion, dark, the accent as selection; selected text readable (dark on bright accents).
     void applicationStyle() {
         auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
         const QString oldStyle = QApplication::style()->name();
@@ -247,14 +215,9 @@ private slots:
             QVERIFY2(!table.contains(QLatin1String(s.name)), s.name);
             table.insert(QLatin1String(s.name));
         }
-        // The scan itself finds names across lines and nested calls, and skips UI texts.
-        const QSet<QString> sample = symbolNamesIn(QStringLiteral(
-            "auto* b = new IconButton(QStringLiteral(\"pin.fill\"), 24, 12,\n"
-            "    QFont::Normal, Theme::ink2(), {}, 6, tr(\"Keep open\"));\n"
-            "menu->addAction(new BlockItem(tr(\"Rename\u2026\"), u\"pencil\"_s, {}, [] {}));\n"
-            "Theme::paintSymbol(p, r, \"trash\", 10.5, c); prefs.value(\"t2.side\");"));
-        QCOMPARE(sample, QSet<QString>({"pin.fill", "pencil", "trash"}));
-        for (const QString& name : symbolNamesUsedInSources())
+        const QSet<QString> used = symbolNamesUsedInSources();
+        QVERIFY2(used.size() >= 10, "the scan found too few names"); // one finding none passes
+        for (const QString& name : used)
             QVERIFY2(table.contains(name), qPrintable(name + " has no row in the symbol table"));
 
         const QRawFont raw(Theme::symbolFontPath(), 24);
@@ -264,13 +227,11 @@ private slots:
             QVERIFY2(!Theme::symbolPath(QString::fromLatin1(s.name), 12).isEmpty(), s.name);
         }
         QVERIFY(!Theme::symbol(u"no.such.symbol"));
-        QVERIFY(Theme::symbolPath(u"no.such.symbol", 12).isEmpty());
         QVERIFY(Theme::symbolIcon(u"no.such.symbol").isNull());
         QVERIFY(Theme::symbolPixmap(u"no.such.symbol", 9, Qt::white).isNull());
     }
 
-    // Centred at about its size in its colour, thicker when heavier, images sharp
-    // at their ratio.
+    // Centred at about its size in its colour, thicker when heavier; images sharp at their ratio.
     void symbolsDraw() {
         const auto painted = [](QFont::Weight weight) {
             QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
@@ -286,40 +247,20 @@ private slots:
                  qPrintable(QString::number(bounds.width())));
         QCOMPARE(image.pixel(bounds.center()), qRgb(255, 0, 0));
         QVERIFY(ink(painted(QFont::DemiBold), 128).second > area);
-        for (const auto& [point, ratio, pixels] : {std::tuple{9.0, 1.0, 12}, {26.0, 2.0, 70}}) {
-            const QPixmap pm =
-                Theme::symbolPixmap(u"photo", point, Theme::ink3(), QFont::Medium, ratio);
-            QCOMPARE(pm.size(), QSize(pixels, pixels));
-            QCOMPARE(pm.devicePixelRatio(), ratio);
-            QVERIFY(ink(pm.toImage(), 0).second > pixels * pixels / 4);
-        }
+        const QPixmap lo = Theme::symbolPixmap(u"photo", 9, Theme::ink3()),
+                      hi = Theme::symbolPixmap(u"photo", 9, Theme::ink3(), QFont::Normal, 2);
+        QVERIFY(hi.size() == lo.size() * 2 && hi.devicePixelRatio() == 2);
+        QVERIFY(ink(hi.toImage(), 0).second > hi.width() * hi.height() / 4);
     }
 
-    // The film glyph's path and image cut the window and the holes out of the frame.
+    // The film glyph cuts the window and the holes out of the frame.
     void filmGlyphCutsHoles() {
-        const double side = 36, u = side / 18;
-        const QPainterPath path = Theme::filmGlyphPath(side);
-        const QImage image = Theme::filmGlyph(side, Qt::white, 2);
+        const QImage image = Theme::filmGlyph(36, Qt::white, 2);
         QCOMPARE(image.size(), QSize(72, 72));
-        // In units of side / 18, y growing upwards: frame, window, hole, between holes.
-        for (const auto& [point, filled] : {std::pair{QPointF(6.2, 9), true},
-                                            {QPointF(9, 9), false},
-                                            {QPointF(5.35, 3.3), false},
-                                            {QPointF(5.35, 5.2), true}}) {
-            const QPointF topDown(point.x() * u, side - point.y() * u);
-            QCOMPARE(path.contains(topDown), filled);
-            QCOMPARE(qAlpha(image.pixel((topDown * 2).toPoint())) > 128, filled);
-        }
-    }
-
-    // The card mask is 2r + 2 square with rounded corners and a solid middle.
-    void maskImageShape() {
-        const QImage mask = Theme::maskImage(10, 2);
-        QCOMPARE(mask.size(), QSize(44, 44));
-        QCOMPARE(mask.devicePixelRatio(), 2.0);
-        QCOMPARE(qAlpha(mask.pixel(22, 22)), 255);
-        QCOMPARE(qAlpha(mask.pixel(22, 0)), 255);
-        QCOMPARE(qAlpha(mask.pixel(0, 0)) + qAlpha(mask.pixel(43, 43)), 0);
+        // In units of a 1/18 side, y growing upwards: frame, window, hole, between holes.
+        for (const auto& [x, y, filled] :
+             {std::tuple{6.2, 9.0, true}, {9.0, 9.0, false}, {5.35, 3.3, false}, {5.35, 5.2, true}})
+            QCOMPARE(qAlpha(image.pixel(int(x * 4), int(72 - y * 4))) > 128, filled);
     }
 
 private:

@@ -78,7 +78,6 @@ void ChipView::setState(qint64 count, bool active) {
 }
 
 void ChipView::refresh() {
-    ++m_refreshes;
     if (m_def.kind != ChipKind::add) {
         const double w =
             QFontMetricsF(titleFont()).horizontalAdvance(shownName(m_def.title) + "  ") +

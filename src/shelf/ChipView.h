@@ -30,8 +30,6 @@ public:
     void setState(qint64 count, bool active);
     /// Recomputes the text and the wanted width and repaints.
     void refresh();
-    /// How many times `refresh` ran (reloads refresh only what changed).
-    int refreshes() const { return m_refreshes; }
 
     /// The widget whose drags the chip accepts: the grid.
     void setDropSource(QObject* source) { m_dropSource = source; }
@@ -74,6 +72,5 @@ private:
     bool m_hovering = false;
     bool m_dropHover = false;
     double m_measured = 0;
-    int m_refreshes = 0;
     QPointer<QObject> m_dropSource;
 };

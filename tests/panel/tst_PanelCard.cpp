@@ -126,7 +126,6 @@ private slots:
         QCOMPARE(r.card->selBar()->n(), 1);
         r.card->selBar()->copyB->onClick();
         QCOMPARE(r.copied.size(), 1);
-        QCOMPARE(r.card->toast()->text(), QStringLiteral("Copied"));
         r.card->selBar()->trashB->onClick();
         QVERIFY(!QFile::exists(one));
         QCOMPARE(r.card->toast()->action(), std::optional<QString>(QStringLiteral("Undo")));
@@ -227,18 +226,18 @@ private slots:
     }
 
     // No blank name; a refused one keeps the prompt open, the reason shown
-    // until typing clears it; the answer is trimmed (typing: tst_MenuWalk).
+    // until typing clears it; the answer is trimmed (typing over the initial
+    // name, cancelling, the hold and the keys back: tst_MenuWalk).
     void namePrompt() {
         QList<bool> holds;
         DialogPrompts prompts([&](bool on) { holds << on; });
         // Observed inside, checked after the dialog closed, so a failure
         // cannot leave it open and hang the test.
-        QString initial, shown;
+        QString shown;
         bool blankEnabled = true, stillOpen = false, cleared = false;
         whenShown([&](QWidget* dialog) {
             auto* field = dialog->findChild<QLineEdit*>();
             auto* problem = dialog->findChild<QLabel*>("problem");
-            initial = field->text();
             field->setText("   ");
             blankEnabled = button(dialog, "Create")->isEnabled();
             field->setText(".hidden");
@@ -256,7 +255,6 @@ private slots:
                 return name.startsWith('.') ? QStringLiteral("A name can't start with a dot")
                                             : QString();
             });
-        QCOMPARE(initial, QStringLiteral("initial"));
         QVERIFY(!blankEnabled);
         QCOMPARE(shown, QStringLiteral("A name can't start with a dot"));
         QVERIFY(stillOpen);
@@ -264,22 +262,6 @@ private slots:
         QCOMPARE(tried, (QStringList{".hidden", "Receipts"}));
         QCOMPARE(answer, std::optional<QString>(QStringLiteral("Receipts")));
         QCOMPARE(holds, (QList<bool>{true, false}));
-    }
-
-    // Without a script the controller asks with these dialogs: each holds the
-    // open panel while it is up and gives the keyboard back to it once closed.
-    void controllerHoldsAndTakesTheKeysBack() {
-        PanelRig r(*m_shots->lib, false, true);
-        r.ctl->expand(false);
-        int heldWhileUp = -1;
-        whenShown([&](QWidget* dialog) {
-            heldWhileUp = r.ctl->holds();
-            button(dialog, "Cancel")->click();
-        });
-        r.ctl->menus().newFolderPrompt({});
-        QCOMPARE(heldWhileUp, 1);
-        QCOMPARE(r.ctl->holds(), 0);
-        QCOMPARE(r.panel.keyTimestamps, QList<quint32>{0});
     }
 };
 

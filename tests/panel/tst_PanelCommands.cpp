@@ -142,8 +142,6 @@ private slots:
         QCOMPARE(share->title(), QStringLiteral("Share"));
 
         QPointer<QMenu> grid = r.ctl->menuFor(nullptr, {});
-        QCOMPARE(menuTitles(grid),
-                 (QStringList{"New Folder…", "Select All", "", "Open Shots in File Manager"}));
         menuRow(grid, "Select All")->trigger();
         QCoreApplication::processEvents();
         QCOMPARE(r.grid.chosen.size(), r.grid.list.size());
@@ -166,24 +164,16 @@ private slots:
         QCOMPARE(m_rig->copied.size(), m_shots->lib->all().size() + 1);
     }
 
-    // A cancelled confirmation leaves the frames; without one a frame goes at
-    // once and its Undo brings it back, once.
+    // Without a confirmation a frame goes at once and its Undo brings it back,
+    // once (the confirmation, cancelled and accepted: tst_MenuWalk).
     void trashAndUndo() {
-        const ShotList two{byName("Screenshot a.png"), byName("Screenshot b.png")};
-        Prefs::shared().set(Key::confirmDelete, true);
-        m_rig->ctl->trash(two);
-        QCOMPARE(
-            m_rig->prompts.asked,
-            QStringList{"Delete 2 screenshots?|They go to the Trash. You can undo with Ctrl+Z."});
-        QVERIFY(QFile::exists(two.first()->path));
-        QVERIFY(m_rig->shelf.toasts.isEmpty());
-
+        const ShotPtr a = byName("Screenshot a.png");
         Prefs::shared().set(Key::confirmDelete, false);
-        m_rig->ctl->trash({two.first()});
+        m_rig->ctl->trash({a});
         QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Moved to Trash [Undo]"));
-        QVERIFY(!QFile::exists(two.first()->path));
+        QVERIFY(!QFile::exists(a->path));
         m_rig->shelf.toastAction();
-        QVERIFY(QFile::exists(two.first()->path));
+        QVERIFY(QFile::exists(a->path));
         QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Undid trash"));
         m_rig->ctl->undo();
         QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Nothing to undo"));
@@ -225,8 +215,8 @@ private slots:
         QCOMPARE(m_rig->shelf.toasts, QStringList{"Couldn't open “Screenshot b.png”"});
     }
 
-    // The rows that depend on the frames (their order: tst_MenuWalk); "Copy
-    // Text" only for one frame with recognised text.
+    // The rows that depend on the frames (their order: tst_MenuWalk): "Copy
+    // Text" only for one frame with recognised text, no renaming several.
     void frameMenuRows() {
         const ShotList three{byName("Screenshot a.png"), byName("Screenshot b.png"),
                              byName("Screenshot d.png")};
@@ -234,10 +224,8 @@ private slots:
         std::unique_ptr<QMenu> without(m_menus->gridMenu({three[1]}));
         QVERIFY(!menuTitles(without.get()).contains("Copy Text"));
         std::unique_ptr<QMenu> several(m_menus->gridMenu(three));
-        QCOMPARE(
-            menuTitles(several.get()),
-            (QStringList{"Open 3 Frames", "Preview", "", "Copy 3 Frames", "Copy Paths", "Share", "",
-                         "Move to", "Show in File Manager", "", "Move to Trash"}));
+        QVERIFY(menuTitles(withText.get()).contains("Rename…"));
+        QVERIFY(!menuTitles(several.get()).contains("Rename…"));
         for (QAction* action : withText->actions())
             QVERIFY2(action->isSeparator() || !action->icon().isNull(), qPrintable(action->text()));
 
@@ -299,36 +287,21 @@ private slots:
     // A row runs its command once the menu is gone (every frame row:
     // tst_MenuWalk); the folder menu's rows ask about their folder.
     void menuRowsAct() {
-        const ShotPtr b = byName("Screenshot b.png");
         const QString folder = m_root + "/A";
-        struct Row {
-            bool frame;
-            QString row, done, asked;
-        };
-        const QList<Row> rows{
-            {true, "Open", "open " + b->path, ""},
-            {true, "Move to Trash", "",
-             "Delete this screenshot?|It goes to the Trash. You can "
-             "undo with Ctrl+Z."},
-            {false, "New Folder Inside…", "", "New Folder|It goes inside “A”.|"},
-            {false, "Rename…", "", "Rename Folder|A|A"},
-            {false, "Move Folder to Trash…", "",
-             "Move “A” to the Trash?|It contains 2 frames. You can undo with Ctrl+Z."},
-        };
-        for (const Row& r : rows) {
-            m_rig->grid.log.clear();
+        for (const auto& [row, asked] :
+             {std::pair{"New Folder Inside…", "New Folder|It goes inside “A”.|"},
+              {"Rename…", "Rename Folder|A|A"},
+              {"Move Folder to Trash…",
+               "Move “A” to the Trash?|It contains 2 frames. You can undo with Ctrl+Z."}}) {
             m_rig->prompts.asked.clear();
-            std::unique_ptr<QMenu> menu(r.frame ? m_menus->gridMenu({b})
-                                                : m_menus->folderMenu(folder));
-            QAction* row = menuRow(menu.get(), r.row);
-            QVERIFY2(row, qPrintable(r.row));
+            std::unique_ptr<QMenu> menu(m_menus->folderMenu(folder));
+            QVERIFY2(menuRow(menu.get(), row), row);
             emit menu->aboutToShow();
-            row->trigger();
+            menuRow(menu.get(), row)->trigger();
             emit menu->aboutToHide();
-            QVERIFY(m_rig->grid.log.isEmpty() && m_rig->prompts.asked.isEmpty());
+            QVERIFY(m_rig->prompts.asked.isEmpty());
             QTRY_COMPARE(m_rig->ctl->holds(), 0);
-            QCOMPARE(m_rig->grid.log.join(';'), r.done);
-            QCOMPARE(m_rig->prompts.asked.value(0), r.asked);
+            QCOMPARE(m_rig->prompts.asked.value(0), QString::fromUtf8(asked));
         }
         QVERIFY(menuRow(std::unique_ptr<QMenu>(m_menus->folderMenu(folder)).get(),
                         "Open in File Manager"));
@@ -345,19 +318,11 @@ private slots:
         QVERIFY(!menuRow(a, "Into “A”")->isEnabled());
     }
 
-    // A new folder made with frames moves them and says so with the move toast;
-    // without frames it toasts the creation; a folder that cannot be made says why.
+    // A new folder inside another is made and said (one made with frames
+    // moves them: tst_MenuWalk); a folder that cannot be made says why.
     void newFolder() {
-        m_rig->prompts.answers = {QStringLiteral("  Receipts  ")};
-        m_menus->newFolderPrompt({byName("Screenshot a.png"), byName("Screenshot b.png")});
-        QCOMPARE(m_rig->prompts.asked.last(),
-                 QStringLiteral("New Folder|The 2 selected frames will move into it.|"));
-        QVERIFY(QFile::exists(m_root + "/Receipts/Screenshot a.png"));
-        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Moved 2 frames to “Receipts” [Undo]"));
-
         m_rig->prompts.answers = {QStringLiteral("Later")};
         m_menus->newFolderPrompt({}, m_root + "/A");
-        QCOMPARE(m_rig->prompts.asked.last(), QStringLiteral("New Folder|It goes inside “A”.|"));
         QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Created “Later”"));
         QVERIFY(QFileInfo(m_root + "/A/Later").isDir());
 
@@ -391,7 +356,6 @@ private slots:
         m_rig->ctl->select(Scope::folder(m_root + scope));
         m_rig->prompts.answers = {QStringLiteral("Renamed")};
         m_menus->renameFolder(m_root + "/A");
-        QCOMPARE(m_rig->prompts.asked.last(), QStringLiteral("Rename Folder|A|A"));
         const Scope now = Scope::folder(m_root + expected);
         QCOMPARE(m_rig->ctl->scope(), now);
         QCOMPARE(Prefs::shared().string(Key::scope), now.id());

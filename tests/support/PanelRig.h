@@ -210,9 +210,9 @@ inline ScreenFrames standardScreen() {
 }
 
 /// A controller on a manual clock, the pointer on the tab's pill. With
-/// `realCard` it drives a real ShelfView (`card`), with `dialogs` its own dialogs.
+/// `realCard` it drives a real ShelfView (`card`).
 struct PanelRig {
-    explicit PanelRig(Library& lib, bool realCard = false, bool dialogs = false) {
+    explicit PanelRig(Library& lib, bool realCard = false) {
         PanelEnv env;
         env.animator = &animator;
         env.clock = [this] { return animator.now(); };
@@ -230,7 +230,7 @@ struct PanelRig {
                     failed(path);
             return int(paths.size());
         };
-        env.prompts = dialogs ? nullptr : &prompts;
+        env.prompts = &prompts;
         env.popup = [this](QMenu* menu, const QPoint& at) {
             popped.append(menu);
             poppedAt.append(at);

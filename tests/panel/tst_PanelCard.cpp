@@ -90,7 +90,6 @@ private slots:
         // The roll was filled before the card was shown: the grid still spans it.
         QCOMPARE(r.card->grid()->width(), r.card->roll()->width());
         QCOMPARE(r.card->grid()->columns(), 1);
-        QCOMPARE(r.card->countText(), QStringLiteral("3"));
         QVERIFY(!r.card->empty()->isVisible());
         r.ctl->setQuery(QStringLiteral("nothing like it"));
         r.advanceBy(0.2);
@@ -194,13 +193,10 @@ private slots:
         QTRY_COMPARE(tab.isVisible(), visible);
     }
 
-    // The tab's right-click pops its menu, if it has one, holding the panel
-    // while it is open; one menu at a time; the menu is deleted once closed.
-    void menuHoldsThePanel() {
-        PanelRig& r = *m_rig;
-        r.ctl->collapse(true);
+    // The tab's right-click pops its menu, if it has one, one at a time (its
+    // hold and its end: tst_PanelWindows::escOnTheTabMenuOpensNothing).
+    void tabMenu() {
         EdgeTab tab(false);
-        tab.setController(r.ctl.get());
         auto rightClick = [&tab] {
             sendMouse(&tab, QEvent::MouseButtonPress, QPointF(4, 60), Qt::RightButton, {},
                       Qt::RightButton);
@@ -215,14 +211,10 @@ private slots:
             return menu;
         });
         rightClick();
-        QPointer<QMenu> menu = tab.openMenu();
-        QVERIFY(menu);
-        QCOMPARE(r.ctl->holds(), 1);
+        QVERIFY(tab.openMenu());
         rightClick();
         QCOMPARE(asked, 1);
-        menu->hide();
-        QTRY_COMPARE(r.ctl->holds(), 0);
-        QTRY_VERIFY(menu.isNull());
+        tab.openMenu()->hide();
     }
 
     // No blank name; a refused one keeps the prompt open, the reason shown

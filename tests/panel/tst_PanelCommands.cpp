@@ -215,8 +215,9 @@ private slots:
         QCOMPARE(m_rig->shelf.toasts, QStringList{"Couldn't open “Screenshot b.png”"});
     }
 
-    // The rows that depend on the frames (their order: tst_MenuWalk): "Copy
-    // Text" only for one frame with recognised text, no renaming several.
+    // The rows that depend on the frames (their order, Copy Paths:
+    // tst_MenuWalk): "Copy Text" only for one frame with recognised text, no
+    // renaming several.
     void frameMenuRows() {
         const ShotList three{byName("Screenshot a.png"), byName("Screenshot b.png"),
                              byName("Screenshot d.png")};
@@ -229,17 +230,12 @@ private slots:
         for (QAction* action : withText->actions())
             QVERIFY2(action->isSeparator() || !action->icon().isNull(), qPrintable(action->text()));
 
-        for (const auto& [menu, row, text, toast] :
-             {std::tuple{withText.get(), "Copy Text", QStringLiteral("invoice 42\npaid"),
-                         "Text copied"},
-              {several.get(), "Copy Paths", paths(three).join('\n'), "3 paths copied"}}) {
-            QAction* action = menuRow(menu, row);
-            QVERIFY(action);
-            action->trigger();
-            QCoreApplication::processEvents();
-            QCOMPARE(QGuiApplication::clipboard()->text(), text);
-            QCOMPARE(m_rig->shelf.toasts.last(), QString(toast));
-        }
+        QAction* copyText = menuRow(withText.get(), "Copy Text");
+        QVERIFY(copyText);
+        copyText->trigger();
+        QCoreApplication::processEvents();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("invoice 42\npaid"));
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Text copied"));
     }
 
     // Each share row hands over every file (the chooser takes one) and says

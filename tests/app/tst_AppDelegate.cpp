@@ -13,8 +13,7 @@
 class tst_AppDelegate : public QObject {
     Q_OBJECT
 private slots:
-    // Start-up builds the panel and tray before scanning, then installs the
-    // shortcut; the migration has run and the delegate is the shared one.
+    // The snapshot is taken after the migration, so its writes are no change.
     void launchOrder() {
         AppRig rig;
         Prefs::shared().set(Key::leftSide, true);
@@ -33,8 +32,6 @@ private slots:
         QVERIFY(!rig.log.contains(QStringLiteral("reposition")));
     }
 
-    // The first launch shows the panel and asks it to close later; a pinned
-    // one opens and stays; a later one shows only the tab.
     void launchShows_data() {
         QTest::addColumn<bool>("launched");
         QTest::addColumn<bool>("pinned");
@@ -66,7 +63,6 @@ private slots:
         QCOMPARE(rig.log, expected);
     }
 
-    // Ten writes within 0.1 s give one pass, its delay after the last write.
     void burstGivesOnePass() {
         AppRig rig;
         rig.relaunch();
@@ -83,8 +79,7 @@ private slots:
         QCOMPARE(rig.log.size(), 2);
     }
 
-    // What each changed setting makes the settings pass do (nothing for keys
-    // the panel reads when it needs them).
+    // One row per branch of the settings pass.
     void settingChanges_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QVariant>("before");
@@ -142,8 +137,7 @@ private slots:
             QCOMPARE(rig.panel->thumbs.value(rig.panel->thumbs.size() - 1), 300.0);
     }
 
-    // A new folder re-roots the library, shows the session and syncs the
-    // tool once, even when the sync switch changed in the same pass.
+    // Also when the sync switch changed in the same pass.
     void folderChangeSyncsOnce() {
         AppRig rig;
         Prefs::shared().set(Key::syncSystem, false);
@@ -157,8 +151,7 @@ private slots:
                                        "watchStrays"}));
     }
 
-    // The sync's outcomes; a toast only on an open panel; a link to the root
-    // counts as the root.
+    // A toast only on an open panel; a link to the root is the root.
     void syncOutcome_data() {
         QTest::addColumn<bool>("sync");
         QTest::addColumn<bool>("writable");
@@ -210,8 +203,7 @@ private slots:
         QCOMPARE(rig.log, expected.replaceInStrings(QStringLiteral("ROOT"), rig.lib.rootPath));
     }
 
-    // The tool is checked once, a second after the first finished scan
-    // (what the check does with sync off: syncOutcome).
+    // Once, after the first finished scan.
     void postScanCheck() {
         AppRig rig;
         rig.tool.info.location = rig.env.mkdir(QStringLiteral("elsewhere"));
@@ -232,8 +224,7 @@ private slots:
         QCOMPARE(rig.log, once);
     }
 
-    // The shortcut's X time and a startup id's time go to the focus request
-    // (the shortcut and the commands end to end: tst_AppShell).
+    // The focus request needs the event's time (end to end: tst_AppShell).
     void togglesAndCommands() {
         AppRig rig;
         rig.relaunch();
@@ -247,8 +238,6 @@ private slots:
         QCOMPARE(rig.app->state().value(QStringLiteral("textPending")), QVariant(qlonglong(1234)));
     }
 
-    // The newest screenshot's text goes to the clipboard, with a toast on an
-    // open panel; without text nothing is copied and the caller hears so.
     void copyText_data() {
         QTest::addColumn<QString>("found"); // empty: none
         QTest::addColumn<bool>("expanded");
@@ -274,7 +263,6 @@ private slots:
         QCOMPARE(rig.log, expected);
     }
 
-    // Only a well-formed time at the end of a startup id is used.
     void tokenTimes_data() {
         QTest::addColumn<QString>("token");
         QTest::addColumn<quint32>("time");
@@ -288,7 +276,6 @@ private slots:
         QCOMPARE(AppDelegate::timestampFromToken(token), time);
     }
 
-    // Folders are named by their last component, the home folder as "Home".
     void displayNames() {
         TestEnv env;
         QCOMPARE(AppDelegate::displayName(env.home() + QStringLiteral("/Pictures/Shots/")),
@@ -297,8 +284,6 @@ private slots:
         QCOMPARE(AppDelegate::displayName(QStringLiteral("/")), QStringLiteral("/"));
     }
 
-    // The shell over the real panel: the bus's state keys, an outside
-    // thumbnail size, the tab hidden, a toast without an action.
     void drivesTheRealPanel() {
         TestEnv env;
         Library lib(env.mkdir(QStringLiteral("Pictures/Screenshots")));

@@ -64,8 +64,7 @@ private slots:
         m_shots.reset();
     }
 
-    // Ctrl+C while the search field is edited copies the field's text, not
-    // the frames; Ctrl+X cuts it and Ctrl+Z brings it back.
+    // While the field is edited, Ctrl+C/X/Z are the field's, not the frames'.
     void ctrlCInTheSearchField() {
         PanelRig& r = *m_rig;
         r.card->show();
@@ -82,8 +81,7 @@ private slots:
         QCOMPARE(r.card->search()->field()->text(), QStringLiteral("invoice"));
     }
 
-    // The grid spans the roll, and the counter and the empty state on the card
-    // follow the query (what they say: tst_PanelController, tst_Overlays).
+    // The roll filled before the card showed: the grid still spans it.
     void countAndEmptyState() {
         PanelRig& r = *m_rig;
         r.card->show(); // the panel maps the card after filling it
@@ -98,8 +96,7 @@ private slots:
         QCOMPARE(r.card->empty()->state()->kind, EmptyStateView::State::Kind::noMatches);
     }
 
-    // The footer slider sets the thumbnail size live; the grip's drag moves the
-    // card's width from where the drag began and ends the resize.
+    // A drag's width counts from where the drag began.
     void sliderAndGrip() {
         PanelRig& r = *m_rig;
         r.card->footer()->onChange(300);
@@ -114,8 +111,6 @@ private slots:
         QVERIFY(!r.ctl->resizing());
     }
 
-    // The selection bar's buttons copy, trash (toasts: tst_PanelCommands) and
-    // clear the grid's selection.
     void selectionBarButtons() {
         Prefs::shared().set(Key::confirmDelete, false);
         PanelRig& r = *m_rig;
@@ -134,8 +129,7 @@ private slots:
         QCOMPARE(r.card->selBar()->n(), 0);
     }
 
-    // A preview closed by the panel's collapse asks for the keyboard for
-    // nothing (closed with Esc it gives it back: tst_PanelWindows).
+    // Closed by the collapse it must not take the keyboard back (Esc: tst_PanelWindows).
     void previewClosedByCollapse() {
         PanelRig& r = *m_rig;
         r.card->show();
@@ -151,8 +145,7 @@ private slots:
         QVERIFY(!r.panel.key);
     }
 
-    // Keys typed in the panel window reach the controller: Ctrl chords first,
-    // Esc when nothing in the card took it.
+    // Ctrl chords first, Esc only when nothing in the card took it.
     void panelWindowKeys() {
         PanelRig& r = *m_rig;
         ShelfPanel window(false);
@@ -164,8 +157,7 @@ private slots:
         QVERIFY(!r.ctl->expanded());
     }
 
-    // A show during the hide's fade keeps the tab; a hide during the show's
-    // fade ends hidden; with the tab turned off in the settings show() hides it.
+    // The later call wins over a running fade; a tab turned off stays hidden.
     void showAndHideDuringAFade_data() {
         QTest::addColumn<bool>("showTab");
         QTest::addColumn<bool>("hideThenShow");
@@ -193,8 +185,7 @@ private slots:
         QTRY_COMPARE(tab.isVisible(), visible);
     }
 
-    // The tab's right-click pops its menu, if it has one, one at a time (its
-    // hold and its end: tst_PanelWindows::escOnTheTabMenuOpensNothing).
+    // One menu at a time, none without one (its hold and end: tst_PanelWindows).
     void tabMenu() {
         EdgeTab tab(false);
         auto rightClick = [&tab] {
@@ -217,9 +208,7 @@ private slots:
         tab.openMenu()->hide();
     }
 
-    // No blank name; a refused one keeps the prompt open, the reason shown
-    // until typing clears it; the answer is trimmed (typing over the initial
-    // name, cancelling, the hold and the keys back: tst_MenuWalk).
+    // A refused name keeps the prompt open and says why (the rest: tst_MenuWalk).
     void namePrompt() {
         QList<bool> holds;
         DialogPrompts prompts([&](bool on) { holds << on; });

@@ -41,9 +41,7 @@ private slots:
         m_shots.reset();
     }
 
-    // Each close waits its own delay from the moment that starts it (0: stays
-    // open; -1: a hover cut short never opens); what came before kept it open.
-    // A hover's own close: tst_PanelWindows; a menu's hold is a hold.
+    // Each row starts a close (0: stays open, -1: never opens; hover: tst_PanelWindows).
     void closesAfterItsDelay_data() {
         QTest::addColumn<Start>("start");
         QTest::addColumn<double>("delay");
@@ -123,8 +121,6 @@ private slots:
         QCOMPARE(r.ctl->expanded(), !delay);
     }
 
-    // With reveal off hovering never opens; a tab click still does, takes
-    // focus with the click's time, and a second click closes.
     void revealOffStillOpensOnClick() {
         Prefs::shared().set(Key::reveal, false);
         PanelRig& r = rig();
@@ -140,8 +136,7 @@ private slots:
         QVERIFY(!r.panel.key);
     }
 
-    // Holds never go below 0 and end with a forced close; while the panel is
-    // open, text recognition leaves a core to the roll.
+    // While open, text recognition leaves a core to the roll.
     void holdsNeverGoNegative() {
         PanelRig& r = rig();
         QVERIFY(!m_lib->text().foreground());
@@ -155,8 +150,7 @@ private slots:
         QVERIFY(!m_lib->text().foreground());
     }
 
-    // Escape clears the search, hides the field, clears the selection, then
-    // closes even a pinned panel (which nothing else but a forced close does).
+    // Search text, field, selection, then even a pinned panel.
     void escapeChain() {
         Prefs::shared().set(Key::pinned, true);
         PanelRig& r = rig();
@@ -179,9 +173,7 @@ private slots:
         QVERIFY(!r.ctl->expanded());
     }
 
-    // Outside the card the pointer passes through, inside not (both:
-    // tst_PanelWindows); while held it does not, except during a drag-out; a
-    // width drag keeps it.
+    // Held it keeps the pointer, except for a drag-out (free: tst_PanelWindows).
     void passThrough_data() {
         QTest::addColumn<QString>("doing"); // held, drag-out (held too), resizing
         QTest::addColumn<bool>("ignores");
@@ -205,8 +197,7 @@ private slots:
         QCOMPARE(r.panel.ignoring, ignores);
     }
 
-    // The pointer is read only while open: every frame while it moves, four
-    // times a second at rest, without animation frames.
+    // Every frame while moving, four times a second at rest.
     void pollsOnlyWhileOpen() {
         PanelRig& r = rig();
         r.ctl->expand(false);
@@ -234,8 +225,7 @@ private slots:
         QVERIFY(!r.panel.ignoring);
     }
 
-    // The first fade-out's end does not unmap a panel expanded again
-    // meanwhile; a fade-out that ends collapsed does.
+    // A stale fade-out's end must not unmap the panel opened again.
     void expandCollapseExpand() {
         PanelRig& r = rig();
         r.ctl->expand(false);
@@ -249,8 +239,7 @@ private slots:
         QVERIFY(!r.panel.shown);
     }
 
-    // Arrivals: counted on the closed tab, the first still auto-copied, an
-    // arrival in the open panel scrolled to with room around it.
+    // Counted on the closed tab; scrolled to in the open panel.
     void arrivals() {
         Prefs::shared().set(Key::peek, false);
         Prefs::shared().set(Key::autoCopy, true);
@@ -281,8 +270,7 @@ private slots:
         QVERIFY(shown.top() < frame.top() && shown.bottom() > frame.bottom());
     }
 
-    // A collapsed folder scope that does not show the new frame switches to
-    // the session; an open one stays.
+    // Only a closed panel changes scope under the user.
     void arrivalSwitchesFolderScope_data() {
         QTest::addColumn<bool>("open");
         QTest::newRow("collapsed") << false;
@@ -302,8 +290,7 @@ private slots:
         QCOMPARE(r.ctl->scope().kind() == Scope::Kind::session, !open);
     }
 
-    // A thumbnail step keeps a strip one column wide; a board keeps its width
-    // and re-lays the grid, animated unless live.
+    // A strip stays one column wide; a board keeps its width.
     void thumbStepsFollowTheStrip() {
         PanelRig& r = rig();
         const double width = r.ctl->width();
@@ -324,8 +311,7 @@ private slots:
         QCOMPARE(r.shelf.gridLayouts.last(), false);
     }
 
-    // Double-clicking the grip eases out to the board's whole width within its
-    // span (and back: tst_PanelGeometry::stripAndBoard); a drag stops it.
+    // Eased out to the board (and back: stripAndBoard); a drag stops it.
     void gripDoubleClickToggles() {
         PanelRig& r = rig();
         const double strip = r.ctl->width();
@@ -348,7 +334,6 @@ private slots:
         QCOMPARE(r.ctl->width(), dragged);
     }
 
-    // Two size changes write the store once, its delay after the last.
     void sizeSavedOnce() {
         PanelRig& r = rig();
         QSignalSpy writes(&Prefs::shared(), &Prefs::changed);
@@ -363,8 +348,7 @@ private slots:
         QCOMPARE(Prefs::shared().number(Key::width), r.ctl->width());
     }
 
-    // A save comes back as a settings change: the panel's own or a newer size
-    // is never taken back; one written elsewhere is followed.
+    // The echo of the panel's own save never takes a newer size back.
     void storedThumbFollowsOnlyOthers() {
         Prefs::shared().set(Key::width, 700.0);
         PanelRig& r = rig();
@@ -390,7 +374,6 @@ private slots:
         QCOMPARE(Prefs::shared().number(Key::width), 700.0);
     }
 
-    // A burst of aspect corrections re-lays the grid once, its delay after the last.
     void aspectBurstLaysOutOnce() {
         PanelRig& r = rig();
         for (int i = 0; i < 5; ++i) {
@@ -402,8 +385,7 @@ private slots:
         QCOMPARE(r.shelf.gridLayouts, QList<bool>{true});
     }
 
-    // A side change moves card and tab, and the window only while the panel
-    // is open; a stored width beyond the screen is clamped.
+    // The window moves only while open; a stored width past the screen is clamped.
     void repositionFollowsTheSide() {
         Prefs::shared().set(Key::width, 5000.0);
         PanelRig& r = rig();
@@ -426,8 +408,6 @@ private slots:
         QVERIFY(r.ctl->expanded());
     }
 
-    // The empty state says why the grid is empty: not scanned yet, a root that
-    // cannot be read (named), or no screenshots at all.
     void emptyStates_data() {
         QTest::addColumn<QString>("root");
         QTest::addColumn<bool>("scan");
@@ -450,8 +430,7 @@ private slots:
         QCOMPARE(r.shelf.empty.text, kind == int(EmptyState::Kind::unreadable) ? root : QString());
     }
 
-    // A scope folder that vanished falls back to the session; a query of only
-    // spaces counts as empty, one that matches nothing says so.
+    // A vanished scope folder, a query of spaces, a query matching nothing.
     void reloadFallsBack() {
         Prefs::shared().set(Key::scope, QStringLiteral("folder:/nowhere"));
         PanelRig& r = rig();

@@ -32,8 +32,6 @@ int edgeGap(const QRect& r, const QRect& bounds, DockSide side) {
 class tst_PanelGeometry : public QObject {
     Q_OBJECT
 private slots:
-    // On every screen, ratio and side, the window, the card and the tab sit on
-    // whole pixels where they belong.
     void placement_data() {
         QTest::addColumn<ScreenFrames>("screen");
         const QRectF wide(0, 0, 1920, 1080), wideVisible(0, 0, 1920, 1040);
@@ -109,8 +107,7 @@ private slots:
         }
     }
 
-    // Drags measure from the docking edge, so the two sides mirror each other;
-    // live widths are whole points within the limits.
+    // Drags measure from the docking edge, so the sides mirror each other.
     void dragWidths() {
         const ScreenFrames screen = standardScreen();
         const QRectF& v = screen.visible;
@@ -129,8 +126,6 @@ private slots:
         QCOMPARE(liveWidth(0, screen), minW);
     }
 
-    // The strip shows one column, the board more; the grip's double-click
-    // toggles between them.
     void stripAndBoard() {
         const ScreenFrames screen = standardScreen();
         for (double thumb : {110.0, 224.0, 400.0, 720.0}) {
@@ -147,9 +142,7 @@ private slots:
         QCOMPARE(stripWidth(224, screen), 268.0);
     }
 
-    // "t2.screen" beyond what the two-screen session shows (tst_Screens, the
-    // pointer's screen too): the primary screen by its index, a pointer off
-    // every screen, a damaged value.
+    // What tst_Screens' two screens do not show.
     void screenChoice_data() {
         QTest::addColumn<int>("primary");
         QTest::addColumn<QString>("choice");
@@ -172,8 +165,7 @@ private slots:
         QCOMPARE(ScreenChoice::pick({}, 0, choice, at), -1);
     }
 
-    // The pill hugs the screen edge, grows from idle to hovered to counting,
-    // holds its holes and count, and is square on the edge, round inside.
+    // Square on the edge, round inside; grows idle < hovered < counting.
     void pill() {
         using namespace TabLayout;
         QCOMPARE(pillSize(1, true), pillSize(1, false));
@@ -206,8 +198,7 @@ private slots:
         }
     }
 
-    // The count reads "99" past 99, and the film advances two steps per frame
-    // for at least one and at most three frames.
+    // The count stops at 99; the film runs one to three frames.
     void countAndAdvance() {
         QCOMPARE(TabLayout::countText(99), QStringLiteral("99"));
         QCOMPARE(TabLayout::countText(150), QStringLiteral("99"));

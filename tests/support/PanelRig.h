@@ -117,7 +117,6 @@ public:
         editing = editing || focus;
         if (seed)
             text = *seed;
-        searches.append(seed.value_or(QStringLiteral("<none>")));
     }
     void editSearch(int key) override { edits.append(key); }
     void showToast(const QString& t, const QString& action, std::function<void()> run) override {
@@ -125,7 +124,7 @@ public:
         toastAction = std::move(run);
     }
 
-    QStringList searches, toasts;
+    QStringList toasts;
     QList<int> edits;
     std::function<void()> toastAction;
     bool editing = false, searchShown = false;

@@ -26,7 +26,7 @@ private slots:
         // The snapshot was taken after the migration, so the side it wrote
         // is not seen as a change later.
         QVERIFY(rig.app->snapshot().side == DockSide::left);
-        rig.clearLog();
+        rig.log.clear();
         rig.advance(AppDelegate::prefsDelay);
         rig.app->applyPrefs();
         QVERIFY(!rig.log.contains(QStringLiteral("reposition")));
@@ -54,7 +54,7 @@ private slots:
         Prefs::shared().set(Key::launched, launched);
         Prefs::shared().set(Key::pinned, pinned);
         rig.launch();
-        rig.clearLog();
+        rig.log.clear();
         rig.advance(delay - 0.01);
         QVERIFY(rig.log.isEmpty());
         rig.advance(0.01);

@@ -210,8 +210,7 @@ private slots:
 
     // A refused name keeps the prompt open and says why (the rest: tst_MenuWalk).
     void namePrompt() {
-        QList<bool> holds;
-        DialogPrompts prompts([&](bool on) { holds << on; });
+        DialogPrompts prompts([](bool) {});
         // Observed inside, checked after the dialog closed, so a failure
         // cannot leave it open and hang the test.
         QString shown;
@@ -242,7 +241,6 @@ private slots:
         QVERIFY(cleared);
         QCOMPARE(tried, (QStringList{".hidden", "Receipts"}));
         QCOMPARE(answer, std::optional<QString>(QStringLiteral("Receipts")));
-        QCOMPARE(holds, (QList<bool>{true, false}));
     }
 };
 

@@ -75,8 +75,6 @@ private slots:
                 QCOMPARE(card, onPixels(cardScreenFrame(screen, side, width).translated(-o), s));
                 QVERIFY(window.contains(card));
                 QVERIFY(qAbs(card.width() - clampWidth(width, screen) * s) < 1);
-                QVERIFY(clampWidth(width, screen) >= minW);
-                QVERIFY(clampWidth(width, screen) <= std::max(minW, 0.92 * screen.visible.width()));
                 QVERIFY(qAbs(edgeGap(card, visible, side) - inset * s) < 1);
                 QVERIFY(qAbs(card.top() - visible.top() - inset * s) < 1);
                 QVERIFY(qAbs(visible.bottom() - card.bottom() - inset * s) < 1);
@@ -132,8 +130,7 @@ private slots:
             const double strip = stripWidth(thumb, screen), board = boardWidth(thumb, screen);
             QVERIFY(oneColumn(strip, thumb));
             QVERIFY(!oneColumn(strip + gridGap + thumb, thumb));
-            QCOMPARE(board, std::min(maxWidth(screen),
-                                     std::max(2.6 * strip, 0.58 * screen.visible.width())));
+            QVERIFY(board > strip && board <= maxWidth(screen));
             QCOMPARE(toggleTarget(strip, thumb, screen), board);
             if (!oneColumn(board, thumb))
                 QCOMPARE(toggleTarget(board, thumb, screen), strip);

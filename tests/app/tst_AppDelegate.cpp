@@ -23,8 +23,6 @@ private slots:
         QCOMPARE(AppDelegate::shared(), rig.app.get());
         QVERIFY(Prefs::shared().boolean(Key::launched));
         QCOMPARE(Prefs::shared().string(Key::side), QStringLiteral("left"));
-        // The snapshot was taken after the migration, so the side it wrote
-        // is not seen as a change later.
         QVERIFY(rig.app->snapshot().side == DockSide::left);
         rig.log.clear();
         rig.advance(AppDelegate::prefsDelay);

@@ -85,7 +85,6 @@ private slots:
     void countAndEmptyState() {
         PanelRig& r = *m_rig;
         r.card->show(); // the panel maps the card after filling it
-        // The roll was filled before the card was shown: the grid still spans it.
         QCOMPARE(r.card->grid()->width(), r.card->roll()->width());
         QCOMPARE(r.card->grid()->columns(), 1);
         QVERIFY(!r.card->empty()->isVisible());

@@ -71,8 +71,7 @@ private slots:
             r.ctl->togglePin();
             QVERIFY(!Prefs::shared().boolean(Key::pinned));
         }) << released;
-        // A panel opened from the keyboard keeps its Undo toast when a
-        // dialog it held closes, unless the keyboard did not come back.
+        // Opened from the keyboard, it stays once a dialog's keys come back.
         for (const auto& [name, byKeys, keyBack, delay] :
              {std::tuple{"hold released, opened by pointer", false, true, released},
               {"hold released, keys back", true, true, 0.0},

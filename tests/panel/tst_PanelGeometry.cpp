@@ -45,8 +45,7 @@ private slots:
             << ScreenFrames{QRectF(0, 0, 800, 300), QRectF(0, 200, 760, 100)};
         QTest::newRow("dock at the left")
             << ScreenFrames{QRectF(0, 0, 1440, 900), QRectF(60, 0, 1380, 900)};
-        // Fractional ratios of a 1440 × 900 screen; at 1.75 Qt's 823 × 514
-        // points are no whole pixels up to the edge.
+        // Fractional ratios of 1440 × 900; at 1.75 the 823 × 514 points end off whole pixels.
         for (const auto& [scale, w, h] :
              {std::tuple{1.25, 1152, 720}, {1.5, 960, 600}, {1.75, 823, 514}}) {
             const QRectF full(0, 0, w, h);
@@ -80,8 +79,7 @@ private slots:
                 QVERIFY(qAbs(visible.bottom() - card.bottom() - inset * s) < 1);
             }
 
-            // The tab: on the visible frame's edge, centred on the full
-            // screen's height within the visible frame.
+            // The tab: on the visible edge, centred on the screen within the visible frame.
             const QRectF tabFrame = TabLayout::windowFrame(screen, side);
             QCOMPARE(tabFrame.size(), QSizeF(TabLayout::width, TabLayout::height));
             QCOMPARE(side == DockSide::left ? tabFrame.left() : tabFrame.right(),

@@ -118,14 +118,13 @@ public:
         if (seed)
             text = *seed;
     }
-    void editSearch(int key) override { edits.append(key); }
+    void editSearch(int) override {}
     void showToast(const QString& t, const QString& action, std::function<void()> run) override {
         toasts << (action.isEmpty() ? t : t + " [" + action + "]");
         toastAction = std::move(run);
     }
 
     QStringList toasts;
-    QList<int> edits;
     std::function<void()> toastAction;
     bool editing = false, searchShown = false;
     QString text;

@@ -151,47 +151,35 @@ private slots:
 
     // A toast only on an open panel; a link to the root is the root.
     void syncOutcome_data() {
-        QTest::addColumn<bool>("sync");
-        QTest::addColumn<bool>("writable");
-        QTest::addColumn<bool>("moves");
-        QTest::addColumn<QString>("location"); // ROOT, LINK (to the root) or elsewhere
+        QTest::addColumn<QString>("tool"); // moves, refuses, read-only; off: no sync
+        QTest::addColumn<int>("location"); // 0 elsewhere, 1 the root, 2 a link to the root
         QTest::addColumn<bool>("expanded");
         QTest::addColumn<QStringList>("expected");
-        const QString set = QStringLiteral("location ROOT");
+        const QString set = QStringLiteral("location ROOT"), strays = QStringLiteral("watchStrays");
         QTest::newRow("moved, open")
-            << true << true << true << "x" << true
-            << QStringList{set, "watchStrays",
-                           "toast Spectacle now saves screenshots to \u201cScreenshots\u201d"};
+            << "moves" << 0 << true
+            << QStringList{set, strays, "toast Spectacle now saves screenshots to “Screenshots”"};
         QTest::newRow("refused, open")
-            << true << true << false << "x" << true
-            << QStringList{set, "watchStrays",
-                           "toast Couldn't change Spectacle's screenshot location"};
-        QTest::newRow("moved, closed")
-            << true << true << true << "x" << false << QStringList{set, "watchStrays"};
-        QTest::newRow("already there")
-            << true << true << true << "ROOT" << true << QStringList{"watchStrays"};
-        QTest::newRow("through a link")
-            << true << true << true << "LINK" << true << QStringList{"watchStrays"};
-        QTest::newRow("tool not writable")
-            << true << false << true << "x" << true << QStringList{"watchStrays"};
-        QTest::newRow("sync off") << false << true << true << "x" << true
-                                  << QStringList{"watchStrays"};
+            << "refuses" << 0 << true
+            << QStringList{set, strays, "toast Couldn't change Spectacle's screenshot location"};
+        QTest::newRow("moved, closed") << "moves" << 0 << false << QStringList{set, strays};
+        QTest::newRow("already there") << "moves" << 1 << true << QStringList{strays};
+        QTest::newRow("through a link") << "moves" << 2 << true << QStringList{strays};
+        QTest::newRow("tool not writable") << "read-only" << 0 << true << QStringList{strays};
+        QTest::newRow("sync off") << "off" << 0 << true << QStringList{strays};
     }
     void syncOutcome() {
-        QFETCH(bool, sync);
-        QFETCH(bool, writable);
-        QFETCH(bool, moves);
-        QFETCH(QString, location);
+        QFETCH(QString, tool);
+        QFETCH(int, location);
         QFETCH(bool, expanded);
         QFETCH(QStringList, expected);
         AppRig rig;
-        Prefs::shared().set(Key::syncSystem, sync);
-        rig.tool.info.writable = writable;
-        rig.tool.moves = moves;
-        rig.tool.info.location = rig.env.mkdir(location);
-        if (location == "ROOT")
-            rig.tool.info.location = rig.lib.rootPath;
-        if (location == "LINK") {
+        Prefs::shared().set(Key::syncSystem, tool != "off");
+        rig.tool.info.writable = tool != "read-only";
+        rig.tool.moves = tool != "refuses";
+        rig.tool.info.location =
+            location == 1 ? rig.lib.rootPath : rig.env.mkdir(QStringLiteral("elsewhere"));
+        if (location == 2) {
             rig.tool.info.location = rig.env.home() + QStringLiteral("/link");
             QVERIFY(QFile::link(rig.lib.rootPath, rig.tool.info.location));
         }

@@ -81,7 +81,6 @@ private slots:
 
             // The tab: on the visible edge, centred on the screen within the visible frame.
             const QRectF tabFrame = TabLayout::windowFrame(screen, side);
-            QCOMPARE(tabFrame.size(), QSizeF(TabLayout::width, TabLayout::height));
             QCOMPARE(side == DockSide::left ? tabFrame.left() : tabFrame.right(),
                      side == DockSide::left ? screen.visible.left() : screen.visible.right());
             // A visible frame shorter than the tab puts it at the frame's top.
@@ -183,7 +182,6 @@ private slots:
                     QVERIFY(count.bottom() <= std::min(holes.top(), pill.top() + 19));
                 }
                 const QPainterPath path = pillPath(pill, side);
-                QCOMPARE(path.boundingRect(), pill.adjusted(right ? 0 : -1, 0, right ? 1 : 0, 0));
                 const QPointF inner = right ? pill.topLeft() : pill.topRight();
                 const QPointF edge = right ? pill.topRight() : pill.topLeft();
                 QVERIFY(!path.contains(inner + QPointF(right ? 0.3 : -0.3, 0.3)));

@@ -11,42 +11,31 @@
 class tst_TrayMenu : public QObject {
     Q_OBJECT
 private slots:
-    void rows_data() {
-        QTest::addColumn<bool>("open"); // also docked left, unpinned, launched at login
-        QTest::addColumn<qint64>("hotkey");
-        QTest::addColumn<qint64>("count");
-        QTest::addColumn<QStringList>("said"); // the toggle, its key, the count
-        QTest::newRow("closed, none yet")
-            << false << qint64(1) << qint64(0)
-            << QStringList{"Show Tamberk", "Ctrl+Alt+S", "0 frames this session"};
-        QTest::newRow("open, no shortcut, one")
-            << true << qint64(0) << qint64(1)
-            << QStringList{"Hide Tamberk", "", "1 frame this session"};
-    }
+    // Closed, with the default shortcut and no frames; open (also docked left,
+    // unpinned, launched at login) without a shortcut and one frame.
     void rows() {
-        QFETCH(bool, open);
-        QFETCH(qint64, hotkey);
-        QFETCH(qint64, count);
-        QFETCH(QStringList, said);
-        TrayFacts f;
-        f.expanded = f.launchAtLogin = open;
-        f.pinned = !open;
-        f.hotkey = hotkey;
-        f.sessionCount = count;
-        f.side = open ? DockSide::left : DockSide::right;
-        const QList<TrayRow> rows = TrayMenu::rows(f);
-        QMap<TrayAction, TrayRow> by;
-        for (const TrayRow& row : rows) {
-            QVERIFY(row.action == TrayAction::none || !by.contains(row.action));
-            by.insert(row.action, row);
+        for (const bool open : {false, true}) {
+            TrayFacts f;
+            f.expanded = f.launchAtLogin = open;
+            f.pinned = !open;
+            f.hotkey = open ? 0 : 1;
+            f.sessionCount = open ? 1 : 0;
+            f.side = open ? DockSide::left : DockSide::right;
+            const QList<TrayRow> rows = TrayMenu::rows(f);
+            QMap<TrayAction, TrayRow> by;
+            for (const TrayRow& row : rows) {
+                QVERIFY(row.action == TrayAction::none || !by.contains(row.action));
+                by.insert(row.action, row);
+            }
+            QCOMPARE(by.size(), int(TrayAction::quit) + 1);
+            QCOMPARE(by[TrayAction::toggle].title, QString(open ? "Hide Tamberk" : "Show Tamberk"));
+            QCOMPARE(by[TrayAction::toggle].key, QString(open ? "" : "Ctrl+Alt+S"));
+            QCOMPARE(rows[2].title,
+                     QString(open ? "1 frame this session" : "0 frames this session"));
+            QCOMPARE(by[TrayAction::keepOpen].checked, !open);
+            QCOMPARE(by[TrayAction::dockLeft].checked, open);
+            QCOMPARE(by[TrayAction::launchAtLogin].checked, open);
         }
-        QCOMPARE(by.size(), int(TrayAction::quit) + 1);
-        QCOMPARE(by[TrayAction::toggle].title, said[0]);
-        QCOMPARE(by[TrayAction::toggle].key, said[1]);
-        QCOMPARE(rows[2].title, said[2]);
-        QCOMPARE(by[TrayAction::keepOpen].checked, !open);
-        QCOMPARE(by[TrayAction::dockLeft].checked, open);
-        QCOMPARE(by[TrayAction::launchAtLogin].checked, open);
     }
 
     // The toggle, New Folder…, docking and Settings… are walked elsewhere.

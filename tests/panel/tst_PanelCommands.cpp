@@ -190,8 +190,7 @@ private slots:
         QDir(trash).removeRecursively();
         QVERIFY(QFile::exists(b->path));
         QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Couldn't move them to the Trash"));
-        QCOMPARE(PanelCommands::trashFailure(1, ENOSPC),
-                 QStringLiteral("Couldn't move it to the Trash: the disk is full"));
+        QVERIFY(PanelCommands::trashFailure(1, ENOSPC).contains("disk is full"));
     }
 
     void openSaysWhatFailed() {

@@ -74,8 +74,7 @@ public:
     std::function<void()> fadedOut;
 };
 
-/// Whether the tab shows is the controller's call to show() or hide(); what
-/// the real tab then makes of the settings is its own test's business.
+/// Records the controller's calls; what the real tab makes of them: tst_PanelCard.
 class FakeTab : public TabWindow {
 public:
     void show() override { visible = true; }

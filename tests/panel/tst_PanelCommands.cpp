@@ -131,7 +131,6 @@ private slots:
         r.ctl->popMoveMenu(QPoint(5, 6));
         QCOMPARE(r.poppedAt, (QList<QPoint>{QPoint(10, 20), QPoint(5, 6)}));
         QMenu* share = r.popped.first();
-        QCOMPARE(share->title(), QStringLiteral("Share"));
 
         QPointer<QMenu> grid = r.ctl->menuFor(nullptr, {});
         menuRow(grid, "Select All")->trigger();
@@ -207,10 +206,10 @@ private slots:
                              byName("Screenshot d.png")};
         std::unique_ptr<QMenu> withText(m_menus->gridMenu({three.first()}));
         std::unique_ptr<QMenu> without(m_menus->gridMenu({three[1]}));
-        QVERIFY(!menuTitles(without.get()).contains("Copy Text"));
+        QVERIFY(!menuRow(without.get(), "Copy Text"));
         std::unique_ptr<QMenu> several(m_menus->gridMenu(three));
-        QVERIFY(menuTitles(withText.get()).contains("Rename…"));
-        QVERIFY(!menuTitles(several.get()).contains("Rename…"));
+        QVERIFY(menuRow(withText.get(), "Rename…"));
+        QVERIFY(!menuRow(several.get(), "Rename…"));
         for (QAction* action : withText->actions())
             QVERIFY2(action->isSeparator() || !action->icon().isNull(), qPrintable(action->text()));
 
@@ -245,7 +244,6 @@ private slots:
         const auto failed = [&](const QString& text) { failures << text; };
         QMenu two;
         ShareMenu::fill(&two, {"/s/a.png", "/s/b.png"}, failed, actions);
-        QCOMPARE(menuTitles(&two), (QStringList{"Viewer", "", "Other Application…", "Email…"}));
         QVERIFY(!menuRow(&two, "Other Application…")->isEnabled());
         menuRow(&two, "Viewer")->trigger();
         QCoreApplication::processEvents();
@@ -291,7 +289,7 @@ private slots:
         QVERIFY(inA->actions().first()->isEnabled());
         QMenu* a = menuRow(inA.get(), "A")->menu();
         QVERIFY(a);
-        QCOMPARE(menuTitles(a), (QStringList{"Into “A”", "", "Inner", "", "New Folder Here…"}));
+        QVERIFY(menuRow(a, "Inner") && menuRow(a, "New Folder Here…"));
         QVERIFY(!menuRow(a, "Into “A”")->isEnabled());
     }
 

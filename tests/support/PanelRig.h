@@ -297,14 +297,6 @@ struct PanelRig {
     std::unique_ptr<PanelController> ctl;
 };
 
-/// The texts of a menu's rows, separators as empty strings.
-inline QStringList menuTitles(const QMenu* menu) {
-    QStringList result;
-    for (const QAction* action : menu->actions())
-        result << action->text();
-    return result;
-}
-
 /// The row of a menu with this text, or null.
 inline QAction* menuRow(const QMenu* menu, const QString& title) {
     for (QAction* action : menu->actions())

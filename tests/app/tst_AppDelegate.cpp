@@ -20,7 +20,6 @@ private slots:
         rig.launch();
         QCOMPARE(rig.log, (QStringList{"makePanel", "makeTrayItem", "observe", "reload",
                                        "grab Ctrl+Alt+S"}));
-        QCOMPARE(AppDelegate::shared(), rig.app.get());
         QVERIFY(Prefs::shared().boolean(Key::launched));
         QCOMPARE(Prefs::shared().string(Key::side), QStringLiteral("left"));
         QVERIFY(rig.app->snapshot().side == DockSide::left);

@@ -26,14 +26,6 @@
 
 namespace {
 
-// Acts on the modal dialog once it is up, as a person would.
-void whenShown(std::function<void(QWidget*)> act) {
-    QTimer::singleShot(0, [act] {
-        if (QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }))
-            act(QApplication::activeModalWidget());
-    });
-}
-
 QPushButton* button(QWidget* dialog, const QString& text) {
     for (QPushButton* b : dialog->findChildren<QPushButton*>())
         if (b->text() == text)
@@ -116,7 +108,6 @@ private slots:
         GridView* grid = r.card->grid();
         const QString one = grid->shots().first()->path;
         grid->setSelection({one});
-        QCOMPARE(r.card->selBar()->n(), 1);
         r.card->selBar()->copyB->onClick();
         QCOMPARE(r.copied.size(), 1);
         r.card->selBar()->trashB->onClick();
@@ -214,7 +205,10 @@ private slots:
         // cannot leave it open and hang the test.
         QString shown;
         bool blankEnabled = true, stillOpen = false, cleared = false;
-        whenShown([&](QWidget* dialog) {
+        QTimer::singleShot(0, [&] {
+            if (!QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }))
+                return;
+            QWidget* dialog = QApplication::activeModalWidget();
             auto* field = dialog->findChild<QLineEdit*>();
             auto* problem = dialog->findChild<QLabel*>("problem");
             field->setText("   ");

@@ -1,7 +1,6 @@
 #include "AppRig.h"
 #include "app/ui/TrayItem.h"
 #include "app/ui/TrayMenu.h"
-#include "settings/LoginItem.h"
 #include "settings/Prefs.h"
 
 #include <QMenu>

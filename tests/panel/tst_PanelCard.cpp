@@ -26,14 +26,6 @@
 
 namespace {
 
-// Acts on the modal dialog once it is up, as a person would.
-void whenShown(std::function<void(QWidget*)> act) {
-    QTimer::singleShot(0, [act] {
-        if (QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }))
-            act(QApplication::activeModalWidget());
-    });
-}
-
 QPushButton* button(QWidget* dialog, const QString& text) {
     for (QPushButton* b : dialog->findChildren<QPushButton*>())
         if (b->text() == text)
@@ -64,13 +56,11 @@ private slots:
         m_shots.reset();
     }
 
-    // Ctrl+C while the search field is edited copies the field's text, not
-    // the frames; Ctrl+X cuts it and Ctrl+Z brings it back.
+    // While the field is edited, Ctrl+C/X/Z are the field's, not the frames'.
     void ctrlCInTheSearchField() {
         PanelRig& r = *m_rig;
         r.card->show();
         r.card->showSearch(true, QStringLiteral("invoice"));
-        QVERIFY(r.card->isEditingSearch());
         QGuiApplication::clipboard()->clear();
         QVERIFY(r.press(Qt::Key_A));
         QVERIFY(r.press(Qt::Key_C));
@@ -82,15 +72,12 @@ private slots:
         QCOMPARE(r.card->search()->field()->text(), QStringLiteral("invoice"));
     }
 
-    // The grid spans the roll, and the counter and the empty state on the card
-    // follow the query (what they say: tst_PanelController, tst_Overlays).
+    // The roll filled before the card showed: the grid still spans it.
     void countAndEmptyState() {
         PanelRig& r = *m_rig;
         r.card->show(); // the panel maps the card after filling it
-        // The roll was filled before the card was shown: the grid still spans it.
         QCOMPARE(r.card->grid()->width(), r.card->roll()->width());
         QCOMPARE(r.card->grid()->columns(), 1);
-        QCOMPARE(r.card->countText(), QStringLiteral("3"));
         QVERIFY(!r.card->empty()->isVisible());
         r.ctl->setQuery(QStringLiteral("nothing like it"));
         r.advanceBy(0.2);
@@ -99,8 +86,7 @@ private slots:
         QCOMPARE(r.card->empty()->state()->kind, EmptyStateView::State::Kind::noMatches);
     }
 
-    // The footer slider sets the thumbnail size live; the grip's drag moves the
-    // card's width from where the drag began and ends the resize.
+    // A drag's width counts from where the drag began.
     void sliderAndGrip() {
         PanelRig& r = *m_rig;
         r.card->footer()->onChange(300);
@@ -115,18 +101,14 @@ private slots:
         QVERIFY(!r.ctl->resizing());
     }
 
-    // The selection bar's buttons copy, trash (toasts: tst_PanelCommands) and
-    // clear the grid's selection.
     void selectionBarButtons() {
         Prefs::shared().set(Key::confirmDelete, false);
         PanelRig& r = *m_rig;
         GridView* grid = r.card->grid();
         const QString one = grid->shots().first()->path;
         grid->setSelection({one});
-        QCOMPARE(r.card->selBar()->n(), 1);
         r.card->selBar()->copyB->onClick();
         QCOMPARE(r.copied.size(), 1);
-        QCOMPARE(r.card->toast()->text(), QStringLiteral("Copied"));
         r.card->selBar()->trashB->onClick();
         QVERIFY(!QFile::exists(one));
         QCOMPARE(r.card->toast()->action(), std::optional<QString>(QStringLiteral("Undo")));
@@ -136,8 +118,7 @@ private slots:
         QCOMPARE(r.card->selBar()->n(), 0);
     }
 
-    // A preview closed by the panel's collapse asks for the keyboard for
-    // nothing (closed with Esc it gives it back: tst_PanelWindows).
+    // Closed by the collapse it must not take the keyboard back (Esc: tst_PanelWindows).
     void previewClosedByCollapse() {
         PanelRig& r = *m_rig;
         r.card->show();
@@ -153,21 +134,18 @@ private slots:
         QVERIFY(!r.panel.key);
     }
 
-    // Keys typed in the panel window reach the controller: Ctrl chords first,
-    // Esc when nothing in the card took it.
+    // Ctrl chords first, Esc only when nothing in the card took it.
     void panelWindowKeys() {
         PanelRig& r = *m_rig;
         ShelfPanel window(false);
         window.setController(r.ctl.get());
         QTest::keyClick(&window, Qt::Key_Equal, Qt::ControlModifier);
         QCOMPARE(r.ctl->thumb(), PanelCommands::steppedThumb(224, true));
-        QVERIFY(r.ctl->expanded());
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!r.ctl->expanded());
     }
 
-    // A show during the hide's fade keeps the tab; a hide during the show's
-    // fade ends hidden; with the tab turned off in the settings show() hides it.
+    // The later call wins over a running fade; a tab turned off stays hidden.
     void showAndHideDuringAFade_data() {
         QTest::addColumn<bool>("showTab");
         QTest::addColumn<bool>("hideThenShow");
@@ -195,13 +173,9 @@ private slots:
         QTRY_COMPARE(tab.isVisible(), visible);
     }
 
-    // The tab's right-click pops its menu, if it has one, holding the panel
-    // while it is open; one menu at a time; the menu is deleted once closed.
-    void menuHoldsThePanel() {
-        PanelRig& r = *m_rig;
-        r.ctl->collapse(true);
+    // One menu at a time, none without one (its hold and end: tst_PanelWindows).
+    void tabMenu() {
         EdgeTab tab(false);
-        tab.setController(r.ctl.get());
         auto rightClick = [&tab] {
             sendMouse(&tab, QEvent::MouseButtonPress, QPointF(4, 60), Qt::RightButton, {},
                       Qt::RightButton);
@@ -216,29 +190,25 @@ private slots:
             return menu;
         });
         rightClick();
-        QPointer<QMenu> menu = tab.openMenu();
-        QVERIFY(menu);
-        QCOMPARE(r.ctl->holds(), 1);
+        QVERIFY(tab.openMenu());
         rightClick();
         QCOMPARE(asked, 1);
-        menu->hide();
-        QTRY_COMPARE(r.ctl->holds(), 0);
-        QTRY_VERIFY(menu.isNull());
+        tab.openMenu()->hide();
     }
 
-    // No blank name; a refused one keeps the prompt open, the reason shown
-    // until typing clears it; the answer is trimmed (typing: tst_MenuWalk).
+    // A refused name keeps the prompt open and says why (the rest: tst_MenuWalk).
     void namePrompt() {
-        QList<bool> holds;
-        DialogPrompts prompts([&](bool on) { holds << on; });
+        DialogPrompts prompts([](bool) {});
         // Observed inside, checked after the dialog closed, so a failure
         // cannot leave it open and hang the test.
-        QString initial, shown;
+        QString shown;
         bool blankEnabled = true, stillOpen = false, cleared = false;
-        whenShown([&](QWidget* dialog) {
+        QTimer::singleShot(0, [&] {
+            if (!QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }))
+                return;
+            QWidget* dialog = QApplication::activeModalWidget();
             auto* field = dialog->findChild<QLineEdit*>();
             auto* problem = dialog->findChild<QLabel*>("problem");
-            initial = field->text();
             field->setText("   ");
             blankEnabled = button(dialog, "Create")->isEnabled();
             field->setText(".hidden");
@@ -256,30 +226,12 @@ private slots:
                 return name.startsWith('.') ? QStringLiteral("A name can't start with a dot")
                                             : QString();
             });
-        QCOMPARE(initial, QStringLiteral("initial"));
         QVERIFY(!blankEnabled);
         QCOMPARE(shown, QStringLiteral("A name can't start with a dot"));
         QVERIFY(stillOpen);
         QVERIFY(cleared);
         QCOMPARE(tried, (QStringList{".hidden", "Receipts"}));
         QCOMPARE(answer, std::optional<QString>(QStringLiteral("Receipts")));
-        QCOMPARE(holds, (QList<bool>{true, false}));
-    }
-
-    // Without a script the controller asks with these dialogs: each holds the
-    // open panel while it is up and gives the keyboard back to it once closed.
-    void controllerHoldsAndTakesTheKeysBack() {
-        PanelRig r(*m_shots->lib, false, true);
-        r.ctl->expand(false);
-        int heldWhileUp = -1;
-        whenShown([&](QWidget* dialog) {
-            heldWhileUp = r.ctl->holds();
-            button(dialog, "Cancel")->click();
-        });
-        r.ctl->menus().newFolderPrompt({});
-        QCOMPARE(heldWhileUp, 1);
-        QCOMPARE(r.ctl->holds(), 0);
-        QCOMPARE(r.panel.keyTimestamps, QList<quint32>{0});
     }
 };
 

@@ -46,7 +46,7 @@ private slots:
         m_shots.reset();
     }
 
-    // Ctrl chords in every spelling; Alt and Ctrl+A are not the panel's.
+    // Alt and Ctrl+A are not the panel's.
     void chords_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
@@ -69,7 +69,6 @@ private slots:
         QCOMPARE(int(panelKey(key, Qt::KeyboardModifiers(modifiers), text)), expected);
     }
 
-    // Thumbnail steps go by one factor, undo each other and stay within the limits.
     void thumbSteps() {
         using namespace PanelGeometry;
         const double up = PanelCommands::steppedThumb(224, true);
@@ -79,8 +78,8 @@ private slots:
         QCOMPARE(PanelCommands::steppedThumb(minThumb * resizeStep - 1, false), minThumb);
     }
 
-    // Plain keys are never the panel's, unknown chords the grid's; an edited
-    // search field takes Ctrl+C (tst_PanelCard) but not Ctrl+W.
+    // Plain keys never, unknown chords the grid's; Ctrl+W also from the field
+    // (its Ctrl+C: tst_PanelCard).
     void chordsReachTheGridOrTheField() {
         PanelRig& r = *m_rig;
         r.ctl->expand(true);
@@ -89,25 +88,18 @@ private slots:
         QVERIFY(!r.press(Qt::Key_O));
         r.grid.takesCommands = true;
         QVERIFY(r.press(Qt::Key_O));
-        QVERIFY(r.press(Qt::Key_C));
-        QCOMPARE(r.grid.commands, 3);
+        QCOMPARE(r.grid.commands, 2);
         QVERIFY(r.press(Qt::Key_Z));
         QCOMPARE(r.shelf.toasts, QStringList{"Nothing to undo"});
-        QVERIFY(r.shelf.edits.isEmpty());
         QVERIFY(r.press(Qt::Key_F));
         QVERIFY(r.shelf.editing);
-        QVERIFY(r.press(Qt::Key_C));
-        QCOMPARE(r.shelf.edits, QList<int>{Qt::Key_C});
-        QCOMPARE(r.grid.commands, 3);
         QVERIFY(r.press(Qt::Key_W));
         QVERIFY(!r.ctl->expanded());
         r.ctl->gridSearch("k");
-        QCOMPARE(r.shelf.searches, (QStringList{"<none>", "k"}));
         QCOMPARE(r.shelf.text, QStringLiteral("k"));
     }
 
-    // New folder (with Shift, of the selection) and the scopes, stored and
-    // listed; the scope already shown neither reloads nor keeps its scroll.
+    // The scope already shown neither reloads nor keeps its scroll.
     void chordsReachTheirCommands() {
         PanelRig& r = *m_rig;
         QVERIFY(r.press(Qt::Key_N));
@@ -128,8 +120,7 @@ private slots:
         QCOMPARE(r.grid.topScrolls, 2);
     }
 
-    // Button menus pop under their buttons (share only for a selection; their
-    // rows: tst_MenuWalk) and are deleted once closed.
+    // Share only for a selection; closed menus are deleted (rows: tst_MenuWalk).
     void buttonMenus() {
         PanelRig& r = *m_rig;
         r.ctl->share(QPoint(10, 20));
@@ -139,11 +130,8 @@ private slots:
         r.ctl->popMoveMenu(QPoint(5, 6));
         QCOMPARE(r.poppedAt, (QList<QPoint>{QPoint(10, 20), QPoint(5, 6)}));
         QMenu* share = r.popped.first();
-        QCOMPARE(share->title(), QStringLiteral("Share"));
 
         QPointer<QMenu> grid = r.ctl->menuFor(nullptr, {});
-        QCOMPARE(menuTitles(grid),
-                 (QStringList{"New Folder…", "Select All", "", "Open Shots in File Manager"}));
         menuRow(grid, "Select All")->trigger();
         QCoreApplication::processEvents();
         QCOMPARE(r.grid.chosen.size(), r.grid.list.size());
@@ -154,7 +142,6 @@ private slots:
         QTRY_VERIFY(grid.isNull() && r.popped.first().isNull());
     }
 
-    // Copy toasts count the frames and nothing is copied for none.
     void copyToasts() {
         m_rig->ctl->copy({});
         QVERIFY(m_rig->shelf.toasts.isEmpty());
@@ -166,31 +153,21 @@ private slots:
         QCOMPARE(m_rig->copied.size(), m_shots->lib->all().size() + 1);
     }
 
-    // A cancelled confirmation leaves the frames; without one a frame goes at
-    // once and its Undo brings it back, once.
+    // Undo brings a frame back once (the confirmation: tst_MenuWalk).
     void trashAndUndo() {
-        const ShotList two{byName("Screenshot a.png"), byName("Screenshot b.png")};
-        Prefs::shared().set(Key::confirmDelete, true);
-        m_rig->ctl->trash(two);
-        QCOMPARE(
-            m_rig->prompts.asked,
-            QStringList{"Delete 2 screenshots?|They go to the Trash. You can undo with Ctrl+Z."});
-        QVERIFY(QFile::exists(two.first()->path));
-        QVERIFY(m_rig->shelf.toasts.isEmpty());
-
+        const ShotPtr a = byName("Screenshot a.png");
         Prefs::shared().set(Key::confirmDelete, false);
-        m_rig->ctl->trash({two.first()});
+        m_rig->ctl->trash({a});
         QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Moved to Trash [Undo]"));
-        QVERIFY(!QFile::exists(two.first()->path));
+        QVERIFY(!QFile::exists(a->path));
         m_rig->shelf.toastAction();
-        QVERIFY(QFile::exists(two.first()->path));
+        QVERIFY(QFile::exists(a->path));
         QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Undid trash"));
         m_rig->ctl->undo();
         QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Nothing to undo"));
     }
 
-    // An undo with its files gone from the Trash, and a trash that failed,
-    // say so instead of claiming success.
+    // Never claim a trash or undo that did not happen.
     void trashFailuresAreSaid() {
         Prefs::shared().set(Key::confirmDelete, false);
         const ShotPtr a = byName("Screenshot a.png"), b = byName("Screenshot b.png");
@@ -203,8 +180,7 @@ private slots:
                  QStringLiteral("Couldn't undo trash: the files are gone"));
         QVERIFY(!QFile::exists(a->path));
 
-        // A file where the Trash's info folder should be: nothing can be
-        // recorded there, so nothing may be moved.
+        // A file where the Trash's info folder goes: nothing recorded, nothing moved.
         QDir(trash).removeRecursively();
         QDir().mkpath(trash + "/files");
         writeFile(trash + "/info");
@@ -212,11 +188,9 @@ private slots:
         QDir(trash).removeRecursively();
         QVERIFY(QFile::exists(b->path));
         QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Couldn't move them to the Trash"));
-        QCOMPARE(PanelCommands::trashFailure(1, ENOSPC),
-                 QStringLiteral("Couldn't move it to the Trash: the disk is full"));
+        QVERIFY(PanelCommands::trashFailure(1, ENOSPC).contains("disk is full"));
     }
 
-    // Open hands every frame over; one that no application took is named.
     void openSaysWhatFailed() {
         const ShotList two{byName("Screenshot a.png"), byName("Screenshot b.png")};
         m_rig->unopenable = {two.last()->path};
@@ -225,37 +199,28 @@ private slots:
         QCOMPARE(m_rig->shelf.toasts, QStringList{"Couldn't open “Screenshot b.png”"});
     }
 
-    // The rows that depend on the frames (their order: tst_MenuWalk); "Copy
-    // Text" only for one frame with recognised text.
+    // Copy Text only with recognised text; several frames are not renamed.
     void frameMenuRows() {
         const ShotList three{byName("Screenshot a.png"), byName("Screenshot b.png"),
                              byName("Screenshot d.png")};
         std::unique_ptr<QMenu> withText(m_menus->gridMenu({three.first()}));
         std::unique_ptr<QMenu> without(m_menus->gridMenu({three[1]}));
-        QVERIFY(!menuTitles(without.get()).contains("Copy Text"));
+        QVERIFY(!menuRow(without.get(), "Copy Text"));
         std::unique_ptr<QMenu> several(m_menus->gridMenu(three));
-        QCOMPARE(
-            menuTitles(several.get()),
-            (QStringList{"Open 3 Frames", "Preview", "", "Copy 3 Frames", "Copy Paths", "Share", "",
-                         "Move to", "Show in File Manager", "", "Move to Trash"}));
+        QVERIFY(menuRow(withText.get(), "Rename…"));
+        QVERIFY(!menuRow(several.get(), "Rename…"));
         for (QAction* action : withText->actions())
             QVERIFY2(action->isSeparator() || !action->icon().isNull(), qPrintable(action->text()));
 
-        for (const auto& [menu, row, text, toast] :
-             {std::tuple{withText.get(), "Copy Text", QStringLiteral("invoice 42\npaid"),
-                         "Text copied"},
-              {several.get(), "Copy Paths", paths(three).join('\n'), "3 paths copied"}}) {
-            QAction* action = menuRow(menu, row);
-            QVERIFY(action);
-            action->trigger();
-            QCoreApplication::processEvents();
-            QCOMPARE(QGuiApplication::clipboard()->text(), text);
-            QCOMPARE(m_rig->shelf.toasts.last(), QString(toast));
-        }
+        QAction* copyText = menuRow(withText.get(), "Copy Text");
+        QVERIFY(copyText);
+        copyText->trigger();
+        QCoreApplication::processEvents();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("invoice 42\npaid"));
+        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Text copied"));
     }
 
-    // Each share row hands over every file (the chooser takes one) and says
-    // when it did not start, and only then.
+    // Every file is handed over (the chooser takes one); failures are said.
     void shareMenuSaysWhatFailed() {
         QStringList calls, failures;
         ShareMenu::Actions actions;
@@ -278,7 +243,6 @@ private slots:
         const auto failed = [&](const QString& text) { failures << text; };
         QMenu two;
         ShareMenu::fill(&two, {"/s/a.png", "/s/b.png"}, failed, actions);
-        QCOMPARE(menuTitles(&two), (QStringList{"Viewer", "", "Other Application…", "Email…"}));
         QVERIFY(!menuRow(&two, "Other Application…")->isEnabled());
         menuRow(&two, "Viewer")->trigger();
         QCoreApplication::processEvents();
@@ -296,73 +260,45 @@ private slots:
         QCOMPARE(failures.last(), QStringLiteral("Couldn't open the chooser"));
     }
 
-    // A row runs its command once the menu is gone (every frame row:
-    // tst_MenuWalk); the folder menu's rows ask about their folder.
+    // A row runs once its menu is gone (frame rows: tst_MenuWalk).
     void menuRowsAct() {
-        const ShotPtr b = byName("Screenshot b.png");
         const QString folder = m_root + "/A";
-        struct Row {
-            bool frame;
-            QString row, done, asked;
-        };
-        const QList<Row> rows{
-            {true, "Open", "open " + b->path, ""},
-            {true, "Move to Trash", "",
-             "Delete this screenshot?|It goes to the Trash. You can "
-             "undo with Ctrl+Z."},
-            {false, "New Folder Inside…", "", "New Folder|It goes inside “A”.|"},
-            {false, "Rename…", "", "Rename Folder|A|A"},
-            {false, "Move Folder to Trash…", "",
-             "Move “A” to the Trash?|It contains 2 frames. You can undo with Ctrl+Z."},
-        };
-        for (const Row& r : rows) {
-            m_rig->grid.log.clear();
+        for (const auto& [row, asked] :
+             {std::pair{"New Folder Inside…", "New Folder|It goes inside “A”.|"},
+              {"Rename…", "Rename Folder|A|A"},
+              {"Move Folder to Trash…",
+               "Move “A” to the Trash?|It contains 2 frames. You can undo with Ctrl+Z."}}) {
             m_rig->prompts.asked.clear();
-            std::unique_ptr<QMenu> menu(r.frame ? m_menus->gridMenu({b})
-                                                : m_menus->folderMenu(folder));
-            QAction* row = menuRow(menu.get(), r.row);
-            QVERIFY2(row, qPrintable(r.row));
+            std::unique_ptr<QMenu> menu(m_menus->folderMenu(folder));
+            QVERIFY2(menuRow(menu.get(), row), row);
             emit menu->aboutToShow();
-            row->trigger();
+            menuRow(menu.get(), row)->trigger();
             emit menu->aboutToHide();
-            QVERIFY(m_rig->grid.log.isEmpty() && m_rig->prompts.asked.isEmpty());
+            QVERIFY(m_rig->prompts.asked.isEmpty());
             QTRY_COMPARE(m_rig->ctl->holds(), 0);
-            QCOMPARE(m_rig->grid.log.join(';'), r.done);
-            QCOMPARE(m_rig->prompts.asked.value(0), r.asked);
+            QCOMPARE(m_rig->prompts.asked.value(0), QString::fromUtf8(asked));
         }
         QVERIFY(menuRow(std::unique_ptr<QMenu>(m_menus->folderMenu(folder)).get(),
                         "Open in File Manager"));
     }
 
-    // A move target that already holds every frame is disabled, not hidden;
-    // a folder with subfolders nests them under "Into …" (walked: tst_MenuWalk).
+    // A target holding every frame is disabled, not hidden.
     void moveMenuEnabling() {
         std::unique_ptr<QMenu> inA(m_menus->moveMenu({byName("Screenshot d.png")}));
         QVERIFY(inA->actions().first()->isEnabled());
         QMenu* a = menuRow(inA.get(), "A")->menu();
         QVERIFY(a);
-        QCOMPARE(menuTitles(a), (QStringList{"Into “A”", "", "Inner", "", "New Folder Here…"}));
+        QVERIFY(menuRow(a, "Inner") && menuRow(a, "New Folder Here…"));
         QVERIFY(!menuRow(a, "Into “A”")->isEnabled());
     }
 
-    // A new folder made with frames moves them and says so with the move toast;
-    // without frames it toasts the creation; a folder that cannot be made says why.
+    // A refused name is asked again (with frames: tst_MenuWalk).
     void newFolder() {
-        m_rig->prompts.answers = {QStringLiteral("  Receipts  ")};
-        m_menus->newFolderPrompt({byName("Screenshot a.png"), byName("Screenshot b.png")});
-        QCOMPARE(m_rig->prompts.asked.last(),
-                 QStringLiteral("New Folder|The 2 selected frames will move into it.|"));
-        QVERIFY(QFile::exists(m_root + "/Receipts/Screenshot a.png"));
-        QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Moved 2 frames to “Receipts” [Undo]"));
-
         m_rig->prompts.answers = {QStringLiteral("Later")};
         m_menus->newFolderPrompt({}, m_root + "/A");
-        QCOMPARE(m_rig->prompts.asked.last(), QStringLiteral("New Folder|It goes inside “A”.|"));
         QCOMPARE(m_rig->shelf.toasts.last(), QStringLiteral("Created “Later”"));
         QVERIFY(QFileInfo(m_root + "/A/Later").isDir());
 
-        // A refused name is said under the field and the prompt stays for
-        // another try.
         m_rig->prompts.answers = {QStringLiteral(".hidden"), QStringLiteral("Shown")};
         m_menus->newFolderPrompt({});
         QVERIFY(QFileInfo(m_root + "/Shown").isDir());
@@ -373,8 +309,7 @@ private slots:
                  (QStringList{"A name can't start with a dot", "The folder it goes in is gone"}));
     }
 
-    // Renaming the scope's folder or one above it moves the scope along; a
-    // sibling whose name merely starts alike keeps its own.
+    // A sibling whose name merely starts alike keeps its scope.
     void renameFolderFollowsTheScope_data() {
         QTest::addColumn<QString>("scope");
         QTest::addColumn<QString>("expected");
@@ -391,7 +326,6 @@ private slots:
         m_rig->ctl->select(Scope::folder(m_root + scope));
         m_rig->prompts.answers = {QStringLiteral("Renamed")};
         m_menus->renameFolder(m_root + "/A");
-        QCOMPARE(m_rig->prompts.asked.last(), QStringLiteral("Rename Folder|A|A"));
         const Scope now = Scope::folder(m_root + expected);
         QCOMPARE(m_rig->ctl->scope(), now);
         QCOMPARE(Prefs::shared().string(Key::scope), now.id());
@@ -399,8 +333,6 @@ private slots:
             QVERIFY(shot->path.startsWith(now.path() + "/"));
     }
 
-    // An empty folder's confirmation says so; cancelling keeps the folder;
-    // a trashed folder comes back with the toast's Undo.
     void trashFolderTexts() {
         m_rig->prompts.confirmations = {false, true};
         m_menus->trashFolder(m_root + "/Empty");
@@ -414,8 +346,6 @@ private slots:
         QVERIFY(QFileInfo(m_root + "/A/Screenshot d.png").isFile());
     }
 
-    // A frame rename that the library refuses (the name is taken) says so
-    // and asks again (cancelling: tst_MenuWalk).
     void renameFrame() {
         const ShotPtr b = byName("Screenshot b.png");
         m_rig->prompts.answers = {QStringLiteral("Screenshot a"), QStringLiteral("Kept")};
@@ -426,8 +356,7 @@ private slots:
         QVERIFY(QFile::exists(m_root + "/Kept.png"));
     }
 
-    // Frames dropped on a chip are the dragged ones while a drag runs, else the
-    // selected ones, and move with the move toast.
+    // While a drag runs, the dragged frames, not the selected ones.
     void dropMovesTheDraggedFrames() {
         m_rig->grid.chosen = {byName("Screenshot b.png")};
         m_rig->grid.dragged = {byName("Screenshot c.png")};
@@ -440,8 +369,7 @@ private slots:
         QVERIFY(QFile::exists(m_root + "/Empty/Screenshot b.png"));
     }
 
-    // A menu's hold ends on the turn after it closed, also when its owner
-    // deletes it at once (as a chip does), so its command runs held.
+    // The hold ends a turn after closing, also when deleted at once (a chip).
     void menusHoldThePanel() {
         std::unique_ptr<QMenu> menu(m_menus->gridMenu({byName("Screenshot a.png")}));
         emit menu->aboutToShow();

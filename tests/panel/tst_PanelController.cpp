@@ -41,8 +41,7 @@ private slots:
         m_shots.reset();
     }
 
-    // Each close waits its own delay from the moment that starts it (0: stays
-    // open; -1: a hover cut short never opens); what came before kept it open.
+    // Each row starts a close (0: stays open, -1: never opens; hover: tst_PanelWindows).
     void closesAfterItsDelay_data() {
         QTest::addColumn<Start>("start");
         QTest::addColumn<double>("delay");
@@ -51,11 +50,6 @@ private slots:
             r.ctl->expand(key, 1);
             r.pointer = away;
         };
-        QTest::newRow("hover") << Start([](PanelRig& r) {
-            r.ctl->tabHover(true);
-            r.advanceBy(hoverOpen);
-            QVERIFY(!r.panel.key);
-        }) << hoverClose;
         QTest::newRow("pointer came back, left again") << Start([=](PanelRig& r) {
             inCardThenAway(r, false);
             r.advanceBy(pointerLeft - 0.15);
@@ -64,13 +58,6 @@ private slots:
             r.pointer = away;
             r.advanceBy(0.02);
         }) << pointerLeft;
-        QTest::newRow("menu closed") << Start([=](PanelRig& r) {
-            inCardThenAway(r, false);
-            r.ctl->menuWillOpen();
-            r.advanceBy(2);
-            r.ctl->menuDidClose();
-            QVERIFY(QTest::qWaitFor([&] { return r.ctl->holds() == 0; }));
-        }) << released;
         QTest::newRow("search field left") << Start([=](PanelRig& r) {
             inCardThenAway(r, true);
             r.shelf.editing = true;
@@ -84,8 +71,7 @@ private slots:
             r.ctl->togglePin();
             QVERIFY(!Prefs::shared().boolean(Key::pinned));
         }) << released;
-        // A panel opened from the keyboard keeps its Undo toast when a
-        // dialog it held closes, unless the keyboard did not come back.
+        // Opened from the keyboard, it stays once a dialog's keys come back.
         for (const auto& [name, byKeys, keyBack, delay] :
              {std::tuple{"hold released, opened by pointer", false, true, released},
               {"hold released, keys back", true, true, 0.0},
@@ -134,8 +120,6 @@ private slots:
         QCOMPARE(r.ctl->expanded(), !delay);
     }
 
-    // With reveal off hovering never opens; a tab click still does, takes
-    // focus with the click's time, and a second click closes.
     void revealOffStillOpensOnClick() {
         Prefs::shared().set(Key::reveal, false);
         PanelRig& r = rig();
@@ -151,8 +135,7 @@ private slots:
         QVERIFY(!r.panel.key);
     }
 
-    // Holds never go below 0 and end with a forced close; while the panel is
-    // open, text recognition leaves a core to the roll.
+    // While open, text recognition leaves a core to the roll.
     void holdsNeverGoNegative() {
         PanelRig& r = rig();
         QVERIFY(!m_lib->text().foreground());
@@ -166,8 +149,7 @@ private slots:
         QVERIFY(!m_lib->text().foreground());
     }
 
-    // Escape clears the search, hides the field, clears the selection, then
-    // closes even a pinned panel (which nothing else but a forced close does).
+    // Search text, field, selection, then even a pinned panel.
     void escapeChain() {
         Prefs::shared().set(Key::pinned, true);
         PanelRig& r = rig();
@@ -190,20 +172,15 @@ private slots:
         QVERIFY(!r.ctl->expanded());
     }
 
-    // Outside the card the pointer passes through; while held it does not,
-    // except during a drag-out; a width drag keeps it.
+    // Held it keeps the pointer, except for a drag-out (free: tst_PanelWindows).
     void passThrough_data() {
-        QTest::addColumn<bool>("inside");
         QTest::addColumn<QString>("doing"); // held, drag-out (held too), resizing
         QTest::addColumn<bool>("ignores");
-        QTest::newRow("inside") << true << "" << false;
-        QTest::newRow("outside") << false << "" << true;
-        QTest::newRow("outside held") << false << "held" << false;
-        QTest::newRow("outside drag-out") << false << "drag-out" << true;
-        QTest::newRow("outside resizing") << false << "resizing" << false;
+        QTest::newRow("held") << "held" << false;
+        QTest::newRow("drag-out") << "drag-out" << true;
+        QTest::newRow("resizing") << "resizing" << false;
     }
     void passThrough() {
-        QFETCH(bool, inside);
         QFETCH(QString, doing);
         QFETCH(bool, ignores);
         Prefs::shared().set(Key::pinned, true); // keeps the panel open throughout
@@ -214,14 +191,12 @@ private slots:
         if (doing == "resizing")
             r.ctl->gripBegan();
         r.ctl->gridDrag(nullptr, doing == "drag-out");
-        r.pointer = inside ? r.inCard() : away;
+        r.pointer = away;
         r.advanceBy(0.05);
         QCOMPARE(r.panel.ignoring, ignores);
-        QCOMPARE(r.ctl->mouseInside(), inside);
     }
 
-    // The pointer is read only while open: every frame while it moves, four
-    // times a second at rest, without animation frames.
+    // Every frame while moving, four times a second at rest.
     void pollsOnlyWhileOpen() {
         PanelRig& r = rig();
         r.ctl->expand(false);
@@ -246,11 +221,9 @@ private slots:
         r.advanceBy(5);
         QCOMPARE(r.pointerReads, closed);
         QVERIFY(!r.animator.ticking());
-        QVERIFY(!r.panel.ignoring);
     }
 
-    // The first fade-out's end does not unmap a panel expanded again
-    // meanwhile; a fade-out that ends collapsed does.
+    // A stale fade-out's end must not unmap the panel opened again.
     void expandCollapseExpand() {
         PanelRig& r = rig();
         r.ctl->expand(false);
@@ -259,13 +232,9 @@ private slots:
         r.panel.finishFadeOut();
         QVERIFY(r.panel.shown);
         QCOMPARE(r.panel.presents, 2);
-        r.ctl->collapse(true);
-        r.panel.finishFadeOut();
-        QVERIFY(!r.panel.shown);
     }
 
-    // Arrivals: counted on the closed tab, the first still auto-copied, an
-    // arrival in the open panel scrolled to with room around it.
+    // Counted on the closed tab; scrolled to in the open panel.
     void arrivals() {
         Prefs::shared().set(Key::peek, false);
         Prefs::shared().set(Key::autoCopy, true);
@@ -285,7 +254,6 @@ private slots:
         QCOMPARE(r.tab.advances.size(), 2);
         r.ctl->expand(false);
         QCOMPARE(r.tab.count, 0);
-        QCOMPARE(r.ctl->unseen(), 0);
 
         const ShotPtr second = r.grid.list.at(1);
         emit m_lib->arrived({second});
@@ -296,39 +264,32 @@ private slots:
         QVERIFY(shown.top() < frame.top() && shown.bottom() > frame.bottom());
     }
 
-    // A collapsed folder scope that does not show the new frame switches to
-    // the session; an open one stays.
-    void arrivalSwitchesFolderScope_data() {
-        QTest::addColumn<bool>("open");
-        QTest::newRow("collapsed") << false;
-        QTest::newRow("expanded") << true;
-    }
+    // Only a closed panel changes scope under the user.
     void arrivalSwitchesFolderScope() {
-        QFETCH(bool, open);
         Prefs::shared().set(Key::peek, false);
-        Prefs::shared().set(Key::scope, QString("folder:" + m_shots->root + "/Empty"));
-        PanelRig& r = rig();
-        r.ctl->reload(false, {});
-        QCOMPARE(r.shelf.empty.kind, EmptyState::Kind::emptyFolder);
-        if (open)
-            r.ctl->expand(false);
-        emit m_lib->arrived({m_lib->all().first()});
-        QCOMPARE(Prefs::shared().string(Key::scope) == "session", !open);
-        QCOMPARE(r.ctl->scope().kind() == Scope::Kind::session, !open);
+        for (const bool open : {false, true}) {
+            Prefs::shared().set(Key::scope, QString("folder:" + m_shots->root + "/Empty"));
+            m_rig.reset();
+            PanelRig& r = rig();
+            r.ctl->reload(false, {});
+            QCOMPARE(r.shelf.empty.kind, EmptyState::Kind::emptyFolder);
+            if (open)
+                r.ctl->expand(false);
+            emit m_lib->arrived({m_lib->all().first()});
+            QCOMPARE(Prefs::shared().string(Key::scope) == "session", !open);
+            QCOMPARE(r.ctl->scope().kind() == Scope::Kind::session, !open);
+        }
     }
 
-    // A thumbnail step keeps a strip one column wide; a board keeps its width
-    // and re-lays the grid, animated unless live.
+    // A strip stays one column wide; a board keeps its width.
     void thumbStepsFollowTheStrip() {
         PanelRig& r = rig();
         const double width = r.ctl->width();
         r.ctl->stepThumb(true);
         const double thumb = PanelCommands::steppedThumb(224, true);
         QCOMPARE(r.ctl->thumb(), thumb);
-        QCOMPARE(r.shelf.slider, thumb);
         QCOMPARE(r.grid.target, thumb);
         QCOMPARE(r.ctl->width(), PanelGeometry::stripWidth(thumb, r.screen));
-        QCOMPARE(r.panel.cardRect().width(), std::round(r.ctl->width()));
         r.ctl->stepThumb(false);
         QCOMPARE(r.ctl->width(), width);
         r.ctl->setWidthLive(900);
@@ -340,8 +301,7 @@ private slots:
         QCOMPARE(r.shelf.gridLayouts.last(), false);
     }
 
-    // Double-clicking the grip eases to the board within its span and back
-    // again; a drag during the animation stops it.
+    // Eased out to the board (and back: stripAndBoard); a drag stops it.
     void gripDoubleClickToggles() {
         PanelRig& r = rig();
         const double strip = r.ctl->width();
@@ -349,15 +309,12 @@ private slots:
         const double span = PanelGeometry::widthAnimationSeconds;
         r.ctl->gripDoubleClicked();
         r.advanceBy(span / 2);
-        QVERIFY(r.ctl->width() > strip && r.ctl->width() < board);
+        QVERIFY(r.ctl->width() > (strip + board) / 2 && r.ctl->width() < board); // eased out
         r.advanceBy(span / 2 + 0.03);
         QCOMPARE(r.ctl->width(), board);
         QVERIFY(!r.ctl->tweening());
-        r.ctl->gripDoubleClicked();
-        r.advanceBy(span + 0.03);
-        QCOMPARE(r.ctl->width(), strip);
 
-        r.ctl->gripDoubleClicked();
+        r.ctl->gripDoubleClicked(); // back towards the strip
         r.advanceBy(span / 3);
         r.ctl->gripBegan();
         r.ctl->gripDragged(-30);
@@ -367,7 +324,6 @@ private slots:
         QCOMPARE(r.ctl->width(), dragged);
     }
 
-    // Two size changes write the store once, its delay after the last.
     void sizeSavedOnce() {
         PanelRig& r = rig();
         QSignalSpy writes(&Prefs::shared(), &Prefs::changed);
@@ -378,12 +334,10 @@ private slots:
         QCOMPARE(writes.count(), 0);
         r.advanceBy(0.02);
         QCOMPARE(writes.count(), 2); // width and thumbnail, once each
-        QCOMPARE(Prefs::shared().number(Key::thumb), 320.0);
         QCOMPARE(Prefs::shared().number(Key::width), r.ctl->width());
     }
 
-    // A save comes back as a settings change: the panel's own or a newer size
-    // is never taken back; one written elsewhere is followed.
+    // The echo of the panel's own save never takes a newer size back.
     void storedThumbFollowsOnlyOthers() {
         Prefs::shared().set(Key::width, 700.0);
         PanelRig& r = rig();
@@ -409,7 +363,6 @@ private slots:
         QCOMPARE(Prefs::shared().number(Key::width), 700.0);
     }
 
-    // A burst of aspect corrections re-lays the grid once, its delay after the last.
     void aspectBurstLaysOutOnce() {
         PanelRig& r = rig();
         for (int i = 0; i < 5; ++i) {
@@ -421,8 +374,7 @@ private slots:
         QCOMPARE(r.shelf.gridLayouts, QList<bool>{true});
     }
 
-    // A side change moves card and tab, and the window only while the panel
-    // is open; a stored width beyond the screen is clamped.
+    // The window moves only while open; a stored width past the screen is clamped.
     void repositionFollowsTheSide() {
         Prefs::shared().set(Key::width, 5000.0);
         PanelRig& r = rig();
@@ -436,7 +388,6 @@ private slots:
         QVERIFY(r.shelf.side == DockSide::left);
         QCOMPARE(r.tab.positions, 1);
         r.ctl->expand(false);
-        QCOMPARE(r.panel.windowFrame, r.ctl->windowFrame());
         QCOMPARE(r.ctl->cardScreenFrame(),
                  PanelGeometry::cardScreenFrame(r.screen, DockSide::left, 5000));
         QCOMPARE(r.panel.cardRect().size(), r.ctl->cardScreenFrame().size());
@@ -445,8 +396,6 @@ private slots:
         QVERIFY(r.ctl->expanded());
     }
 
-    // The empty state says why the grid is empty: not scanned yet, a root that
-    // cannot be read (named), or no screenshots at all.
     void emptyStates_data() {
         QTest::addColumn<QString>("root");
         QTest::addColumn<bool>("scan");
@@ -469,8 +418,7 @@ private slots:
         QCOMPARE(r.shelf.empty.text, kind == int(EmptyState::Kind::unreadable) ? root : QString());
     }
 
-    // A scope folder that vanished falls back to the session; a query of only
-    // spaces counts as empty, one that matches nothing says so.
+    // A vanished scope folder, a query of spaces, a query matching nothing.
     void reloadFallsBack() {
         Prefs::shared().set(Key::scope, QStringLiteral("folder:/nowhere"));
         PanelRig& r = rig();

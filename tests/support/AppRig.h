@@ -128,7 +128,7 @@ struct AppRig {
         Prefs::shared().set(Key::launched, true);
         launch();
         advance(1);
-        clearLog();
+        log.clear();
     }
 
     /// Moves the clock on by `seconds` and runs what came due.
@@ -136,7 +136,4 @@ struct AppRig {
         now += seconds;
         work.runDue();
     }
-
-    /// The log from now on only.
-    void clearLog() { log.clear(); }
 };

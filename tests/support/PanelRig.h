@@ -74,8 +74,7 @@ public:
     std::function<void()> fadedOut;
 };
 
-/// Whether the tab shows is the controller's call to show() or hide(); what
-/// the real tab then makes of the settings is its own test's business.
+/// Records the controller's calls; what the real tab makes of them: tst_PanelCard.
 class FakeTab : public TabWindow {
 public:
     void show() override { visible = true; }
@@ -117,16 +116,14 @@ public:
         editing = editing || focus;
         if (seed)
             text = *seed;
-        searches.append(seed.value_or(QStringLiteral("<none>")));
     }
-    void editSearch(int key) override { edits.append(key); }
+    void editSearch(int) override {}
     void showToast(const QString& t, const QString& action, std::function<void()> run) override {
         toasts << (action.isEmpty() ? t : t + " [" + action + "]");
         toastAction = std::move(run);
     }
 
-    QStringList searches, toasts;
-    QList<int> edits;
+    QStringList toasts;
     std::function<void()> toastAction;
     bool editing = false, searchShown = false;
     QString text;
@@ -210,9 +207,9 @@ inline ScreenFrames standardScreen() {
 }
 
 /// A controller on a manual clock, the pointer on the tab's pill. With
-/// `realCard` it drives a real ShelfView (`card`), with `dialogs` its own dialogs.
+/// `realCard` it drives a real ShelfView (`card`).
 struct PanelRig {
-    explicit PanelRig(Library& lib, bool realCard = false, bool dialogs = false) {
+    explicit PanelRig(Library& lib, bool realCard = false) {
         PanelEnv env;
         env.animator = &animator;
         env.clock = [this] { return animator.now(); };
@@ -230,7 +227,7 @@ struct PanelRig {
                     failed(path);
             return int(paths.size());
         };
-        env.prompts = dialogs ? nullptr : &prompts;
+        env.prompts = &prompts;
         env.popup = [this](QMenu* menu, const QPoint& at) {
             popped.append(menu);
             poppedAt.append(at);
@@ -299,14 +296,6 @@ struct PanelRig {
     std::unique_ptr<GridViewPort> cardGrid;
     std::unique_ptr<PanelController> ctl;
 };
-
-/// The texts of a menu's rows, separators as empty strings.
-inline QStringList menuTitles(const QMenu* menu) {
-    QStringList result;
-    for (const QAction* action : menu->actions())
-        result << action->text();
-    return result;
-}
 
 /// The row of a menu with this text, or null.
 inline QAction* menuRow(const QMenu* menu, const QString& title) {

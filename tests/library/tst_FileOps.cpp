@@ -242,7 +242,6 @@ private slots:
         QCOMPARE(paths(r.lib->shots(Scope::all(), "\n \t")).mid(0, 3),
                  all); // a blank query is none
         QCOMPARE(paths(r.lib->shots(Scope::all(), "  top SCREENSHOT\n")), QStringList{all[2]});
-        QVERIFY(r.lib->shots(Scope::all(), "deep sibling").isEmpty());
         Prefs::shared().set(Key::sessionReset, start - 2);
         QCOMPARE(paths(r.lib->shots(Scope::session(), {})), QStringList{all[2]});
         Prefs::shared().set(Key::onlyShots, false);

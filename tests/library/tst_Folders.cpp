@@ -236,6 +236,7 @@ private slots:
                           segment(0xE1, "http://ns.adobe.com/xap/1.0/") +
                               segment(0xE1, exif(6, false)))
             << QSizeF(48, 64);
+        QTest::newRow("empty") << QByteArray() << none;
         QTest::newRow("jpeg cut") << jpegHeader(4000, 3000, {}).left(8) << none;
         QTest::newRow("jpeg scan first") << QByteArray::fromHex("FFD8FFDA000200") << none;
         QTest::newRow("tiff loop") << QByteArray::fromHex("49492A0008000000FFFF") << none;

@@ -10,6 +10,7 @@
 #include <QDirIterator>
 #include <QSemaphore>
 #include <QTest>
+#include <filesystem>
 #include <linux/capability.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -65,16 +66,12 @@ inline QMap<QString, QByteArray> snapshot(const QString& dir) {
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo info(it.next());
-        QByteArray& entry = entries[QDir(dir).relativeFilePath(info.filePath())];
         QFile file(info.filePath());
-        char target[4096];
-        if (info.isSymLink())
-            entry =
-                "-> " +
-                QByteArray(target, qMax<ssize_t>(0, ::readlink(QFile::encodeName(info.filePath()),
-                                                               target, sizeof target)));
-        else
-            entry = info.isDir() ? "<dir>" : file.open(QIODevice::ReadOnly) ? file.readAll() : "";
+        entries[QDir(dir).relativeFilePath(info.filePath())] =
+            info.isSymLink() ? "-> " + QByteArray::fromStdString(
+                                           std::filesystem::read_symlink(file.filesystemFileName()))
+            : info.isDir() ? QByteArray("<dir>")
+                           : (file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
     }
     return entries;
 }
@@ -208,9 +205,3 @@ struct LibraryRig {
 
 } // namespace LibrarySupport
 
-// Counts the renameat2 calls on paths below a prefix, and those on the main thread.
-namespace RenameSpy {
-void watch(const QByteArray& prefix); // counts from now on, below `prefix`
-int calls();
-int onMainThread();
-} // namespace RenameSpy

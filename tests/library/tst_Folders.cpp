@@ -1,5 +1,6 @@
 #include "LibrarySupport.h"
 #include "Media.h"
+#include "library/DirWatcher.h"
 #include "library/FolderScanner.h"
 #include "library/ShownName.h"
 #include "platform/CaptureMark.h"
@@ -7,13 +8,14 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QtEndian>
+#include <algorithm>
 #include <fcntl.h>
-#include <sys/xattr.h>
 
 namespace {
 
 ScanOptions options() {
     ScanOptions opts;
+    opts.onlyShots = false;
     opts.prefixes = FolderScanner::basePrefixes + FolderScanner::linuxPrefixes;
     return opts;
 }
@@ -41,9 +43,27 @@ QByteArray jpegHeader(int w, int h, const QByteArray& segments) {
            QByteArray::fromHex("FFD9");
 }
 
+// Collects every batch a watcher delivers, and all of them merged.
+struct Recorder {
+    QList<QStringList> batches;
+    DirChanges all;
+
+    DirWatcher::ChangeHandler handler() {
+        return [this](const DirChanges& changes) {
+            batches.append(changes.dirs);
+            all.merge(changes);
+        };
+    }
+    bool saw(const QString& path) const {
+        return std::any_of(batches.begin(), batches.end(),
+                           [&](const QStringList& batch) { return batch.contains(path); });
+    }
+};
+
 } // namespace
 
-class tst_Scanner : public QObject {
+// Folders listed, rescanned and watched below a fresh root.
+class tst_Folders : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
     QString root;
@@ -71,9 +91,10 @@ class tst_Scanner : public QObject {
 private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
-        root = m_dir->path() + "/root";
+        root = m_dir->path() + "/Parent/root";
         QDir().mkpath(root);
     }
+    void cleanup() { DirWatcher::setWatchLimitForTesting(-1); }
 
     // Screenshots by prefix or mark, shots by extension, videos unmeasured, copies' old dates.
     void classification_data() {
@@ -106,23 +127,11 @@ private slots:
         QCOMPARE(shots.first()->created, 1000000000.25);
     }
 
-    // An unchanged file comes back as the same instance, with no attribute or header read.
-    void cacheReuseKeepsIdentity() {
-        const QString kept = png("holiday.png"), changed = png("Screenshot 2.png");
-        FolderScanner::counters().reset();
-        const ShotList first = listed();
-        QCOMPARE(FolderScanner::counters().markReads.load(), 1); // holiday.png only
-        QVERIFY(setModified(changed, 1500000000));
-        FolderScanner::counters().reset();
-        const ShotList second = listed(cacheOf(first));
-        QCOMPARE(FolderScanner::counters().markReads.load(), 0);
-        QCOMPARE(FolderScanner::counters().headerReads.load(), 1);
-        QCOMPARE(cacheOf(second).value(kept).get(), cacheOf(first).value(kept).get());
-    }
-
-    // A rescan reads new and changed entries only, to depth 3, and reports removed folders.
+    // A rescan reads new and changed entries only, to depth 3, and reports removed folders; an
+    // unchanged file is the same instance, its mark unread; a name's prefix spares the mark.
     void rescanReadsOnlyWhatChanged() {
         const QString a = png("Screenshot a.png"), b = png("Screenshot b.png");
+        const QString kept = png("holiday.png");
         QDir().mkpath(root + "/gone");
         FolderScanner::Rescan job = rescan(walk(root));
         QVERIFY(QDir(root + "/gone").removeRecursively());
@@ -134,15 +143,20 @@ private slots:
         FolderScanner::counters().reset();
         const FolderScanner::RescanResult result = job.run();
         QCOMPARE(FolderScanner::counters().headerReads.load(), 3); // b, c and deeper/pic.png
+        QCOMPARE(FolderScanner::counters().markReads.load(), 1);   // deeper/pic.png
         QCOMPARE(result.vanished, QSet<QString>{root + "/gone"});
         QCOMPARE(names(result.updates.value(root + "/new/inner/deeper")), QStringList{"pic.png"});
         QVERIFY(!result.updates.contains(root + "/new/inner/deeper/deepest"));
         const ShotCache named = cacheOf(result.updates.value(root));
-        QCOMPARE(named.size(), 3);
+        QCOMPARE(named.size(), 4);
         QCOMPARE(named.value(a).get(), job.cache.value(a).get());
         QCOMPARE(named.value(b)->modified, 1500000000.0);
         job.changed.clear();
-        QCOMPARE(cacheOf(job.run().updates.value(root)).value(a)->modified, 1500000000.0);
+        FolderScanner::counters().reset();
+        const ShotCache all = cacheOf(job.run().updates.value(root));
+        QCOMPARE(all.value(a)->modified, 1500000000.0);
+        QCOMPARE(all.value(kept).get(), job.cache.value(kept).get());
+        QCOMPARE(FolderScanner::counters().markReads.load(), 1); // deeper/pic.png again
     }
 
     // A walk enters at most its budget of subfolders, in sorted order.
@@ -152,7 +166,8 @@ private slots:
             QVERIFY(QDir().mkpath(QStringLiteral("%1/Folder %2/inner").arg(root).arg(i)));
         const FolderScanner::Tree tree = walk(root);
         QCOMPARE(tree.listing.size(), FolderScanner::budgetLimit + 1);
-        QVERIFY(!tree.listing.contains(root + "/Folder 401"));
+        QVERIFY(!tree.listing.contains(root +
+                                       QString("/Folder %1").arg(FolderScanner::budgetLimit + 1)));
     }
 
     // An unreadable folder is listed empty, logged once; an unlistable root is reported.
@@ -233,23 +248,6 @@ private slots:
         QCOMPARE(FolderScanner::pixelSize(writeFile(root + "/x.png", bytes)), size);
     }
 
-    // The mark is the exact property list other systems read; a missing file fails quietly.
-    void captureMarkBytes() {
-        const QString path = writeFile(root + "/holiday.png");
-        QVERIFY(!CaptureMark::has(path));
-        QVERIFY(!CaptureMark::write(root + "/missing.png"));
-        if (!CaptureMark::write(path))
-            QSKIP("this file system keeps no user attributes");
-        QVERIFY(CaptureMark::has(path));
-        char buffer[64];
-        const ssize_t size =
-            getxattr(QFile::encodeName(path).constData(),
-                     "user.com.apple.metadata:kMDItemIsScreenCapture", buffer, sizeof buffer);
-        QCOMPARE(QByteArray(buffer, int(size)),
-                 QByteArray::fromHex("62706c697374303009080000000000000101"
-                                     "000000000000000100000000000000000000000000000009"));
-    }
-
     // Names keep letters; controls and reordering marks are replaced; RTL names are isolated.
     void shownName_data() {
         QTest::addColumn<QString>("name");
@@ -259,22 +257,103 @@ private slots:
                                << "Screenshot 1.png";
         QTest::newRow("emoji and right-to-left letters")
             << QString::fromUtf8("🎉 صورة.png") << isolate + QString::fromUtf8("🎉 صورة.png") + pop;
-        QTest::newRow("line feed and tab")
-            << QString::fromUtf8("a\nb\tc.png") << QString::fromUtf8("a↵b�c.png");
-        QTest::newRow("delete and a C1 control")
-            << QString::fromUtf8("a\x7f") + QChar(0x85) << QString::fromUtf8("a��");
-        QTest::newRow("override disguising an extension")
-            << "Screenshot " + QString(QChar(0x202E)) + "gnp.exe.png"
-            << "Screenshot " + QString(bad) + "gnp.exe.png";
-        QTest::newRow("isolates and marks")
-            << QString(QChar(0x2067)) + "x" + pop + QChar(0x200F) << QString(bad) + "x" + bad + bad;
+        QTest::newRow("controls") << QString::fromUtf8("a\nb\tc\x7f") + QChar(0x85)
+                                  << QString::fromUtf8("a↵b�c��");
+        QTest::newRow("marks disguising an extension")
+            << "Screenshot " + QString(QChar(0x202E)) + "gnp.exe" + QChar(0x2067) + QChar(0x200F) +
+                   ".png"
+            << "Screenshot " + QString(bad) + "gnp.exe" + bad + bad + ".png";
     }
     void shownName() {
         QFETCH(QString, name);
         QFETCH(QString, shown);
         QCOMPARE(::shownName(name), shown);
     }
+
+    // A destroyed watcher never calls its handler, even with changes waiting.
+    void changesAndDestruction() {
+        Recorder rec, other;
+        auto watcher = std::make_unique<DirWatcher>(root + "//", 0.05, false, rec.handler());
+        DirWatcher witness(root, 0.05, false, other.handler());
+        QVERIFY(watcher->active());
+        writeFile(root + "/a.png");
+        WAIT_FOR(rec.saw(root) && other.saw(root));
+        writeFile(root + "/b.png");
+        const qsizetype before = rec.batches.size();
+        watcher.reset();
+        writeFile(root + "/c.png");
+        WAIT_FOR(other.all.names.value(root).contains("c.png"));
+        QCOMPARE(rec.batches.size(), before);
+    }
+
+    // With watchRoot, renaming a folder above the root reports the root; without, nothing.
+    void ancestorRenameReportsTheRoot() {
+        Recorder rec, plain;
+        DirWatcher watcher(root, 0.05, true, rec.handler());
+        DirWatcher other(root, 0.05, false, plain.handler());
+        QVERIFY(QDir().rename(m_dir->path() + "/Parent", m_dir->path() + "/Moved"));
+        // Both read the rename in the same turn and hand a first change over at once.
+        WAIT_FOR(rec.saw(root));
+        QCoreApplication::processEvents();
+        QVERIFY(plain.batches.isEmpty());
+    }
+
+    // A folder that appears is watched before it is reported to the handler.
+    void newFolderIsWatchedBeforeItIsReported() {
+        const QString sub = root + "/New";
+        Recorder rec;
+        bool wrote = false;
+        DirWatcher watcher(root, 0.05, false, [&](const QStringList& paths) {
+            rec.batches.append(paths);
+            if (!wrote && paths.contains(root) && QFileInfo(sub).isDir()) {
+                wrote = true;
+                writeFile(sub + "/inside.png");
+            }
+        });
+        QVERIFY(QDir().mkpath(sub));
+        WAIT_FOR(wrote);
+        WAIT_FOR(rec.saw(sub));
+    }
+
+    // Depth 3, no hidden folders, renamed ones by their new path; a batch names changed entries.
+    void watchedFoldersAndNames() {
+        const QString level3 = root + "/a/b/c", before = root + "/Before", after = root + "/After";
+        QVERIFY(QDir().mkpath(level3 + "/d") && QDir().mkpath(root + "/.cache"));
+        QVERIFY(QDir().mkpath(before + "/Deep"));
+        Recorder rec;
+        DirWatcher watcher(root, 0.05, false, rec.handler());
+        QVERIFY(QDir().rename(before, after));
+        WAIT_FOR(rec.saw(root));
+        rec = {};
+        writeFile(level3 + "/d/deep.png");
+        writeFile(root + "/.cache/x.png");
+        writeFile(after + "/Deep/x.png");
+        writeFile(root + "/a.png");
+        writeFile(root + "/.part");
+        QVERIFY(QFile::rename(root + "/.part", root + "/b.png"));
+        writeFile(level3 + "/shallow.png");
+        WAIT_FOR(rec.saw(level3) && rec.all.names.value(after + "/Deep").contains("x.png") &&
+                 rec.all.names.value(root).contains("b.png"));
+        QVERIFY(!rec.saw(level3 + "/d") && !rec.saw(root + "/.cache") &&
+                !rec.saw(before + "/Deep"));
+        QCOMPARE(rec.all.names.value(root), (QSet<QString>{"a.png", "b.png"}));
+    }
+
+    // Folders without a watch are polled (naming no entries) until watches are free again.
+    void exhaustedWatchesFallBackToPolling() {
+        const QString deeper = root + "/Sub/Deeper";
+        QVERIFY(QDir().mkpath(deeper));
+        DirWatcher::setWatchLimitForTesting(1);
+        Recorder rec;
+        DirWatcher watcher(root, 0.05, false, rec.handler());
+        QCOMPARE(watcher.polledCount(), 2);
+        writeFile(deeper + "/x.png");
+        QTRY_VERIFY_WITH_TIMEOUT(rec.saw(deeper), 15000);
+        QVERIFY(!rec.all.names.contains(deeper));
+        DirWatcher::setWatchLimitForTesting(-1);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.polledCount(), 0, 15000);
+    }
 };
 
-TAMBERK_TEST(tst_Scanner)
-#include "tst_Scanner.moc"
+TAMBERK_TEST(tst_Folders)
+#include "tst_Folders.moc"

@@ -10,14 +10,17 @@
 #include <QTest>
 #include <QThread>
 #include <QThreadPool>
+#include <array>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 
 using namespace Media;
 using Reader = std::function<bool(const QString& path)>; // true: it produced something
 Q_DECLARE_METATYPE(Reader)
 
-class tst_ImageDecoder : public QObject {
+// Still and recording decoders on generated files.
+class tst_Decoders : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
 
@@ -42,6 +45,11 @@ class tst_ImageDecoder : public QObject {
     }
 
 private slots:
+    void init() {
+        if (!haveFfmpeg() && QByteArray(QTest::currentTestFunction()).startsWith("poster"))
+            QSKIP("the ffmpeg command line is not installed");
+    }
+
     // Shrinking averages what each pixel covers, across uneven steps, premultiplied.
     void shrinkAverages_data() {
         QTest::addColumn<QImage::Format>("format");
@@ -196,7 +204,99 @@ private slots:
         QVERIFY(alone);
         QVERIFY(!produced);
     }
+
+    // A third into short clips (half a second into longer ones: below), else at the start.
+    void sampleTime() {
+        QCOMPARE(VideoDecoder::sampleTime(0.9), 0.3);
+        QCOMPARE(VideoDecoder::sampleTime(std::numeric_limits<double>::quiet_NaN()), 0.0);
+    }
+
+    // The frame shown is the one at the sample time (red only around 0.5 s); a display matrix
+    // turns the poster and frame size, also for a poster smaller than the frame.
+    void posterAtSampleTimeAndTurned() {
+        const QString file = path("clip.mp4"), turned = path("turned.mp4");
+        QVERIFY(
+            clip(file, 10, "r='255*between(T,0.45,0.55)':g='255*lt(T,0.45)':b='255*gt(T,0.55)'"));
+        VideoDecoder::Poster poster = VideoDecoder::poster(file, 320);
+        QVERIFY(std::abs(poster.duration - 10) < 0.05);
+        QCOMPARE(poster.image.size(), QSize(160, 90));
+        QVERIFY(near(poster.image, 0.5, 0.5, Qt::red));
+        QVERIFY(clip(file, 2, "r='255*lt(X,W/2)':g=0:b='255*gte(X,W/2)'"));
+        QVERIFY(
+            ffmpeg(QStringLiteral("-i %1 -c copy -metadata:s:v:0 rotate=90 %2").arg(file, turned)));
+        poster = VideoDecoder::poster(turned, 320);
+        QVERIFY(near(poster.image, 0.5, 0.1, Qt::blue) && near(poster.image, 0.5, 0.9, Qt::red));
+        QCOMPARE(poster.frameSize, QSize(90, 160));
+        const VideoDecoder::Poster small = VideoDecoder::poster(turned, 64);
+        QCOMPARE(small.image.size(), QSize(36, 64));
+        QCOMPARE(small.frameSize, QSize(90, 160));
+    }
+
+    // YUV is read by the declared matrix and range, else as players do (BT.709 above 576 lines).
+    void posterColors_data() {
+        QTest::addColumn<QString>("encode");
+        QTest::addColumn<int>("green"); // red's green after decoding
+        const auto red = [](const char* size, const char* declared = "") {
+            return QStringLiteral("-f lavfi -i color=c=red:s=%1:d=1,format=rgb24 %2 "
+                                  "-pix_fmt yuv420p -c:v libx264")
+                .arg(size, declared);
+        };
+        QTest::newRow("declared BT.601, HD")
+            << red("1280x720", "-vf scale=out_color_matrix=bt601:out_range=tv "
+                               "-colorspace smpte170m -color_range tv")
+            << 0;
+        QTest::newRow("declared full range")
+            << red("640x480", "-vf scale=out_color_matrix=bt601:out_range=pc "
+                              "-colorspace smpte170m -color_range pc")
+            << 0;
+        QTest::newRow("undeclared SD: BT.601") << red("640x480") << 0;
+        // BT.601 samples read as BT.709, as every player shows them.
+        QTest::newRow("undeclared HD: BT.709") << red("1280x720") << 23;
+    }
+    void posterColors() {
+        QFETCH(QString, encode);
+        QFETCH(int, green);
+        const QString file = path("colors.mp4");
+        QVERIFY(ffmpeg(encode + " " + file));
+        const QImage poster = VideoDecoder::poster(file, 64).image;
+        const QColor seen = poster.pixelColor(poster.width() / 2, poster.height() / 2);
+        QVERIFY2(seen.red() >= 249 && std::abs(seen.green() - green) <= 6 && seen.blue() <= 6,
+                 qPrintable(seen.name()));
+    }
+
+    // Played frames in every layout give the same colour, by the matrix asked for.
+    void playedFrames() {
+        // Red as BT.601 samples, padded as a player's buffers are (the converter works in blocks).
+        constexpr int w = 64, h = 16, chroma = w * h / 4 + 64;
+        const char y = char(81), u = char(90), v = char(240);
+        const QByteArray luma(w * h + 64, y), cb(chroma, u), cr(chroma, v);
+        const QByteArray uv = (QByteArray(1, u) + v).repeated(w * h / 4 + 32);
+        const QByteArray vu = (QByteArray(1, v) + u).repeated(w * h / 4 + 32);
+        const auto at = [](const QByteArray& b) {
+            return reinterpret_cast<const uchar*>(b.data());
+        };
+        using VideoDecoder::Layout;
+        const std::tuple<Layout, std::array<const uchar*, 3>, std::array<int, 3>> layouts[] = {
+            {Layout::i420, {at(luma), at(cb), at(cr)}, {w, w / 2, w / 2}},
+            {Layout::yv12, {at(luma), at(cr), at(cb)}, {w, w / 2, w / 2}},
+            {Layout::nv12, {at(luma), at(uv), nullptr}, {w, w, 0}},
+            {Layout::nv21, {at(luma), at(vu), nullptr}, {w, w, 0}}};
+        using Matrix = VideoDecoder::Colors::Matrix;
+        for (const auto& [layout, planes, strides] : layouts) {
+            for (const auto& [matrix, green] :
+                 {std::pair(Matrix::bt601, 0), std::pair(Matrix::bt709, 23)}) {
+                VideoDecoder::Colors colors;
+                colors.matrix = matrix;
+                const QColor seen = VideoDecoder::convert(layout, {w, h}, planes.data(),
+                                                          strides.data(), colors, {w, h})
+                                        .pixelColor(w / 2, h / 2);
+                QVERIFY2(seen.red() >= 250 && std::abs(seen.green() - green) <= 4 &&
+                             seen.blue() <= 4,
+                         qPrintable(seen.name()));
+            }
+        }
+    }
 };
 
-TAMBERK_TEST(tst_ImageDecoder)
-#include "tst_ImageDecoder.moc"
+TAMBERK_TEST(tst_Decoders)
+#include "tst_Decoders.moc"

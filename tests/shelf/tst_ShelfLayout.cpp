@@ -1,6 +1,8 @@
+#include "ShelfRig.h"
 #include "TestEnv.h"
 #include "panel/PanelGeometry.h"
 #include "shelf/ShelfLayout.h"
+#include "shelf/Theme.h"
 
 #include <QTest>
 
@@ -16,6 +18,15 @@ bool inRow(const std::vector<QRectF>& frames, bool vertical = false) {
             return false;
     }
     return true;
+}
+
+// A row as comma-separated titles ("+" for an add chip), all or only the lit ones.
+QString titles(const std::vector<ChipRows::Chip>& row, bool litOnly = false) {
+    QStringList out;
+    for (const auto& chip : row)
+        if (chip.active || !litOnly)
+            out << (chip.def.kind == ChipKind::add ? QStringLiteral("+") : chip.def.title);
+    return out.join(',');
 }
 
 } // namespace
@@ -135,13 +146,13 @@ private slots:
                     (side == DockSide::left ? inRow({f.large, f.cols}) : inRow({f.cols, f.small})));
         }
         for (double w : {249.0, 250.0}) {
-            const SelectionBar bar = selectionBar(QSizeF(w, 34));
+            const ShelfLayout::SelectionBar bar = selectionBar(QSizeF(w, 34));
             QVERIFY(inRow({bar.count, bar.move, bar.copy, bar.share, bar.trash, bar.clear}));
             QVERIFY(bar.clear.left() - bar.trash.right() > bar.trash.left() - bar.share.right());
             QVERIFY(bar.clear.right() <= w && bar.showsWord == (w >= 250));
         }
         QCOMPARE(selectionBar(QSizeF(100, 34)).count.width(), 0.0);
-        const SearchBox box = searchBox(QSizeF(244, 28));
+        const ShelfLayout::SearchBox box = searchBox(QSizeF(244, 28));
         QVERIFY(inRow({box.icon, box.field, box.clear}) && box.clear.right() <= 244);
         for (const QRectF& part : {box.icon, box.field, box.clear})
             QCOMPARE(part.center().y(), 14.0);
@@ -202,6 +213,105 @@ private slots:
             QVERIFY(shift <= 0 && shift > -perfStep);
             QCOMPARE(std::fmod(offset + shift, perfStep), 0.0);
         }
+    }
+
+    // A leaf shows its parent's level, the main ancestor lit; root and Session show none.
+    void rowsPerSelection() {
+        for (const auto& [scope, sub, mainLit, subLit] :
+             {std::tuple{"session", "", "Session", ""},
+              {"folder:/s", "", "s", ""},                         // the root
+              {"folder:/s/a", "All a,x,y,+", "a", "All a"},       // first level with subfolders
+              {"folder:/s/b", "", "b", ""},                       // first level without
+              {"folder:/s/a/y", "All a,x,y,+", "a", "y"},         // second-level leaf
+              {"folder:/s/a/x", "All x,deep,+", "a", "All x"}}) { // second level, with a subfolder
+            ChipRows rows;
+            rows.update(ChipTree().source(), *Scope::fromId(scope));
+            QCOMPARE(titles(rows.main()), QStringLiteral("Session,All,s,a,b,+"));
+            QCOMPARE(titles(rows.sub()), QString(sub));
+            QCOMPARE(rows.subVisible(), *sub != 0);
+            QCOMPARE(titles(rows.main(), true), QString(mainLit));
+            QCOMPARE(titles(rows.sub(), true), QString(subLit));
+        }
+    }
+
+    // Scopes, folders, counts, one known symbol per kind; a root without children has no sub row.
+    void chipDefs() {
+        ChipTree tree;
+        ChipRows rows;
+        rows.update(tree.source(), Scope::folder("/s/a"));
+        const auto& main = rows.main();
+        const auto& sub = rows.sub();
+        QVERIFY(*main[0].def.scope == Scope::session() && *main[1].def.scope == Scope::all());
+        QVERIFY(*main[3].def.scope == Scope::folder("/s/a"));
+        QCOMPARE(main[2].def.path, QStringLiteral("/s"));
+        QVERIFY(main[5].def.kind == ChipKind::add && main[5].def.path.isEmpty() &&
+                !main[5].def.scope);
+        QCOMPARE(sub.back().def.path, QStringLiteral("/s/a"));
+        QSet<QString> symbols;
+        for (const auto* chip : {&main[0], &main[1], &main[2], &main[3], &main[4], &sub[0]}) {
+            QVERIFY(Theme::symbol(chip->def.symbol));
+            symbols << chip->def.symbol;
+        }
+        QCOMPARE(symbols.size(), 6);
+        QCOMPARE(sub[1].def.symbol, main[3].def.symbol); // x holds deep, a holds x
+        QCOMPARE(sub[2].def.symbol, main[4].def.symbol); // y and b are leaves
+        QCOMPARE((QList<qint64>{main[0].count, main[1].count, main[3].count, sub[2].count}),
+                 (QList<qint64>{4, 20, 12, 0}));
+
+        QHash<QString, QStringList> empty;
+        ChipSource bare;
+        bare.root = "/shots";
+        bare.childMap = &empty;
+        bare.listed = [](const QString&) { return true; };
+        QVERIFY(rows.update(bare, Scope::folder("/shots")).mainRebuilt);
+        QCOMPARE(titles(rows.main()), QStringLiteral("Session,All,shots,+"));
+        QVERIFY(!rows.subVisible());
+    }
+
+    // Only a changed row is rebuilt, and only touched chips are refreshed.
+    void rebuildsOnlyOnSignatureChange() {
+        ChipTree tree;
+        ChipRows rows;
+        ChipRows::Update u = rows.update(tree.source(), Scope::folder("/s/a/x"));
+        QVERIFY(u.mainRebuilt && u.subRebuilt && u.subVisibleChanged);
+        u = rows.update(tree.source(), Scope::folder("/s/a/y")); // x's level gives way to a's
+        QVERIFY(!u.mainRebuilt && u.subRebuilt && !u.subVisibleChanged);
+        u = rows.update(tree.source(), Scope::folder("/s/a/y"));
+        QVERIFY(!u.mainRebuilt && !u.subRebuilt && !u.subVisibleChanged);
+        QVERIFY(u.mainChanged.empty() && u.subChanged.empty());
+
+        ChipSource counted = tree.source();
+        counted.counts.perFolder["/s/b"] = 9;
+        counted.counts.session = 5;
+        u = rows.update(counted, Scope::folder("/s/a/y"));
+        QVERIFY(!u.mainRebuilt && !u.subRebuilt);
+        QCOMPARE(u.mainChanged, (std::vector<int>{0, 4}));
+        QCOMPARE(rows.main()[4].count, 9);
+
+        u = rows.update(counted, Scope::all());
+        QVERIFY(u.subRebuilt && u.subVisibleChanged);
+        QVERIFY(rows.sub().empty() && rows.subSignature().isEmpty());
+        QCOMPARE(u.mainChanged, (std::vector<int>{1, 3})); // All lit, a no longer
+
+        tree.childMap["/s"].append("/s/c");
+        u = rows.update(tree.source(), Scope::all());
+        QVERIFY(u.mainRebuilt && !u.subRebuilt);
+        QCOMPARE(rows.main().size(), size_t(7));
+        QCOMPARE(rows.firstActive(true), 1);
+        QCOMPARE(rows.firstActive(false), -1);
+    }
+
+    // A selected folder the library no longer lists drops the sub row.
+    void unlistedSelectionDropsTheSubRow() {
+        ChipTree tree;
+        ChipRows rows;
+        rows.update(tree.source(), Scope::folder("/s/a"));
+        QVERIFY(rows.subVisible());
+        tree.listed.remove("/s/a");
+        const ChipRows::Update u = rows.update(tree.source(), Scope::folder("/s/a"));
+        QVERIFY(!rows.subVisible());
+        QVERIFY(u.subRebuilt && u.subVisibleChanged);
+        QVERIFY(rows.sub().empty());
     }
 };
 

@@ -19,13 +19,10 @@
 
 #include <QAccessible>
 #include <QLabel>
-#include <QRegularExpression>
-#include <QTest>
 
 namespace {
 
-/// The type and name of each event seen, read while it was sent; a state change that does
-/// not say it is the selection's is marked as such.
+/// Each event seen, read while sent; a state change not of the selection is marked.
 QList<std::pair<QAccessible::Event, QString>> g_seen;
 
 void record(QAccessibleEvent* event) {
@@ -90,8 +87,7 @@ class tst_Access : public QObject {
 private slots:
     void initTestCase() {
         accessibility::install();
-        // Without a platform bridge (offscreen) Qt drops events before any update
-        // handler; the views' own events are seen where they are sent.
+        // Offscreen, Qt drops events before any update handler: tap them where sent.
         announce::setTap(record);
     }
     void init() { g_seen.clear(); }
@@ -130,9 +126,7 @@ private slots:
         QCOMPARE(gridaccess::describe(shot, recognized), expected.join("; "));
     }
 
-    // The roll lists its frames in order, named by file, one that leaves the listing invalid;
-    // a frame's states follow the selection and keys; it opens or toggles, its buttons copy and
-    // delete.
+    // Frames listed in order by file name, states following selection and keys, with actions.
     void gridTree() {
         Rig rig;
         QAccessibleInterface* list = of(rig.grid());
@@ -209,9 +203,7 @@ private slots:
         QCOMPARE(seenNames(QAccessible::SelectionWithin).size(), 1);
     }
 
-    // The card's controls each carry a role and a name of their own; a button says its keys,
-    // the bars' names their counts; a toast is announced as it comes, a replacing one shown
-    // anew (readers speak alerts that show), its button its action.
+    // Each control has a role and a name of its own; a replacing toast is shown anew.
     void controls() {
         Rig rig;
         ShelfView& shelf = *rig.shelf;
@@ -302,8 +294,7 @@ private slots:
         QCOMPARE(rig.receiver.calls.filter("select(folder:").size(), 1);
     }
 
-    // The edge tab says how many frames are new; a settings switch is a check box named by its
-    // row; the slider reports its value and range, and a reader's value reaches the owner.
+    // Edge tab's new count, a switch as a named check box, the slider's value both ways.
     void standaloneControls() {
         EdgeTab tab(true);
         QAccessibleInterface* button = of(&tab);

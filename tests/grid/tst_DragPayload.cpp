@@ -5,12 +5,7 @@
 
 #include <QBuffer>
 #include <QClipboard>
-#include <QDir>
-#include <QGuiApplication>
 #include <QPainter>
-#include <QTest>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 namespace {
 
@@ -115,8 +110,7 @@ private slots:
         QCOMPARE(DragPayload::dataType(QUrl::fromLocalFile(path)), type);
     }
 
-    // A receiver reads a copy's URL in every file-list form and a typed file's bytes; the
-    // original stays, each drag copies anew.
+    // A receiver reads a copy's URL in every file-list form; the original stays.
     void singleFileReadsBackAsAReceiverWould_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("type");
@@ -188,8 +182,7 @@ private slots:
         QCOMPARE(LibrarySupport::contents(user), QByteArray("mine"));
     }
 
-    // A copied PNG replaces the clipboard, reaching image editors byte for byte, file managers
-    // as its URL; copying nothing leaves it empty.
+    // A copied PNG reaches image editors byte for byte, file managers as its URL.
     void copiedPngKeepsItsBytes() {
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->setText("earlier");

@@ -5,7 +5,6 @@
 #include "grid/PreviewWindow.h"
 #include "settings/Prefs.h"
 
-#include <QRegularExpression>
 #include <QTest>
 
 using namespace gridtest;
@@ -28,8 +27,7 @@ void click(GridView* grid, QPointF at, Qt::KeyboardModifiers modifiers = {}) {
 
 } // namespace
 
-// The grid's events reach the selection rules (tst_GridSelection) and their
-// requests reach the host; what the rules decide is not checked again here.
+// Events reach the selection rules and requests the host; the rules are tst_GridSelection's.
 class tst_GridInteraction : public QObject {
     Q_OBJECT
     std::unique_ptr<TestEnv> m_env;
@@ -279,8 +277,7 @@ private slots:
                  expected);
     }
 
-    // The card zooms from the cell's frame and back on Space, reporting the close once, inside
-    // a window of one size, see-through around the card (no strip left unpainted).
+    // The card zooms from the cell's frame and back, in one see-through window of one size.
     void zoomsOpenAndClosed() {
         m_preview->present({still("a.png", QSizeF(640, 400))});
         QCOMPARE(m_preview->state(), PreviewWindow::State::Opening);

@@ -1,8 +1,6 @@
 #include "TestEnv.h"
 #include "grid/GridSelection.h"
 
-#include <QMetaEnum>
-#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -15,8 +13,7 @@ QList<QRectF> rows(int cells) {
     return frames;
 }
 
-// A roll as the selection rules see it: paths p0, p1, … with layout frames,
-// and one log of everything the rules asked of it.
+// A roll as the rules see it: paths p0, p1, … with frames, and a log of what was asked.
 class FakeGrid final : public GridSelection::Client {
 public:
     explicit FakeGrid(QList<QRectF> frames)
@@ -91,14 +88,13 @@ public:
         return list;
     }
 
-    // Runs space-separated steps, each an optional modifier (^ Ctrl, + Shift, #
-    // keypad, ~ Alt, ! Caps Lock), a letter and its argument: cN click, wN double
-    // click, pN press, gN drag to, u release, e the drag ended, mN right click (m:
-    // empty space), M keyboard menu, hN hover, kName key, KName Ctrl+key, tText
-    // typed text, aName arrow in the preview; A, C and S log the anchor, the
-    // cursor and the selection's size; x drops the host, q chooses the preview.
-    // A step aims at a cell's centre, at its top-left plus @dx,dy, or with no cell
-    // at @x,y (else far off every cell).
+    // Runs space-separated steps, each an optional modifier (^ Ctrl, + Shift, # keypad, ~ Alt,
+    // ! Caps Lock), a letter and its argument: cN click, wN double click, pN press, gN drag to,
+    // u release, e the drag ended, mN right click (m: empty space), M keyboard menu, hN hover,
+    // kName key, KName Ctrl+key, tText typed text, aName arrow in the preview; A, C and S log
+    // the anchor, the cursor and the selection's size; x drops the host, q chooses the preview.
+    // A step aims at a cell's centre, its top-left plus @dx,dy, or with no cell at @x,y (else
+    // far off every cell).
     void run(const QString& script) {
         static const QRegularExpression step(
             R"(^([\^+#~!]?)([a-zA-Z])([^@]*)(?:@([-\d.]+),([-\d.]+))?$)");
@@ -159,8 +155,7 @@ public:
 class tst_GridSelection : public QObject {
     Q_OBJECT
 private slots:
-    // What clicks, keys, the rubber band and the preview do to the selection,
-    // and what they ask of the grid, on three columns of nine cells.
+    // What clicks, keys, the band and the preview do to the selection and ask of the grid.
     void scripts_data() {
         QTest::addColumn<QList<QRectF>>("frames");
         QTest::addColumn<QString>("script");

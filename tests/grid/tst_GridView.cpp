@@ -1,9 +1,7 @@
 #include "GridSupport.h"
 #include "TestEnv.h"
-#include "grid/GridLayout.h"
 #include "grid/GridView.h"
 
-#include <QCursor>
 #include <QTest>
 
 using namespace gridtest;
@@ -137,8 +135,7 @@ private slots:
         QVERIFY(roll.grid->cell(shots[4]->path)->selected);
     }
 
-    // A relayout keeps the cell at the top edge in place; a column change animates unasked,
-    // the near cells from where they showed, far ones untouched until scrolled to.
+    // A relayout keeps the top cell in place; a column change animates only the near cells.
     void relayoutKeepsThePlace_data() {
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("to");
@@ -348,8 +345,7 @@ private slots:
         }
     }
 
-    // A cell takes its image's shape, clamped for slivers and towers, a fallback shape when the
-    // size is unknown (a pixel wide counts as unknown), and the caption strip below.
+    // A cell takes its image's shape, clamped; unknown (or a pixel wide) takes a fallback.
     void cellHeights() {
         const auto height = [](QSizeF size, bool captions = false) {
             const auto r = GridLayout::compute({shot("a.png", size)}, {236, 224, captions, 1});

@@ -12,8 +12,7 @@ using motion::Prop;
 
 namespace {
 
-// A cell of the roll's grid that the grid does not list, at `frame`; the
-// grid, which paints only cells it lists, is hidden.
+// A cell of the roll's grid that the grid does not list, at `frame`; the grid is hidden.
 ThumbPtr cellOf(Roll& roll, const ShotPtr& s, QRectF frame, bool captions = true) {
     roll.area.hide();
     auto c = std::make_shared<ThumbView>(s, roll.grid, &roll.animator);
@@ -75,8 +74,7 @@ private slots:
                  buttons ? Button::Copy : Button::None);
     }
 
-    // A tall image's bucket fills the image area by width; an unknown size takes the cell's
-    // longest side (the scale's part: loadStates; the buckets themselves: tst_Thumbs).
+    // A tall image's bucket fills the area by width; an unknown size takes the longest side.
     void bucketForSize() {
         Roll roll;
         for (const auto& [pixels, bucket] :
@@ -87,8 +85,7 @@ private slots:
         }
     }
 
-    // A failed load can be retried; a smaller cached image shows while the right one
-    // loads; a shrunk cell keeps its larger image.
+    // A failed load retries; a smaller cached image shows meanwhile; a shrunk cell keeps its own.
     void loadStates() {
         Roll roll;
         const ShotPtr s = shot("a.png", {3000, 2000});
@@ -237,8 +234,7 @@ private slots:
         QVERIFY(scale() < 1);
     }
 
-    // At rest the image alone, corners rounded; selected, the accent ring and check;
-    // the composed look paints what the parts paint.
+    // At rest the image alone; selected, ring and check; the composed look equals the parts.
     void paintsItsLook_data() {
         QTest::addColumn<int>("ratio");
         QTest::newRow("ratio 1") << 1;

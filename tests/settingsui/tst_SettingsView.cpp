@@ -10,16 +10,9 @@
 #include "settings/ui/SettingsView.h"
 #include "settings/ui/SettingsWindow.h"
 
-#include <QAbstractButton>
-#include <QAction>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
-#include <QPushButton>
-#include <QScreen>
 #include <QTest>
 
 namespace {
@@ -72,9 +65,7 @@ private slots:
         m_env.reset();
     }
 
-    // Green when the tool saves to the folder, else "Match" and, while sync is
-    // off, a button that empties the folder setting. Without a recognised tool
-    // the rows speak of the folder and never name a tool.
+    // Green when the tool saves here, else "Match" and a follow button; no tool is not named.
     void statusRow() {
         const QString there = "Fake saves to ~/Pictures/Screenshots";
         for (const auto& [known, folder, sync, caption, follow] :
@@ -110,8 +101,7 @@ private slots:
         }
     }
 
-    // "Match" moves the tool to the folder, the row turns green and the
-    // library is asked to look for strays; polling sees the tool move away.
+    // "Match" moves the tool and asks for strays; polling sees the tool move away.
     void matchAndPoll() {
         const QString shots = m_env->mkdir("Shots");
         Prefs::shared().set(Key::folder, shots);
@@ -130,8 +120,7 @@ private slots:
                  QStringLiteral("Fake saves to ~/Elsewhere"));
     }
 
-    // The Desktop, here reached through a link, offers the dedicated folder,
-    // which is created and applied.
+    // The Desktop, reached through a link, offers the dedicated folder, created and applied.
     void desktopThroughLink() {
         const QString desktop = m_env->mkdir("Desktop"), link = m_env->home() + "/desk-link";
         QVERIFY(QFile::link(desktop, link));
@@ -147,8 +136,7 @@ private slots:
         QVERIFY(view.applyTimer().isActive());
     }
 
-    // Turning the edge tab off greys the hover toggle and its text without
-    // changing it; hiding from capture is greyed where the desktop cannot.
+    // No edge tab greys the hover toggle unchanged; hiding from capture greys where unsupported.
     void revealGreyed() {
         SettingsView view(m_tool.get());
         auto* reveal = child<QAbstractButton>(view, Key::reveal);
@@ -202,8 +190,7 @@ private slots:
         QVERIFY(right->isChecked() && !left->isChecked());
     }
 
-    // The screen picker lists each connected screen by name; a chosen screen
-    // that is unplugged stays listed and chosen until another is.
+    // Screens listed by name; an unplugged chosen one stays until another is chosen.
     void screenPicker() {
         Prefs::shared().set(Key::screen, "output:HDMI-9");
         SettingsView view(m_tool.get());
@@ -217,9 +204,7 @@ private slots:
         QCOMPARE(picker->findText(QStringLiteral("HDMI-9 (not connected)")), -1);
     }
 
-    // The tool's options go to the tool, not the store. What the tool lacks is
-    // greyed with the reason ("Match", the shadow) or hidden (the opener), and
-    // sync then pulls screenshots in.
+    // The tool's options go to the tool; what it lacks is greyed with the reason or hidden.
     void captureOptions() {
         m_tool->info.type = "jpg";
         {
@@ -242,8 +227,7 @@ private slots:
         QVERIFY(!shown(button(view, "Open Fake"), view));
     }
 
-    // The picker says when another program holds the shortcut, and on
-    // Wayland tells the user to bind the toggle command instead.
+    // A shortcut held elsewhere is said; on Wayland the user is told to bind the command.
     void shortcutConflict() {
         FakeShortcut shortcut;
         shortcut.taken = {"Ctrl+Alt+S"};
@@ -313,8 +297,7 @@ private slots:
         }
     }
 
-    // The window opens centred unless that covers the card, then beside it, or
-    // with no room there as far from it as the screen allows.
+    // Centred unless that covers the card, then beside it, else as far from it as it can.
     void placement() {
         // 568 × 754 on 1440 × 900 under a 25-pixel panel: centred, it spans x 436 … 1003.
         const QRect available(0, 25, 1440, 875);

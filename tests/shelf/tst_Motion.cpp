@@ -3,14 +3,12 @@
 #include "shelf/Motion.h"
 
 #include <QTest>
-#include <cmath>
 
 using namespace motion;
 
 namespace {
 
-// When a spring from rest last is 0.001 of its travel from its end, by RK4
-// integration of m·x'' = −k·x − c·x': an oracle independent of the closed form.
+// When a spring from rest is last 0.001 of its travel off its end, by RK4: an oracle.
 double numericSettle(double m, double k, double c) {
     const double h = 0.0001;
     double x = 1, v = 0, last = 0;
@@ -165,9 +163,7 @@ private slots:
         QVERIFY(!animator.ticking());
     }
 
-    // Repaints run once per frame while a layer moves, the last showing its end.
-    // A settled layer rejoins the live list once per new animation, also from a
-    // repaint callback; destroying idle layers leaves the moving ones alone.
+    // One repaint per moving frame; a settled layer rejoins once per new animation.
     void settledLayersRejoin() {
         Animator animator(0.0);
         int repaints = 0;

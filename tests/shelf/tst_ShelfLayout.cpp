@@ -4,8 +4,6 @@
 #include "shelf/ShelfLayout.h"
 #include "shelf/Theme.h"
 
-#include <QTest>
-
 using namespace ShelfLayout;
 
 namespace {

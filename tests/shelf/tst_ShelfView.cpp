@@ -13,7 +13,6 @@
 #include "shelf/ShelfLayout.h"
 #include "shelf/Theme.h"
 
-#include <QApplication>
 #include <QMimeData>
 #include <QScrollBar>
 
@@ -152,8 +151,7 @@ private slots:
         QCOMPARE(rig.receiver.queries, (QStringList{seed, ""}));
     }
 
-    // Buttons and pointer reach the receiver (none: no call); the pin lights; the selection
-    // bar takes the header's place and clicks.
+    // Buttons and pointer reach the receiver; the selection bar takes the header's clicks.
     void header() {
         ShelfRig rig;
         IconButton* pin = rig.shelf->header()->pinB;

@@ -1,17 +1,10 @@
 #include "TestEnv.h"
 #include "shelf/Theme.h"
 
-#include <QApplication>
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QFontMetricsF>
-#include <QLocale>
 #include <QPainter>
 #include <QProcess>
 #include <QRawFont>
-#include <QRegularExpression>
-#include <QSet>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QStyleFactory>
@@ -19,8 +12,7 @@
 
 namespace {
 
-// Symbol names in the sources: lower-case dotted literals (no UI text is one) in
-// statements that call what takes a symbol.
+// Symbol names in the sources: lower-case dotted literals in calls that take a symbol.
 QSet<QString> symbolNamesUsedInSources() {
     static const QRegularExpression call("\\b(paintSymbol|symbolIcon|symbolPath|symbol|IconButton|"
                                          "BlockItem|setSymbol)\\s*[({][^;]*");

@@ -11,16 +11,11 @@
 #include "shelf/ResizeGrip.h"
 #include "shelf/ResizeHandle.h"
 #include "shelf/Scheduler.h"
-#include "shelf/Theme.h"
 #include "shelf/ToastView.h"
 
-#include <QApplication>
-#include <QFontMetricsF>
 #include <QMenu>
-#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSet>
 #include <QTest>
 
 namespace {
@@ -66,8 +61,7 @@ struct ToastRig {
 class tst_Widgets : public QObject {
     Q_OBJECT
 private slots:
-    // A new tint shows once refreshed; hover blends cleanly (no dark fringe) and unlights,
-    // also when hidden under the pointer.
+    // A new tint shows once refreshed; hover blends without a dark fringe, unlights when hidden.
     void hoverAndTint() {
         ButtonHost host;
         QVERIFY(QTest::qWaitForWindowExposed(&host.window));
@@ -209,8 +203,7 @@ private slots:
         QCOMPARE(reported.size(), 3); // moves after the release are not drags
     }
 
-    // The handle reports screen x and keeps its pill off it; the grip reports the distance
-    // from the drag's start; a double-click reports itself and starts no drag.
+    // Handle: screen x; grip: distance from the drag's start; a double-click starts no drag.
     void resizeControls() {
         QWidget host;
         host.resize(300, 700);

@@ -3,21 +3,11 @@
 #include "content/Thumbs.h"
 #include "grid/GridHost.h"
 #include "grid/GridView.h"
-#include "library/Shot.h"
-#include "shelf/Motion.h"
 
-#include <QAtomicInt>
 #include <QFileInfo>
-#include <QImage>
-#include <QList>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSemaphore>
-#include <QSizeF>
-#include <QString>
-#include <algorithm>
-#include <cstdlib>
-#include <memory>
 
 namespace gridtest {
 
@@ -57,8 +47,7 @@ struct CountingThumbs {
     }};
 };
 
-/// Writes down every request of the grid to its controller, in order;
-/// shots by their base names ("copy s1,s4").
+/// Logs every request of the grid to its controller, shots by base name ("copy s1,s4").
 class FakeHost : public GridHost {
 public:
     QStringList log;

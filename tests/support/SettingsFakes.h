@@ -1,13 +1,10 @@
 #pragma once
 
-// Fakes of what the settings drive outside the program, logging what they are
-// asked, into their own log or one shared with other fakes.
+// Fakes of what the settings drive outside the program, logging to their own or a shared log.
 
 #include "FakeShortcut.h"
 #include "platform/GlobalShortcut.h"
 #include "settings/CaptureTool.h"
-
-#include <QStringList>
 
 /// A screenshot tool that answers at once.
 class FakeTool final : public CaptureTool {

@@ -1,10 +1,7 @@
 #pragma once
 
-// The shelf's rig: a recording receiver, a small folder tree for the chips
-// and a shown shelf on a manual clock.
+// The shelf's rig: a recording receiver, a folder tree for the chips, a shelf on a manual clock.
 
-#include "WidgetInput.h"
-#include "shelf/ChipRows.h"
 #include "shelf/ChipView.h"
 #include "shelf/Scheduler.h"
 #include "shelf/SearchBox.h"
@@ -12,11 +9,7 @@
 #include "shelf/ShelfView.h"
 
 #include <QLineEdit>
-#include <QMenu>
-#include <QSet>
-#include <QStringList>
 #include <QTest>
-#include <memory>
 
 /// Records every call the shelf makes, as "name(argument)" lines.
 class FakeReceiver final : public ShelfReceiver {

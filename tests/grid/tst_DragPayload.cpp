@@ -114,10 +114,8 @@ private slots:
     void singleFileReadsBackAsAReceiverWould_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("type");
-        QTest::newRow("screenshot") << "Screenshot.png"
-                                    << "image/png";
-        QTest::newRow("unknown extension") << "Notes.qqzx"
-                                           << "";
+        QTest::newRow("screenshot") << QString("Screenshot.png") << "image/png";
+        QTest::newRow("unknown extension") << QString("Notes.qqzx") << "";
     }
     void singleFileReadsBackAsAReceiverWould() {
         QFETCH(QString, name);

@@ -235,8 +235,7 @@ private slots:
         row("right clicks", "^c0 ^c1 m2 m1 m", "p0,p1", "menu p2;menu p0,p1;menu ");
         row("keyboard menu", "M c3 M", "", "menu ;menu p3");
         row("without a host", "x c2 kReturn kDelete kEscape kS KC m2 M ^c3", "p3", "");
-        // An arrow steps to the nearest cell that way by layout frames, else to the
-        // listing's neighbour. Two columns of uneven heights: p0 p2 p4 | p1 p3.
+        // Arrows step by layout frames, else by listing. Uneven columns: p0 p2 p4 | p1 p3.
         const QList<QRectF> m{QRectF(0, 0, 100, 80), QRectF(110, 0, 100, 150),
                               QRectF(0, 90, 100, 120), QRectF(110, 160, 100, 80),
                               QRectF(0, 220, 100, 80)};

@@ -105,8 +105,7 @@ private slots:
     // A new modification date throws the old image away and loads the file again.
     void newModificationReloads() {
         Roll roll;
-        ShotList shots = mixed(3);
-        roll.grid->setShots(shots, false);
+        ShotList shots = roll.fill(3);
         ThumbView* cell = roll.grid->cell(shots[1]->path);
         QTRY_COMPARE(*roll.cache.decodes, 3);
         QTRY_VERIFY(cell->loaded > 0);
@@ -192,8 +191,7 @@ private slots:
     // The hovered cell is the one under a pointer that jumped there or that a listing slid under.
     void hoverFollowsAStillPointer() {
         Roll roll;
-        ShotList shots = mixed(6);
-        roll.grid->setShots(shots, false);
+        ShotList shots = roll.fill(6);
         const QPointF at = roll.centre(0);
         QEnterEvent enter(at, at, roll.grid->mapToGlobal(at));
         QCoreApplication::sendEvent(roll.grid, &enter);

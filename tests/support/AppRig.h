@@ -8,7 +8,6 @@
 #include "settings/Prefs.h"
 
 #include <QStringList>
-#include <memory>
 
 // Fakes of everything the application delegate drives, all writing into one
 // log so the order of calls across them can be checked.

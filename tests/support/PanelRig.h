@@ -6,11 +6,9 @@
 #include "../library/LibrarySupport.h"
 #include "panel/CardPorts.h"
 #include "panel/PanelController.h"
-#include "shelf/Motion.h"
 #include "shelf/Scheduler.h"
 #include "shelf/ShelfView.h"
 
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>

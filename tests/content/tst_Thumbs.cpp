@@ -59,6 +59,34 @@ struct FakeDecoder {
     }
 };
 
+QImage canvas(QSize size, QColor background) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(background);
+    return image;
+}
+
+void draw(QImage& image, QPoint at, const QString& text, int px, QColor color) {
+    QPainter painter(&image);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(px);
+    painter.setFont(font);
+    painter.setPen(color);
+    painter.drawText(at, text);
+}
+
+// One line of text drawn with its vertical middle at `middle`.
+struct Line {
+    int middle;
+    QString text;
+};
+
+QImage page(QSize size, const QList<Line>& lines) {
+    QImage image = canvas(size, Qt::white);
+    for (const Line& line : lines)
+        draw(image, {40, line.middle + 8}, line.text, 24, QColor(30, 30, 30));
+    return image;
+}
+
 } // namespace
 
 class tst_Thumbs : public QObject {
@@ -231,38 +259,6 @@ private slots:
         QVERIFY(thumbs->held() <= thumbs->limit());
     }
 };
-
-namespace {
-
-QImage canvas(QSize size, QColor background) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(background);
-    return image;
-}
-
-void draw(QImage& image, QPoint at, const QString& text, int px, QColor color) {
-    QPainter painter(&image);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(px);
-    painter.setFont(font);
-    painter.setPen(color);
-    painter.drawText(at, text);
-}
-
-// One line of text drawn with its vertical middle at `middle`.
-struct Line {
-    int middle;
-    QString text;
-};
-
-QImage page(QSize size, const QList<Line>& lines) {
-    QImage image = canvas(size, Qt::white);
-    for (const Line& line : lines)
-        draw(image, {40, line.middle + 8}, line.text, 24, QColor(30, 30, 30));
-    return image;
-}
-
-} // namespace
 
 class tst_TextRecognizer : public QObject {
     Q_OBJECT

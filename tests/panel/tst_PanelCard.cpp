@@ -36,6 +36,21 @@ QPushButton* button(QWidget* dialog, const QString& text) {
     return nullptr;
 }
 
+// `r` (points, `origin` its frame's device origin) in device pixels; empty
+// unless every edge lands on a whole pixel.
+QRect onPixels(const QRectF& r, double scale, QPoint origin = {}) {
+    const QRectF d(r.topLeft() * scale + QPointF(origin), r.size() * scale);
+    for (double edge : {d.left(), d.top(), d.right(), d.bottom()})
+        if (qAbs(edge - std::round(edge)) > 1e-6)
+            return {};
+    return d.toRect();
+}
+
+// The distance in device pixels from `r` to the docking edge of `bounds`.
+int edgeGap(const QRect& r, const QRect& bounds, DockSide side) {
+    return side == DockSide::right ? bounds.right() - r.right() : r.left() - bounds.left();
+}
+
 } // namespace
 
 // The controller with its real widgets: the card (shelf and grid) under
@@ -241,25 +256,6 @@ private slots:
 using namespace PanelGeometry;
 
 Q_DECLARE_METATYPE(ScreenFrames)
-
-namespace {
-
-// `r` (points, `origin` its frame's device origin) in device pixels; empty
-// unless every edge lands on a whole pixel.
-QRect onPixels(const QRectF& r, double scale, QPoint origin = {}) {
-    const QRectF d(r.topLeft() * scale + QPointF(origin), r.size() * scale);
-    for (double edge : {d.left(), d.top(), d.right(), d.bottom()})
-        if (qAbs(edge - std::round(edge)) > 1e-6)
-            return {};
-    return d.toRect();
-}
-
-// The distance in device pixels from `r` to the docking edge of `bounds`.
-int edgeGap(const QRect& r, const QRect& bounds, DockSide side) {
-    return side == DockSide::right ? bounds.right() - r.right() : r.left() - bounds.left();
-}
-
-} // namespace
 
 class tst_PanelGeometry : public QObject {
     Q_OBJECT

@@ -34,8 +34,7 @@ private slots:
         QVERIFY(!rig.log.contains(QStringLiteral("reposition")));
     }
 
-    // The first launch shows the panel and closes it later; a pinned one
-    // (a later launch) opens it and keeps it.
+    // The first launch shows the panel and closes it later; a pinned one keeps it open.
     void launchShows() {
         for (const bool pinned : {false, true}) {
             AppRig rig;
@@ -285,8 +284,7 @@ private slots:
         QVERIFY(!docked.shelf().toast()->action());
     }
 
-    // Closed, with the default shortcut and no frames; open (also docked left,
-    // unpinned, launched at login) without a shortcut and one frame.
+    // Closed with the default shortcut and no frames; open without a shortcut and one frame.
     void rows() {
         for (const bool open : {false, true}) {
             TrayFacts f;

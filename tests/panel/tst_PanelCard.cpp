@@ -36,8 +36,7 @@ QPushButton* button(QWidget* dialog, const QString& text) {
     return nullptr;
 }
 
-// `r` (points, `origin` its frame's device origin) in device pixels; empty
-// unless every edge lands on a whole pixel.
+// `r` in device pixels (`origin`: its frame's); empty unless every edge is on a whole pixel.
 QRect onPixels(const QRectF& r, double scale, QPoint origin = {}) {
     const QRectF d(r.topLeft() * scale + QPointF(origin), r.size() * scale);
     for (double edge : {d.left(), d.top(), d.right(), d.bottom()})
@@ -53,8 +52,7 @@ int edgeGap(const QRect& r, const QRect& bounds, DockSide side) {
 
 } // namespace
 
-// The controller with its real widgets: the card (shelf and grid) under
-// recording windows, the panel window's keys, the tab and the dialogs.
+// The controller with its real card under recording windows, the tab and the dialogs.
 class tst_PanelCard : public QObject {
     Q_OBJECT
 

@@ -27,8 +27,7 @@ struct Forwarded {
     QString message;
 };
 
-// Forwards as `tamberk --toggle` does; the client blocks on another thread
-// so that the service, on this one, can answer.
+// Forwards as `tamberk --toggle` does, from another thread so that the service can answer.
 Forwarded forward(RemoteCommand command, const QDBusConnection& bus) {
     QFuture<Forwarded> result = QtConcurrent::run([command, bus] {
         QString message;
@@ -84,8 +83,7 @@ private slots:
         QVERIFY(m_server.isConnected() && m_client.isConnected());
     }
 
-    // Each option reaches the instance with the token of its focus request: the
-    // startup id, else (--show here) the activation token.
+    // Each option reaches the instance with its focus token: startup id, else activation token.
     void commands_data() {
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("call");
@@ -331,8 +329,7 @@ private slots:
         QCOMPARE(x11Modifiers(Qt::ShiftModifier | Qt::MetaModifier, masks), quint16(0x41));
     }
 
-    // Triggers in the freedesktop shortcuts format: upper-case modifiers in its
-    // order, xkbcommon key names (more in bindsThroughThePortal); no key, none.
+    // Triggers in the freedesktop format: modifiers in its order, xkbcommon key names.
     void triggers() {
         QCOMPARE(PortalShortcut::trigger(QStringLiteral("Super+Alt+R")), "ALT+LOGO+r");
         QCOMPARE(PortalShortcut::trigger(QStringLiteral("Shift+Super+6")), "SHIFT+LOGO+6");

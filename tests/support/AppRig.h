@@ -9,8 +9,7 @@
 
 #include <QStringList>
 
-// Fakes of everything the application delegate drives, all writing into one
-// log so the order of calls across them can be checked.
+// Fakes of all the delegate drives, logging into one list so the order of calls shows.
 
 class FakeAppPanel final : public AppPanel {
 public:

@@ -215,8 +215,7 @@ private slots:
     // A refused name keeps the prompt open and says why (the rest: tst_MenuWalk).
     void namePrompt() {
         DialogPrompts prompts([](bool) {});
-        // Observed inside, checked after the dialog closed, so a failure
-        // cannot leave it open and hang the test.
+        // Checked after the dialog closed, so that a failure cannot leave it open and hang.
         QString shown;
         bool blankEnabled = true, stillOpen = false, cleared = false;
         QTimer::singleShot(0, [&] {

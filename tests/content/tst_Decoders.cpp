@@ -144,8 +144,7 @@ private slots:
         QCOMPARE(ImageDecoder::fitted({10000, 3}, 160), QSize(160, 1));
     }
 
-    // Missing, empty, foreign and truncated files, and headers claiming more pixels than one
-    // decode may hold, yield no picture and no crash.
+    // Missing, empty, foreign, truncated or oversized files yield no picture and no crash.
     void badFiles() {
         const QByteArray png = encoded(halves({300, 300}, Qt::red, Qt::blue), "png");
         QVERIFY(ImageDecoder::thumbnail(path("missing.png"), 160).isNull());
@@ -211,8 +210,7 @@ private slots:
         QCOMPARE(VideoDecoder::sampleTime(std::numeric_limits<double>::quiet_NaN()), 0.0);
     }
 
-    // The frame shown is the one at the sample time (red only around 0.5 s); a display matrix
-    // turns the poster and frame size, also for a poster smaller than the frame.
+    // The frame is the one at the sample time; a display matrix turns poster and frame size.
     void posterAtSampleTimeAndTurned() {
         const QString file = path("clip.mp4"), turned = path("turned.mp4");
         QVERIFY(

@@ -130,8 +130,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(index->matches(*touched, QStringLiteral("new")), 10000);
     }
 
-    // Switching recognition off stops after the job in flight, keeping the rest for later; query
-    // pieces match the file name (not the folder) or the text, in any case.
+    // Recognition off stops after the job in flight; queries match file name or text, any case.
     void recognitionAndMatching() {
         QSignalSpy recognized(index.get(), &TextIndex::recognized);
         const ShotList shots{shot("Invoice März.png", 2), shot("notes.png", 1)};

@@ -139,8 +139,7 @@ struct Gate {
     void open() { release.release(100000); }
 };
 
-/// A library on `root` after its first reload, recognition off, pulling in from `stray`
-/// (by default the root itself: nothing); `before` sees it before it starts.
+/// A library on `root` after its first reload, recognition off, pulling in from `stray`.
 inline std::unique_ptr<Library> loaded(const QString& root, const QString& stray = {},
                                        const std::function<void(Library&)>& before = {}) {
     // Detected here, not in the background while tests change the environment.
@@ -204,4 +203,3 @@ struct LibraryRig {
 };
 
 } // namespace LibrarySupport
-

@@ -81,8 +81,7 @@ class tst_FileOps : public QObject {
 private slots:
     void cleanup() { FileMove::clearFaults(); }
 
-    // A rename keeps extension and mark and undoes; a new folder gets a free name, is listed at
-    // once and records no undo; a taken, empty or hidden name does nothing.
+    // Renames keep extension and mark and undo; new folders get free names; bad names do nothing.
     void naming_data() {
         QTest::addColumn<bool>("folder"); // a new folder, else a rename of Screenshot 1.png
         QTest::addColumn<QString>("typed");
@@ -133,8 +132,7 @@ private slots:
         }
     }
 
-    // Moves number clashing names and skip no-ops; undo never replaces a newcomer; a full disk
-    // skips (logged) only the file it hit; an undo with nothing back says so.
+    // Moves number clashes; undo never replaces a newcomer; a full disk skips only its file.
     void moveAndUndo() {
         LibraryRig r;
         QVERIFY(
@@ -219,8 +217,7 @@ private slots:
         QCOMPARE(snapshot(r.env.home()), before);
     }
 
-    // Scope identifiers round-trip, exactly; folder counts, trimmed queries needing every piece,
-    // the session from its exact second.
+    // Scope identifiers round-trip exactly; queries need every piece; the session from its second.
     void countsAndQueries() {
         for (const char* id : {"session", "all", "folder:/a/b c", "folder:"})
             QCOMPARE(Scope::fromId(id)->id(), QString(id));

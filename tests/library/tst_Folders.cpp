@@ -127,8 +127,7 @@ private slots:
         QCOMPARE(shots.first()->created, 1000000000.25);
     }
 
-    // A rescan reads new and changed entries only, to depth 3, and reports removed folders; an
-    // unchanged file is the same instance, its mark unread; a name's prefix spares the mark.
+    // A rescan reads new and changed entries only, to depth 3; unchanged files keep their instance.
     void rescanReadsOnlyWhatChanged() {
         const QString a = png("Screenshot a.png"), b = png("Screenshot b.png");
         const QString kept = png("holiday.png");

@@ -48,8 +48,7 @@ extern "C" int renameat2(int fromDir, const char* from, int toDir, const char* t
     return real(fromDir, from, toDir, to, flags);
 }
 
-// A watched library and its races. "Nothing more happened" is checked by a later marker: the
-// watcher reports in order.
+// A watched library and its races; "nothing more" is checked by a later marker (events in order).
 class tst_LibraryWatch : public QObject {
     Q_OBJECT
     // Writes `name` into `dir` and waits for it to arrive in the root.
@@ -331,8 +330,7 @@ private slots:
         WAIT_FOR(r.find("A/edited.png") && r.find("A/edited.png")->pixelSize == QSizeF(16, 12));
     }
 
-    // A rescan built while another is in flight checks every entry, undoing nothing newer;
-    // rescans use the cached detection of the tool, never detecting it themselves.
+    // A rescan built while another is in flight checks every entry, undoing nothing newer.
     void laterRescanKeepsTheNewerState() {
         LibraryRig r;
         QVERIFY(r.load({{"edited.png", pngBytes(8, 6)}}));

@@ -13,8 +13,7 @@
 
 using LibrarySupport::paths;
 
-// The panel's commands from its keys, buttons and menus, with the real
-// controller on the fake card and real files.
+// The panel's commands from keys, buttons and menus: real controller, fake card, real files.
 class tst_PanelCommands : public QObject {
     Q_OBJECT
 private slots:
@@ -78,8 +77,7 @@ private slots:
         QCOMPARE(PanelCommands::steppedThumb(minThumb * resizeStep - 1, false), minThumb);
     }
 
-    // Plain keys never, unknown chords the grid's; Ctrl+W also from the field
-    // (its Ctrl+C: tst_PanelCard).
+    // Plain keys never, unknown chords the grid's; Ctrl+W also from the field.
     void chordsReachTheGridOrTheField() {
         PanelRig& r = *m_rig;
         r.ctl->expand(true);

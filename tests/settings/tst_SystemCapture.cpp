@@ -125,8 +125,7 @@ private slots:
             QVERIFY(call.value(1) != QLatin1String("set"));
     }
 
-    // Each tool's file gives folder, format and prefix; writing edits only its keys
-    // (kwriteconfig on KDE). %U/%P: old folder as URL/path; %T/%D: new.
+    // Each tool's file gives folder, format and prefix; writing edits only its keys.
     void toolSettings_data() {
         QTest::addColumn<QStringList>("setup");
         QTest::addColumn<QString>("content");

@@ -8,10 +8,8 @@
 #include "settings/Prefs.h"
 
 #include <QStringList>
-#include <memory>
 
-// Fakes of everything the application delegate drives, all writing into one
-// log so the order of calls across them can be checked.
+// Fakes of all the delegate drives, logging into one list so the order of calls shows.
 
 class FakeAppPanel final : public AppPanel {
 public:

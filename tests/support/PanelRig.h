@@ -1,22 +1,18 @@
 #pragma once
 
-// The panel's one rig: a real PanelController on a manual clock, against
-// recording fakes of its windows, card and grid, or against the real card.
+// A real PanelController on a manual clock, against recording fakes or the real card.
 
 #include "../library/LibrarySupport.h"
 #include "panel/CardPorts.h"
 #include "panel/PanelController.h"
-#include "shelf/Motion.h"
 #include "shelf/Scheduler.h"
 #include "shelf/ShelfView.h"
 
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
 
-/// Answers prompts from a script, one name after each complaint (kept in
-/// `problems`) until one is taken, then cancels; records what was asked.
+/// Answers prompts from a script, a name per complaint until one is taken; records the asks.
 struct ScriptedPrompts : Prompts {
     QStringList answers;
     QList<bool> confirmations;
@@ -175,8 +171,7 @@ public:
     QList<QRectF> scrolledTo;
 };
 
-/// A fresh settings store and a loaded library of screenshots under <tmp>/Shots,
-/// each given by its path there and its age in seconds.
+/// A fresh settings store and a loaded library of (name, age in seconds) under <tmp>/Shots.
 struct PanelLibrary {
     explicit PanelLibrary(const QList<std::pair<QString, double>>& shots,
                           const std::function<void(const QString& root)>& beforeLoad = {}) {
@@ -206,8 +201,7 @@ inline ScreenFrames standardScreen() {
     return {QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875)};
 }
 
-/// A controller on a manual clock, the pointer on the tab's pill. With
-/// `realCard` it drives a real ShelfView (`card`).
+/// A controller on a manual clock, the pointer on the tab's pill; `realCard`: a real ShelfView.
 struct PanelRig {
     explicit PanelRig(Library& lib, bool realCard = false) {
         PanelEnv env;
